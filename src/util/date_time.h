@@ -1,0 +1,45 @@
+// Upload moments and date-window bounds as local date-times at China Standard
+// Time (UTC+8), whatever the machine's own zone, and their rendering in picture
+// names.
+#pragma once
+
+#include <compare>
+#include <cstdint>
+#include <string>
+
+namespace wa {
+
+// A calendar date and time of day, whole seconds, no zone. Valid years are 100
+// to 9999.
+struct DateTime {
+    int year = 1970;
+    int month = 1;
+    int day = 1;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+
+    friend auto operator<=>(const DateTime&, const DateTime&) = default;
+};
+
+// True when every field lies in its calendar range and the year in 100..9999.
+bool IsValidDateTime(const DateTime& value);
+
+// A timestamp above 9,999,999,999 counts milliseconds, anything else seconds.
+// Computed in 64 bits, so nothing wraps in 2038.
+DateTime UnixToLocalTime(std::int64_t timestamp);
+
+// Seconds since the epoch of a local date-time taken as UTC+8.
+std::int64_t LocalTimeToUnix(const DateTime& value);
+
+// Renders `value` by the separator family `style` (0 年月日, 1 "-:", 2 "/", 3
+// none) and the field choice `selector` (0 all, 1 date, 2 month and day,
+// 3 time, 4 hour and minute, 5 minute and second). Empty text for a date-time
+// outside the valid range. The first form asks the user's locale for the clock.
+std::string FormatDateTime(const DateTime& value, int style, int selector);
+std::string FormatDateTime(const DateTime& value, int style, int selector, bool use_24_hour_clock);
+
+// True when the user's time locale (LC_TIME) writes hours on a 24-hour clock.
+bool Uses24HourClock();
+
+}  // namespace wa

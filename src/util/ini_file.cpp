@@ -1,0 +1,215 @@
+#include "util/ini_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <vector>
+
+#include "util/text.h"
+
+namespace wa {
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+enum class Encoding { kUtf8, kGbk };
+
+struct IniText {
+    std::string text;  // UTF-8, without a byte-order mark
+    Encoding encoding = Encoding::kUtf8;
+    bool bom = false;
+};
+
+// Nullopt when the file cannot be opened (a missing file among them).
+std::optional<std::string> ReadBytes(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The file's text in UTF-8; nullopt when it is neither UTF-8 nor GBK.
+std::optional<IniText> Decode(std::string bytes) {
+    IniText ini;
+    if (bytes.starts_with(kUtf8Bom)) {
+        ini.bom = true;
+        bytes.erase(0, kUtf8Bom.size());
+    }
+    if (IsValidUtf8(bytes)) {
+        ini.text = std::move(bytes);
+        return ini;
+    }
+    auto converted = GbkToUtf8(bytes);
+    if (!converted) return std::nullopt;
+    ini.text = std::move(*converted);
+    ini.encoding = Encoding::kGbk;
+    return ini;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    return AsciiLower(TrimBlanks(a)) == AsciiLower(TrimBlanks(b));
+}
+
+struct Line {
+    std::string_view content;  // without its line end
+    std::size_t begin = 0;     // offset of the line in the text
+    std::size_t end = 0;       // offset after its line end
+};
+
+std::vector<Line> SplitLines(std::string_view text) {
+    std::vector<Line> lines;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t nl = text.find('\n', pos);
+        const std::size_t next = nl == std::string_view::npos ? text.size() : nl + 1;
+        std::size_t stop = nl == std::string_view::npos ? text.size() : nl;
+        if (stop > pos && text[stop - 1] == '\r') --stop;
+        lines.push_back({text.substr(pos, stop - pos), pos, next});
+        pos = next;
+    }
+    return lines;
+}
+
+// The section name of a "[name]" line.
+std::optional<std::string_view> SectionName(std::string_view line) {
+    line = TrimBlanks(line);
+    if (!line.starts_with('[')) return std::nullopt;
+    line.remove_prefix(1);
+    const std::size_t close = line.find(']');
+    return TrimBlanks(close == std::string_view::npos ? line : line.substr(0, close));
+}
+
+struct KeyLine {
+    std::string_view key;
+    std::string_view value;
+};
+
+std::optional<KeyLine> ParseKeyLine(std::string_view line) {
+    const std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return std::nullopt;
+    return KeyLine{TrimBlanks(line.substr(0, eq)), TrimBlanks(line.substr(eq + 1))};
+}
+
+struct Located {
+    std::optional<std::size_t> section_line;   // the "[section]" line
+    std::optional<std::size_t> key_line;       // the key's line inside it
+    std::size_t last_content_line = 0;         // last non-blank line of the section
+};
+
+Located Locate(const std::vector<Line>& lines, std::string_view section, std::string_view key) {
+    Located found;
+    bool inside = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (const auto name = SectionName(lines[i].content)) {
+            if (inside) break;  // the first section of that name is the one used
+            inside = SameName(*name, section);
+            if (inside) found.section_line = found.last_content_line = i;
+            continue;
+        }
+        if (!inside) continue;
+        if (!TrimBlanks(lines[i].content).empty()) found.last_content_line = i;
+        const auto parsed = ParseKeyLine(lines[i].content);
+        if (parsed && SameName(parsed->key, key)) {
+            found.key_line = i;
+            break;
+        }
+    }
+    return found;
+}
+
+std::string CutToLength(std::string_view value) {
+    if (value.size() <= kMaxSettingLength) return std::string(value);
+    std::size_t cut = kMaxSettingLength;
+    while (cut > 0 && IsContinuationByte(value[cut])) --cut;
+    return std::string(value.substr(0, cut));
+}
+
+bool ReplaceFile(const std::string& file, const std::string& bytes) {
+    std::string temp = file + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return false;
+    struct stat info {};
+    ::fchmod(fd, ::stat(file.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0644);
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n <= 0) break;
+        written += static_cast<std::size_t>(n);
+    }
+    const bool ok = written == bytes.size() && ::fsync(fd) == 0;
+    if (::close(fd) != 0 || !ok || ::rename(temp.c_str(), file.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string ReadSetting(const std::string& file, std::string_view section, std::string_view key,
+                        std::string_view fallback) {
+    if (TrimBlanks(section).empty() || TrimBlanks(key).empty()) return {};
+    auto bytes = ReadBytes(file);
+    std::optional<IniText> ini = bytes ? Decode(std::move(*bytes)) : std::nullopt;
+    if (!ini) return CutToLength(fallback);
+    const auto lines = SplitLines(ini->text);
+    const Located found = Locate(lines, section, key);
+    if (!found.key_line) return CutToLength(fallback);
+    std::string_view value = ParseKeyLine(lines[*found.key_line].content)->value;
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        value = value.substr(1, value.size() - 2);
+    }
+    return CutToLength(value);
+}
+
+bool WriteSetting(const std::string& file, std::string_view section, std::string_view key,
+                  std::string_view value) {
+    section = TrimBlanks(section);
+    key = TrimBlanks(key);
+    if (section.empty() || key.empty()) return false;
+    if (value.find_first_of("\r\n") != std::string_view::npos) return false;
+
+    IniText ini;
+    if (auto bytes = ReadBytes(file)) {
+        auto decoded = Decode(std::move(*bytes));
+        if (!decoded) return false;  // never rewrite a file whose text cannot be read back
+        ini = std::move(*decoded);
+    }
+    const std::string_view eol = ini.text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    const auto lines = SplitLines(ini.text);
+    const Located found = Locate(lines, section, key);
+
+    std::string text = ini.text;
+    if (found.key_line) {
+        const Line& line = lines[*found.key_line];
+        const std::string_view old_key = ParseKeyLine(line.content)->key;
+        text.replace(line.begin, line.content.size(), std::string(old_key) + "=" + std::string(value));
+    } else if (found.section_line) {
+        const Line& last = lines[found.last_content_line];
+        std::string insert = std::string(key) + "=" + std::string(value) + std::string(eol);
+        if (last.end == last.begin + last.content.size()) insert.insert(0, eol);  // no line end yet
+        text.insert(last.end, insert);
+    } else {
+        if (!text.empty() && !text.ends_with('\n')) text += eol;
+        if (!text.empty()) text += eol;
+        text += "[" + std::string(section) + "]" + std::string(eol) + std::string(key) + "=" +
+                std::string(value) + std::string(eol);
+    }
+
+    std::string bytes;
+    if (ini.encoding == Encoding::kGbk) {
+        auto encoded = Utf8ToGbk(text);
+        if (!encoded) return false;
+        bytes = std::move(*encoded);
+    } else {
+        bytes = ini.bom ? std::string(kUtf8Bom) + text : text;
+    }
+    return ReplaceFile(file, bytes);
+}
+
+}  // namespace wa

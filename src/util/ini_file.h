@@ -1,0 +1,27 @@
+// The settings file: INI sections and key=value lines, read and written one
+// value at a time, as the Windows private-profile functions do.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace wa {
+
+// The longest value a read hands back, in bytes.
+inline constexpr std::size_t kMaxSettingLength = 10239;
+
+// The value of `key` in `section` of `file`; `fallback` when the file, section
+// or key is missing. Names match without regard to ASCII case or surrounding
+// blanks. Empty text, without reading the file, for an empty section or key.
+std::string ReadSetting(const std::string& file, std::string_view section, std::string_view key,
+                        std::string_view fallback = {});
+
+// Sets `key` in `section` to `value`, creating the file and the section as
+// needed and keeping every other line as it was. The new file replaces the old
+// one by a rename, so a crash leaves either the old or the new file. A file
+// written in GBK on Windows stays GBK. False when nothing could be written, and
+// for an empty name or a value holding a line break.
+bool WriteSetting(const std::string& file, std::string_view section, std::string_view key,
+                  std::string_view value);
+
+}  // namespace wa
