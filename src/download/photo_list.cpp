@@ -1,0 +1,132 @@
+#include "download/photo_list.h"
+
+#include <json-c/json.h>
+
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <random>
+#include <thread>
+
+#include "util/job_token.h"
+#include "util/text.h"
+#include "weibo/json_text.h"
+#include "weibo/page_fetch.h"
+#include "weibo/weibo_service.h"
+
+namespace wa {
+
+long long CountValue(std::string_view text) {
+    std::size_t i = 0;
+    const auto blank_at = [&text](std::size_t at) -> std::size_t {
+        if (at < text.size() && std::string_view(" \t\r\n\v\f").find(text[at]) != std::string_view::npos) return 1;
+        if (text.substr(at).starts_with("\u3000")) return 3;
+        return 0;
+    };
+    while (std::size_t n = blank_at(i)) i += n;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    long long value = 0;
+    while (i < text.size()) {
+        int digit;
+        if (text[i] >= '0' && text[i] <= '9') {
+            digit = text[i] - '0';
+            i += 1;
+        } else if (text.substr(i, 2) == "\xEF\xBC" && i + 2 < text.size() &&
+                   static_cast<unsigned char>(text[i + 2]) >= 0x90 &&
+                   static_cast<unsigned char>(text[i + 2]) <= 0x99) {
+            digit = static_cast<unsigned char>(text[i + 2]) - 0x90;  // U+FF10..U+FF19
+            i += 3;
+        } else {
+            break;
+        }
+        if (value < 1'000'000'000'000'000LL) value = value * 10 + digit;
+    }
+    return negative ? -value : value;
+}
+
+int PhotoPageCount(std::string_view count_text) {
+    const long long pages = CountValue(count_text) / kPhotosPerPage + 1;
+    if (pages < 1) return 1;
+    return pages > 1'000'000 ? 1'000'000 : static_cast<int>(pages);
+}
+
+AlbumKey SplitAlbumIdText(std::string_view text) {
+    const std::vector<std::string> pieces = SplitText(text, "@@");
+    if (pieces.size() == 2) return {pieces[0], pieces[1]};
+    return {std::string(text), ""};
+}
+
+std::vector<PhotoRecord> ReadPhotoPage(std::string_view text) {
+    std::vector<PhotoRecord> records;
+    const JsonDocument document = ParseJson(text);
+    json_object* list = JsonMember(JsonMember(document.get(), "data"), "photo_list");
+    if (!list || !json_object_is_type(list, json_type_array)) return records;
+    const std::size_t count = json_object_array_length(list);
+    records.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        json_object* photo = json_object_array_get_idx(list, i);
+        records.push_back({
+            RemoveChars(MemberJsonText(photo, "photo_id"), "\""),
+            RemoveChars(MemberJsonText(photo, "timestamp"), "\""),
+            RemoveChars(MemberJsonText(photo, "pic_host"), "\\\""),
+            RemoveChars(MemberJsonText(photo, "pic_name"), "\\\""),
+            RemoveChars(MemberJsonText(photo, "caption_render"), "\""),
+        });
+    }
+    return records;
+}
+
+PhotoPage FetchPhotoPage(std::string_view uid, std::string_view album_id_text, int page,
+                         JobToken* job, const AttemptWait& wait) {
+    const AlbumKey key = SplitAlbumIdText(album_id_text);
+    const std::string url =
+        PhotoPageUrl(CurrentService(), uid, key.album_id, page, key.type, RandomFraction());
+    PhotoPage result;
+    std::string text;
+    for (int attempt = 1; attempt <= kPhotoPageAttempts; ++attempt) {
+        result.attempts = attempt;
+        PageFetchOptions options;
+        options.job = job;
+        text = Utf8BodyText(PageFetch(url, options).body);
+        if (!text.empty()) break;
+        const bool go_on = wait ? wait(2000) : PumpingWait(2000, 0, job);
+        if (!go_on || (job && job->StopRequested())) {
+            result.stopped = true;
+            return result;
+        }
+    }
+    result.fetched = !text.empty();
+    if (result.fetched) result.photos = ReadPhotoPage(text);
+    return result;
+}
+
+std::string RandomFraction() {
+    thread_local std::mt19937_64 engine{std::random_device{}()};
+    std::uniform_real_distribution<double> draw(0.0, 1.0);
+    char buffer[40];
+    while (true) {
+        // Always a full stop, whatever the program's numeric locale.
+        const auto end = std::to_chars(buffer, buffer + sizeof buffer, draw(engine),
+                                       std::chars_format::general, 15).ptr;
+        const std::string_view drawn(buffer, static_cast<std::size_t>(end - buffer));
+        const std::string text = drawn.starts_with('0') ? std::string(drawn) : "0" + std::string(drawn);
+        if (text.size() == 17) return text;
+    }
+}
+
+bool PumpingWait(long long amount, int unit, JobToken* job) {
+    long long scale = 1;
+    switch (unit) {
+        case 1: scale = 1000; break;
+        case 2: scale = 60'000; break;
+        case 3: scale = 3'600'000; break;
+        default: break;
+    }
+    const std::chrono::milliseconds duration(amount > 0 ? amount * scale : 0);
+    if (job) return job->Wait(duration);
+    std::this_thread::sleep_for(duration);
+    return true;
+}
+
+}  // namespace wa

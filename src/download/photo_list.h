@@ -1,0 +1,68 @@
+// Reads an album's photo list from the photo service, one page of 100 photos
+// at a time, newest first.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace wa {
+
+class JobToken;
+
+inline constexpr int kPhotosPerPage = 100;
+inline constexpr int kPhotoPageAttempts = 10;
+
+// One photo of a page, each field in its JSON-text form with quotes (and for
+// the host and name, backslashes) removed; a missing member reads "null".
+struct PhotoRecord {
+    std::string photo_id;
+    std::string timestamp;
+    std::string pic_host;
+    std::string pic_name;
+    std::string caption_render;  // still carries JSON escapes such as \n
+};
+
+// The integer value of a count text: leading blanks, an optional sign, then
+// digits (full-width ones too) up to the first other character; 0 without any.
+long long CountValue(std::string_view text);
+
+// How many pages an album of `count_text` photos is read in (at least 1).
+int PhotoPageCount(std::string_view count_text);
+
+// Splits "id@@type"; anything but exactly two pieces is all album id.
+struct AlbumKey {
+    std::string album_id;
+    std::string type;
+};
+AlbumKey SplitAlbumIdText(std::string_view album_id_text);
+
+// The records of one page's answer; empty when it is not the expected JSON.
+std::vector<PhotoRecord> ReadPhotoPage(std::string_view text);
+
+struct PhotoPage {
+    std::vector<PhotoRecord> photos;
+    bool fetched = false;  // an answer arrived within the attempts
+    bool stopped = false;  // the job was stopped while fetching
+    int attempts = 0;
+};
+
+// Waits between attempts; returns false when the job is to stop.
+using AttemptWait = std::function<bool(int milliseconds)>;
+
+// Fetches page `page` of an album, up to ten attempts with a two-second wait
+// after each empty answer, all with the same address. `wait` defaults to
+// PumpingWait on `job`.
+PhotoPage FetchPhotoPage(std::string_view uid, std::string_view album_id_text, int page,
+                         JobToken* job = nullptr, const AttemptWait& wait = {});
+
+// "0." and 15 digits, the last not 0: the cache-defeating "__rnd" value.
+std::string RandomFraction();
+
+// A wait on a worker thread that is also a safe point of the job: `amount` in
+// `unit` (0 ms, 1 s, 2 min, 3 h). Holds while the job is paused, returns false
+// at once when it is stopped.
+bool PumpingWait(long long amount, int unit = 0, JobToken* job = nullptr);
+
+}  // namespace wa

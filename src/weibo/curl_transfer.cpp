@@ -1,0 +1,113 @@
+#include "weibo/curl_transfer.h"
+
+#include <curl/curl.h>
+
+#include <mutex>
+
+#include "util/job_token.h"
+#include "util/text.h"
+
+namespace wa {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct TransferState {
+    CURL* easy = nullptr;
+    const TransferLimits* limits = nullptr;
+    TransferOutcome* outcome = nullptr;
+    Clock::time_point last_activity = Clock::now();
+    bool too_large = false;
+};
+
+size_t OnBody(char* data, size_t size, size_t count, void* user) {
+    auto* state = static_cast<TransferState*>(user);
+    const size_t bytes = size * count;
+    state->last_activity = Clock::now();
+    if (state->outcome->body.size() + bytes > state->limits->max_body) {
+        state->too_large = true;
+        return 0;
+    }
+    state->outcome->body.append(data, bytes);
+    return bytes;
+}
+
+size_t OnHeader(char* data, size_t size, size_t count, void* user) {
+    auto* state = static_cast<TransferState*>(user);
+    const size_t bytes = size * count;
+    state->last_activity = Clock::now();
+    const std::string_view line(data, bytes);
+    if (line.starts_with("HTTP/")) state->outcome->headers.clear();  // a new response begins
+    state->outcome->headers.append(line);
+    const std::size_t colon = line.find(':');
+    if (colon != std::string_view::npos && AsciiLower(line.substr(0, colon)) == "set-cookie") {
+        char* url = nullptr;
+        curl_easy_getinfo(state->easy, CURLINFO_EFFECTIVE_URL, &url);
+        std::string_view value = TrimBlanks(line.substr(colon + 1));
+        state->outcome->set_cookies.emplace_back(url ? url : "", std::string(value));
+    }
+    return bytes;
+}
+
+}  // namespace
+
+void EnsureCurlInitialized() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_ALL); });
+}
+
+TransferOutcome RunTransfer(CURLM* multi, CURL* easy, JobToken* job, const TransferLimits& limits) {
+    TransferOutcome outcome;
+    TransferState state{easy, &limits, &outcome, Clock::now(), false};
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &state);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, OnHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &state);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+
+    curl_multi_add_handle(multi, easy);
+    CURLcode result = CURLE_OK;
+    bool finished = false;
+    while (!finished) {
+        if (job && job->PauseRequested()) {
+            // Not driving the handle holds the transfer where it is.
+            if (!job->Checkpoint()) break;
+            state.last_activity = Clock::now();
+        }
+        if (job && job->StopRequested()) break;
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            outcome.error = "transfer failed";
+            break;
+        }
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+            if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
+                result = message->data.result;
+                finished = true;
+            }
+        }
+        if (finished) break;
+        if (Clock::now() - state.last_activity > limits.stall) {
+            outcome.error = "no answer for " + std::to_string(limits.stall.count()) + " s";
+            break;
+        }
+        curl_multi_poll(multi, nullptr, 0, 50, nullptr);
+    }
+    outcome.stopped = !finished && job && job->StopRequested();
+    if (outcome.stopped) outcome.error = "stopped";
+    if (finished) {
+        if (result == CURLE_OK) {
+            outcome.completed = true;
+        } else if (state.too_large) {
+            outcome.error = "answer larger than " + std::to_string(limits.max_body >> 20) + " MiB";
+        } else {
+            outcome.error = curl_easy_strerror(result);
+        }
+    }
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &outcome.status);
+    curl_multi_remove_handle(multi, easy);
+    return outcome;
+}
+
+}  // namespace wa

@@ -1,0 +1,41 @@
+// The transfer loop shared by the two HTTP routines: drives one curl handle,
+// honours the job's pause and stop within a fraction of a second, abandons a
+// stalled transfer, bounds the body size, and keeps the final response's
+// headers.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+typedef void CURL;
+typedef void CURLM;
+
+namespace wa {
+
+class JobToken;
+class CookieJar;
+
+void EnsureCurlInitialized();
+
+struct TransferLimits {
+    std::chrono::seconds stall{60};     // abandon when nothing arrives for this long
+    std::size_t max_body = 64u << 20;   // abandon a body larger than this
+};
+
+struct TransferOutcome {
+    bool completed = false;  // the exchange finished (any status)
+    bool stopped = false;    // the job asked to stop
+    long status = 0;
+    std::string error;       // why it did not complete
+    std::string body;
+    std::string headers;     // status line and header lines of the final response
+    std::vector<std::pair<std::string, std::string>> set_cookies;  // (response url, value)
+};
+
+// Runs the transfer configured on `easy` through `multi` (which keeps the
+// connection for the next transfer on the same handles).
+TransferOutcome RunTransfer(CURLM* multi, CURL* easy, JobToken* job, const TransferLimits& limits);
+
+}  // namespace wa

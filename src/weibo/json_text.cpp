@@ -1,0 +1,81 @@
+#include "weibo/json_text.h"
+
+#include <json-c/json.h>
+
+#include <cinttypes>
+#include <cstdio>
+
+namespace wa {
+
+void JsonDeleter::operator()(json_object* value) const { json_object_put(value); }
+
+JsonDocument ParseJson(std::string_view text) {
+    json_tokener* tokener = json_tokener_new();
+    if (!tokener) return nullptr;
+    JsonDocument document(json_tokener_parse_ex(tokener, text.data(), static_cast<int>(text.size())));
+    const bool complete = json_tokener_get_error(tokener) == json_tokener_success;
+    const std::size_t end = json_tokener_get_parse_end(tokener);
+    json_tokener_free(tokener);
+    if (!complete || !document) return nullptr;
+    if (text.substr(end).find_first_not_of(" \t\r\n") != std::string_view::npos) return nullptr;
+    return document;
+}
+
+json_object* JsonMember(json_object* object, const char* name) {
+    json_object* member = nullptr;
+    if (!object || !json_object_is_type(object, json_type_object)) return nullptr;
+    json_object_object_get_ex(object, name, &member);
+    return member;
+}
+
+std::string JsonText(json_object* value) {
+    char buffer[64];
+    switch (value ? json_object_get_type(value) : json_type_null) {
+        case json_type_null: return "null";
+        case json_type_boolean: return json_object_get_boolean(value) ? "true" : "false";
+        case json_type_int:
+            std::snprintf(buffer, sizeof buffer, "%" PRId64, json_object_get_int64(value));
+            return buffer;
+        case json_type_double:
+            std::snprintf(buffer, sizeof buffer, "%.6f", json_object_get_double(value));
+            return buffer;
+        case json_type_string: {
+            // Escapes as a JSON writer does; every non-ASCII character as it stands.
+            const char* text = json_object_get_string(value);
+            const int length = json_object_get_string_len(value);
+            std::string out = "\"";
+            for (int i = 0; i < length; ++i) {
+                const auto c = static_cast<unsigned char>(text[i]);
+                switch (c) {
+                    case '"': out += "\\\""; break;
+                    case '\\': out += "\\\\"; break;
+                    case '/': out += "\\/"; break;
+                    case '\b': out += "\\b"; break;
+                    case '\n': out += "\\n"; break;
+                    case '\r': out += "\\r"; break;
+                    case '\t': out += "\\t"; break;
+                    default:
+                        if (c < 0x20) {
+                            std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+                            out += buffer;
+                        } else {
+                            out += static_cast<char>(c);
+                        }
+                }
+            }
+            return out + "\"";
+        }
+        default: return json_object_to_json_string_ext(value, JSON_C_TO_STRING_PLAIN);
+    }
+}
+
+std::string RemoveChars(std::string_view text, std::string_view chars) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (chars.find(c) == std::string_view::npos) out += c;
+    }
+    return out;
+}
+
+}  // namespace wa

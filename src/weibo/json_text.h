@@ -1,0 +1,37 @@
+// Weibo answers are read member by member in their JSON-text form: a string
+// with its quotes and escapes, a number as written, an absent or null member as
+// "null". The callers then strip quotes and backslashes as each field needs.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+struct json_object;
+
+namespace wa {
+
+struct JsonDeleter {
+    void operator()(json_object* value) const;
+};
+using JsonDocument = std::unique_ptr<json_object, JsonDeleter>;
+
+// Parses a whole answer; null for text that is not one JSON value (trailing
+// garbage included).
+JsonDocument ParseJson(std::string_view text);
+
+// The member `name` of an object, or null (absent, null, or not an object).
+json_object* JsonMember(json_object* object, const char* name);
+
+// The JSON text of a value ("null" for a null pointer).
+std::string JsonText(json_object* value);
+
+// The JSON text of member `name` of `object`.
+inline std::string MemberJsonText(json_object* object, const char* name) {
+    return JsonText(JsonMember(object, name));
+}
+
+// `text` without any of the characters in `chars`.
+std::string RemoveChars(std::string_view text, std::string_view chars);
+
+}  // namespace wa

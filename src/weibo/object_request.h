@@ -1,0 +1,64 @@
+// Fetches one picture for the download engine: time-outs of its own,
+// certificate errors ignored, the numeric status reported, and no cookies from
+// the shared jar. Passing the same RequestHandle to many requests keeps the
+// connection open between them.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace wa {
+
+class JobToken;
+
+// A reusable request object: the connection it holds is kept alive for the
+// next request on the same handle. Used by one thread at a time.
+class RequestHandle {
+public:
+    RequestHandle();
+    ~RequestHandle();
+    RequestHandle(const RequestHandle&) = delete;
+    RequestHandle& operator=(const RequestHandle&) = delete;
+
+private:
+    friend struct ObjectRequestAccess;
+    struct Handles;
+    std::unique_ptr<Handles> handles_;
+};
+
+inline constexpr std::size_t kMaxPictureSize = 512u << 20;
+
+struct ObjectRequestOptions {
+    std::optional<int> method;                 // 0 GET, 1 POST, 2 HEAD; others GET
+    std::optional<std::string> post_text;
+    std::optional<std::string> cookies;        // sent as the first header when not empty
+    std::optional<std::string> extra_headers;  // CR LF separated
+    std::optional<bool> no_redirect;
+    std::optional<std::string> post_bytes;     // takes precedence over the post text
+    std::optional<std::string> proxy;
+    // -1 keeps the handle's defaults, 1 or more is seconds, anything else 15 s.
+    std::optional<int> timeout_seconds;
+    std::optional<std::string> proxy_user;
+    std::optional<std::string> proxy_password;
+    std::optional<int> proxy_credential_flag;
+    RequestHandle* handle = nullptr;           // reuse this handle's connection
+    JobToken* job = nullptr;                   // pause and stop reach the transfer through it
+    std::size_t max_body = kMaxPictureSize;
+};
+
+struct ObjectRequestResult {
+    std::string body;              // empty when the answer did not arrive whole
+    long status = 0;               // 0 when no answer arrived
+    bool stopped = false;          // abandoned because the job was stopped
+    std::string error;
+    std::string headers;           // the response's header lines
+    std::string returned_cookies;
+    std::string cookies;           // the supplied cookie text merged with the returned ones
+    std::string sent_headers;      // the complete request header block, without the Cookie line
+};
+
+ObjectRequestResult ObjectRequest(std::string_view url, const ObjectRequestOptions& options = {});
+
+}  // namespace wa

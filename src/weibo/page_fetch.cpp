@@ -1,0 +1,100 @@
+#include "weibo/page_fetch.h"
+
+#include <curl/curl.h>
+
+#include <memory>
+
+#include "weibo/cookie_jar.h"
+#include "weibo/curl_transfer.h"
+#include "weibo/http_text.h"
+
+namespace wa {
+namespace {
+
+struct EasyDeleter {
+    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+};
+struct MultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+struct ListDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+// Page requests never wait forever: a connection must be made within this
+// time, and a transfer that receives nothing for as long is abandoned.
+constexpr long kConnectTimeoutSeconds = 60;
+constexpr std::chrono::seconds kStallLimit{60};
+constexpr std::size_t kMaxTextAnswer = 64u << 20;
+
+}  // namespace
+
+PageFetchResult PageFetch(std::string_view url_view, const PageFetchOptions& options) {
+    PageFetchResult result;
+    EnsureCurlInitialized();
+    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+    std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
+    if (!easy || !multi) {
+        result.error = "cannot set up the request";
+        return result;
+    }
+    std::string url(url_view);
+    if (url.find("://") == std::string::npos) url.insert(0, "http://");
+
+    int method = options.method.value_or(0);
+    if (method < 0 || method > 2) method = 0;
+
+    result.sent_headers = options.extra_headers.value_or("");
+    const bool own_cookies = options.cookies.has_value();
+    CompletePageHeaders(result.sent_headers, url_view, options.cookies.value_or(""));
+
+    std::unique_ptr<curl_slist, ListDeleter> header_list;
+    for (const auto& [name, value] : HeaderFields(result.sent_headers)) {
+        if (name.empty()) continue;
+        const std::string line = value.empty() ? name + ";" : name + ": " + value;
+        header_list.reset(curl_slist_append(header_list.release(), line.c_str()));
+    }
+
+    CURL* e = easy.get();
+    curl_easy_setopt(e, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(e, CURLOPT_USERAGENT, AgentFromHeaders(result.sent_headers).c_str());
+    curl_easy_setopt(e, CURLOPT_HTTPHEADER, header_list.get());
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, options.no_redirect.value_or(false) ? 0L : 1L);
+    curl_easy_setopt(e, CURLOPT_MAXREDIRS, 20L);
+    curl_easy_setopt(e, CURLOPT_PROXY, options.proxy.value_or("").c_str());
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+    if (!own_cookies) CookieJar::Shared().Attach(e);
+
+    if (method != 0) {
+        result.post_bytes = options.post_bytes.value_or("");
+        if (result.post_bytes.empty()) result.post_bytes = options.post_text.value_or("");
+        curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(result.post_bytes.size()));
+        curl_easy_setopt(e, CURLOPT_POSTFIELDS, result.post_bytes.data());
+        if (method == 2) {
+            curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
+            curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, "HEAD");
+        }
+    }
+
+    TransferOutcome outcome = RunTransfer(multi.get(), e, options.job,
+                                          TransferLimits{kStallLimit, kMaxTextAnswer});
+    result.error = std::move(outcome.error);
+    result.headers = std::move(outcome.headers);
+    NormalizeSetCookieCase(result.headers);
+    result.returned_cookies = ExtractSetCookies(result.headers);
+    if (outcome.completed) {
+        result.status = outcome.status;
+        result.body = std::move(outcome.body);
+    }
+    if (own_cookies) {
+        result.cookies = *options.cookies;
+        MergeCookies(result.cookies, result.returned_cookies);
+    } else {
+        for (const auto& [response_url, value] : outcome.set_cookies) {
+            CookieJar::Shared().NotifySetCookie(response_url, value);
+        }
+    }
+    return result;
+}
+
+}  // namespace wa

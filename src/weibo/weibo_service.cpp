@@ -1,0 +1,68 @@
+#include "weibo/weibo_service.h"
+
+#include <mutex>
+
+#include "util/ini_file.h"
+
+namespace wa {
+namespace {
+
+std::mutex g_service_mutex;
+ServiceAddresses g_service;
+
+}  // namespace
+
+ServiceAddresses ServiceAddresses::FromSettings(const std::string& config_file) {
+    ServiceAddresses addresses;
+    constexpr std::string_view kSection = "服务地址";
+    addresses.home_page = ReadSetting(config_file, kSection, "微博首页", addresses.home_page);
+    addresses.photo_host = ReadSetting(config_file, kSection, "相册服务", addresses.photo_host);
+    addresses.maker_host = ReadSetting(config_file, kSection, "官网", addresses.maker_host);
+    return addresses;
+}
+
+ServiceAddresses CurrentService() {
+    std::lock_guard lock(g_service_mutex);
+    return g_service;
+}
+
+void SetCurrentService(const ServiceAddresses& addresses) {
+    std::lock_guard lock(g_service_mutex);
+    g_service = addresses;
+}
+
+std::string AlbumListUrl(const ServiceAddresses& service, std::string_view uid) {
+    return "http://" + service.photo_host + "/albums/get_all?uid=" + std::string(uid) + "&count=6355";
+}
+
+std::string PhotoPageUrl(const ServiceAddresses& service, std::string_view uid,
+                         std::string_view album_id, int page, std::string_view type,
+                         std::string_view random_fraction) {
+    std::string url = "http://" + service.photo_host + "/photos/get_all?uid=";
+    url += uid;
+    url += "&album_id=";
+    url += album_id;
+    url += "&count=100&page=" + std::to_string(page) + "&type=";
+    url += type;
+    url += "&__rnd=";
+    url += random_fraction;
+    return url;
+}
+
+std::string AlbumPageUrl(const ServiceAddresses& service, std::string_view uid) {
+    return "http://" + service.photo_host + "/" + std::string(uid) + "/albums/";
+}
+
+std::string VersionPageUrl(const ServiceAddresses& service) {
+    return "http://" + service.maker_host + "/download/softzuixinv/index.html";
+}
+
+std::string HelpPageUrl(const ServiceAddresses& service) {
+    return "http://" + service.maker_host + "/";
+}
+
+std::string LargePictureUrl(std::string_view pic_host, std::string_view pic_name) {
+    return std::string(pic_host) + "/large/" + std::string(pic_name);
+}
+
+}  // namespace wa

@@ -1,0 +1,501 @@
+#include "fake_weibo.h"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+namespace wa::fake {
+namespace {
+
+// JSON string text; with `ascii_only` every non-ASCII character is written as
+// \uXXXX escapes, as the photo service writes captions.
+std::string JsonString(const std::string& text, bool ascii_only) {
+    std::string out = "\"";
+    char buffer[16];
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            switch (c) {
+                case '"': out += "\\\""; break;
+                case '\\': out += "\\\\"; break;
+                case '/': out += "\\/"; break;
+                case '\n': out += "\\n"; break;
+                case '\r': out += "\\r"; break;
+                case '\t': out += "\\t"; break;
+                default:
+                    if (c < 0x20) {
+                        std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+                        out += buffer;
+                    } else {
+                        out += static_cast<char>(c);
+                    }
+            }
+            ++i;
+            continue;
+        }
+        const int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+        if (!ascii_only) {
+            out.append(text, i, static_cast<std::size_t>(length));
+            i += static_cast<std::size_t>(length);
+            continue;
+        }
+        char32_t cp = c & (length == 4 ? 0x07 : length == 3 ? 0x0F : 0x1F);
+        for (int k = 1; k < length && i + k < text.size(); ++k) {
+            cp = (cp << 6) | (static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]) & 0x3F);
+        }
+        i += static_cast<std::size_t>(length);
+        const auto unit = [&](unsigned u) {
+            std::snprintf(buffer, sizeof buffer, "\\u%04x", u);
+            out += buffer;
+        };
+        if (cp >= 0x10000) {
+            unit(0xD800 + ((cp - 0x10000) >> 10));
+            unit(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            unit(cp);
+        }
+    }
+    return out + "\"";
+}
+
+const char* Extension(PictureFormat format) {
+    switch (format) {
+        case PictureFormat::kPng: return ".png";
+        case PictureFormat::kGif: return ".gif";
+        case PictureFormat::kJpeg: break;
+    }
+    return ".jpg";
+}
+
+const char* MimeType(PictureFormat format) {
+    switch (format) {
+        case PictureFormat::kPng: return "image/png";
+        case PictureFormat::kGif: return "image/gif";
+        case PictureFormat::kJpeg: break;
+    }
+    return "image/jpeg";
+}
+
+unsigned Seed(const std::string& text) {
+    unsigned seed = 2166136261u;
+    for (const char c : text) seed = (seed ^ static_cast<unsigned char>(c)) * 16777619u;
+    return seed;
+}
+
+void SleepUnlessStopping(int ms, const std::atomic<bool>& stopping) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end && !stopping) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+}  // namespace
+
+std::string RecordedRequest::Header(const std::string& name) const {
+    const auto it = headers.find(name);
+    return it == headers.end() ? std::string() : it->second;
+}
+
+FakeWeibo::FakeWeibo() : server_(std::make_unique<httplib::Server>()) {}
+
+FakeWeibo::~FakeWeibo() { Stop(); }
+
+bool FakeWeibo::Start(int port) {
+    server_->set_keep_alive_max_count(1'000'000);
+    server_->set_tcp_nodelay(true);  // no Nagle delay between a header and its body
+    server_->set_keep_alive_timeout(30);
+    // One handler for every path, so bodies are read before it runs.
+    const auto handle = [this](const httplib::Request& request, httplib::Response& response) {
+        {
+            RecordedRequest recorded{request.method, request.target, request.path, {}, request.remote_port};
+            for (const auto& [name, value] : request.headers) {
+                std::string lower = name;
+                std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
+                recorded.headers.emplace(lower, value);
+            }
+            std::lock_guard lock(mutex_);
+            requests_.push_back(std::move(recorded));
+        }
+        if (!ApplyFault(request, response)) Route(request, response);
+    };
+    server_->Get(".*", handle);
+    server_->Post(".*", handle);
+    if (port == 0) {
+        port_ = server_->bind_to_any_port("127.0.0.1");
+    } else {
+        port_ = server_->bind_to_port("127.0.0.1", port) ? port : -1;
+    }
+    if (port_ <= 0) return false;
+    stopping_ = false;
+    thread_ = std::thread([this] { server_->listen_after_bind(); });
+    while (!server_->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return true;
+}
+
+void FakeWeibo::Stop() {
+    if (thread_.joinable()) {
+        stopping_ = true;
+        server_->stop();
+        thread_.join();
+    }
+}
+
+std::string FakeWeibo::BaseUrl() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+void FakeWeibo::AddUser(User user) {
+    if (user.home_path.empty()) user.home_path = "/u/" + user.uid;
+    for (Album& album : user.albums) {
+        for (Photo& photo : album.photos) {
+            if (photo.pic_name.empty()) photo.pic_name = photo.photo_id + Extension(photo.format);
+        }
+        std::stable_sort(album.photos.begin(), album.photos.end(),
+                         [](const Photo& a, const Photo& b) { return a.timestamp > b.timestamp; });
+    }
+    std::lock_guard lock(mutex_);
+    users_.push_back(std::move(user));
+}
+
+void FakeWeibo::SetVersionPage(std::string body) {
+    std::lock_guard lock(mutex_);
+    version_page_ = std::move(body);
+}
+
+void FakeWeibo::SetRequireLogin(bool require) {
+    std::lock_guard lock(mutex_);
+    require_login_ = require;
+}
+
+void FakeWeibo::SetHotlinkProtection(bool on) {
+    std::lock_guard lock(mutex_);
+    hotlink_protection_ = on;
+}
+
+void FakeWeibo::AddFault(std::string target_part, Fault fault) {
+    std::lock_guard lock(mutex_);
+    faults_.push_back({std::move(target_part), fault, 0});
+}
+
+void FakeWeibo::ClearFaults() {
+    std::lock_guard lock(mutex_);
+    faults_.clear();
+}
+
+std::vector<RecordedRequest> FakeWeibo::Requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+}
+
+int FakeWeibo::CountRequests(const std::string& target_part) const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(std::count_if(requests_.begin(), requests_.end(), [&](const RecordedRequest& r) {
+        return r.target.find(target_part) != std::string::npos;
+    }));
+}
+
+void FakeWeibo::ClearRequests() {
+    std::lock_guard lock(mutex_);
+    requests_.clear();
+}
+
+bool FakeWeibo::LoggedIn(const httplib::Request& request) const {
+    const std::string cookies = request.get_header_value("Cookie");
+    return cookies.find(std::string(kSessionCookie) + "=" + kSessionValue) != std::string::npos;
+}
+
+bool FakeWeibo::ApplyFault(const httplib::Request& request, httplib::Response& response) {
+    Fault fault;
+    int seen = 0;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = std::find_if(faults_.begin(), faults_.end(), [&](const ActiveFault& f) {
+            return request.target.find(f.target_part) != std::string::npos &&
+                   (f.fault.times < 0 || f.seen < f.fault.times);
+        });
+        if (it == faults_.end()) return false;
+        seen = ++it->seen;
+        fault = it->fault;
+    }
+    if (fault.delay_ms > 0) SleepUnlessStopping(fault.delay_ms, stopping_);
+    if (fault.fail_first > 0) {
+        if (seen > fault.fail_first) return false;
+        response.set_content("", "text/html");
+        return true;
+    }
+    if (fault.status != 0) {
+        response.status = fault.status;
+        response.set_content("<html><body>error " + std::to_string(fault.status) + "</body></html>", "text/html");
+        return true;
+    }
+    if (fault.html_instead) {
+        response.set_content("<html><body>系统繁忙，请稍后再试</body></html>", "text/html; charset=utf-8");
+        return true;
+    }
+    if (fault.malformed_json) {
+        response.set_content("{\"result\":true,\"data\":{\"photo_list\":[{\"photo_id\":", "application/json");
+        return true;
+    }
+    if (fault.drop_half || fault.stall_ms > 0) {
+        httplib::Response full;
+        Route(request, full);
+        auto body = std::make_shared<std::string>(std::move(full.body));
+        const std::string type = full.get_header_value("Content-Type");
+        response.status = full.status;
+        const bool drop = fault.drop_half;
+        const int stall = fault.stall_ms;
+        response.set_content_provider(
+            body->size(), type, [this, body, drop, stall](size_t offset, size_t, httplib::DataSink& sink) {
+                const size_t half = body->size() / 2;
+                if (offset < half) return sink.write(body->data(), half);
+                if (drop) return false;
+                SleepUnlessStopping(stall, stopping_);
+                return sink.write(body->data() + offset, body->size() - offset);
+            });
+        return true;
+    }
+    return false;
+}
+
+void FakeWeibo::Route(const httplib::Request& request, httplib::Response& response) {
+    const std::string& path = request.path;
+    if (path == "/" || path == "/index") return ServeHome(request, response);
+    if (path == "/login" && request.method == "POST") {
+        if (request.get_param_value("username").empty()) {
+            response.status = 302;
+            response.set_header("Location", "/?error=1");
+            return;
+        }
+        response.status = 302;
+        response.set_header("Set-Cookie", std::string(kSessionCookie) + "=" + kSessionValue +
+                                              "; Path=/; HttpOnly; Expires=Wed, 01 Jan 2031 00:00:00 GMT");
+        response.set_header("Location", "/");
+        return;
+    }
+    if (path == "/logout") {
+        response.status = 302;
+        response.set_header("Set-Cookie", std::string(kSessionCookie) + "=deleted; Path=/; Expires=Thu, 01 Jan 1970 00:00:01 GMT");
+        response.set_header("Location", "/");
+        return;
+    }
+    if (path == "/albums/get_all") return ServeAlbumList(request, response);
+    if (path == "/photos/get_all") return ServePhotoList(request, response);
+    if (path.starts_with("/large/")) return ServePicture(request, response, false);
+    if (path.starts_with("/cover/")) return ServePicture(request, response, true);
+    if (path == "/download/softzuixinv/index.html") {
+        std::lock_guard lock(mutex_);
+        response.set_content(version_page_, "text/html");
+        return;
+    }
+    // Helpers for the HTTP tests.
+    if (path == "/test/set-cookie") {
+        for (std::size_t i = 0; i < request.get_param_value_count("c"); ++i) {
+            response.set_header("Set-Cookie", request.get_param_value("c", i));
+        }
+        response.set_content("cookies set", "text/plain");
+        return;
+    }
+    if (path == "/test/redirect") {
+        response.status = 302;
+        response.set_header("Location", request.get_param_value("to"));
+        response.set_content("redirect body", "text/plain");
+        return;
+    }
+    if (path == "/test/big-headers") {
+        const auto size = std::stoul(request.get_param_value("size"));
+        response.set_header("X-Filler", std::string(size, 'f'));
+        response.set_header("Set-Cookie", "late=1; Path=/");
+        response.set_content("big", "text/plain");
+        return;
+    }
+    if (path == "/test/body") {
+        response.set_content(std::string(std::stoul(request.get_param_value("size")), 'x'), "text/plain");
+        return;
+    }
+    if (path == "/test/echo") {
+        std::string body = request.method + " " + request.target + "\n";
+        for (const auto& [name, value] : request.headers) body += name + ": " + value + "\n";
+        body += "\n" + request.body;
+        response.set_content(body, "text/plain");
+        return;
+    }
+
+    std::lock_guard lock(mutex_);
+    for (const User& user : users_) {
+        if (path == user.home_path) {
+            std::string page = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + user.title +
+                               "</title></head><body><script>";
+            if (user.marker == UidMarker::kConfigOid) page += "$CONFIG['oid']='" + user.uid + "';";
+            if (user.marker == UidMarker::kOwnerUid) page += "var page = {owner_uid: " + user.uid + ", x: 1};";
+            page += "</script><h1>" + user.title + "</h1></body></html>";
+            response.set_content(page, "text/html; charset=utf-8");
+            return;
+        }
+        if (path == "/" + user.uid + "/albums/") {
+            std::string page = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + user.title +
+                               "的相册</title></head><body><ul>";
+            for (const Album& album : user.albums) page += "<li>" + album.caption + "</li>";
+            response.set_content(page + "</ul></body></html>", "text/html; charset=utf-8");
+            return;
+        }
+    }
+    response.status = 404;
+    response.set_content("<html><body>404 Not Found</body></html>", "text/html");
+}
+
+void FakeWeibo::ServeHome(const httplib::Request& request, httplib::Response& response) {
+    const bool in = LoggedIn(request);
+    std::string page =
+        "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>微博-随时随地发现新鲜事</title>"
+        "<style>body{font-family:sans-serif;margin:40px}input{margin:4px}</style></head><body>"
+        "<h1>微博（演示）</h1>";
+    if (in) {
+        page += "<p id=\"state\">已登录</p><ul>";
+        std::lock_guard lock(mutex_);
+        for (const User& user : users_) {
+            page += "<li><a href=\"" + user.home_path + "\">" + user.title + "</a></li>";
+        }
+        page += "</ul><a href=\"/logout\">退出</a>";
+    } else {
+        page +=
+            "<p id=\"state\">未登录</p>"
+            "<form id=\"login\" method=\"post\" action=\"/login\">"
+            "<label>账号 <input name=\"username\" id=\"username\"></label><br>"
+            "<label>密码 <input name=\"password\" id=\"password\" type=\"password\"></label><br>"
+            "<button type=\"submit\" id=\"submit\">登录</button></form>";
+    }
+    response.set_content(page + "</body></html>", "text/html; charset=utf-8");
+}
+
+void FakeWeibo::ServeAlbumList(const httplib::Request& request, httplib::Response& response) {
+    const std::string uid = request.get_param_value("uid");
+    std::lock_guard lock(mutex_);
+    if (require_login_ && !LoggedIn(request)) {
+        response.set_content("{\"result\":false,\"code\":\"A00006\",\"msg\":\"请先登录\",\"data\":{}}",
+                             "application/json");
+        return;
+    }
+    const auto user = std::find_if(users_.begin(), users_.end(), [&](const User& u) { return u.uid == uid; });
+    std::string json = "{\"result\":true,\"data\":{\"album_list\":[";
+    if (user != users_.end()) {
+        bool first = true;
+        for (const Album& album : user->albums) {
+            if (!first) json += ",";
+            first = false;
+            const std::string count = album.count_text.value_or(std::to_string(album.photos.size()));
+            json += "{\"album_id\":\"" + album.album_id + "\",\"caption\":" + JsonString(album.caption, true) +
+                    ",\"cover_pic\":" +
+                    (album.cover ? JsonString(BaseUrl() + "/cover/" + album.album_id + ".jpg", false) : "\"\"") +
+                    ",\"count\":{\"photos\":" + count + "},\"type\":" + album.type + "}";
+        }
+    }
+    response.set_content(json + "]}}", "application/json");
+}
+
+void FakeWeibo::ServePhotoList(const httplib::Request& request, httplib::Response& response) {
+    const std::string uid = request.get_param_value("uid");
+    const std::string album_id = request.get_param_value("album_id");
+    const int page = std::max(1, std::atoi(request.get_param_value("page").c_str()));
+    const int count = std::max(1, std::atoi(request.get_param_value("count").c_str()));
+    std::lock_guard lock(mutex_);
+    const Album* album = nullptr;
+    for (const User& user : users_) {
+        if (user.uid != uid) continue;
+        for (const Album& a : user.albums) {
+            if (a.album_id == album_id) album = &a;
+        }
+    }
+    std::string json = "{\"result\":true,\"data\":{\"photo_list\":[";
+    if (album) {
+        const std::size_t begin = static_cast<std::size_t>((page - 1) * count);
+        const std::size_t end = std::min(album->photos.size(), begin + static_cast<std::size_t>(count));
+        for (std::size_t i = begin; i < end; ++i) {
+            const Photo& p = album->photos[i];
+            std::vector<std::string> members;
+            const auto add = [&](const char* name, const std::string& value) {
+                if (!p.omit.contains(name)) members.push_back("\"" + std::string(name) + "\":" + value);
+            };
+            add("photo_id", p.id_as_number ? p.photo_id : "\"" + p.photo_id + "\"");
+            add("timestamp", std::to_string(p.timestamp * 1000));
+            add("pic_host", JsonString(BaseUrl(), false));
+            add("pic_name", JsonString(p.pic_name, false));
+            add("caption_render", JsonString(p.caption, true));
+            json += (i == begin ? "{" : ",{");
+            for (std::size_t m = 0; m < members.size(); ++m) json += (m ? "," : "") + members[m];
+            json += "}";
+        }
+    }
+    response.set_content(json + "]}}", "application/json");
+}
+
+const Photo* FakeWeibo::FindPhoto(const std::string& pic_name) const {
+    for (const User& user : users_) {
+        for (const Album& album : user.albums) {
+            for (const Photo& photo : album.photos) {
+                if (photo.pic_name == pic_name) return &photo;
+            }
+        }
+    }
+    return nullptr;
+}
+
+void FakeWeibo::ServePicture(const httplib::Request& request, httplib::Response& response, bool cover) {
+    const std::string name = request.path.substr(7);
+    std::lock_guard lock(mutex_);
+    if (hotlink_protection_ && request.get_header_value("Referer") != BaseUrl() + "/") {
+        response.status = 403;
+        response.set_content("<html><body>403 Forbidden</body></html>", "text/html");
+        return;
+    }
+    if (cover) {
+        response.set_content(MakePicture(PictureFormat::kJpeg, Seed(name), 0, 120, 90), "image/jpeg");
+        return;
+    }
+    const Photo* photo = FindPhoto(name);
+    if (!photo) {
+        response.status = 404;
+        response.set_content("<html><body>404</body></html>", "text/html");
+        return;
+    }
+    response.set_content(MakePicture(photo->format, Seed(photo->photo_id), photo->size), MimeType(photo->format));
+}
+
+User SampleUser(const std::string& uid, int albums, int photos_each) {
+    static const char* const kCaptions[] = {
+        "春天的花 / 北京植物园",
+        "..",
+        "旅行😀日记 第一天",
+        "第一行\r\n第二行",
+        "他说\"你好\"，我说：好！",
+        "普通的一天",
+        "",
+        "西湖边的夕阳，风很大，人很多，但是景色真的很美，值得再来一次。断桥残雪、苏堤春晓、曲院风荷、"
+        "平湖秋月、柳浪闻莺、花港观鱼、雷峰夕照、双峰插云、南屏晚钟、三潭印月，十景看了一半。"
+        "下次一定要在春天来，看苏堤的桃花和柳树，再去龙井村喝一杯新茶。",
+        "a<b>c|d?e*f:g",
+        "猫咪 & 狗狗",
+    };
+    static const char* const kAlbumNames[] = {"微博配图", "头像相册", "旅行", "美食记录", "家人", "it's mine"};
+    User user;
+    user.uid = uid;
+    user.title = "演示用户的微博";
+    std::int64_t timestamp = 1400000000;  // 2014-05-14
+    for (int a = 0; a < albums; ++a) {
+        Album album;
+        album.album_id = std::to_string(3550000000LL + a);
+        album.caption = kAlbumNames[a % 6];
+        for (int p = 0; p < photos_each; ++p) {
+            Photo photo;
+            photo.photo_id = std::to_string(3600000000000LL + a * 100000LL + p);
+            photo.timestamp = timestamp;
+            timestamp -= 86400 / 2;
+            photo.caption = kCaptions[p % 10];
+            photo.format = p % 7 == 3 ? PictureFormat::kPng : p % 11 == 5 ? PictureFormat::kGif : PictureFormat::kJpeg;
+            album.photos.push_back(std::move(photo));
+        }
+        user.albums.push_back(std::move(album));
+    }
+    return user;
+}
+
+}  // namespace wa::fake

@@ -1,0 +1,141 @@
+// A fake Weibo web site and photo service on 127.0.0.1: users' home pages, the
+// album and photo lists, pictures, covers, a login page and the version page,
+// all from data a test or the demo chooses, with faults injected per request
+// and every request recorded.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "pictures.h"
+
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+}  // namespace httplib
+
+namespace wa::fake {
+
+struct Photo {
+    std::string photo_id;
+    std::int64_t timestamp = 0;  // seconds; sent as 13-digit milliseconds
+    std::string caption;
+    std::string pic_name;        // defaults to photo_id + extension
+    PictureFormat format = PictureFormat::kJpeg;
+    std::size_t size = 0;        // padded picture size; 0 keeps the plain picture
+    std::set<std::string> omit;  // members left out of the photo's JSON
+    bool id_as_number = false;   // "photo_id": 123 instead of "123"
+};
+
+struct Album {
+    std::string album_id;
+    std::string type = "3";
+    std::string caption;
+    bool cover = true;                      // serve a cover picture
+    std::optional<std::string> count_text;  // defaults to the number of photos
+    std::vector<Photo> photos;              // any order; served newest first
+};
+
+enum class UidMarker { kConfigOid, kOwnerUid, kNone };
+
+struct User {
+    std::string uid;
+    std::string title;
+    std::string home_path;  // defaults to "/u/" + uid
+    UidMarker marker = UidMarker::kConfigOid;
+    std::vector<Album> albums;
+};
+
+struct Fault {
+    int fail_first = 0;      // answer the first N matching requests with an empty 200
+    int status = 0;          // answer this status with a short body
+    bool html_instead = false;  // 200 with an HTML error page instead of the content
+    int delay_ms = 0;        // wait before answering
+    bool drop_half = false;  // close the connection half-way through the body
+    bool malformed_json = false;
+    int stall_ms = 0;        // send half the body, then go silent this long
+    int times = -1;          // how many matching requests it applies to; -1 all
+};
+
+struct RecordedRequest {
+    std::string method;
+    std::string target;  // path with the query as sent
+    std::string path;
+    std::multimap<std::string, std::string> headers;  // lower-case names
+    int remote_port = 0;  // the same port means the same connection
+    std::string Header(const std::string& name) const;
+};
+
+class FakeWeibo {
+public:
+    FakeWeibo();
+    ~FakeWeibo();
+    FakeWeibo(const FakeWeibo&) = delete;
+    FakeWeibo& operator=(const FakeWeibo&) = delete;
+
+    // Listens on 127.0.0.1 (port 0 picks a free one); false when it cannot.
+    bool Start(int port = 0);
+    void Stop();
+    int port() const { return port_; }
+    std::string BaseUrl() const;  // "http://127.0.0.1:<port>"
+
+    void AddUser(User user);
+    void SetVersionPage(std::string body);
+    // The album list answers only requests carrying the session cookie.
+    void SetRequireLogin(bool require);
+    // Pictures answer 403 unless the Referer is the site's home page.
+    void SetHotlinkProtection(bool on);
+    // Applies to every request whose path and query contain `target_part`.
+    void AddFault(std::string target_part, Fault fault);
+    void ClearFaults();
+
+    std::vector<RecordedRequest> Requests() const;
+    int CountRequests(const std::string& target_part) const;
+    void ClearRequests();
+
+    static constexpr const char* kSessionCookie = "SUB";
+    static constexpr const char* kSessionValue = "fake-session-0123456789";
+
+private:
+    bool ApplyFault(const httplib::Request& request, httplib::Response& response);
+    void Route(const httplib::Request& request, httplib::Response& response);
+    void ServeHome(const httplib::Request& request, httplib::Response& response);
+    void ServeAlbumList(const httplib::Request& request, httplib::Response& response);
+    void ServePhotoList(const httplib::Request& request, httplib::Response& response);
+    void ServePicture(const httplib::Request& request, httplib::Response& response, bool cover);
+    bool LoggedIn(const httplib::Request& request) const;
+    const Photo* FindPhoto(const std::string& pic_name) const;
+
+    std::unique_ptr<httplib::Server> server_;
+    std::thread thread_;
+    std::atomic<bool> stopping_ = false;  // ends injected delays and stalls
+    int port_ = 0;
+
+    mutable std::mutex mutex_;
+    std::vector<User> users_;
+    std::string version_page_ = "<html><body>#weibo@@2.1#weibo</body></html>";
+    bool require_login_ = false;
+    bool hotlink_protection_ = false;
+    struct ActiveFault {
+        std::string target_part;
+        Fault fault;
+        int seen = 0;
+    };
+    std::vector<ActiveFault> faults_;
+    std::vector<RecordedRequest> requests_;
+};
+
+// A user with `albums` albums of `photos_each` photos, captions in Chinese with
+// the awkward characters real posts have, for tests and the demo.
+User SampleUser(const std::string& uid, int albums, int photos_each);
+
+}  // namespace wa::fake

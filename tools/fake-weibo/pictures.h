@@ -1,0 +1,17 @@
+// Real picture bytes for the fake service: small JPEG, PNG and GIF images that
+// decoders accept, optionally padded to a chosen size.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace wa::fake {
+
+enum class PictureFormat { kJpeg, kPng, kGif };
+
+// A `width` x `height` picture tinted by `seed`. A JPEG is padded with comment
+// segments to about `size` bytes when `size` is larger than the picture.
+std::string MakePicture(PictureFormat format, unsigned seed, std::size_t size = 0, int width = 64,
+                        int height = 48);
+
+}  // namespace wa::fake
