@@ -1,0 +1,197 @@
+#include "download/album_download.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "download/download_host.h"
+#include "download/picture_naming.h"
+#include "download/record_store.h"
+#include "util/folders.h"
+#include "util/job_token.h"
+#include "util/regex_matcher.h"
+#include "weibo/object_request.h"
+#include "weibo/weibo_service.h"
+
+namespace wa {
+namespace {
+
+// The date window when the user has not set one.
+constexpr std::int64_t kWindowOffStart = 100'000'000;
+constexpr std::int64_t kWindowOffEnd = 2'147'483'647;
+constexpr int kPictureTimeoutSeconds = 30;
+
+bool FileExists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+std::string ParentFolder(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash + 1);
+}
+
+// Timestamps count seconds, or milliseconds when they have 13 digits.
+std::int64_t UploadSeconds(std::string_view timestamp_text) {
+    const long long value = CountValue(timestamp_text);
+    return value > 9'999'999'999LL ? value / 1000 : value;
+}
+
+struct PictureFetch {
+    std::string body;
+    long status = 0;
+    bool ok = false;
+    bool stopped = false;
+};
+
+// One request, repeated once when the answer is not a picture with status 200.
+PictureFetch FetchPicture(const std::string& url, DownloadContext& context) {
+    ObjectRequestOptions options;
+    options.method = 0;
+    options.timeout_seconds = kPictureTimeoutSeconds;
+    options.extra_headers = "Referer: " + context.referer;
+    options.handle = context.handle;
+    options.job = context.job;
+    PictureFetch fetch;
+    for (int attempt = 0; attempt < 2 && !fetch.ok; ++attempt) {
+        ObjectRequestResult result = ObjectRequest(url, options);
+        fetch.stopped = result.stopped;
+        if (fetch.stopped) break;
+        fetch.status = result.status;
+        fetch.ok = result.status == 200 && IsPictureData(result.body);
+        fetch.body = std::move(result.body);
+    }
+    return fetch;
+}
+
+}  // namespace
+
+bool IsPictureData(std::string_view b) {
+    return b.starts_with("\xFF\xD8\xFF") || b.starts_with("\x89PNG\r\n\x1A\n") || b.starts_with("GIF87a") ||
+           b.starts_with("GIF89a") || (b.size() >= 12 && b.starts_with("RIFF") && b.substr(8, 4) == "WEBP");
+}
+
+bool SavePicture(const std::string& path, std::string_view bytes) {
+    std::string temp = ParentFolder(path) + ".weibo-albums-XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return false;
+    ::fchmod(fd, 0644);
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n <= 0) break;
+        written += static_cast<std::size_t>(n);
+    }
+    const bool complete = written == bytes.size();
+    if (::close(fd) != 0 || !complete || ::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, DownloadHost& host,
+                           DownloadContext& context) {
+    AlbumOutcome outcome;
+    RegexMatcher matcher;
+
+    // The record store of the user, opened for this album only.
+    RecordStore store;
+    const std::string store_path = RecordStorePath(context.program_folder, user.uid);
+    if (!FileExists(store_path)) {
+        std::string folder = RecordStoreFolder(context.program_folder);
+        EnsureDirectory(folder);
+        host.AppendLog(RecordStore::CreateStore(store_path) ? "防止重复下载数据库创建成功\r\n"
+                                                            : "防止重复下载数据库创建失败\r\n");
+    }
+    std::string store_error;
+    if (!store.OpenStore(store_path, &store_error)) {
+        host.AppendLog("防止重复下载数据库打开失败（" + store_error + "），本相册不跳过已下载的照片\r\n");
+    }
+
+    std::int64_t window_start = kWindowOffStart;
+    std::int64_t window_end = kWindowOffEnd;
+    if (host.TimeWindowEnabled()) {
+        window_start = LocalTimeToUnix(host.TimeWindowStart());
+        window_end = LocalTimeToUnix(host.TimeWindowEnd());
+    }
+    const bool skip_recorded = host.RecordStoreEnabled();
+
+    host.SetLabel(StatusLabel::kProgressPercent, "");
+    host.SetProgress(0, 100);
+    host.AppendLog("准备下载相册《" + entry.name + "》\r\n\r\n");
+    const std::string folder_name = CleanName(entry.name) + entry.count;
+    const int pages = PhotoPageCount(entry.count);
+    user.title = CleanName(user.title);
+
+    std::string base = host.SaveFolder();
+    if (base.empty()) base = context.program_folder;
+    if (!base.ends_with('/')) base += '/';
+    std::string album_folder = base + user.title + "/" + folder_name;
+    if (!IsDirectory(album_folder) && !EnsureDirectory(album_folder)) EnsureDirectory(album_folder);
+
+    bool ended_by_window = false;
+    for (int page = 1; page <= pages && !ended_by_window; ++page) {
+        const PhotoPage list = FetchPhotoPage(user.uid, entry.id_text, page, context.job, context.page_wait);
+        if (list.stopped) return outcome.stopped = true, outcome;
+        if (!list.fetched) host.AppendLog("第" + std::to_string(page) + "页照片列表获取失败\r\n");
+        const int n = static_cast<int>(list.photos.size());
+        for (int position = 1; position <= n; ++position) {
+            if (context.job && !context.job->Checkpoint()) return outcome.stopped = true, outcome;
+            const PhotoRecord& photo = list.photos[static_cast<std::size_t>(position - 1)];
+            const int running = (page - 1) * kPhotosPerPage + position;
+
+            const double exact = std::trunc(running * 100.0 / n / pages);
+            const int bar = static_cast<int>(std::clamp(exact, 0.0, 100.0));
+            host.SetProgress(bar, 100);
+            host.SetLabel(StatusLabel::kProgressPercent, std::to_string(bar) + "%");
+            host.SetLabel(StatusLabel::kPhotoCounter, entry.count + "/" + std::to_string(running));
+
+            const std::int64_t uploaded = UploadSeconds(photo.timestamp);
+            if (uploaded < window_start) {
+                ended_by_window = true;
+                break;
+            }
+            if (uploaded == window_start || uploaded >= window_end ||
+                (skip_recorded && store.ContainsPhotoId(photo.photo_id))) {
+                ++outcome.skipped;
+                continue;
+            }
+
+            const std::string url = LargePictureUrl(photo.pic_host, photo.pic_name);
+            const PictureFetch picture = FetchPicture(url, context);
+            if (picture.stopped) return outcome.stopped = true, outcome;
+            if (!picture.ok) {
+                host.AppendLog("图片下载失败[" + std::to_string(picture.status) + "]：" + url + "\r\n");
+                ++outcome.failed;
+                continue;
+            }
+
+            PictureNamer namer(album_folder, photo, page, position, matcher);
+            PictureNamer::Choice choice;
+            choice.scheme = host.CheckedSequenceScheme();
+            choice.use_24_hour_clock = Uses24HourClock();
+            bool saved = false;
+            for (int attempt = 1; attempt <= 3 && !saved; ++attempt) {
+                choice.format = host.CheckedNameFormat();
+                saved = SavePicture(namer.PicturePath(attempt, choice), picture.body);
+            }
+            if (!saved) {
+                host.AppendLog("图片保存失败：" + photo.photo_id + "\r\n");
+                ++outcome.failed;
+                continue;
+            }
+            ++outcome.saved;
+            if (!store.ContainsPhotoId(photo.photo_id)) store.AppendPhotoId(photo.photo_id);
+        }
+    }
+    if (ended_by_window) host.AppendLog("该相册【固定时间段】上传的图片下载完毕\r\n");
+    host.AppendLog("---完成相册《" + folder_name + "》下载\r\n\r\n");
+    host.SetLabel(StatusLabel::kPhotoCounter, "");
+    return outcome;
+}
+
+}  // namespace wa

@@ -1,0 +1,52 @@
+// Downloads one album of the current user into save folder / user / album:
+// walks its photo list page by page, applies the date window and the record
+// of earlier downloads, fetches every large picture and saves it under the
+// chosen name.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "download/photo_list.h"
+#include "weibo/user_resolution.h"
+
+namespace wa {
+
+class DownloadHost;
+class JobToken;
+class RequestHandle;
+
+// One album chosen for download, as the album list row gives it.
+struct AlbumEntry {
+    std::string count;    // photo count text
+    std::string id_text;  // album id, "@@", album type
+    std::string name;
+};
+
+// What a run needs besides the host and the user.
+struct DownloadContext {
+    std::string program_folder;  // holds the record stores; the save folder when none is set
+    std::string referer;         // the site's home page, sent with every picture request
+    JobToken* job = nullptr;
+    RequestHandle* handle = nullptr;  // one kept-alive connection for every picture of a run
+    AttemptWait page_wait;            // the wait between photo-list attempts; PumpingWait by default
+};
+
+struct AlbumOutcome {
+    int saved = 0;
+    int skipped = 0;  // outside the date window or downloaded before
+    int failed = 0;   // not fetched, not a picture, or not written
+    bool stopped = false;
+};
+
+AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, DownloadHost& host,
+                           DownloadContext& context);
+
+// True for bytes that start like a JPEG, PNG, GIF or WebP picture.
+bool IsPictureData(std::string_view bytes);
+
+// Writes the picture under a temporary name in the same folder and renames it
+// into place, so no half-written file ever carries a real name.
+bool SavePicture(const std::string& path, std::string_view bytes);
+
+}  // namespace wa

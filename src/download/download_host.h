@@ -1,0 +1,56 @@
+// What the download engine needs from whoever shows it: the window, the
+// command-line front end or a test. The engine reads each option at the
+// moment it needs it and reports progress, labels and log lines through it;
+// it never touches a widget. A window implementation carries every call out
+// on its own thread while the worker waits.
+#pragma once
+
+#include <string>
+
+#include "download/picture_naming.h"
+#include "util/date_time.h"
+
+namespace wa {
+
+// One row of the album list as the run reads it back.
+struct AlbumRow {
+    bool checked = false;
+    std::string number;   // "序号"
+    std::string name;     // "相册名称"
+    std::string count;    // "图片数量"
+    std::string id_text;  // "相册ID": album id, "@@", album type
+};
+
+enum class RunState { kIdle, kRunning, kPaused };
+
+enum class StatusLabel {
+    kProgressPercent,  // 标签_进度条比例
+    kPhotoCounter,     // 标签_第多少张照片
+    kAlbumsSelected,   // 标签_选择了相册数量
+    kCurrentAlbum,     // 标签_正在下载相册
+};
+
+class DownloadHost {
+public:
+    virtual ~DownloadHost() = default;
+
+    virtual int AlbumRowCount() = 0;
+    virtual AlbumRow AlbumRowAt(int index) = 0;
+    virtual bool RecordStoreEnabled() = 0;
+    virtual bool TimeWindowEnabled() = 0;
+    virtual DateTime TimeWindowStart() = 0;
+    virtual DateTime TimeWindowEnd() = 0;
+    virtual std::string SaveFolder() = 0;
+    virtual NameFormat CheckedNameFormat() = 0;
+    virtual SequenceScheme CheckedSequenceScheme() = 0;
+    virtual std::string CompletionSoundPath() = 0;
+
+    virtual void AppendLog(const std::string& text) = 0;
+    virtual void SetProgress(int position, int maximum) = 0;
+    virtual void SetLabel(StatusLabel label, const std::string& text) = 0;
+    virtual void SetRunState(RunState state) = 0;
+    virtual void PlaySound(const std::string& path) = 0;
+    virtual void ShowMessage(const std::string& text) = 0;
+};
+
+}  // namespace wa

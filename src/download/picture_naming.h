@@ -1,0 +1,75 @@
+// Names of saved pictures: the post text, a sequence number and the upload
+// date in the five formats the user can choose, with the fallbacks used when a
+// name cannot be written. CleanName also keeps user and album folder names
+// free of path characters.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "download/photo_list.h"
+
+namespace wa {
+
+class RegexMatcher;
+
+// In the order the naming buttons are tested; kContent also applies when no
+// button is checked.
+enum class NameFormat {
+    kContentThenNumber = 1,  // 微博内容+下载序号: C(S)E
+    kNumberThenContent = 2,  // 下载序号+微博内容(默认): (S)CE
+    kContentThenDate = 3,    // 微博内容+发布日期: C[D]E
+    kDateThenContent = 4,    // 发布日期+内容: [D]CE
+    kContent = 5,            // 微博内容: CE
+};
+
+enum class SequenceScheme {
+    kRunning,    // 1, 2, 3 ... (page 2 starts at 101)
+    kPageCycle,  // 1-1 ... 1-100, 2-1 ...
+};
+
+// Removes : \ / ? * < > | ：、？。（）·！，. blank & from the text.
+std::string CleanName(std::string_view text);
+
+std::string SequenceText(SequenceScheme scheme, int page, int position);
+
+// The upload minute as "2014.05.14 00.53" (UTC+8).
+std::string DateTag(std::string_view timestamp_text, bool use_24_hour_clock);
+
+// ".gif" when the picture's name holds ".gif", else ".jpg".
+std::string PictureExtension(std::string_view pic_name);
+
+// The post text as it enters a file name: cleaned, without "?" and blanks.
+std::string CaptionForName(std::string_view caption_render);
+
+// Builds the three candidate paths of one photo, in order. The existence tests
+// of the collision rules are made when a path is asked for.
+class PictureNamer {
+public:
+    struct Choice {
+        NameFormat format = NameFormat::kNumberThenContent;
+        SequenceScheme scheme = SequenceScheme::kRunning;
+        bool use_24_hour_clock = true;
+    };
+
+    PictureNamer(std::string album_folder, const PhotoRecord& photo, int page, int position,
+                 RegexMatcher& matcher);
+
+    // Attempt 1: the chosen format on the full caption; attempt 2: the same on
+    // its Chinese characters only; attempt 3: the photo id.
+    std::string PicturePath(int attempt, const Choice& choice);
+
+private:
+    std::string BuildName(std::string caption, const Choice& choice, bool first_attempt);
+    std::string Path(const std::string& name) const { return folder_ + name; }
+
+    std::string folder_;  // ends in "/"
+    const PhotoRecord& photo_;
+    int page_;
+    int position_;
+    RegexMatcher& matcher_;
+    std::optional<std::string> caption_used_;  // the caption attempt 1 ended up with
+};
+
+}  // namespace wa

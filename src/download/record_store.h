@@ -1,0 +1,49 @@
+// Remembers, per Weibo user, every photo a download run has saved, so a later
+// run can skip it. One SQLite file per user; ids are kept on their first 20
+// bytes, and a unique index makes a lookup cost the same at any size.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace wa {
+
+inline constexpr std::size_t kPhotoIdWidth = 20;
+
+// "<program folder>/防止重复下载数据库/"
+std::string RecordStoreFolder(const std::string& program_folder);
+// "<program folder>/防止重复下载数据库/<uid>.edb"
+std::string RecordStorePath(const std::string& program_folder, std::string_view uid);
+
+class RecordStore {
+public:
+    RecordStore() = default;
+    ~RecordStore() { CloseStore(); }
+    RecordStore(const RecordStore&) = delete;
+    RecordStore& operator=(const RecordStore&) = delete;
+
+    // Creates an empty store. False when the folder is missing, the file
+    // cannot be written, or a file is already there (it is never replaced).
+    static bool CreateStore(const std::string& path);
+
+    // Opens a store for lookups and appends. False when a store is already
+    // open (that one stays in use), or when the file is missing or is not a
+    // store; such a file is left untouched. `error` says why.
+    bool OpenStore(const std::string& path, std::string* error = nullptr);
+
+    bool ContainsPhotoId(std::string_view photo_id);
+    // True once the id is committed to the file.
+    bool AppendPhotoId(std::string_view photo_id);
+    void CloseStore();
+    bool IsOpen() const { return db_ != nullptr; }
+
+private:
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt* contains_ = nullptr;
+    sqlite3_stmt* append_ = nullptr;
+};
+
+}  // namespace wa

@@ -1,0 +1,49 @@
+#include "weibo/album_list.h"
+
+#include <json-c/json.h>
+
+#include <random>
+
+#include "util/escapes.h"
+#include "weibo/json_text.h"
+#include "weibo/page_fetch.h"
+#include "weibo/weibo_service.h"
+
+namespace wa {
+namespace {
+
+std::string StandInName() {
+    thread_local std::mt19937 engine{std::random_device{}()};
+    return "未知名称随机数字" + std::to_string(std::uniform_int_distribution<int>(100, 1000)(engine));
+}
+
+}  // namespace
+
+std::vector<AlbumInfo> ReadAlbumList(std::string_view text) {
+    std::vector<AlbumInfo> albums;
+    const JsonDocument document = ParseJson(text);
+    json_object* list = JsonMember(JsonMember(document.get(), "data"), "album_list");
+    if (!list || !json_object_is_type(list, json_type_array)) return albums;
+    const std::size_t count = json_object_array_length(list);
+    for (std::size_t i = 0; i < count; ++i) {
+        json_object* album = json_object_array_get_idx(list, i);
+        AlbumInfo info;
+        info.name = UnescapeText(RemoveChars(MemberJsonText(album, "caption"), "\""));
+        if (info.name.empty()) info.name = StandInName();
+        info.cover_url = RemoveChars(MemberJsonText(album, "cover_pic"), "\"\\");
+        info.count = RemoveChars(MemberJsonText(JsonMember(album, "count"), "photos"), "\"");
+        info.album_id = RemoveChars(MemberJsonText(album, "album_id"), "\"");
+        info.type = RemoveChars(MemberJsonText(album, "type"), "\"");
+        if (info.count == "0") continue;
+        albums.push_back(std::move(info));
+    }
+    return albums;
+}
+
+std::vector<AlbumInfo> FetchAlbumList(std::string_view uid, JobToken* job) {
+    PageFetchOptions options;
+    options.job = job;
+    return ReadAlbumList(PageFetch(AlbumListUrl(CurrentService(), uid), options).body);
+}
+
+}  // namespace wa

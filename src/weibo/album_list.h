@@ -1,0 +1,30 @@
+// Reads the list of a user's photo albums from the photo service.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace wa {
+
+class JobToken;
+
+struct AlbumInfo {
+    std::string name;       // escapes decoded; a random stand-in when empty
+    std::string cover_url;  // may be empty
+    std::string count;      // photo count text as the service wrote it
+    std::string album_id;
+    std::string type;
+
+    // "id@@type", as the album list keeps it and the photo list splits it.
+    std::string IdText() const { return album_id + "@@" + type; }
+};
+
+// Every album of an album-list answer whose photo count is not "0", in order;
+// empty for an answer that is not the expected JSON.
+std::vector<AlbumInfo> ReadAlbumList(std::string_view text);
+
+// Fetches "/albums/get_all?uid=…&count=6355" through the shared cookie jar.
+std::vector<AlbumInfo> FetchAlbumList(std::string_view uid, JobToken* job = nullptr);
+
+}  // namespace wa

@@ -1,0 +1,320 @@
+#include "download/album_download.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "../fake_service.h"
+#include "../util/temp_folder.h"
+#include "download/download_run.h"
+#include "download/record_store.h"
+#include "memory_host.h"
+#include "util/job_token.h"
+#include "weibo/object_request.h"
+
+namespace wa {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> FileNames(const fs::path& folder) {
+    std::vector<std::string> names;
+    if (!fs::exists(folder)) return names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class AlbumDownloadTest : public test::FakeServiceTest {
+protected:
+    void SetUp() override {
+        FakeServiceTest::SetUp();
+        host.save_folder = (temp.path() / "saved").string();
+        context.program_folder = (temp.path() / "program").string();
+        fs::create_directories(context.program_folder);
+        context.referer = fake.BaseUrl() + "/";
+        context.page_wait = [](int) { return true; };
+        user = {"1001", "小明的微博"};
+    }
+
+    // An album of `count` photos captioned "照片<i>", newest first, one per hour.
+    fake::Album Album(const std::string& id, int count) {
+        fake::Album album;
+        album.album_id = id;
+        album.caption = "旅行";
+        for (int i = 1; i <= count; ++i) {
+            album.photos.push_back({.photo_id = id + std::to_string(100000 + i),
+                                    .timestamp = 1400000000 - i * 3600,
+                                    .caption = "照片" + std::to_string(i)});
+        }
+        return album;
+    }
+    void Serve(std::vector<fake::Album> albums) {
+        fake::User served;
+        served.uid = "1001";
+        served.title = "小明的微博";
+        served.albums = std::move(albums);
+        fake.AddUser(served);
+    }
+    AlbumOutcome Download(const std::string& id, const std::string& count, const std::string& name = "旅行") {
+        ResolvedUser copy = user;
+        return AlbumDownload({count, id + "@@3", name}, copy, host, context);
+    }
+    fs::path AlbumFolder(const std::string& name) const { return temp.path() / "saved" / "小明的微博" / name; }
+    std::string StorePath() const { return RecordStorePath(context.program_folder, "1001"); }
+    bool Recorded(const std::string& id) const {
+        RecordStore store;
+        return store.OpenStore(StorePath()) && store.ContainsPhotoId(id);
+    }
+
+    test::TempFolder temp;
+    test::MemoryHost host;
+    DownloadContext context;
+    ResolvedUser user;
+};
+
+TEST_F(AlbumDownloadTest, MultiPageAlbumLandsInSaveFolderUserAlbum) {
+    Serve({Album("501", 250)});
+    const AlbumOutcome outcome = Download("501", "250");
+    EXPECT_EQ(outcome.saved, 250);
+    EXPECT_EQ(outcome.failed, 0);
+    const auto names = FileNames(AlbumFolder("旅行250"));
+    ASSERT_EQ(names.size(), 250u);
+    EXPECT_TRUE(fs::exists(AlbumFolder("旅行250") / "(1)照片1.jpg"));
+    EXPECT_TRUE(fs::exists(AlbumFolder("旅行250") / "(101)照片101.jpg"));
+    EXPECT_TRUE(fs::exists(AlbumFolder("旅行250") / "(250)照片250.jpg"));
+    EXPECT_TRUE(IsPictureData(ReadFile(AlbumFolder("旅行250") / "(7)照片7.jpg")));
+    EXPECT_EQ(host.Log(),
+              "防止重复下载数据库创建成功\r\n准备下载相册《旅行》\r\n\r\n---完成相册《旅行250》下载\r\n\r\n");
+    EXPECT_EQ(host.Label(StatusLabel::kPhotoCounter), "");
+    EXPECT_EQ(host.Label(StatusLabel::kProgressPercent), "100%");  // 250 × 100 ÷ 50 ÷ 3, limited to 100
+    EXPECT_TRUE(Recorded("501100250"));
+    EXPECT_EQ(fake.CountRequests("/photos/get_all"), 3);
+}
+
+TEST_F(AlbumDownloadTest, PageCycleSchemeAndPicturesFromOneConnection) {
+    Serve({Album("502", 120)});
+    host.scheme = SequenceScheme::kPageCycle;
+    host.format = NameFormat::kContentThenNumber;
+    RequestHandle handle;
+    context.handle = &handle;
+    Download("502", "120");
+    EXPECT_TRUE(fs::exists(AlbumFolder("旅行120") / "照片1(1-1).jpg"));
+    EXPECT_TRUE(fs::exists(AlbumFolder("旅行120") / "照片120(2-20).jpg"));
+    int port = -1;
+    for (const auto& request : fake.Requests()) {
+        if (request.path.starts_with("/large/")) {
+            if (port == -1) port = request.remote_port;
+            ASSERT_EQ(request.remote_port, port);
+        }
+    }
+}
+
+TEST_F(AlbumDownloadTest, TimeWindowSkipsTheStartBoundAndEndsAtOlderPhotos) {
+    Serve({Album("503", 10)});
+    host.time_window = true;
+    // Photo i was uploaded at 1400000000 − i h; the start bound is photo 5's moment.
+    host.window_start = UnixToLocalTime(1400000000 - 5 * 3600);
+    host.window_end = UnixToLocalTime(1400000000 - 2 * 3600);
+    const AlbumOutcome outcome = Download("503", "10");
+    EXPECT_EQ(FileNames(AlbumFolder("旅行10")), (std::vector<std::string>{"(3)照片3.jpg", "(4)照片4.jpg"}));
+    EXPECT_EQ(outcome.skipped, 3);  // photos 1, 2 (at or after the end) and 5 (at the start)
+    EXPECT_NE(host.Log().find("该相册【固定时间段】上传的图片下载完毕\r\n---完成相册《旅行10》下载"), std::string::npos);
+    EXPECT_EQ(fake.CountRequests("/large/"), 2);
+}
+
+TEST_F(AlbumDownloadTest, WindowOffStillEndsAtAMissingTimestamp) {
+    fake::Album album = Album("504", 3);
+    album.photos[1].omit = {"timestamp"};
+    Serve({album});
+    Download("504", "3");
+    EXPECT_EQ(FileNames(AlbumFolder("旅行3")), (std::vector<std::string>{"(1)照片1.jpg"}));
+    EXPECT_NE(host.Log().find("该相册【固定时间段】上传的图片下载完毕"), std::string::npos);
+}
+
+TEST_F(AlbumDownloadTest, SecondRunSkipsRecordedPhotosOnlyWhenTheSwitchIsOn) {
+    Serve({Album("505", 5)});
+    Download("505", "5");
+    fake.ClearRequests();
+    host.record_store = true;
+    const AlbumOutcome skipped = Download("505", "5");
+    EXPECT_EQ(skipped.skipped, 5);
+    EXPECT_EQ(fake.CountRequests("/large/"), 0);
+
+    host.record_store = false;
+    const AlbumOutcome again = Download("505", "5");
+    EXPECT_EQ(again.saved, 5);
+    EXPECT_EQ(fake.CountRequests("/large/"), 5);
+}
+
+TEST_F(AlbumDownloadTest, APageThatNeverAnswersIsLoggedAndSkipped) {
+    Serve({Album("506", 250)});
+    fake.AddFault("page=2&", fake::Fault{.fail_first = 1000});
+    Download("506", "250");
+    const auto names = FileNames(AlbumFolder("旅行250"));
+    EXPECT_EQ(names.size(), 150u);
+    EXPECT_TRUE(fs::exists(AlbumFolder("旅行250") / "(100)照片100.jpg"));
+    EXPECT_FALSE(fs::exists(AlbumFolder("旅行250") / "(101)照片101.jpg"));
+    EXPECT_TRUE(fs::exists(AlbumFolder("旅行250") / "(201)照片201.jpg"));
+    EXPECT_NE(host.Log().find("第2页照片列表获取失败\r\n"), std::string::npos);
+}
+
+TEST_F(AlbumDownloadTest, FailedPicturesAreNeitherWrittenNorRecorded) {
+    Serve({Album("507", 4)});
+    fake.AddFault("/large/507100001", fake::Fault{.status = 404});
+    fake.AddFault("/large/507100002", fake::Fault{.html_instead = true});
+    fake.AddFault("/large/507100003", fake::Fault{.drop_half = true});
+    const AlbumOutcome outcome = Download("507", "4");
+    EXPECT_EQ(outcome.failed, 3);
+    EXPECT_EQ(FileNames(AlbumFolder("旅行4")), (std::vector<std::string>{"(4)照片4.jpg"}));
+    const std::string log = host.Log();
+    EXPECT_NE(log.find("图片下载失败[404]：" + fake.BaseUrl() + "/large/507100001.jpg\r\n"), std::string::npos);
+    EXPECT_NE(log.find("图片下载失败[200]：" + fake.BaseUrl() + "/large/507100002.jpg\r\n"), std::string::npos);
+    EXPECT_NE(log.find("图片下载失败[0]：" + fake.BaseUrl() + "/large/507100003.jpg\r\n"), std::string::npos);
+    EXPECT_EQ(fake.CountRequests("/large/507100001"), 2);  // repeated once
+    EXPECT_FALSE(Recorded("507100001"));
+    EXPECT_TRUE(Recorded("507100004"));
+
+    // A later run with the switch on fetches exactly the failed ones.
+    fake.ClearFaults();
+    fake.ClearRequests();
+    host.record_store = true;
+    EXPECT_EQ(Download("507", "4").saved, 3);
+    EXPECT_EQ(FileNames(AlbumFolder("旅行4")).size(), 4u);
+}
+
+TEST_F(AlbumDownloadTest, HotlinkProtectedPicturesComeWithTheSiteAsReferer) {
+    Serve({Album("508", 3)});
+    fake.SetHotlinkProtection(true);
+    EXPECT_EQ(Download("508", "3").saved, 3);
+    for (const auto& request : fake.Requests()) {
+        if (request.path.starts_with("/large/")) {
+            EXPECT_EQ(request.Header("referer"), fake.BaseUrl() + "/");
+            EXPECT_EQ(request.Header("user-agent"), "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)");
+            EXPECT_EQ(request.headers.count("cookie"), 0u);
+        }
+    }
+}
+
+TEST_F(AlbumDownloadTest, AwkwardCaptionsStayInsideTheAlbumFolder) {
+    fake::Album album = Album("509", 6);
+    std::string long_chinese;
+    for (int i = 0; i < 100; ++i) long_chinese += "长";
+    std::string mixed;
+    for (int i = 0; i < 80; ++i) mixed += "字";
+    mixed += std::string(60, 'x');
+    album.photos[0].caption = "../../逃出去/etc";
+    album.photos[1].caption = "..";
+    album.photos[2].caption = "旅行😀日记";
+    album.photos[3].caption = "第一行\r\n第二行";
+    album.photos[4].caption = long_chinese;  // too long even as ideographs only
+    album.photos[5].caption = mixed;          // fits once the Latin letters go
+    Serve({album});
+    const AlbumOutcome outcome = Download("509", "6", "../相册/..");
+    EXPECT_EQ(outcome.saved, 6);
+    const fs::path folder = AlbumFolder("相册6");
+    EXPECT_EQ(FileNames(folder),
+              (std::vector<std::string>{"(1)逃出去etc.jpg", "(2).jpg", "(3)旅行😀日记.jpg", "(4)第一行rn第二行.jpg",
+                                        "(6)" + mixed.substr(0, 240) + ".jpg", "509100005.jpg"}));
+    EXPECT_EQ(FileNames(temp.path() / "saved"), (std::vector<std::string>{"小明的微博"}));
+}
+
+TEST_F(AlbumDownloadTest, EmptySaveFolderSavesBesideTheProgram) {
+    Serve({Album("510", 1)});
+    host.save_folder.clear();
+    Download("510", "1");
+    EXPECT_TRUE(fs::exists(fs::path(context.program_folder) / "小明的微博" / "旅行1" / "(1)照片1.jpg"));
+}
+
+TEST_F(AlbumDownloadTest, CorruptStoreIsLoggedAndLeftAlone) {
+    Serve({Album("511", 2)});
+    fs::create_directories(RecordStoreFolder(context.program_folder));
+    std::ofstream(StorePath(), std::ios::binary) << "not a store";
+    host.record_store = true;
+    EXPECT_EQ(Download("511", "2").saved, 2);
+    EXPECT_NE(host.Log().find("防止重复下载数据库打开失败"), std::string::npos);
+    EXPECT_EQ(ReadFile(StorePath()), "not a store");
+}
+
+TEST_F(AlbumDownloadTest, UnwritableFolderReportsEveryPictureAndRecordsNone) {
+    Serve({Album("512", 2)});
+    fs::create_directories(temp.path() / "saved" / "小明的微博");
+    std::ofstream(AlbumFolder("旅行2")) << "a file where the folder should be";
+    const AlbumOutcome outcome = Download("512", "2");
+    EXPECT_EQ(outcome.failed, 2);
+    EXPECT_NE(host.Log().find("图片保存失败：512100001\r\n"), std::string::npos);
+    EXPECT_FALSE(Recorded("512100001"));
+}
+
+class PauseAndStopTest : public AlbumDownloadTest {
+protected:
+    // Waits until the fake service has been asked for `part`.
+    void AwaitRequest(const std::string& part) {
+        for (int i = 0; i < 500 && fake.CountRequests(part) == 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_GT(fake.CountRequests(part), 0) << part;
+    }
+    std::vector<std::string> TempFiles() {
+        std::vector<std::string> found;
+        for (const auto& name : FileNames(AlbumFolder("旅行6"))) {
+            if (name.starts_with(".weibo-albums-")) found.push_back(name);
+        }
+        return found;
+    }
+};
+
+TEST_F(PauseAndStopTest, PauseHoldsMidTransferAndContinueGoesOnWithTheSamePhoto) {
+    Serve({Album("520", 6)});
+    fake.AddFault("/large/520100003", fake::Fault{.stall_ms = 600});
+    JobToken job;
+    context.job = &job;
+    std::thread worker([this] { Download("520", "6"); });
+    AwaitRequest("/large/520100003");
+    job.Pause();
+    std::this_thread::sleep_for(std::chrono::milliseconds(900));
+    EXPECT_EQ(fake.CountRequests("/large/520100004"), 0);  // nothing after the paused photo
+    EXPECT_FALSE(fs::exists(AlbumFolder("旅行6") / "(3)照片3.jpg"));
+    job.Resume();
+    worker.join();
+    EXPECT_EQ(FileNames(AlbumFolder("旅行6")).size(), 6u);
+    EXPECT_EQ(fake.CountRequests("/large/520100003"), 1);  // not repeated
+    EXPECT_TRUE(Recorded("520100006"));
+}
+
+TEST_F(PauseAndStopTest, StopMidTransferLeavesNoPartialFileAndAClosedStore) {
+    Serve({Album("521", 6)});
+    fake.AddFault("/large/521100003", fake::Fault{.stall_ms = 10000});
+    JobToken job;
+    context.job = &job;
+    AlbumOutcome outcome;
+    std::thread worker([&] { outcome = Download("521", "6"); });
+    AwaitRequest("/large/521100003");
+    job.RequestStop();
+    worker.join();
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_EQ(FileNames(AlbumFolder("旅行6")), (std::vector<std::string>{"(1)照片1.jpg", "(2)照片2.jpg"}));
+    EXPECT_EQ(host.Log().find("---完成相册"), std::string::npos);
+    EXPECT_TRUE(Recorded("521100002"));
+    EXPECT_FALSE(Recorded("521100003"));
+
+    // The next run picks up where this one stopped.
+    fake.ClearFaults();
+    fake.ClearRequests();
+    host.record_store = true;
+    JobToken fresh;
+    context.job = &fresh;
+    EXPECT_EQ(Download("521", "6").saved, 4);
+    EXPECT_EQ(FileNames(AlbumFolder("旅行6")).size(), 6u);
+}
+
+}  // namespace
+}  // namespace wa

@@ -1,0 +1,107 @@
+#include "download/picture_naming.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "../util/temp_folder.h"
+#include "util/regex_matcher.h"
+
+namespace wa {
+namespace {
+
+using Choice = PictureNamer::Choice;
+
+class PictureNamingTest : public ::testing::Test {
+protected:
+    std::string Name(const PhotoRecord& photo, int page, int position, int attempt, Choice choice) {
+        PictureNamer namer(folder.path().string(), photo, page, position, matcher);
+        for (int a = 1; a < attempt; ++a) namer.PicturePath(a, choice);
+        const std::string path = namer.PicturePath(attempt, choice);
+        return path.substr(path.rfind('/') + 1);
+    }
+    void Touch(const std::string& name) { std::ofstream(folder / name) << "x"; }
+
+    test::TempFolder folder;
+    RegexMatcher matcher;
+    PhotoRecord photo{"3600000000001", "1400000000000", "http://ww1.sinaimg.cn", "abc.jpg",
+                      "我的 照片：第1张？"};
+};
+
+TEST(CleanName, RemovesPathAndPunctuationCharacters) {
+    EXPECT_EQ(CleanName("a.b...c d&e"), "abcde");
+    EXPECT_EQ(CleanName("：、？：？"), "");
+    EXPECT_EQ(CleanName("../../etc/passwd"), "etcpasswd");
+    EXPECT_EQ(CleanName("旅行（一）·北京！"), "旅行一北京");
+}
+
+TEST(PictureNaming, PiecesOfAName) {
+    EXPECT_EQ(SequenceText(SequenceScheme::kRunning, 1, 7), "7");
+    EXPECT_EQ(SequenceText(SequenceScheme::kRunning, 2, 1), "101");
+    EXPECT_EQ(SequenceText(SequenceScheme::kPageCycle, 3, 7), "3-7");
+    EXPECT_EQ(DateTag("1400000000", true), "2014.05.14 00.53");
+    EXPECT_EQ(DateTag("1400000000000", true), "2014.05.14 00.53");
+    EXPECT_EQ(DateTag("1400050000", false), "2014.05.14 02.46");
+    EXPECT_EQ(PictureExtension("a.gif"), ".gif");
+    EXPECT_EQ(PictureExtension("a.GIF"), ".jpg");
+    EXPECT_EQ(PictureExtension("a.png"), ".jpg");
+    EXPECT_EQ(CaptionForName("a\u3000b ?c\\nd"), "abcnd");
+}
+
+TEST_F(PictureNamingTest, NumberThenContentInBothSchemes) {
+    EXPECT_EQ(Name(photo, 1, 7, 1, {NameFormat::kNumberThenContent, SequenceScheme::kRunning}),
+              "(7)我的照片第1张.jpg");
+    EXPECT_EQ(Name(photo, 3, 7, 1, {NameFormat::kNumberThenContent, SequenceScheme::kPageCycle}),
+              "(3-7)我的照片第1张.jpg");
+    Touch("(7)我的照片第1张.jpg");  // formats 1 and 2 overwrite
+    EXPECT_EQ(Name(photo, 1, 7, 1, {NameFormat::kNumberThenContent, SequenceScheme::kRunning}),
+              "(7)我的照片第1张.jpg");
+    EXPECT_EQ(Name(photo, 2, 5, 1, {NameFormat::kContentThenNumber, SequenceScheme::kRunning}),
+              "我的照片第1张(105).jpg");
+}
+
+TEST_F(PictureNamingTest, DateFormatsCountUpPastExistingFiles) {
+    const Choice date_after{NameFormat::kContentThenDate, SequenceScheme::kRunning, true};
+    EXPECT_EQ(Name(photo, 1, 1, 1, date_after), "我的照片第1张[2014.05.14 00.53].jpg");
+    Touch("我的照片第1张[2014.05.14 00.53].jpg");
+    EXPECT_EQ(Name(photo, 1, 2, 1, date_after), "我的照片第1张[2014.05.14 00.53](1).jpg");
+    Touch("我的照片第1张[2014.05.14 00.53](1).jpg");
+    EXPECT_EQ(Name(photo, 1, 3, 1, date_after), "我的照片第1张[2014.05.14 00.53](2).jpg");
+    // Attempt 2 takes the first name without looking.
+    EXPECT_EQ(Name(photo, 1, 3, 2, date_after), "我的照片第张[2014.05.14 00.53].jpg");
+
+    const Choice date_first{NameFormat::kDateThenContent, SequenceScheme::kRunning, true};
+    Touch("[2014.05.14 00.53]我的照片第1张.jpg");
+    EXPECT_EQ(Name(photo, 1, 1, 1, date_first), "[2014.05.14 00.53]我的照片第1张(1).jpg");
+}
+
+TEST_F(PictureNamingTest, ContentFormatFallsBackToTheNumber) {
+    PhotoRecord empty = photo;
+    empty.caption_render = "？ ";
+    const Choice content{NameFormat::kContent, SequenceScheme::kRunning, true};
+    EXPECT_EQ(Name(empty, 1, 12, 1, content), "(12).jpg");
+    Touch("(12).jpg");
+    EXPECT_EQ(Name(empty, 1, 12, 1, content), "(12)(12).jpg");
+    EXPECT_EQ(Name(photo, 1, 12, 1, content), "我的照片第1张.jpg");
+}
+
+TEST_F(PictureNamingTest, FallbackAttemptsShortenTheName) {
+    PhotoRecord latin = photo;
+    latin.caption_render = "holiday photos";
+    latin.pic_name = "x.gif";
+    const Choice first{NameFormat::kContentThenNumber, SequenceScheme::kRunning, true};
+    EXPECT_EQ(Name(latin, 1, 5, 2, first), "(5).gif");
+    EXPECT_EQ(Name(latin, 1, 5, 3, first), "3600000000001.gif");
+    PhotoRecord mixed = photo;
+    mixed.caption_render = "2014年5月 旅行 abc😀";
+    EXPECT_EQ(Name(mixed, 1, 1, 2, {NameFormat::kNumberThenContent, SequenceScheme::kRunning}), "(1)年月旅行.jpg");
+}
+
+TEST_F(PictureNamingTest, MissingCaptionReadsNull) {
+    PhotoRecord missing = photo;
+    missing.caption_render = "null";
+    EXPECT_EQ(Name(missing, 1, 3, 1, {NameFormat::kNumberThenContent, SequenceScheme::kRunning}), "(3)null.jpg");
+}
+
+}  // namespace
+}  // namespace wa

@@ -1,0 +1,96 @@
+#include "download/record_store.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "../util/temp_folder.h"
+
+namespace wa {
+namespace {
+
+TEST(RecordStore, AppendedIdsSurviveReopening) {
+    test::TempFolder temp;
+    const std::string path = temp / "1234567890.edb";
+    ASSERT_TRUE(RecordStore::CreateStore(path));
+    {
+        RecordStore store;
+        ASSERT_TRUE(store.OpenStore(path));
+        EXPECT_FALSE(store.ContainsPhotoId("3600000000001"));
+        EXPECT_TRUE(store.AppendPhotoId("3600000000001"));
+        EXPECT_TRUE(store.ContainsPhotoId("3600000000001"));
+    }
+    RecordStore again;
+    ASSERT_TRUE(again.OpenStore(path));
+    EXPECT_TRUE(again.ContainsPhotoId("3600000000001"));
+    EXPECT_FALSE(again.ContainsPhotoId("3600000000002"));
+}
+
+TEST(RecordStore, IdsCompareOnTheirFirstTwentyBytes) {
+    test::TempFolder temp;
+    const std::string path = temp / "1.edb";
+    ASSERT_TRUE(RecordStore::CreateStore(path));
+    RecordStore store;
+    ASSERT_TRUE(store.OpenStore(path));
+    EXPECT_TRUE(store.AppendPhotoId("1234567890123456789012345"));
+    EXPECT_TRUE(store.ContainsPhotoId("12345678901234567890"));
+    EXPECT_TRUE(store.ContainsPhotoId("1234567890123456789099999"));
+    EXPECT_FALSE(store.ContainsPhotoId("1234567890123456789"));
+}
+
+TEST(RecordStore, NoOpenStoreFindsNothingAndRecordsNothing) {
+    RecordStore store;
+    EXPECT_FALSE(store.ContainsPhotoId("1"));
+    EXPECT_FALSE(store.AppendPhotoId("1"));
+    store.CloseStore();
+}
+
+TEST(RecordStore, CreateNeverReplacesAFileAndNeedsItsFolder) {
+    test::TempFolder temp;
+    const std::string path = temp / "1.edb";
+    std::ofstream(path) << "keep me";
+    EXPECT_FALSE(RecordStore::CreateStore(path));
+    EXPECT_FALSE(RecordStore::CreateStore(temp / "missing/1.edb"));
+    std::ifstream in(path);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep me");
+}
+
+TEST(RecordStore, OpeningASecondStoreKeepsTheFirst) {
+    test::TempFolder temp;
+    ASSERT_TRUE(RecordStore::CreateStore(temp / "a.edb"));
+    ASSERT_TRUE(RecordStore::CreateStore(temp / "b.edb"));
+    RecordStore store;
+    ASSERT_TRUE(store.OpenStore(temp / "a.edb"));
+    EXPECT_FALSE(store.OpenStore(temp / "b.edb"));
+    store.AppendPhotoId("x");
+    store.CloseStore();
+    ASSERT_TRUE(store.OpenStore(temp / "a.edb"));
+    EXPECT_TRUE(store.ContainsPhotoId("x"));
+}
+
+TEST(RecordStore, ForeignFilesFailToOpenAndStayUntouched) {
+    test::TempFolder temp;
+    const std::string garbage(4096, '\x5A');
+    for (const std::string& bytes : {garbage, std::string("SQLite format 3") + std::string(100, '\0'), std::string()}) {
+        const std::string path = temp / "bad.edb";
+        std::ofstream(path, std::ios::binary) << bytes;
+        RecordStore store;
+        std::string error;
+        EXPECT_FALSE(store.OpenStore(path, &error));
+        EXPECT_FALSE(error.empty());
+        EXPECT_FALSE(store.IsOpen());
+        std::ifstream in(path, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes);
+    }
+    RecordStore store;
+    EXPECT_FALSE(store.OpenStore(temp / "missing.edb"));
+}
+
+TEST(RecordStore, PathsLieBesideTheProgram) {
+    EXPECT_EQ(RecordStorePath("/opt/wa", "123"), "/opt/wa/防止重复下载数据库/123.edb");
+}
+
+}  // namespace
+}  // namespace wa
