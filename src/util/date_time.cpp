@@ -140,6 +140,49 @@ std::string FormatDateTime(const DateTime& value, int style, int selector, bool 
     return RenderPicture(date, value) + RenderPicture(time, value);
 }
 
+std::string DateText(const DateTime& v) {
+    std::string text = std::to_string(v.year) + "年" + std::to_string(v.month) + "月" + std::to_string(v.day) + "日";
+    if (v.second != 0) {
+        text += std::to_string(v.hour) + "时" + std::to_string(v.minute) + "分" + std::to_string(v.second) + "秒";
+    } else if (v.minute != 0) {
+        text += std::to_string(v.hour) + "时" + std::to_string(v.minute) + "分";
+    } else if (v.hour != 0) {
+        text += std::to_string(v.hour) + "时";
+    }
+    return text;
+}
+
+DateTime ParseDateText(std::string_view text) {
+    const DateTime not_a_date{100, 1, 1, 0, 0, 0};
+    // Digit runs and the separator after each: 年月日时分秒, "-" "/" ":" and blanks.
+    int fields[6] = {0, 0, 0, 0, 0, 0};
+    int count = 0;
+    std::size_t i = 0;
+    const auto skip = [&](std::string_view piece) {
+        if (text.substr(i).starts_with(piece)) {
+            i += piece.size();
+            return true;
+        }
+        return false;
+    };
+    while (i < text.size() && text[i] == ' ') ++i;
+    while (i < text.size()) {
+        if (text[i] < '0' || text[i] > '9' || count == 6) return not_a_date;
+        long value = 0;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && value < 100000) value = value * 10 + (text[i++] - '0');
+        fields[count++] = static_cast<int>(value);
+        static constexpr std::string_view kSeparators[] = {"年", "月", "日", "时", "分", "秒", "-", "/", ":", "T", " "};
+        bool separated = false;
+        for (const std::string_view piece : kSeparators) {
+            while (skip(piece)) separated = true;
+        }
+        if (!separated && i < text.size()) return not_a_date;
+    }
+    if (count < 3) return not_a_date;
+    const DateTime value{fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]};
+    return IsValidDateTime(value) ? value : not_a_date;
+}
+
 bool Uses24HourClock() {
     // A locale the machine does not have falls back to "C", which is what the
     // program's own formatting then uses: a 24-hour clock.

@@ -6,6 +6,7 @@
 #include <compare>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace wa {
 
@@ -38,6 +39,14 @@ std::int64_t LocalTimeToUnix(const DateTime& value);
 // outside the valid range. The first form asks the user's locale for the clock.
 std::string FormatDateTime(const DateTime& value, int style, int selector);
 std::string FormatDateTime(const DateTime& value, int style, int selector, bool use_24_hour_clock);
+
+// The settings file's date text: "2014年5月6日", then "13时5分6秒", "13时5分"
+// or "13时" by the last non-zero field; nothing at midnight.
+std::string DateText(const DateTime& value);
+
+// Reads a date text back; also "2014-05-06 13:05:06" and "2014/5/6". Text that
+// is not a date gives 1 January of year 100.
+DateTime ParseDateText(std::string_view text);
 
 // True when the user's time locale (LC_TIME) writes hours on a 24-hour clock.
 bool Uses24HourClock();

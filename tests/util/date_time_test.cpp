@@ -81,5 +81,24 @@ TEST(Uses24HourClock, ReadsTheTimeLocale) {
     unsetenv("LC_ALL");
 }
 
+
+TEST(DateText, TimePartFollowsTheLastNonZeroField) {
+    EXPECT_EQ(DateText(At(2014, 5, 6)), "2014年5月6日");
+    EXPECT_EQ(DateText(At(2014, 5, 6, 13, 5)), "2014年5月6日13时5分");
+    EXPECT_EQ(DateText(At(2014, 5, 6, 13)), "2014年5月6日13时");
+    EXPECT_EQ(DateText(At(2014, 5, 6, 0, 0, 9)), "2014年5月6日0时0分9秒");
+}
+
+TEST(DateText, ReadsItsOwnFormAndTheCommonOnes) {
+    for (const DateTime& t : {At(2014, 5, 6), At(2014, 5, 6, 13, 5), At(2014, 5, 6, 13), At(2037, 12, 30, 23, 59, 59)}) {
+        EXPECT_EQ(ParseDateText(DateText(t)), t);
+    }
+    EXPECT_EQ(ParseDateText("2014-05-06 13:05:06"), At(2014, 5, 6, 13, 5, 6));
+    EXPECT_EQ(ParseDateText("2014/5/6"), At(2014, 5, 6));
+    EXPECT_EQ(ParseDateText("yesterday"), At(100, 1, 1));
+    EXPECT_EQ(ParseDateText("2014年13月1日"), At(100, 1, 1));
+    EXPECT_EQ(ParseDateText(""), At(100, 1, 1));
+}
+
 }  // namespace
 }  // namespace wa

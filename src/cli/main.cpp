@@ -1,0 +1,332 @@
+// weibo-albums-cli: the download engine from a terminal or a script. Lists a
+// user's albums or downloads them, with the options of "配置.ini" beside the
+// program unless flags say otherwise.
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "download/download_host.h"
+#include "download/download_run.h"
+#include "shell/saved_options.h"
+#include "util/folders.h"
+#include "util/text.h"
+#include "weibo/album_list.h"
+#include "weibo/cookie_jar.h"
+#include "weibo/user_resolution.h"
+#include "weibo/weibo_service.h"
+
+namespace {
+
+using namespace wa;
+
+constexpr int kExitOk = 0;
+constexpr int kExitPictureFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitStopped = 130;  // as a shell reports a program ended by Ctrl-C
+
+constexpr const char* kHelp = R"(usage: weibo-albums-cli albums <home-page address or uid> [options]
+       weibo-albums-cli download <home-page address or uid> [--albums 1,3,...] [options]
+
+Lists or downloads the photo albums of a Sina Weibo user.
+
+  albums     prints every album: number, name, photo count and id@@type
+  download   downloads the albums with the given numbers (all when --albums
+             is left out) into <save folder>/<user>/<album><count>/
+
+Options (defaults come from 配置.ini beside the program):
+  --albums LIST          album numbers as "albums" prints them, e.g. 1,3,4
+  --save-folder DIR      where the user's folder is made
+  --format NAME          picture names: 序号加内容 (number+text, default),
+                         内容加序号, 内容, 内容加日期, 日期加内容
+                         (or number-text, text-number, text, text-date, date-text)
+  --sequence NAME        默认 (1, 2, 3 ...) or 循环 (1-1 ... 1-100, 2-1 ...)
+                         (or running, cycle)
+  --skip-downloaded      skip photos recorded as downloaded before
+  --no-skip-downloaded   download them again
+  --from DATE            only photos uploaded after DATE (2014-05-06 or
+  --to DATE              2014年5月6日, optionally with a time) and before
+                         --to; either one turns the date window on
+  --no-window            ignore the date window of 配置.ini
+  --cookies FILE         cookies of a logged-in browser, Netscape format
+  --config FILE          another settings file instead of 配置.ini
+  --help                 this text
+
+A uid alone stands for the home page <Weibo home page>/u/<uid>.
+Log lines go to standard output; a progress bar goes to standard error when it
+is a terminal. Ctrl-C stops like the stop button: the record store is closed
+and no partial file is left.
+
+Exit status: 0 every chosen album finished without a failed picture,
+1 some picture failed, 2 bad usage or an unusable address, 130 stopped.
+)";
+
+struct Arguments {
+    std::string command;
+    std::string target;
+    std::set<int> albums;
+    std::string config;
+    std::string cookies;
+    std::optional<std::string> save_folder;
+    std::optional<NameFormat> format;
+    std::optional<SequenceScheme> sequence;
+    std::optional<bool> skip_downloaded;
+    std::optional<DateTime> from;
+    std::optional<DateTime> to;
+    bool no_window = false;
+};
+
+bool Fail(const std::string& message) {
+    std::cerr << "weibo-albums-cli: " << message << "\n(see weibo-albums-cli --help)\n";
+    return false;
+}
+
+std::optional<NameFormat> ParseFormat(const std::string& text) {
+    if (text == "number-text") return NameFormat::kNumberThenContent;
+    if (text == "text-number") return NameFormat::kContentThenNumber;
+    if (text == "text") return NameFormat::kContent;
+    if (text == "text-date") return NameFormat::kContentThenDate;
+    if (text == "date-text") return NameFormat::kDateThenContent;
+    if (text.empty()) return std::nullopt;
+    return NameFormatFromText(text);
+}
+
+bool ParseArguments(int argc, char** argv, Arguments& args) {
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const auto value = [&](std::string& out) {
+            if (i + 1 >= argc) return Fail(arg + " needs a value");
+            out = argv[++i];
+            return true;
+        };
+        std::string text;
+        if (arg == "--albums") {
+            if (!value(text)) return false;
+            for (const std::string& piece : SplitText(text, ",")) {
+                char* end = nullptr;
+                const long number = std::strtol(piece.c_str(), &end, 10);
+                if (piece.empty() || *end != '\0' || number < 1) return Fail("bad album number \"" + piece + "\"");
+                args.albums.insert(static_cast<int>(number));
+            }
+        } else if (arg == "--save-folder") {
+            if (!value(text)) return false;
+            args.save_folder = text;
+        } else if (arg == "--format") {
+            if (!value(text)) return false;
+            args.format = ParseFormat(text);
+            if (!args.format) return Fail("unknown naming format \"" + text + "\"");
+        } else if (arg == "--sequence") {
+            if (!value(text)) return false;
+            if (text == "默认" || text == "running") {
+                args.sequence = SequenceScheme::kRunning;
+            } else if (text == "循环" || text == "cycle") {
+                args.sequence = SequenceScheme::kPageCycle;
+            } else {
+                return Fail("unknown sequence scheme \"" + text + "\"");
+            }
+        } else if (arg == "--skip-downloaded" || arg == "--no-skip-downloaded") {
+            args.skip_downloaded = arg == "--skip-downloaded";
+        } else if (arg == "--from" || arg == "--to") {
+            if (!value(text)) return false;
+            const DateTime date = ParseDateText(text);
+            if (date.year == 100) return Fail("not a date: \"" + text + "\"");
+            (arg == "--from" ? args.from : args.to) = date;
+        } else if (arg == "--no-window") {
+            args.no_window = true;
+        } else if (arg == "--cookies") {
+            if (!value(args.cookies)) return false;
+        } else if (arg == "--config") {
+            if (!value(args.config)) return false;
+        } else if (arg.starts_with("--")) {
+            return Fail("unknown option " + arg);
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (positional.size() != 2) return Fail("expected a command and an address");
+    args.command = positional[0];
+    args.target = positional[1];
+    if (args.command != "albums" && args.command != "download") return Fail("unknown command " + args.command);
+    return true;
+}
+
+// The terminal as the engine's window: log lines to standard output, a
+// progress bar to standard error.
+class TerminalHost : public DownloadHost {
+public:
+    TerminalHost(std::vector<AlbumRow> rows, SavedOptions options)
+        : rows_(std::move(rows)), options_(std::move(options)), bar_(::isatty(STDERR_FILENO) == 1) {}
+
+    int AlbumRowCount() override { return static_cast<int>(rows_.size()); }
+    AlbumRow AlbumRowAt(int index) override { return rows_[static_cast<std::size_t>(index)]; }
+    bool RecordStoreEnabled() override { return options_.record_store; }
+    bool TimeWindowEnabled() override { return options_.time_window; }
+    DateTime TimeWindowStart() override { return options_.start_date; }
+    DateTime TimeWindowEnd() override { return options_.end_date; }
+    std::string SaveFolder() override { return options_.save_folder; }
+    NameFormat CheckedNameFormat() override { return options_.name_format.value_or(NameFormat::kContent); }
+    SequenceScheme CheckedSequenceScheme() override { return options_.sequence; }
+    std::string CompletionSoundPath() override { return {}; }
+
+    void AppendLog(const std::string& text) override {
+        ClearBar();
+        std::string lines = text;
+        ReplaceAll(lines, "\r\n", "\n");
+        std::fputs(lines.c_str(), stdout);
+        std::fflush(stdout);
+    }
+    void SetProgress(int position, int) override {
+        position_ = position;
+        DrawBar();
+    }
+    void SetLabel(StatusLabel label, const std::string& text) override {
+        if (label == StatusLabel::kPhotoCounter) counter_ = text;
+        if (label == StatusLabel::kCurrentAlbum) album_ = text;
+        DrawBar();
+    }
+    void SetRunState(RunState) override {}
+    void PlaySound(const std::string&) override {}
+    void ShowMessage(const std::string&) override { ClearBar(); }
+
+private:
+    void DrawBar() {
+        if (!bar_) return;
+        const int filled = position_ * 30 / 100;
+        std::fprintf(stderr, "\r%s [%s%s] %3d%% %s\033[K", album_.c_str(), std::string(filled, '#').c_str(),
+                     std::string(30 - filled, '.').c_str(), position_, counter_.c_str());
+        std::fflush(stderr);
+    }
+    void ClearBar() {
+        if (bar_) std::fputs("\r\033[K", stderr);
+    }
+
+    std::vector<AlbumRow> rows_;
+    SavedOptions options_;
+    bool bar_;
+    int position_ = 0;
+    std::string counter_;
+    std::string album_;
+};
+
+bool AllDigits(const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// Ctrl-C and SIGTERM stop the run at its next safe point.
+void StopOnSignals(DownloadJob& job) {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    std::thread([signals, &job] {
+        int received = 0;
+        sigwait(&signals, &received);
+        std::fputs("\nstopping...\n", stderr);
+        job.Stop();
+    }).detach();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kHelp, stdout);
+            return kExitOk;
+        }
+    }
+    // Signals go to the thread that waits for them, never to a worker.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    Arguments args;
+    if (!ParseArguments(argc, argv, args)) return kExitUsage;
+
+    const std::string program_folder = ProgramFolder();
+    const std::string config = args.config.empty() ? ConfigPathIn(program_folder) : args.config;
+    SetCurrentService(ServiceAddresses::FromSettings(config));
+    if (!args.cookies.empty() && !CookieJar::Shared().LoadNetscapeFile(args.cookies)) {
+        Fail("cannot read the cookie file " + args.cookies);
+        return kExitUsage;
+    }
+
+    const ServiceAddresses service = CurrentService();
+    std::string address = args.target;
+    if (AllDigits(address)) {
+        address = service.home_page + (service.home_page.ends_with('/') ? "" : "/") + "u/" + args.target;
+    }
+    ResolvedUser user = ResolveUserPage(address);
+    if (user.uid.empty() && AllDigits(args.target)) user = {args.target, args.target};
+    if (user.uid.empty()) {
+        std::cerr << "weibo-albums-cli: no Weibo user found at " << NormalizeHomeAddress(address)
+                  << " (not a home page, or a login is needed: see --cookies)\n";
+        return kExitUsage;
+    }
+
+    const std::vector<AlbumInfo> albums = FetchAlbumList(user.uid);
+    if (albums.empty()) {
+        std::cerr << "weibo-albums-cli: 获取到相册个数为：0 (user " << user.uid << ")\n";
+        return kExitUsage;
+    }
+    if (args.command == "albums") {
+        std::printf("%s (uid %s)\n", user.title.c_str(), user.uid.c_str());
+        for (std::size_t i = 0; i < albums.size(); ++i) {
+            std::printf("%zu\t%s\t%s\t%s\n", i + 1, albums[i].name.c_str(), albums[i].count.c_str(),
+                        albums[i].IdText().c_str());
+        }
+        return kExitOk;
+    }
+
+    for (const int number : args.albums) {
+        if (number > static_cast<int>(albums.size())) {
+            Fail("there is no album " + std::to_string(number) + " (the user has " + std::to_string(albums.size()) + ")");
+            return kExitUsage;
+        }
+    }
+    SavedOptions options = ReadSavedOptions(config, program_folder);
+    if (args.save_folder) options.save_folder = *args.save_folder;
+    if (args.format) options.name_format = args.format;
+    if (args.sequence) options.sequence = *args.sequence;
+    if (args.skip_downloaded) options.record_store = *args.skip_downloaded;
+    if (args.no_window) options.time_window = false;
+    if (args.from || args.to) {
+        options.time_window = true;
+        options.start_date = args.from.value_or(DateTime{1970, 1, 1});
+        options.end_date = args.to.value_or(DateTime{9999, 12, 31});
+    }
+    std::string store_folder = program_folder + "/防止重复下载数据库";
+    EnsureDirectory(store_folder);
+
+    std::vector<AlbumRow> rows;
+    for (std::size_t i = 0; i < albums.size(); ++i) {
+        const int number = static_cast<int>(i + 1);
+        rows.push_back({args.albums.empty() || args.albums.contains(number), std::to_string(number),
+                        albums[i].name, albums[i].count, albums[i].IdText()});
+    }
+    TerminalHost host(std::move(rows), options);
+    DownloadContext context;
+    context.program_folder = program_folder;
+    context.referer = service.home_page;
+    std::printf("要下载用户：%s\n", user.title.c_str());
+    DownloadJob job;
+    StopOnSignals(job);
+    job.Start(host, user, context);
+    const RunOutcome outcome = job.Wait();
+    if (outcome.stopped) {
+        std::fputs("下载已停止\n", stdout);
+        return kExitStopped;
+    }
+    std::printf("saved %d, skipped %d, failed %d\n", outcome.saved, outcome.skipped, outcome.failed);
+    return outcome.failed > 0 ? kExitPictureFailed : kExitOk;
+}

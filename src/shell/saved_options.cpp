@@ -1,0 +1,57 @@
+#include "shell/saved_options.h"
+
+#include "util/ini_file.h"
+
+namespace wa {
+namespace {
+
+constexpr std::pair<std::string_view, NameFormat> kFormats[] = {
+    {"序号加内容", NameFormat::kNumberThenContent}, {"内容加序号", NameFormat::kContentThenNumber},
+    {"内容", NameFormat::kContent},                 {"内容加日期", NameFormat::kContentThenDate},
+    {"日期加内容", NameFormat::kDateThenContent},
+};
+
+}  // namespace
+
+std::string ConfigPathIn(const std::string& program_folder) {
+    return program_folder + "/" + std::string(kConfigFileName);
+}
+
+std::optional<NameFormat> NameFormatFromText(std::string_view text) {
+    if (text.empty()) return NameFormat::kNumberThenContent;
+    for (const auto& [word, format] : kFormats) {
+        if (word == text) return format;
+    }
+    return std::nullopt;
+}
+
+std::string_view NameFormatText(NameFormat format) {
+    for (const auto& [word, value] : kFormats) {
+        if (value == format) return word;
+    }
+    return kFormats[0].first;
+}
+
+SavedOptions ReadSavedOptions(const std::string& config, const std::string& program_folder) {
+    SavedOptions options;
+    options.record_store = ReadSetting(config, kGlobalSection, kRecordStoreKey, kSwitchOff) == kSwitchOn;
+    options.time_window = ReadSetting(config, kGlobalSection, kTimeWindowKey, kSwitchOff) == kSwitchOn;
+    if (const std::string start = ReadSetting(config, kGlobalSection, kStartDateKey); !start.empty()) {
+        const DateTime date = ParseDateText(start);
+        if (date.year != 100) options.start_date = date;
+    }
+    if (const std::string end = ReadSetting(config, kGlobalSection, kEndDateKey); !end.empty()) {
+        const DateTime date = ParseDateText(end);
+        if (date >= kEndDateMinimum && date <= kEndDateMaximum) options.end_date = date;
+    }
+    options.save_folder = ReadSetting(config, kGlobalSection, kSaveFolderKey);
+    if (options.save_folder.empty()) options.save_folder = program_folder;
+    options.name_format = NameFormatFromText(ReadSetting(config, kGlobalSection, kNameFormatKey));
+    options.sequence = ReadSetting(config, kGlobalSection, kSequenceKey) == kSequenceCycle
+                           ? SequenceScheme::kPageCycle
+                           : SequenceScheme::kRunning;
+    options.sound_path = ReadSetting(config, kSoundSection, kSoundKey);
+    return options;
+}
+
+}  // namespace wa

@@ -1,0 +1,59 @@
+// The options kept in "配置.ini" beside the program: their sections, keys and
+// stored words, and how a stored value reads back.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "download/picture_naming.h"
+#include "util/date_time.h"
+
+namespace wa {
+
+inline constexpr std::string_view kConfigFileName = "配置.ini";
+inline constexpr std::string_view kGlobalSection = "全局设置";
+inline constexpr std::string_view kSoundSection = "mp3路径";
+inline constexpr std::string_view kRecordStoreKey = "下载记录";
+inline constexpr std::string_view kTimeWindowKey = "时间段";
+inline constexpr std::string_view kStartDateKey = "开始日期";
+inline constexpr std::string_view kEndDateKey = "结束日期";
+inline constexpr std::string_view kSaveFolderKey = "保存位置";
+inline constexpr std::string_view kNameFormatKey = "图片名称格式";
+inline constexpr std::string_view kSequenceKey = "下载序号";
+inline constexpr std::string_view kSoundKey = "保存位置";  // in the "mp3路径" section
+
+inline constexpr std::string_view kSwitchOn = "已启用";
+inline constexpr std::string_view kSwitchOff = "未启用";
+inline constexpr std::string_view kSequenceCycle = "循环";
+inline constexpr std::string_view kSequenceDefault = "默认";
+
+// The design dates of the two date boxes and the end box's range.
+inline constexpr DateTime kDefaultStartDate{2006, 3, 30};
+inline constexpr DateTime kDefaultEndDate{2025, 12, 30};
+inline constexpr DateTime kEndDateMinimum{2006, 12, 30};
+inline constexpr DateTime kEndDateMaximum{2037, 12, 30, 23, 59, 59};
+
+std::string ConfigPathIn(const std::string& program_folder);
+
+// "序号加内容" and the other four stored words; empty text is the default
+// format, any other word none (no naming button checked).
+std::optional<NameFormat> NameFormatFromText(std::string_view text);
+std::string_view NameFormatText(NameFormat format);
+
+struct SavedOptions {
+    bool record_store = false;
+    bool time_window = false;
+    DateTime start_date = kDefaultStartDate;
+    DateTime end_date = kDefaultEndDate;
+    std::string save_folder;                 // the program's folder when none is stored
+    std::optional<NameFormat> name_format;   // nullopt: no naming button checked
+    SequenceScheme sequence = SequenceScheme::kRunning;
+    std::string sound_path;
+};
+
+// Every option as the settings file holds it, with the defaults of a missing
+// file, section or key.
+SavedOptions ReadSavedOptions(const std::string& config_path, const std::string& program_folder);
+
+}  // namespace wa
