@@ -1,13 +1,12 @@
 #include "download/album_download.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 
 #include "download/download_host.h"
+#include "download/picture_file.h"
 #include "download/picture_naming.h"
 #include "download/record_store.h"
 #include "util/folders.h"
@@ -29,11 +28,6 @@ bool FileExists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
-std::string ParentFolder(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : path.substr(0, slash + 1);
-}
-
 // Timestamps count seconds, or milliseconds when they have 13 digits.
 std::int64_t UploadSeconds(std::string_view timestamp_text) {
     const long long value = CountValue(timestamp_text);
@@ -41,57 +35,36 @@ std::int64_t UploadSeconds(std::string_view timestamp_text) {
 }
 
 struct PictureFetch {
-    std::string body;
     long status = 0;
     bool ok = false;
     bool stopped = false;
+    bool write_failed = false;
 };
 
-// One request, repeated once when the answer is not a picture with status 200.
-PictureFetch FetchPicture(const std::string& url, DownloadContext& context) {
+// Streams the picture into `file`; one request, repeated once when the answer
+// is not a picture with status 200.
+PictureFetch FetchPicture(const std::string& url, PictureFile& file, DownloadContext& context) {
     ObjectRequestOptions options;
     options.method = 0;
     options.timeout_seconds = kPictureTimeoutSeconds;
     options.extra_headers = "Referer: " + context.referer;
     options.handle = context.handle;
     options.job = context.job;
+    options.body_sink = [&file](std::string_view chunk) { return file.Write(chunk); };
     PictureFetch fetch;
     for (int attempt = 0; attempt < 2 && !fetch.ok; ++attempt) {
-        ObjectRequestResult result = ObjectRequest(url, options);
+        if (!file.Rewind()) return fetch.write_failed = true, fetch;
+        const ObjectRequestResult result = ObjectRequest(url, options);
         fetch.stopped = result.stopped;
-        if (fetch.stopped) break;
+        fetch.write_failed = result.sink_failed;
+        if (fetch.stopped || fetch.write_failed) break;
         fetch.status = result.status;
-        fetch.ok = result.status == 200 && IsPictureData(result.body);
-        fetch.body = std::move(result.body);
+        fetch.ok = result.status == 200 && file.HoldsPicture();
     }
     return fetch;
 }
 
 }  // namespace
-
-bool IsPictureData(std::string_view b) {
-    return b.starts_with("\xFF\xD8\xFF") || b.starts_with("\x89PNG\r\n\x1A\n") || b.starts_with("GIF87a") ||
-           b.starts_with("GIF89a") || (b.size() >= 12 && b.starts_with("RIFF") && b.substr(8, 4) == "WEBP");
-}
-
-bool SavePicture(const std::string& path, std::string_view bytes) {
-    std::string temp = ParentFolder(path) + ".weibo-albums-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return false;
-    ::fchmod(fd, 0644);
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n <= 0) break;
-        written += static_cast<std::size_t>(n);
-    }
-    const bool complete = written == bytes.size();
-    if (::close(fd) != 0 || !complete || ::rename(temp.c_str(), path.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
-}
 
 AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, DownloadHost& host,
                            DownloadContext& context) {
@@ -119,6 +92,7 @@ AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, Download
         window_end = LocalTimeToUnix(host.TimeWindowEnd());
     }
     const bool skip_recorded = host.RecordStoreEnabled();
+    const bool use_24_hour_clock = Uses24HourClock();  // the user's setting, asked once per album
 
     host.SetLabel(StatusLabel::kProgressPercent, "");
     host.SetProgress(0, 100);
@@ -162,8 +136,15 @@ AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, Download
             }
 
             const std::string url = LargePictureUrl(photo.pic_host, photo.pic_name);
-            const PictureFetch picture = FetchPicture(url, context);
+            PictureFile file(album_folder);
+            const PictureFetch picture =
+                file.IsOpen() ? FetchPicture(url, file, context) : PictureFetch{.write_failed = true};
             if (picture.stopped) return outcome.stopped = true, outcome;
+            if (picture.write_failed) {
+                host.AppendLog("图片保存失败：" + photo.photo_id + "\r\n");
+                ++outcome.failed;
+                continue;
+            }
             if (!picture.ok) {
                 host.AppendLog("图片下载失败[" + std::to_string(picture.status) + "]：" + url + "\r\n");
                 ++outcome.failed;
@@ -173,11 +154,11 @@ AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, Download
             PictureNamer namer(album_folder, photo, page, position, matcher);
             PictureNamer::Choice choice;
             choice.scheme = host.CheckedSequenceScheme();
-            choice.use_24_hour_clock = Uses24HourClock();
+            choice.use_24_hour_clock = use_24_hour_clock;
             bool saved = false;
             for (int attempt = 1; attempt <= 3 && !saved; ++attempt) {
                 choice.format = host.CheckedNameFormat();
-                saved = SavePicture(namer.PicturePath(attempt, choice), picture.body);
+                saved = file.MoveTo(namer.PicturePath(attempt, choice));
             }
             if (!saved) {
                 host.AppendLog("图片保存失败：" + photo.photo_id + "\r\n");

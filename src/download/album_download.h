@@ -42,11 +42,4 @@ struct AlbumOutcome {
 AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, DownloadHost& host,
                            DownloadContext& context);
 
-// True for bytes that start like a JPEG, PNG, GIF or WebP picture.
-bool IsPictureData(std::string_view bytes);
-
-// Writes the picture under a temporary name in the same folder and renames it
-// into place, so no half-written file ever carries a real name.
-bool SavePicture(const std::string& path, std::string_view bytes);
-
 }  // namespace wa

@@ -16,7 +16,9 @@ struct TransferState {
     CURL* easy = nullptr;
     const TransferLimits* limits = nullptr;
     TransferOutcome* outcome = nullptr;
+    const BodySink* sink = nullptr;
     Clock::time_point last_activity = Clock::now();
+    std::size_t received = 0;
     bool too_large = false;
 };
 
@@ -24,11 +26,26 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     auto* state = static_cast<TransferState*>(user);
     const size_t bytes = size * count;
     state->last_activity = Clock::now();
-    if (state->outcome->body.size() + bytes > state->limits->max_body) {
+    if (state->received + bytes > state->limits->max_body) {
         state->too_large = true;
         return 0;
     }
-    state->outcome->body.append(data, bytes);
+    state->received += bytes;
+    if (state->sink) {
+        if ((*state->sink)(std::string_view(data, bytes))) return bytes;
+        state->outcome->sink_failed = true;
+        return 0;
+    }
+    std::string& body = state->outcome->body;
+    if (body.empty()) {
+        // One allocation for the announced size saves copying a growing body.
+        curl_off_t announced = -1;
+        curl_easy_getinfo(state->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+        if (announced > 0 && static_cast<std::size_t>(announced) <= state->limits->max_body) {
+            body.reserve(static_cast<std::size_t>(announced));
+        }
+    }
+    body.append(data, bytes);
     return bytes;
 }
 
@@ -56,9 +73,14 @@ void EnsureCurlInitialized() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_ALL); });
 }
 
-TransferOutcome RunTransfer(CURLM* multi, CURL* easy, JobToken* job, const TransferLimits& limits) {
+TransferOutcome RunTransfer(CURLM* multi, CURL* easy, JobToken* job, const TransferLimits& limits,
+                            const BodySink* sink) {
     TransferOutcome outcome;
-    TransferState state{easy, &limits, &outcome, Clock::now(), false};
+    TransferState state;
+    state.easy = easy;
+    state.limits = &limits;
+    state.outcome = &outcome;
+    state.sink = sink;
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &state);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, OnHeader);
@@ -99,6 +121,8 @@ TransferOutcome RunTransfer(CURLM* multi, CURL* easy, JobToken* job, const Trans
     if (finished) {
         if (result == CURLE_OK) {
             outcome.completed = true;
+        } else if (outcome.sink_failed) {
+            outcome.error = "the body could not be stored";
         } else if (state.too_large) {
             outcome.error = "answer larger than " + std::to_string(limits.max_body >> 20) + " MiB";
         } else {

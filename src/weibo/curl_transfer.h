@@ -6,7 +6,9 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 typedef void CURL;
@@ -24,9 +26,13 @@ struct TransferLimits {
     std::size_t max_body = 64u << 20;   // abandon a body larger than this
 };
 
+// Takes the body chunk by chunk; false abandons the transfer.
+using BodySink = std::function<bool(std::string_view chunk)>;
+
 struct TransferOutcome {
     bool completed = false;  // the exchange finished (any status)
     bool stopped = false;    // the job asked to stop
+    bool sink_failed = false;
     long status = 0;
     std::string error;       // why it did not complete
     std::string body;
@@ -36,6 +42,7 @@ struct TransferOutcome {
 
 // Runs the transfer configured on `easy` through `multi` (which keeps the
 // connection for the next transfer on the same handles).
-TransferOutcome RunTransfer(CURLM* multi, CURL* easy, JobToken* job, const TransferLimits& limits);
+TransferOutcome RunTransfer(CURLM* multi, CURL* easy, JobToken* job, const TransferLimits& limits,
+                            const BodySink* sink = nullptr);
 
 }  // namespace wa

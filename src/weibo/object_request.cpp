@@ -101,8 +101,10 @@ ObjectRequestResult ObjectRequest(std::string_view url_view, const ObjectRequest
 
     TransferOutcome outcome =
         RunTransfer(handles.multi, e, options.job,
-                    TransferLimits{std::chrono::seconds(timeout), options.max_body});
+                    TransferLimits{std::chrono::seconds(timeout), options.max_body},
+                    options.body_sink ? &options.body_sink : nullptr);
     result.stopped = outcome.stopped;
+    result.sink_failed = outcome.sink_failed;
     result.error = std::move(outcome.error);
     // The object reports the header lines without the status line.
     const std::size_t first_line_end = outcome.headers.find("\r\n");

@@ -4,6 +4,7 @@
 // connection open between them.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,12 +47,16 @@ struct ObjectRequestOptions {
     RequestHandle* handle = nullptr;           // reuse this handle's connection
     JobToken* job = nullptr;                   // pause and stop reach the transfer through it
     std::size_t max_body = kMaxPictureSize;
+    // When set, the body goes here chunk by chunk instead of into the result;
+    // returning false abandons the transfer.
+    std::function<bool(std::string_view chunk)> body_sink;
 };
 
 struct ObjectRequestResult {
     std::string body;              // empty when the answer did not arrive whole
     long status = 0;               // 0 when no answer arrived
     bool stopped = false;          // abandoned because the job was stopped
+    bool sink_failed = false;      // the body sink refused a chunk
     std::string error;
     std::string headers;           // the response's header lines
     std::string returned_cookies;

@@ -10,6 +10,7 @@
 #include "../fake_service.h"
 #include "../util/temp_folder.h"
 #include "download/download_run.h"
+#include "download/picture_file.h"
 #include "download/record_store.h"
 #include "memory_host.h"
 #include "util/job_token.h"

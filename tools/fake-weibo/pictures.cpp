@@ -94,7 +94,7 @@ std::string MakePicture(PictureFormat format, unsigned seed, std::size_t size, i
         padded += "\xFF\xFE";
         padded += static_cast<char>((chunk + 2) >> 8);
         padded += static_cast<char>((chunk + 2) & 0xFF);
-        for (std::size_t i = 0; i < chunk; ++i) padded += static_cast<char>('a' + (i + seed) % 26);
+        padded.append(chunk, static_cast<char>('a' + seed % 26));
         missing -= chunk + 4;
     }
     return padded + jpeg.substr(2);
