@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine for weibo-albums and builds it.
-#   tools/bootstrap.sh run    install what is missing, build, start the program
+#   tools/bootstrap.sh run    install what is missing, build, start the desktop program
 #   tools/bootstrap.sh test   install what is missing, build, run every test
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,6 +9,8 @@ PACKAGES=(
     cmake g++ ninja-build pkg-config
     libpcre2-dev libcurl4-openssl-dev libjson-c-dev libsqlite3-dev libjpeg-dev libpng-dev
     libgtest-dev libgmock-dev libcpp-httplib-dev
+    qt6-base-dev qt6-webengine-dev qt6-multimedia-dev libgl-dev
+    gstreamer1.0-plugins-good fonts-noto-cjk xvfb xauth
 )
 
 install_missing() {
@@ -34,7 +36,11 @@ case "${1:-}" in
     run)
         install_missing
         build
-        echo "Built the engine libraries in build/; the desktop program is not part of this build yet."
+        if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+            echo "No display: starting the window on a virtual one (xvfb-run)."
+            exec xvfb-run -a -s "-screen 0 1280x800x24" build/src/shell/weibo-albums
+        fi
+        exec build/src/shell/weibo-albums
         ;;
     test)
         install_missing

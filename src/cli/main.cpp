@@ -274,7 +274,8 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
 
-    const std::vector<AlbumInfo> albums = FetchAlbumList(user.uid);
+    std::vector<AlbumInfo> albums = FetchAlbumList(user.uid);
+    std::erase_if(albums, [](const AlbumInfo& album) { return album.IsEmpty(); });
     if (albums.empty()) {
         std::cerr << "weibo-albums-cli: 获取到相册个数为：0 (user " << user.uid << ")\n";
         return kExitUsage;

@@ -138,6 +138,11 @@ void DownloadJob::Stop() {
     if (run_) run_->token.RequestStop();
 }
 
+bool DownloadJob::Running() const {
+    return run_ && run_->result.valid() &&
+           run_->result.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+}
+
 RunOutcome DownloadJob::Wait() {
     if (!run_ || !run_->result.valid()) return {};
     return run_->result.get();

@@ -47,6 +47,9 @@ public:
     void Continue();
     void Stop();
 
+    // True while the latest run's worker has not ended (a stopping one too).
+    bool Running() const;
+
     // Blocks until the latest run has ended; for front ends that have nothing
     // else to do, and at exit.
     RunOutcome Wait();

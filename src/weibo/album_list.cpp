@@ -34,7 +34,6 @@ std::vector<AlbumInfo> ReadAlbumList(std::string_view text) {
         info.count = RemoveChars(MemberJsonText(JsonMember(album, "count"), "photos"), "\"");
         info.album_id = RemoveChars(MemberJsonText(album, "album_id"), "\"");
         info.type = RemoveChars(MemberJsonText(album, "type"), "\"");
-        if (info.count == "0") continue;
         albums.push_back(std::move(info));
     }
     return albums;

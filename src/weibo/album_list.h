@@ -18,10 +18,12 @@ struct AlbumInfo {
 
     // "id@@type", as the album list keeps it and the photo list splits it.
     std::string IdText() const { return album_id + "@@" + type; }
+    // An album whose count reads "0" is not listed.
+    bool IsEmpty() const { return count == "0"; }
 };
 
-// Every album of an album-list answer whose photo count is not "0", in order;
-// empty for an answer that is not the expected JSON.
+// Every album of an album-list answer, in order, empty ones included; nothing
+// for an answer that is not the expected JSON.
 std::vector<AlbumInfo> ReadAlbumList(std::string_view text);
 
 // Fetches "/albums/get_all?uid=…&count=6355" through the shared cookie jar.

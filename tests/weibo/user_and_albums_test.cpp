@@ -22,14 +22,16 @@ TEST(UserResolution, EitherUidMarkerAndTheTitle) {
     EXPECT_EQ(ReadUserPage("<html>nothing</html>").uid, "");
 }
 
-TEST(AlbumList, ReadsCleansAndDropsEmptyAlbums) {
-    const auto albums = ReadAlbumList(
+TEST(AlbumList, ReadsAndCleansEveryAlbum) {
+    auto albums = ReadAlbumList(
         R"({"data":{"album_list":[)"
         R"({"album_id":"1","caption":"\u76f8\u518c","cover_pic":"http:\/\/x\/c.jpg","count":{"photos":35},"type":3},)"
         R"({"album_id":"2","caption":"empty","count":{"photos":0},"type":3},)"
         R"({"album_id":"3","caption":"","count":{"photos":"7"},"type":18},)"
         R"({"album_id":"4","caption":"it's"}]}})");
-    ASSERT_EQ(albums.size(), 3u);
+    ASSERT_EQ(albums.size(), 4u);
+    EXPECT_TRUE(albums[1].IsEmpty());
+    albums.erase(albums.begin() + 1);
     EXPECT_EQ(albums[0].name, "相册");
     EXPECT_EQ(albums[0].cover_url, "http://x/c.jpg");
     EXPECT_EQ(albums[0].count, "35");

@@ -105,7 +105,7 @@ FakeWeibo::~FakeWeibo() { Stop(); }
 bool FakeWeibo::Start(int port) {
     server_->set_keep_alive_max_count(1'000'000);
     server_->set_tcp_nodelay(true);  // no Nagle delay between a header and its body
-    server_->set_keep_alive_timeout(30);
+    server_->set_keep_alive_timeout(2);  // idle connections must not hold up Stop()
     // One handler for every path, so bodies are read before it runs.
     const auto handle = [this](const httplib::Request& request, httplib::Response& response) {
         {

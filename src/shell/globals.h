@@ -1,0 +1,16 @@
+// Values the whole program shares, set once at start-up.
+#pragma once
+
+#include <string>
+
+namespace wa {
+
+inline constexpr const char* kVersionText = "2.1";
+inline constexpr const char* kVersionKey = "weibo";
+
+struct Globals {
+    std::string program_folder;  // the folder of the program file, no trailing "/"
+    std::string config_path;     // program folder + "/配置.ini"
+};
+
+}  // namespace wa

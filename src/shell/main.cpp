@@ -1,0 +1,34 @@
+// The desktop program's entry: the skin, the service addresses and the
+// window, then the event loop until the window closes.
+#include <unistd.h>
+
+#include <QApplication>
+
+#include "shell/globals.h"
+#include "shell/saved_options.h"
+#include "shell/skin.h"
+#include "ui/main_window.h"
+#include "util/folders.h"
+#include "weibo/weibo_service.h"
+
+int main(int argc, char** argv) {
+    // The embedded browser refuses to start as root unless its sandbox is off.
+    if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
+    // Qt's FFmpeg media backend is not dependable here; GStreamer plays mp3.
+    if (!qEnvironmentVariableIsSet("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "gstreamer");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("weibo-albums");
+    QApplication::setApplicationVersion(wa::kVersionText);
+
+    wa::Globals globals;
+    globals.program_folder = wa::ProgramFolder();
+    globals.config_path = wa::ConfigPathIn(globals.program_folder);
+    wa::ApplySkin(app, QString::fromStdString(globals.program_folder), 13);
+    wa::SetCurrentService(wa::ServiceAddresses::FromSettings(globals.config_path));
+
+    wa::MainWindow window(globals);
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,175 @@
+// The window as the download engine's host. A worker's call waits while the
+// window thread carries it out; once the window is closing, calls do nothing
+// and reads answer what a stopped run needs.
+#include <QCheckBox>
+#include <QDateTimeEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMediaPlayer>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QThread>
+#include <QTreeWidget>
+
+#include "ui/main_window.h"
+#include "ui/qt_dates.h"
+
+namespace wa {
+
+void MainWindow::OnWindowThread(const std::function<void()>& call) {
+    if (QThread::currentThread() == thread()) {
+        call();
+        return;
+    }
+    if (closing_) return;
+    QMetaObject::invokeMethod(this, [&call] { call(); }, Qt::BlockingQueuedConnection);
+}
+
+void MainWindow::RunInBackground(std::function<void(JobToken*)> work) {
+    // Finished tasks leave the list as new ones arrive.
+    std::erase_if(tasks_, [](Task& task) {
+        return task.done.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    });
+    Task task{std::make_unique<JobToken>(), {}};
+    JobToken* job = task.job.get();
+    task.done = std::async(std::launch::async, [work = std::move(work), job] { work(job); });
+    tasks_.push_back(std::move(task));
+}
+
+bool MainWindow::BusyWithWork() const {
+    for (const Task& task : tasks_) {
+        if (task.done.valid() && task.done.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return true;
+    }
+    return download_.Running();
+}
+
+int MainWindow::AlbumRowCount() {
+    int count = 0;
+    OnWindowThread([&] { count = album_list->topLevelItemCount(); });
+    return count;
+}
+
+AlbumRow MainWindow::AlbumRowAt(int index) {
+    AlbumRow row;
+    OnWindowThread([&] {
+        const QTreeWidgetItem* item = album_list->topLevelItem(index);
+        if (!item) return;
+        row = {item->checkState(0) == Qt::Checked, item->text(1).toStdString(), item->text(2).toStdString(),
+               item->text(4).toStdString(), item->text(5).toStdString()};
+    });
+    return row;
+}
+
+bool MainWindow::RecordStoreEnabled() {
+    bool on = false;
+    OnWindowThread([&] { on = check_record->isChecked(); });
+    return on;
+}
+
+bool MainWindow::TimeWindowEnabled() {
+    bool on = false;
+    OnWindowThread([&] { on = check_window->isChecked(); });
+    return on;
+}
+
+DateTime MainWindow::TimeWindowStart() {
+    DateTime value;
+    OnWindowThread([&] { value = FromQt(date_start->dateTime()); });
+    return value;
+}
+
+DateTime MainWindow::TimeWindowEnd() {
+    DateTime value;
+    OnWindowThread([&] { value = FromQt(date_end->dateTime()); });
+    return value;
+}
+
+std::string MainWindow::SaveFolder() {
+    std::string folder;
+    OnWindowThread([&] { folder = edit_save_folder->text().toStdString(); });
+    return folder;
+}
+
+NameFormat MainWindow::CheckedNameFormat() {
+    NameFormat format = NameFormat::kContent;  // also when no naming button is checked
+    OnWindowThread([&] {
+        if (radio_text_number->isChecked()) {
+            format = NameFormat::kContentThenNumber;
+        } else if (radio_number_text->isChecked()) {
+            format = NameFormat::kNumberThenContent;
+        } else if (radio_text_date->isChecked()) {
+            format = NameFormat::kContentThenDate;
+        } else if (radio_date_text->isChecked()) {
+            format = NameFormat::kDateThenContent;
+        }
+    });
+    return format;
+}
+
+SequenceScheme MainWindow::CheckedSequenceScheme() {
+    SequenceScheme scheme = SequenceScheme::kRunning;
+    OnWindowThread([&] { scheme = radio_sequence_cycle->isChecked() ? SequenceScheme::kPageCycle : SequenceScheme::kRunning; });
+    return scheme;
+}
+
+std::string MainWindow::CompletionSoundPath() {
+    std::string path;
+    OnWindowThread([&] { path = edit_sound->text().toStdString(); });
+    return path;
+}
+
+void MainWindow::AppendLog(const std::string& text) {
+    OnWindowThread([&] {
+        QString lines = QString::fromStdString(text);
+        lines.replace("\r\n", "\n");
+        QTextCursor cursor = log_box->textCursor();
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(lines);
+        log_box->setTextCursor(cursor);
+        log_box->verticalScrollBar()->setValue(log_box->verticalScrollBar()->maximum());
+    });
+}
+
+void MainWindow::SetProgress(int position, int maximum) {
+    OnWindowThread([&] {
+        progress->setMaximum(maximum);
+        progress->setValue(position);
+    });
+}
+
+void MainWindow::SetLabel(StatusLabel label, const std::string& text) {
+    OnWindowThread([&] {
+        QLabel* target = label == StatusLabel::kProgressPercent ? label_percent
+                         : label == StatusLabel::kPhotoCounter  ? label_photo_counter
+                         : label == StatusLabel::kAlbumsSelected ? label_selected
+                                                                  : label_current_album;
+        target->setText(QString::fromStdString(text));
+    });
+}
+
+void MainWindow::SetRunState(RunState state) {
+    OnWindowThread([&] { SetButtonsFor(state); });
+}
+
+void MainWindow::PlaySound(const std::string& path) {
+    OnWindowThread([&] {
+        if (path.empty()) return;  // an unusable file simply plays nothing
+        player_->setSource(QUrl::fromLocalFile(QString::fromStdString(path)));
+        player_->play();
+    });
+}
+
+void MainWindow::ShowMessage(const std::string& text) {
+    OnWindowThread([&] {
+        auto* box = new QMessageBox(QMessageBox::Information, QString::fromUtf8("信息："),
+                                    QString::fromStdString(text), QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    });
+}
+
+}  // namespace wa

@@ -1,0 +1,363 @@
+// The real window under the offscreen platform (or Xvfb): layout, settings,
+// the album list's check boxes, the run buttons and a whole download.
+#include <QApplication>
+#include <QCheckBox>
+#include <QDateTimeEdit>
+#include <QGroupBox>
+#include <QTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTest>
+#include <QTreeWidget>
+#include <QWebEngineView>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "../fake_service.h"
+#include "../util/temp_folder.h"
+#include "download/record_store.h"
+#include "shell/saved_options.h"
+#include "ui/main_window.h"
+#include "util/ini_file.h"
+
+namespace wa {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Waits, serving the window's events, until `done` holds or `ms` pass.
+bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+class MainWindowTest : public test::FakeServiceTest {
+protected:
+    void SetUp() override {
+        FakeServiceTest::SetUp();
+        globals.program_folder = temp.path().string();
+        globals.config_path = ConfigPathIn(globals.program_folder);
+    }
+    void TearDown() override {
+        window.reset();
+        FakeServiceTest::TearDown();
+    }
+    MainWindow& Open() {
+        window = std::make_unique<MainWindow>(globals);
+        window->choose_folder = [] { return QString(); };
+        window->choose_sound_file = [] { return QString(); };
+        window->show();
+        return *window;
+    }
+    template <typename T>
+    T* Find(const char* name) {
+        T* found = window->findChild<T*>(QString::fromUtf8(name));
+        EXPECT_TRUE(found) << name;
+        return found;
+    }
+    std::string Setting(std::string_view section, std::string_view key) {
+        return ReadSetting(globals.config_path, section, key, "<none>");
+    }
+    int XOnTab(QWidget* widget) { return widget->mapTo(window->tab_control, QPoint(0, 0)).x(); }
+    void CloseMessageBoxes() {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(top); box && box->isVisible()) box->done(0);
+        }
+    }
+    QString OpenMessageText() {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(top); box && box->isVisible()) return box->text();
+        }
+        return {};
+    }
+
+    test::TempFolder temp;
+    Globals globals;
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(MainWindowTest, LayoutAtTheDesignWidthAndAfterAResize) {
+    MainWindow& w = Open();
+    w.resize(1100, 638);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.tab_control->width(), 1080);
+    EXPECT_EQ(w.browser->width(), 1060);
+    EXPECT_EQ(w.button_album_page->x(), 964);
+    EXPECT_EQ(w.button_open->x(), 875);
+    EXPECT_EQ(w.group_list->width(), 1060);
+    EXPECT_EQ(w.group_place->width(), 1060);
+    EXPECT_EQ(w.group_main->width(), 1060);
+    EXPECT_EQ(w.album_list->width(), 804);
+    EXPECT_EQ(w.group_log->x(), 819);
+    EXPECT_EQ(w.edit_home->width(), 649);
+    EXPECT_EQ(w.edit_save_folder->width(), 649);
+    EXPECT_EQ(w.button_get_albums->x(), 784);
+    EXPECT_EQ(w.button_choose_folder->x(), 784);
+    EXPECT_EQ(w.button_start->x(), 895);
+    EXPECT_EQ(w.button_pause->x(), 895);
+    EXPECT_EQ(w.button_open_folder->x(), 895);
+    EXPECT_EQ(w.button_stop->x(), 990);
+    EXPECT_EQ(w.edit_url->width(), 440);
+    EXPECT_EQ(XOnTab(w.edit_url), 52);
+    EXPECT_EQ(w.label_version->text(), "2.1");
+    EXPECT_EQ(w.windowTitle(), QString::fromUtf8("Tavrin新浪微博Quorvel工具"));
+
+    w.resize(900, 600);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.browser->width(), 860);
+    EXPECT_EQ(w.album_list->width(), 604);
+    EXPECT_EQ(w.group_log->x(), w.group_list->width() - w.group_log->width() - 5);
+    EXPECT_EQ(w.button_start->x(), 695);
+}
+
+TEST_F(MainWindowTest, DefaultsWithoutASettingsFileWriteNothing) {
+    MainWindow& w = Open();
+    EXPECT_FALSE(w.check_record->isChecked());
+    EXPECT_FALSE(w.check_window->isChecked());
+    EXPECT_EQ(w.edit_save_folder->text().toStdString(), globals.program_folder);
+    EXPECT_TRUE(w.radio_number_text->isChecked());
+    EXPECT_TRUE(w.radio_sequence_default->isChecked());
+    EXPECT_TRUE(w.edit_sound->text().isEmpty());
+    EXPECT_EQ(w.date_start->date(), QDate(2006, 3, 30));
+    EXPECT_EQ(w.date_end->date(), QDate(2025, 12, 30));
+    EXPECT_TRUE(w.button_album_page->isHidden());
+    EXPECT_TRUE(w.album_list->columnWidth(5) == 0 && w.album_list->columnWidth(6) == 0 && w.album_list->columnWidth(7) == 0);
+    EXPECT_FALSE(fs::exists(globals.config_path));
+    EXPECT_TRUE(fs::is_directory(RecordStoreFolder(globals.program_folder)));
+}
+
+TEST_F(MainWindowTest, StoredOptionsComeBackAndUnknownFormatChecksNothing) {
+    WriteSetting(globals.config_path, "全局设置", "下载记录", "已启用");
+    WriteSetting(globals.config_path, "全局设置", "开始日期", "2014年5月6日13时5分");
+    WriteSetting(globals.config_path, "全局设置", "结束日期", "2050年1月1日");  // outside the box's range
+    WriteSetting(globals.config_path, "全局设置", "图片名称格式", "别的");
+    WriteSetting(globals.config_path, "全局设置", "下载序号", "循环");
+    WriteSetting(globals.config_path, "mp3路径", "保存位置", "/a/done.mp3");
+    MainWindow& w = Open();
+    EXPECT_TRUE(w.check_record->isChecked());
+    EXPECT_EQ(w.date_start->dateTime(), QDateTime(QDate(2014, 5, 6), QTime(13, 5)));
+    EXPECT_EQ(w.date_end->date(), QDate(2025, 12, 30));
+    for (QRadioButton* radio : {w.radio_number_text, w.radio_text_number, w.radio_text, w.radio_text_date, w.radio_date_text}) {
+        EXPECT_FALSE(radio->isChecked());
+    }
+    EXPECT_TRUE(w.radio_sequence_cycle->isChecked());
+    EXPECT_EQ(w.edit_sound->text(), "/a/done.mp3");
+    EXPECT_EQ(w.CheckedNameFormat(), NameFormat::kContent);
+}
+
+TEST_F(MainWindowTest, EachOptionWritesItsOwnKey) {
+    MainWindow& w = Open();
+    QTest::mouseClick(w.check_record, Qt::LeftButton);
+    EXPECT_EQ(Setting("全局设置", "下载记录"), "已启用");
+    QTest::mouseClick(w.check_record, Qt::LeftButton);
+    EXPECT_EQ(Setting("全局设置", "下载记录"), "未启用");
+    w.check_window->click();
+    EXPECT_EQ(Setting("全局设置", "时间段"), "已启用");
+    w.radio_date_text->click();
+    EXPECT_EQ(Setting("全局设置", "图片名称格式"), "日期加内容");
+    EXPECT_TRUE(w.radio_date_text->isChecked() && !w.radio_number_text->isChecked());
+    EXPECT_TRUE(w.radio_sequence_default->isChecked());  // the other group is untouched
+    w.radio_sequence_cycle->click();
+    EXPECT_EQ(Setting("全局设置", "下载序号"), "循环");
+    w.date_start->setDateTime(QDateTime(QDate(2014, 5, 6), QTime(0, 0)));
+    EXPECT_EQ(Setting("全局设置", "开始日期"), "2014年5月6日");
+    w.date_end->setDateTime(QDateTime(QDate(2020, 1, 2), QTime(13, 5)));
+    EXPECT_EQ(Setting("全局设置", "结束日期"), "2020年1月2日13时5分");
+
+    w.button_choose_folder->click();  // cancelled: the program's folder is stored
+    EXPECT_EQ(Setting("全局设置", "保存位置"), globals.program_folder);
+    w.edit_sound->setText("/x.mp3");
+    w.button_choose_sound->click();  // cancelled: the sound path is cleared
+    EXPECT_TRUE(w.edit_sound->text().isEmpty());
+    EXPECT_EQ(Setting("mp3路径", "保存位置"), "");
+
+    QTimer::singleShot(0, [this] {
+        EXPECT_EQ(OpenMessageText(), QString::fromUtf8("保存到配置项失败"));
+        CloseMessageBoxes();
+    });
+    w.button_save_sound->click();  // an empty path is reported as a failure
+    w.edit_sound->setText("/sounds/done.mp3");
+    QTimer::singleShot(0, [this] {
+        EXPECT_EQ(OpenMessageText(), QString::fromUtf8("保存到配置项成功"));
+        CloseMessageBoxes();
+    });
+    w.button_save_sound->click();
+    EXPECT_EQ(Setting("mp3路径", "保存位置"), "/sounds/done.mp3");
+    EXPECT_EQ(Setting("全局设置", "保存位置"), globals.program_folder);
+}
+
+TEST_F(MainWindowTest, SelectAllAndInvert) {
+    MainWindow& w = Open();
+    // An empty list: the two boxes only clear each other.
+    w.check_invert->click();
+    w.check_select_all->click();
+    EXPECT_FALSE(w.check_invert->isChecked());
+
+    int changed = 0;
+    QObject::connect(w.album_list, &QTreeWidget::itemChanged, [&changed] { ++changed; });
+    w.check_select_all->click();  // unchecked now: rows keep their checks
+    for (int i = 0; i < 4; ++i) {
+        auto* item = new QTreeWidgetItem(w.album_list);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(0, i % 2 == 0 ? Qt::Checked : Qt::Unchecked);
+    }
+    changed = 0;
+    w.album_list->setCurrentItem(nullptr);
+    w.check_invert->click();
+    EXPECT_FALSE(w.check_select_all->isChecked());
+    std::vector<bool> checks;
+    for (int i = 0; i < 4; ++i) checks.push_back(w.album_list->topLevelItem(i)->checkState(0) == Qt::Checked);
+    EXPECT_EQ(checks, (std::vector<bool>{false, true, false, true}));
+    EXPECT_EQ(changed, 0);  // no check-changed event, the selection stays
+    EXPECT_EQ(w.album_list->currentItem(), nullptr);
+
+    w.check_select_all->click();
+    EXPECT_FALSE(w.check_invert->isChecked());
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(w.album_list->topLevelItem(i)->checkState(0), Qt::Checked);
+    w.check_select_all->click();  // unchecking leaves every row checked
+    EXPECT_EQ(w.album_list->topLevelItem(3)->checkState(0), Qt::Checked);
+
+    // A user's tick selects the row.
+    w.album_list->topLevelItem(2)->setCheckState(0, Qt::Unchecked);
+    EXPECT_EQ(w.album_list->currentItem(), w.album_list->topLevelItem(2));
+}
+
+TEST_F(MainWindowTest, ListingAndAFullRunThroughTheWindow) {
+    fake::User user = fake::SampleUser("5005", 3, 4);
+    user.albums[1].count_text = "0";
+    fake.AddUser(user);
+    MainWindow& w = Open();
+    WriteSetting(globals.config_path, "全局设置", "保存位置", (temp.path() / "saved").string());
+    w.edit_save_folder->setText(QString::fromStdString((temp.path() / "saved").string()));
+    w.edit_sound->setText(QString::fromStdString((temp.path() / "none.mp3").string()));
+
+    QTimer::singleShot(0, [this] {
+        EXPECT_EQ(OpenMessageText(), QString::fromUtf8("请输入网址"));
+        CloseMessageBoxes();
+    });
+    w.button_get_albums->click();
+
+    w.edit_home->setText(QString::fromStdString("127.0.0.1:" + std::to_string(fake.port()) + "/u/5005"));
+    w.button_get_albums->click();
+    ASSERT_TRUE(WaitFor([&] { return w.label_status->text().startsWith(QString::fromUtf8("相册列表获取完毕")); }));
+    EXPECT_EQ(w.label_status->text(), QString::fromUtf8("相册列表获取完毕,共计2个"));
+    EXPECT_EQ(w.label_user->text(), QString::fromUtf8("要下载用户：演示用户的微博"));
+    EXPECT_EQ(w.label_percent->text(), "100%");
+    ASSERT_EQ(w.album_list->topLevelItemCount(), 2);
+    EXPECT_EQ(w.album_list->topLevelItem(1)->text(1), "2");
+    EXPECT_EQ(w.album_list->topLevelItem(1)->text(2), QString::fromUtf8("旅行"));
+    EXPECT_EQ(w.album_list->topLevelItem(1)->text(5), "3550000002@@3");
+    EXPECT_EQ(w.album_list->columnWidth(3), 0);
+    EXPECT_TRUE(w.log_box->toPlainText().contains(QString::fromUtf8("-----获取完毕,共计2个\n选择要下载的 点击【3下载选中】")));
+
+    w.album_list->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+    w.button_start->click();
+    EXPECT_TRUE(w.button_start->isHidden());
+    EXPECT_FALSE(w.button_pause->isHidden());
+    EXPECT_FALSE(w.button_stop->isHidden());
+    ASSERT_TRUE(WaitFor([&] { return !OpenMessageText().isEmpty(); }));
+    EXPECT_EQ(OpenMessageText(), QString::fromUtf8("全部下载完毕"));
+    CloseMessageBoxes();
+    EXPECT_FALSE(w.button_start->isHidden());
+    EXPECT_TRUE(w.button_pause->isHidden() && w.button_continue->isHidden() && w.button_stop->isHidden());
+    EXPECT_EQ(w.label_selected->text(), QString::fromUtf8("总共需下载[1]个相册"));
+    EXPECT_EQ(w.label_photo_counter->text(), QString::fromUtf8("下载完成"));
+    EXPECT_EQ(w.label_percent->text(), "100%");
+    EXPECT_EQ(w.progress->value(), 100);
+    const QString log = w.log_box->toPlainText();
+    EXPECT_TRUE(log.contains(QString::fromUtf8("当前被选择相册编号:2、")));
+    EXPECT_TRUE(log.contains(QString::fromUtf8("---完成相册《旅行4》下载")));
+    EXPECT_TRUE(log.endsWith(QString::fromUtf8("-------全部下载完毕--------\n\n")));
+    const fs::path album = temp.path() / "saved" / "演示用户的微博" / "旅行4";
+    EXPECT_TRUE(fs::exists(album / "(1)春天的花北京植物园.jpg"));
+    EXPECT_TRUE(fs::exists(album / "(2).jpg"));
+}
+
+TEST_F(MainWindowTest, PauseContinueAndStopButtons) {
+    fake::User user = fake::SampleUser("6006", 1, 5);
+    fake.AddUser(user);
+    fake.AddFault("/large/3600000000001", fake::Fault{.stall_ms = 20000});
+    MainWindow& w = Open();
+    w.edit_save_folder->setText(QString::fromStdString((temp.path() / "saved").string()));
+    w.edit_home->setText(QString::fromStdString(fake.BaseUrl() + "/u/6006"));
+    w.button_get_albums->click();
+    ASSERT_TRUE(WaitFor([&] { return w.album_list->topLevelItemCount() == 1 && w.drawing_board->isHidden(); }));
+    w.button_start->click();
+    ASSERT_TRUE(WaitFor([&] { return fake.CountRequests("/large/3600000000001") > 0; }));
+
+    w.button_pause->click();
+    EXPECT_TRUE(w.button_start->isHidden() && w.button_pause->isHidden());
+    EXPECT_FALSE(w.button_continue->isHidden());
+    EXPECT_FALSE(w.button_stop->isHidden());
+    w.button_continue->click();
+    EXPECT_FALSE(w.button_pause->isHidden());
+    EXPECT_TRUE(w.button_continue->isHidden());
+    w.button_pause->click();
+    w.button_stop->click();  // stop while paused
+    EXPECT_FALSE(w.button_start->isHidden());
+    EXPECT_TRUE(w.button_pause->isHidden() && w.button_continue->isHidden() && w.button_stop->isHidden());
+    ASSERT_TRUE(WaitFor([&] { return !w.BusyWithWork(); }));
+    EXPECT_TRUE(OpenMessageText().isEmpty());
+    EXPECT_FALSE(w.log_box->toPlainText().contains(QString::fromUtf8("全部下载完毕")));
+    const fs::path album = temp.path() / "saved" / "演示用户的微博" / "微博配图5";
+    for (const auto& entry : fs::directory_iterator(album)) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".weibo-albums-"));
+    }
+}
+
+TEST_F(MainWindowTest, VersionCheckRunsOnceFromTheSettingsTab) {
+    fake.SetVersionPage("<p>#weibo@@3.0#weibo</p>");
+    MainWindow& w = Open();
+    emit w.tab_bar->tabBarClicked(1);
+    emit w.tab_bar->tabBarClicked(2);
+    ASSERT_TRUE(WaitFor([&] { return !w.label_version_result->text().isEmpty(); }));
+    EXPECT_EQ(w.label_latest_version->text(), "3.0");
+    EXPECT_EQ(w.label_version_result->text(), QString::fromUtf8("有新版，联系客服获取最新版！"));
+    EXPECT_EQ(OpenMessageText(), QString::fromUtf8("有新版本，联系客服索取"));
+    CloseMessageBoxes();
+    emit w.tab_bar->tabBarClicked(2);
+    QTest::qWait(200);
+    EXPECT_EQ(fake.CountRequests("/download/softzuixinv/index.html"), 1);
+
+    fake.SetVersionPage("<p>#weibo@@2.9#weibo</p>");
+    w.button_check_new->click();
+    ASSERT_TRUE(WaitFor([&] { return w.label_latest_version->text() == "2.9"; }));
+    EXPECT_EQ(w.label_version_result->text(), QString::fromUtf8("无需更新"));
+}
+
+TEST_F(MainWindowTest, AddressBoxFollowsTheBrowser) {
+    MainWindow& w = Open();
+    ASSERT_TRUE(WaitFor([&] { return w.edit_url->text().startsWith(QString::fromStdString(fake.BaseUrl())); }, 30000));
+    w.edit_url->setText(QString::fromStdString(fake.BaseUrl() + "/u/nobody"));
+    w.button_open->click();
+    ASSERT_TRUE(WaitFor([&] { return w.browser->url().path() == "/u/nobody"; }, 30000));
+    EXPECT_EQ(w.edit_url->text().toStdString(), fake.BaseUrl() + "/u/nobody");
+
+    w.check_show_album_button->click();
+    w.check_show_album_button->click();
+    EXPECT_FALSE(w.button_album_page->isHidden());
+}
+
+}  // namespace
+}  // namespace wa
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (::geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_MEDIA_BACKEND", "gstreamer");
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
