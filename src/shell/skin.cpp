@@ -17,7 +17,7 @@ QTabBar::tab { background: %TAB%; color: %TEXT%; border: 1px solid %BORDER%; pad
 QTabBar::tab:selected { background: %ACCENT%; color: white; }
 QGroupBox { border: 1px solid %BORDER%; border-radius: 4px; margin-top: 8px; background: %PANEL%; color: %TEXT%; }
 QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 3px; color: %ACCENT%; }
-QPushButton { background: %BUTTON%; color: %TEXT%; border: 1px solid %BORDER%; border-radius: 3px; padding: 2px 6px; }
+QPushButton { background: %BUTTON%; color: %TEXT%; border: 1px solid %BORDER%; border-radius: 3px; padding: 1px 2px; }
 QPushButton:hover { background: %ACCENT%; color: white; }
 QPushButton:pressed { background: %ACCENT_DARK%; color: white; }
 QLineEdit, QPlainTextEdit, QDateTimeEdit, QTreeWidget { background: %FIELD%; color: %TEXT%;
@@ -26,6 +26,14 @@ QHeaderView::section { background: %TAB%; color: %TEXT%; border: 0; border-right
 QProgressBar { border: 1px solid %BORDER%; border-radius: 3px; background: %FIELD%; text-align: center; }
 QProgressBar::chunk { background: %ACCENT%; }
 QLabel, QCheckBox, QRadioButton { color: %TEXT%; background: transparent; }
+QCheckBox::indicator, QRadioButton::indicator { width: 11px; height: 11px; border: 1px solid %BORDER_DARK%; background: %FIELD%; }
+QCheckBox::indicator { border-radius: 2px; }
+QRadioButton::indicator { border-radius: 6px; }
+QCheckBox::indicator:checked { background: qradialgradient(cx:0.5, cy:0.5, radius:0.6, fx:0.5, fy:0.5,
+                               stop:0 %ACCENT%, stop:0.55 %ACCENT%, stop:0.6 %FIELD%); border-color: %ACCENT%; }
+QRadioButton::indicator:checked { background: qradialgradient(cx:0.5, cy:0.5, radius:0.5, fx:0.5, fy:0.5,
+                               stop:0 %ACCENT%, stop:0.5 %ACCENT%, stop:0.6 %FIELD%); border-color: %ACCENT%; }
+QCheckBox::indicator:hover, QRadioButton::indicator:hover { border-color: %ACCENT%; }
 QLabel#标签_用户 { color: #d00000; font-weight: bold; }
 QLabel#标签_动态 { color: #0050d0; }
 )";
@@ -46,6 +54,7 @@ QString BuiltInSkin(int number) {
     sheet.replace("%TAB%", dark ? tone(20, 60) : tone(40, 225));
     sheet.replace("%BUTTON%", dark ? tone(20, 70) : tone(30, 235));
     sheet.replace("%FIELD%", dark ? tone(10, 30) : QString("#ffffff"));
+    sheet.replace("%BORDER_DARK%", dark ? tone(20, 140) : tone(30, 120));
     sheet.replace("%BORDER%", dark ? tone(20, 90) : tone(30, 190));
     sheet.replace("%TEXT%", dark ? QString("#eeeeee") : QString("#202020"));
     return sheet;

@@ -75,6 +75,8 @@ MainWindow::MainWindow(Globals globals, QWidget* parent) : QWidget(parent), glob
     for (const char* caption : {"  第一步：登录   ", "    第二步：获取相册   ", "  软件设置  ", "  关于  "}) {
         tab_bar->addTab(QString::fromUtf8(caption));
     }
+    tab_bar->setExpanding(false);
+    tab_bar->setDrawBase(false);
     tab_bar->setGeometry(0, 0, 1084, tab_bar->sizeHint().height());
     tab_bar->raise();
 
