@@ -11,6 +11,9 @@ inline constexpr const char* kVersionKey = "weibo";
 struct Globals {
     std::string program_folder;  // the folder of the program file, no trailing "/"
     std::string config_path;     // program folder + "/配置.ini"
+    // Where the browser keeps its profile (cookies, cache); empty for the
+    // place Qt gives a named profile in the user's home.
+    std::string browser_storage;
 };
 
 }  // namespace wa

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMediaPlayer>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -18,6 +19,8 @@
 #include "download/record_store.h"
 #include "ui/main_window.h"
 #include "weibo/album_list.h"
+#include "weibo/cover_image.h"
+#include "weibo/page_fetch.h"
 #include "weibo/weibo_service.h"
 
 namespace wa {
@@ -63,9 +66,7 @@ void MainWindow::AlbumListTask(ResolvedUser user, int generation, JobToken* job)
     }
     const std::vector<AlbumInfo> albums = FetchAlbumList(user.uid, job);
     if (albums.empty()) {
-        on_window([this] {
-            QMessageBox::information(this, QString::fromUtf8("温馨提示"), QString::fromUtf8("获取到相册个数为：0"));
-        });
+        on_window([this] { OpenMessage(QString::fromUtf8("温馨提示"), QString::fromUtf8("获取到相册个数为：0")); });
         return;
     }
     const int count = static_cast<int>(albums.size());
@@ -79,10 +80,24 @@ void MainWindow::AlbumListTask(ResolvedUser user, int generation, JobToken* job)
         });
         if (!go_on || !PumpingWait(200, 0, job)) return;
         if (album.IsEmpty()) continue;
-        if (!on_window([this, &album] {
-                album_list->setColumnWidth(3, check_covers->isChecked() ? 100 : 0);
-                AppendAlbumRow({true, std::to_string(album_list->topLevelItemCount() + 1), album.name, album.count,
-                                album.IdText()});
+        bool covers = false;
+        if (!on_window([this, &covers] { covers = check_covers->isChecked(); })) return;
+        // A cover that cannot be fetched or decoded shows the placeholder.
+        QImage cover;
+        if (covers && !album.cover_url.empty()) {
+            PageFetchOptions options;
+            options.job = job;
+            cover = CoverImage(PageFetch(album.cover_url, options).body);
+        }
+        if (!on_window([this, &album, covers, &cover] {
+                album_list->setColumnWidth(3, covers ? 100 : 0);
+                QTreeWidgetItem* item = AppendAlbumRow({true, std::to_string(album_list->topLevelItemCount() + 1),
+                                                        album.name, album.count, album.IdText()});
+                if (covers) {
+                    const QPixmap picture = QPixmap::fromImage(cover.isNull() ? cover_placeholder_ : cover);
+                    item->setIcon(3, QIcon(picture));
+                    drawing_board->setPixmap(picture);
+                }
             })) {
             return;
         }
@@ -93,6 +108,27 @@ void MainWindow::AlbumListTask(ResolvedUser user, int generation, JobToken* job)
         label_status->setText(QString::fromUtf8("相册列表获取完毕,共计") + total + QString::fromUtf8("个"));
         AppendLog("-----获取完毕,共计" + total.toStdString() + "个\r\n选择要下载的 点击【3下载选中】\r\n\r\n");
     });
+}
+
+QImage MainWindow::CoverImage(std::string_view bytes) {
+    const std::optional<DecodedPicture> picture = DecodePicture(bytes);
+    if (!picture) return {};
+    const QImage full(picture->rgba.data(), picture->width, picture->height, picture->width * 4,
+                      QImage::Format_RGBA8888);
+    return full.scaled(kCoverSide, kCoverSide, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);  // a deep copy
+}
+
+QImage MainWindow::CoverPlaceholder() {
+    QImage image(kCoverSide, kCoverSide, QImage::Format_RGB32);
+    image.fill(QColor(0xE6, 0xE6, 0xE6));
+    QPainter painter(&image);
+    painter.setPen(QPen(QColor(0xB0, 0xB0, 0xB0), 2));
+    painter.drawRect(18, 22, 64, 48);
+    painter.drawEllipse(QPoint(64, 36), 5, 5);
+    painter.drawPolyline(QPolygon({QPoint(20, 68), QPoint(42, 44), QPoint(58, 60), QPoint(66, 52), QPoint(80, 68)}));
+    painter.setPen(QColor(0x80, 0x80, 0x80));
+    painter.drawText(QRect(0, 74, kCoverSide, 22), Qt::AlignCenter, QString::fromUtf8("无封面"));
+    return image;
 }
 
 QTreeWidgetItem* MainWindow::AppendAlbumRow(const AlbumRow& row) {

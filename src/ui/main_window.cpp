@@ -21,10 +21,13 @@
 #include <QTabBar>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 
 #include "shell/saved_options.h"
+#include "ui/browser_cookie_bridge.h"
 #include "ui/browser_page.h"
+#include "weibo/cookie_jar.h"
 #include "ui/qt_dates.h"
 #include "util/ini_file.h"
 #include "util/folders.h"
@@ -99,6 +102,10 @@ MainWindow::~MainWindow() {
     for (Task& task : tasks_) task.job->RequestStop();
     // Workers wait on this thread for their window calls: serve them until done.
     while (BusyWithWork()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    // The page goes before its profile, which then writes its cookies out.
+    delete browser;
+    browser = nullptr;
+    delete browser_profile;
 }
 
 void MainWindow::CreateLoginPage(QWidget* page) {
@@ -113,7 +120,15 @@ void MainWindow::CreateLoginPage(QWidget* page) {
         page, "标签12", 12, 75, 848, 32,
         QString::fromUtf8("温馨提示：如果网页无法显示，点击右侧的打开按钮，还是不行请检查网络或代理设置是否正常。再点打开！\n"));
     browser = Make<QWebEngineView>(page, "超文本浏览框1", 12, 107, 896, 437);
-    browser_page = new BrowserPage(browser);
+    browser_profile = new QWebEngineProfile(QStringLiteral("weibo-albums"), this);
+    if (!globals_.browser_storage.empty()) {
+        const QString storage = QString::fromStdString(globals_.browser_storage);
+        browser_profile->setPersistentStoragePath(storage);
+        browser_profile->setCachePath(storage + "/cache");
+    }
+    browser_profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
+    cookie_bridge_ = new BrowserCookieBridge(browser_profile, CookieJar::Shared(), this);
+    browser_page = new BrowserPage(browser_profile, browser);
     browser->setPage(browser_page);
 }
 
@@ -152,6 +167,8 @@ void MainWindow::CreateAlbumPage(QWidget* page) {
     album_list->setUniformRowHeights(false);
     album_list->header()->setSectionsMovable(true);
     album_list->header()->setStretchLastSection(false);
+    album_list->setIconSize(QSize(kCoverSide, kCoverSide));
+    cover_placeholder_ = CoverPlaceholder();
     album_list->setHeaderLabels({QString::fromUtf8("选择"), QString::fromUtf8("序号"), QString::fromUtf8("相册名称"),
                                  QString::fromUtf8("封面"), QString::fromUtf8("图片数量"), QString::fromUtf8("相册ID"),
                                  QString::fromUtf8("相册问题"), QString::fromUtf8("相册密码")});
@@ -159,6 +176,7 @@ void MainWindow::CreateAlbumPage(QWidget* page) {
     for (int column = 0; column < 8; ++column) album_list->setColumnWidth(column, widths[column]);
 
     drawing_board = Make<QLabel>(group_list, "画板1", 455, 107, 112, 88);
+    drawing_board->setAlignment(Qt::AlignCenter);
     drawing_board->hide();
     group_log = Make<QGroupBox>(group_list, "分组框_日志", 656, 36, 236, 345);
     Make<QLabel>(group_log, "标签3", 8, 12, 88, 19, QString::fromUtf8("执行操作日志："));

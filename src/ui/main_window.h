@@ -4,6 +4,7 @@
 // on the window thread, while the worker waits.
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 
 #include <atomic>
@@ -32,10 +33,12 @@ class QRadioButton;
 class QTabBar;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QWebEngineProfile;
 class QWebEngineView;
 
 namespace wa {
 
+class BrowserCookieBridge;
 class BrowserPage;
 
 class MainWindow : public QWidget, public DownloadHost {
@@ -62,6 +65,12 @@ public:
     void SetRunState(RunState state) override;
     void PlaySound(const std::string& path) override;
     void ShowMessage(const std::string& text) override;
+
+    // A cover scaled to the list's picture size; a null image for bytes that
+    // are no JPEG or PNG. The placeholder stands in for a missing cover.
+    static QImage CoverImage(std::string_view bytes);
+    static QImage CoverPlaceholder();
+    static constexpr int kCoverSide = 100;
 
     // The user the next listing and download are about.
     ResolvedUser resolved_user() const { return resolved_user_; }
@@ -108,6 +117,7 @@ private:
     void ResolveUser();
     void AlbumListTask(ResolvedUser user, int generation, JobToken* job);
     QTreeWidgetItem* AppendAlbumRow(const AlbumRow& row);
+
     void OnAlbumCheckChanged(QTreeWidgetItem* item, int column);
     void OnSelectAllClicked();
     void OnInvertClicked();
@@ -128,6 +138,7 @@ private:
     void RunInBackground(std::function<void(JobToken*)> work);
     // Runs `call` on the window thread, waiting for it when called from a worker.
     void OnWindowThread(const std::function<void()>& call);
+    void OpenMessage(const QString& caption, const QString& text);
     void SetChecksQuietly(const std::function<void(QTreeWidgetItem*)>& change);
 
     Globals globals_;
@@ -144,6 +155,8 @@ private:
     };
     std::vector<Task> tasks_;
     DownloadJob download_;
+    BrowserCookieBridge* cookie_bridge_ = nullptr;
+    QImage cover_placeholder_;
     QMediaPlayer* player_ = nullptr;
     QAudioOutput* audio_ = nullptr;
 
@@ -161,6 +174,7 @@ public:
     QLabel* label_browser_hint = nullptr;   // 标签12
     QWebEngineView* browser = nullptr;      // 超文本浏览框1
     BrowserPage* browser_page = nullptr;
+    QWebEngineProfile* browser_profile = nullptr;  // named and kept on disk: a login survives restarts
 
     QGroupBox* group_main = nullptr;        // 分组框_zhuye
     QLabel* label_help = nullptr;           // 标签1

@@ -1,6 +1,5 @@
 // The version page: the newest published version beside the running one.
 #include <QLabel>
-#include <QMessageBox>
 
 #include "ui/main_window.h"
 #include "weibo/http_text.h"
@@ -36,10 +35,7 @@ void MainWindow::CheckForUpdate(JobToken* job) {
         label_latest_version->setText(QString::fromStdString(newest));
         if (newest != running && WholeNumber(newest) > WholeNumber(running)) {
             label_version_result->setText(QString::fromUtf8("有新版，联系客服获取最新版！"));
-            auto* box = new QMessageBox(QMessageBox::Information, QString::fromUtf8("信息："),
-                                        QString::fromUtf8("有新版本，联系客服索取"), QMessageBox::Ok, this);
-            box->setAttribute(Qt::WA_DeleteOnClose);
-            box->open();
+            OpenMessage(QString::fromUtf8("信息："), QString::fromUtf8("有新版本，联系客服索取"));
         } else {
             label_version_result->setText(QString::fromUtf8("无需更新"));
         }

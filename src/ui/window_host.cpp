@@ -164,12 +164,14 @@ void MainWindow::PlaySound(const std::string& path) {
 }
 
 void MainWindow::ShowMessage(const std::string& text) {
-    OnWindowThread([&] {
-        auto* box = new QMessageBox(QMessageBox::Information, QString::fromUtf8("信息："),
-                                    QString::fromStdString(text), QMessageBox::Ok, this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
-    });
+    OnWindowThread([&] { OpenMessage(QString::fromUtf8("信息："), QString::fromStdString(text)); });
+}
+
+void MainWindow::OpenMessage(const QString& caption, const QString& text) {
+    // Shown without holding up the worker that asked for it.
+    auto* box = new QMessageBox(QMessageBox::Information, caption, text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 }  // namespace wa

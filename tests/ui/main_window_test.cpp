@@ -15,6 +15,8 @@
 #include <QTabBar>
 #include <QTest>
 #include <QTreeWidget>
+#include <QProcess>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include <gtest/gtest.h>
@@ -27,6 +29,9 @@
 #include "shell/saved_options.h"
 #include "ui/main_window.h"
 #include "util/ini_file.h"
+#include "weibo/album_list.h"
+#include "weibo/cookie_jar.h"
+#include "weibo/page_fetch.h"
 
 namespace wa {
 namespace {
@@ -49,6 +54,8 @@ protected:
         FakeServiceTest::SetUp();
         globals.program_folder = temp.path().string();
         globals.config_path = ConfigPathIn(globals.program_folder);
+        globals.browser_storage = (temp.path() / "browser").string();
+        CookieJar::Shared().Clear();
     }
     void TearDown() override {
         window.reset();
@@ -350,6 +357,144 @@ TEST_F(MainWindowTest, AddressBoxFollowsTheBrowser) {
     EXPECT_FALSE(w.button_album_page->isHidden());
 }
 
+
+// Runs `script` in the browser's page and waits for its result.
+QVariant RunScript(MainWindow& w, const QString& script) {
+    QVariant result;
+    bool done = false;
+    w.browser->page()->runJavaScript(script, [&](const QVariant& value) {
+        result = value;
+        done = true;
+    });
+    WaitFor([&] { return done; }, 10000);
+    return result;
+}
+
+class LoginTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        fake::User user = fake::SampleUser("7007", 3, 3);
+        user.albums[2].cover = false;  // no cover address: the placeholder
+        fake.AddUser(user);
+        fake.SetRequireLogin(true);
+    }
+    // Logs in on the fake site's login page inside the embedded browser.
+    void LogIn(MainWindow& w) {
+        ASSERT_TRUE(WaitFor([&] { return w.browser->url().toString().startsWith(QString::fromStdString(fake.BaseUrl())) &&
+                                        RunScript(w, "document.getElementById('login') !== null").toBool(); },
+                            30000));
+        RunScript(w, "document.getElementById('username').value='demo';"
+                     "document.getElementById('password').value='secret';"
+                     "document.getElementById('login-button').click(); true");
+        ASSERT_TRUE(WaitFor([&] { return RunScript(w, "document.getElementById('state') ? "
+                                                        "document.getElementById('state').innerText : ''")
+                                                 .toString() == QString::fromUtf8("已登录"); },
+                            30000));
+        ASSERT_TRUE(WaitFor([] { return SessionInJar(); }, 10000));
+    }
+    static bool SessionInJar() {
+        for (const Cookie& c : CookieJar::Shared().AllCookies()) {
+            if (c.name == fake::FakeWeibo::kSessionCookie && c.value == fake::FakeWeibo::kSessionValue) return true;
+        }
+        return false;
+    }
+    bool IsPlaceholder(const QIcon& icon) {
+        return icon.pixmap(100, 100).toImage().convertToFormat(QImage::Format_RGB32) ==
+               MainWindow::CoverPlaceholder().convertToFormat(QImage::Format_RGB32);
+    }
+};
+
+TEST_F(LoginTest, LoginInTheBrowserThenDownloadThisUser) {
+    MainWindow& w = Open();
+    w.edit_save_folder->setText(QString::fromStdString((temp.path() / "saved").string()));
+    LogIn(w);
+    // The login reaches the program's own requests.
+    PageFetch(Url("/test/echo"));
+    EXPECT_NE(fake.Requests().back().Header("cookie").find(fake::FakeWeibo::kSessionValue), std::string::npos);
+
+    w.check_covers->setChecked(true);
+    fake.AddFault("/cover/3550000001", fake::Fault{.html_instead = true});
+    w.edit_url->setText(QString::fromStdString(fake.BaseUrl() + "/u/7007"));
+    w.button_open->click();
+    ASSERT_TRUE(WaitFor([&] { return w.browser->url().path() == "/u/7007" && w.edit_url->text().endsWith("/u/7007"); }, 30000));
+    w.button_download_user->click();
+    EXPECT_EQ(w.tab_bar->currentIndex(), 1);
+    EXPECT_EQ(w.edit_home->text(), w.edit_url->text());
+    ASSERT_TRUE(WaitFor([&] { return w.label_status->text().startsWith(QString::fromUtf8("相册列表获取完毕")); }));
+    ASSERT_EQ(w.album_list->topLevelItemCount(), 3);
+    EXPECT_EQ(w.album_list->columnWidth(3), 100);
+    EXPECT_FALSE(IsPlaceholder(w.album_list->topLevelItem(0)->icon(3)));
+    EXPECT_TRUE(IsPlaceholder(w.album_list->topLevelItem(1)->icon(3)));  // broken cover, not the previous one
+    EXPECT_TRUE(IsPlaceholder(w.album_list->topLevelItem(2)->icon(3)));  // no cover address
+
+    w.button_start->click();
+    ASSERT_TRUE(WaitFor([&] { return !OpenMessageText().isEmpty(); }));
+    CloseMessageBoxes();
+    EXPECT_TRUE(w.log_box->toPlainText().contains(QString::fromUtf8("---完成相册《头像相册3》下载")));
+    EXPECT_TRUE(fs::exists(temp.path() / "saved" / "演示用户的微博" / "旅行3" / "(1)春天的花北京植物园.jpg"));
+}
+
+TEST_F(LoginTest, CoversOffFetchNoCover) {
+    MainWindow& w = Open();
+    LogIn(w);
+    w.edit_home->setText(QString::fromStdString(fake.BaseUrl() + "/u/7007"));
+    w.button_get_albums->click();
+    ASSERT_TRUE(WaitFor([&] { return w.label_status->text().startsWith(QString::fromUtf8("相册列表获取完毕")); }));
+    EXPECT_EQ(w.album_list->columnWidth(3), 0);
+    EXPECT_TRUE(w.album_list->topLevelItem(0)->icon(3).isNull());
+    EXPECT_EQ(fake.CountRequests("/cover/"), 0);
+}
+
+TEST_F(LoginTest, CookiesOfPageRequestsReachTheBrowser) {
+    MainWindow& w = Open();
+    ASSERT_TRUE(WaitFor([&] { return w.browser->url().toString().startsWith(QString::fromStdString(fake.BaseUrl())); }, 30000));
+    PageFetch(Url("/test/set-cookie?c=fromjar%3D42%3B%20Path%3D%2F"));
+    QTest::qWait(300);
+    w.browser->setUrl(QUrl(QString::fromStdString(Url("/test/echo"))));
+    ASSERT_TRUE(WaitFor([&] { return RunScript(w, "document.body ? document.body.innerText : ''").toString().contains("fromjar=42"); },
+                        30000));
+    // Exactly one such cookie in the jar after the round trip.
+    int copies = 0;
+    for (const Cookie& c : CookieJar::Shared().AllCookies()) copies += c.name == "fromjar";
+    EXPECT_EQ(copies, 1);
+}
+
+TEST_F(LoginTest, LoginSurvivesARestartOfTheProgram) {
+    {
+        MainWindow& w = Open();
+        LogIn(w);
+        window.reset();  // the profile writes its cookies out as it closes
+    }
+    CookieJar::Shared().Clear();
+    QProcess second;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("WA_RESTART_CHECK", QString::fromStdString(globals.browser_storage));
+    environment.insert("WA_RESTART_PHOTO_HOST", QString::fromStdString("127.0.0.1:" + std::to_string(fake.port())));
+    second.setProcessEnvironment(environment);
+    second.start(QCoreApplication::applicationFilePath(), {});
+    ASSERT_TRUE(second.waitForFinished(120000));
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+}
+
+// The second process of the restart test: a new window on the same profile
+// must list the albums that need the login, without logging in again.
+}  // namespace
+
+int RestartCheck() {
+    const QString storage = qEnvironmentVariable("WA_RESTART_CHECK");
+    test::TempFolder program;
+    ServiceAddresses service;
+    service.photo_host = qEnvironmentVariable("WA_RESTART_PHOTO_HOST").toStdString();
+    service.home_page = "http://" + service.photo_host + "/";
+    SetCurrentService(service);
+    MainWindow w({program.path().string(), ConfigPathIn(program.path().string()), storage.toStdString()});
+    const bool listed = !FetchAlbumList("7007").empty();
+    std::fprintf(stderr, "albums listed after the restart: %s\n", listed ? "yes" : "no");
+    return listed ? 0 : 1;
+}
+
+namespace {
 }  // namespace
 }  // namespace wa
 
@@ -359,5 +504,6 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("QT_MEDIA_BACKEND", "gstreamer");
     QApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet("WA_RESTART_CHECK")) return wa::RestartCheck();
     return RUN_ALL_TESTS();
 }

@@ -325,7 +325,7 @@ void FakeWeibo::Route(const httplib::Request& request, httplib::Response& respon
         if (path == user.home_path) {
             std::string page = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + user.title +
                                "</title></head><body><script>";
-            if (user.marker == UidMarker::kConfigOid) page += "$CONFIG['oid']='" + user.uid + "';";
+            if (user.marker == UidMarker::kConfigOid) page += "var $CONFIG = {}; $CONFIG['oid']='" + user.uid + "';";
             if (user.marker == UidMarker::kOwnerUid) page += "var page = {owner_uid: " + user.uid + ", x: 1};";
             page += "</script><h1>" + user.title + "</h1></body></html>";
             response.set_content(page, "text/html; charset=utf-8");
@@ -362,7 +362,7 @@ void FakeWeibo::ServeHome(const httplib::Request& request, httplib::Response& re
             "<form id=\"login\" method=\"post\" action=\"/login\">"
             "<label>账号 <input name=\"username\" id=\"username\"></label><br>"
             "<label>密码 <input name=\"password\" id=\"password\" type=\"password\"></label><br>"
-            "<button type=\"submit\" id=\"submit\">登录</button></form>";
+            "<button type=\"submit\" id=\"login-button\">登录</button></form>";
     }
     response.set_content(page + "</body></html>", "text/html; charset=utf-8");
 }

@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     wa::SetCurrentService(service);
     wa::ApplySkin(app, QString::fromStdString(program_folder), 13);
 
-    wa::MainWindow window({program_folder, program_folder + "/配置.ini"});
+    wa::MainWindow window({program_folder, program_folder + "/配置.ini", program_folder + "/browser"});
     window.move(20, 20);
     window.show();
     WaitFor([&] { return window.browser->url().toString().startsWith(QString::fromStdString(fake.BaseUrl())); }, 20000);
