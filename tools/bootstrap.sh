@@ -2,6 +2,8 @@
 # Sets up a fresh Debian 12 machine for weibo-albums and builds it.
 #   tools/bootstrap.sh run    install what is missing, build, start the desktop program
 #   tools/bootstrap.sh test   install what is missing, build, run every test
+#   tools/bootstrap.sh demo   the same as run, against a fake Weibo service on
+#                             127.0.0.1 with a sample user, in a throw-away folder
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -47,8 +49,37 @@ case "${1:-}" in
         build
         ctest --test-dir build --output-on-failure -j"$(nproc)"
         ;;
+    demo)
+        install_missing
+        build
+        demo=$(mktemp -d /tmp/weibo-albums-demo.XXXXXX)
+        cp build/src/shell/weibo-albums "$demo/"
+        build/tools/fake-weibo/fake-weibo --port 0 --user 1000000001:6:60 --require-login >"$demo/fake-weibo.log" 2>&1 &
+        fake=$!
+        trap 'kill $fake 2>/dev/null' EXIT
+        for _ in $(seq 50); do grep -q "listening on" "$demo/fake-weibo.log" && break; sleep 0.1; done
+        base=$(sed -n 's/^fake-weibo listening on //p' "$demo/fake-weibo.log")
+        [ -n "$base" ] || { echo "The fake Weibo service did not start:" >&2; cat "$demo/fake-weibo.log" >&2; exit 1; }
+        host=${base#http://}
+        printf '[服务地址]\n微博首页=%s/\n相册服务=%s\n官网=%s\n\n[全局设置]\n保存位置=%s/下载\n' \
+            "$base" "$host" "$host" "$demo" >"$demo/配置.ini"
+        cat <<EOT
+Demo: a fake Weibo at $base, the program and its files in $demo.
+  1. On the login page log in with any name and password (the demo needs no account).
+  2. Click the user 演示用户的微博, then 下载此用户: the albums appear on the next page.
+  3. Tick albums and click 3：下载选中; the pictures land in $demo/下载.
+EOT
+        # A home of its own keeps the demo's browser profile out of the real one.
+        mkdir -p "$demo/home"
+        export HOME="$demo/home" XDG_DATA_HOME="$demo/home/.local/share" XDG_CACHE_HOME="$demo/home/.cache"
+        if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+            xvfb-run -a -s "-screen 0 1280x800x24" "$demo/weibo-albums"
+        else
+            "$demo/weibo-albums"
+        fi
+        ;;
     *)
-        echo "usage: $0 run|test" >&2
+        echo "usage: $0 run|test|demo" >&2
         exit 2
         ;;
 esac

@@ -29,8 +29,7 @@ QLabel, QCheckBox, QRadioButton { color: %TEXT%; background: transparent; }
 QCheckBox::indicator, QRadioButton::indicator { width: 11px; height: 11px; border: 1px solid %BORDER_DARK%; background: %FIELD%; }
 QCheckBox::indicator { border-radius: 2px; }
 QRadioButton::indicator { border-radius: 6px; }
-QCheckBox::indicator:checked { background: qradialgradient(cx:0.5, cy:0.5, radius:0.6, fx:0.5, fy:0.5,
-                               stop:0 %ACCENT%, stop:0.55 %ACCENT%, stop:0.6 %FIELD%); border-color: %ACCENT%; }
+QCheckBox::indicator:checked { background: %ACCENT%; border-color: %ACCENT%; image: url(:/check.png); }
 QRadioButton::indicator:checked { background: qradialgradient(cx:0.5, cy:0.5, radius:0.5, fx:0.5, fy:0.5,
                                stop:0 %ACCENT%, stop:0.5 %ACCENT%, stop:0.6 %FIELD%); border-color: %ACCENT%; }
 QCheckBox::indicator:hover, QRadioButton::indicator:hover { border-color: %ACCENT%; }

@@ -15,9 +15,10 @@ std::vector<unsigned char> Pixels(unsigned seed, int width, int height) {
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             unsigned char* p = &rgb[static_cast<std::size_t>((y * width + x) * 3)];
-            p[0] = static_cast<unsigned char>(seed * 53 + x * 4);
-            p[1] = static_cast<unsigned char>(seed * 97 + y * 5);
-            p[2] = static_cast<unsigned char>(seed * 31 + (x + y) * 2);
+            // A soft two-way gradient whose colours depend on the seed.
+            p[0] = static_cast<unsigned char>(seed * 53 % 150 + 100 * x / width);
+            p[1] = static_cast<unsigned char>(seed * 97 % 150 + 100 * y / height);
+            p[2] = static_cast<unsigned char>(seed * 31 % 150 + 100 * (width - x) / width);
         }
     }
     return rgb;

@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
     window.tab_bar->setCurrentIndex(1);
     window.edit_save_folder->setText(QString::fromStdString(program_folder + "/下载"));
     window.edit_home->setText(QString::fromStdString(fake.BaseUrl() + "/u/1000000001"));
-    window.check_covers->setChecked(argc > 2);
+    window.check_covers->setChecked(true);
     window.button_get_albums->click();
     WaitFor([&] { return window.drawing_board->isHidden() && window.album_list->topLevelItemCount() == 5; }, 20000);
     Shoot(window, out + "/albums.png");
