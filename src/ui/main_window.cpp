@@ -97,9 +97,7 @@ MainWindow::MainWindow(Globals globals, QWidget* parent) : QWidget(parent), glob
 }
 
 MainWindow::~MainWindow() {
-    closing_ = true;
-    download_.Stop();
-    for (Task& task : tasks_) task.job->RequestStop();
+    StopAllWork();
     // Workers wait on this thread for their window calls: serve them until done.
     while (BusyWithWork()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     // The page goes before its profile, which then writes its cookies out.
@@ -314,10 +312,14 @@ void MainWindow::OnTabClicked(int index) {
 void MainWindow::closeEvent(QCloseEvent* event) {
     // No question asked: a running download stops at its next safe point, so
     // no half-written picture is left, and the window closes.
+    StopAllWork();
+    event->accept();
+}
+
+void MainWindow::StopAllWork() {
     closing_ = true;
     download_.Stop();
     for (Task& task : tasks_) task.job->RequestStop();
-    event->accept();
 }
 
 void MainWindow::ConnectHandlers() {

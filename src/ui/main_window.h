@@ -133,6 +133,8 @@ private:
     // Version page.
     void CheckForUpdate(JobToken* job);
 
+    // Stops the download and every background task at their next safe point.
+    void StopAllWork();
     // Runs `work` on a worker thread with a stop token that closing the window
     // trips.
     void RunInBackground(std::function<void(JobToken*)> work);

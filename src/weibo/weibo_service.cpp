@@ -58,7 +58,7 @@ std::string VersionPageUrl(const ServiceAddresses& service) {
 }
 
 std::string HelpPageUrl(const ServiceAddresses& service) {
-    return "http://" + service.maker_host + "/";
+    return "http://" + service.maker_host + "/download/help/weibo_zhuye.html";
 }
 
 std::string LargePictureUrl(std::string_view pic_host, std::string_view pic_name) {

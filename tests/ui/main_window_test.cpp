@@ -27,6 +27,7 @@
 #include "../util/temp_folder.h"
 #include "download/record_store.h"
 #include "shell/saved_options.h"
+#include "ui/browser_page.h"
 #include "ui/main_window.h"
 #include "util/ini_file.h"
 #include "weibo/album_list.h"
@@ -355,6 +356,13 @@ TEST_F(MainWindowTest, AddressBoxFollowsTheBrowser) {
     w.check_show_album_button->click();
     w.check_show_album_button->click();
     EXPECT_FALSE(w.button_album_page->isHidden());
+
+    // The album page of the user whose home page the address box shows.
+    fake.AddUser(fake::SampleUser("8008", 1, 1));
+    w.edit_url->setText(QString::fromStdString("127.0.0.1:" + std::to_string(fake.port()) + "/u/8008"));
+    w.button_album_page->click();
+    ASSERT_TRUE(WaitFor([&] { return w.browser->url().path() == "/8008/albums/"; }, 30000));
+    EXPECT_EQ(w.resolved_user().uid, "8008");
 }
 
 
@@ -458,6 +466,19 @@ TEST_F(LoginTest, CookiesOfPageRequestsReachTheBrowser) {
     int copies = 0;
     for (const Cookie& c : CookieJar::Shared().AllCookies()) copies += c.name == "fromjar";
     EXPECT_EQ(copies, 1);
+}
+
+TEST_F(LoginTest, ANewWindowOpensInTheEmbeddedBrowser) {
+    MainWindow& w = Open();
+    const int windows_before = static_cast<int>(QApplication::topLevelWidgets().size());
+    ASSERT_TRUE(WaitFor([&] { return w.browser->url().toString().startsWith(QString::fromStdString(fake.BaseUrl())); }, 30000));
+    w.browser->setUrl(QUrl(QString::fromStdString(Url("/test/new-window"))));
+    ASSERT_TRUE(WaitFor([&] { return RunScript(w, "document.getElementById('out') !== null").toBool(); }, 30000));
+    // The link under the mouse pointer is what the browser reported last.
+    emit w.browser_page->linkHovered(QString::fromStdString(Url("/test/echo?from=link")));
+    RunScript(w, "document.getElementById('out').click(); true");
+    ASSERT_TRUE(WaitFor([&] { return w.browser->url().query() == "from=link"; }, 30000));
+    EXPECT_EQ(static_cast<int>(QApplication::topLevelWidgets().size()), windows_before);
 }
 
 TEST_F(LoginTest, LoginSurvivesARestartOfTheProgram) {

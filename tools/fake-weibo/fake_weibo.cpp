@@ -312,6 +312,12 @@ void FakeWeibo::Route(const httplib::Request& request, httplib::Response& respon
         response.set_content(std::string(std::stoul(request.get_param_value("size")), 'x'), "text/plain");
         return;
     }
+    if (path == "/test/new-window") {
+        response.set_content("<html><body><a id=\"out\" href=\"/test/echo?from=link\" target=\"_blank\">open</a>"
+                             "</body></html>",
+                             "text/html");
+        return;
+    }
     if (path == "/test/echo") {
         std::string body = request.method + " " + request.target + "\n";
         for (const auto& [name, value] : request.headers) body += name + ": " + value + "\n";
