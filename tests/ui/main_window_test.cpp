@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMediaPlayer>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -22,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "../fake_service.h"
 #include "../util/temp_folder.h"
@@ -323,6 +325,36 @@ TEST_F(MainWindowTest, PauseContinueAndStopButtons) {
     for (const auto& entry : fs::directory_iterator(album)) {
         EXPECT_FALSE(entry.path().filename().string().starts_with(".weibo-albums-"));
     }
+}
+
+// A short WAV file of silence.
+void WriteSilence(const std::string& path) {
+    const std::uint32_t samples = 8000;
+    std::string wav = "RIFF";
+    const auto put32 = [&wav](std::uint32_t v) { for (int i = 0; i < 4; ++i) wav += static_cast<char>(v >> (8 * i)); };
+    const auto put16 = [&wav](std::uint16_t v) { wav += static_cast<char>(v); wav += static_cast<char>(v >> 8); };
+    put32(36 + samples * 2);
+    wav += "WAVEfmt ";
+    put32(16), put16(1), put16(1), put32(8000), put32(16000), put16(2), put16(16);
+    wav += "data";
+    put32(samples * 2);
+    wav += std::string(samples * 2, '\0');
+    std::ofstream(path, std::ios::binary) << wav;
+}
+
+TEST_F(MainWindowTest, CompletionSoundPlaysOnceAndStops) {
+    MainWindow& w = Open();
+    auto* player = w.findChild<QMediaPlayer*>();
+    ASSERT_TRUE(player);
+    w.PlaySound("");  // nothing to play
+    EXPECT_EQ(player->playbackState(), QMediaPlayer::StoppedState);
+    const std::string sound = (temp.path() / "done.wav").string();
+    WriteSilence(sound);
+    w.PlaySound(sound);
+    EXPECT_EQ(player->source(), QUrl::fromLocalFile(QString::fromStdString(sound)));
+    EXPECT_EQ(player->loops(), 1);
+    w.button_stop_sound->click();
+    EXPECT_NE(player->playbackState(), QMediaPlayer::PlayingState);
 }
 
 TEST_F(MainWindowTest, VersionCheckRunsOnceFromTheSettingsTab) {
