@@ -60,8 +60,8 @@ AlbumKey SplitAlbumIdText(std::string_view text) {
 std::vector<PhotoRecord> ReadPhotoPage(std::string_view text) {
     std::vector<PhotoRecord> records;
     const JsonDocument document = ParseJson(text);
-    json_object* list = JsonMember(JsonMember(document.get(), "data"), "photo_list");
-    if (!list || !json_object_is_type(list, json_type_array)) return records;
+    json_object* list = DataList(document.get(), "photo_list");
+    if (!list) return records;
     const std::size_t count = json_object_array_length(list);
     records.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {

@@ -2,7 +2,6 @@
 // ticking them, and starting, pausing, continuing and stopping a run.
 #include <QCheckBox>
 #include <QDesktopServices>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMediaPlayer>
@@ -11,12 +10,10 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTreeWidget>
 #include <QUrl>
 
 #include "download/photo_list.h"
-#include "download/record_store.h"
 #include "ui/main_window.h"
 #include "weibo/album_list.h"
 #include "weibo/cover_image.h"

@@ -22,8 +22,8 @@ std::string StandInName() {
 std::vector<AlbumInfo> ReadAlbumList(std::string_view text) {
     std::vector<AlbumInfo> albums;
     const JsonDocument document = ParseJson(text);
-    json_object* list = JsonMember(JsonMember(document.get(), "data"), "album_list");
-    if (!list || !json_object_is_type(list, json_type_array)) return albums;
+    json_object* list = DataList(document.get(), "album_list");
+    if (!list) return albums;
     const std::size_t count = json_object_array_length(list);
     for (std::size_t i = 0; i < count; ++i) {
         json_object* album = json_object_array_get_idx(list, i);

@@ -14,10 +14,6 @@ namespace {
 
 constexpr std::string_view kHttpOnlyPrefix = "#HttpOnly_";
 
-struct EasyDeleter {
-    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
-};
-
 std::string NetscapeLine(const Cookie& c) {
     std::string line = c.http_only ? std::string(kHttpOnlyPrefix) : std::string();
     // curl treats a leading dot as "also for subdomains" and drops it.
@@ -85,7 +81,7 @@ void CookieJar::Attach(CURL* easy) {
 }
 
 void CookieJar::ApplyLine(const std::string& line) {
-    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+    EasyHandle easy(curl_easy_init());
     Attach(easy.get());
     curl_easy_setopt(easy.get(), CURLOPT_COOKIELIST, line.c_str());
 }
@@ -110,7 +106,7 @@ void CookieJar::RemoveCookie(const std::string& domain, const std::string& path,
 }
 
 std::vector<Cookie> CookieJar::AllCookies() const {
-    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+    EasyHandle easy(curl_easy_init());
     const_cast<CookieJar*>(this)->Attach(easy.get());
     curl_slist* list = nullptr;
     curl_easy_getinfo(easy.get(), CURLINFO_COOKIELIST, &list);

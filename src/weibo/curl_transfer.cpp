@@ -6,6 +6,7 @@
 
 #include "util/job_token.h"
 #include "util/text.h"
+#include "weibo/http_text.h"
 
 namespace wa {
 namespace {
@@ -67,6 +68,38 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
 }
 
 }  // namespace
+
+void EasyHandleDeleter::operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+void MultiHandleDeleter::operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+void HeaderListDeleter::operator()(curl_slist* list) const { curl_slist_free_all(list); }
+
+int RequestMethod(const std::optional<int>& method) {
+    const int value = method.value_or(0);
+    return value < 0 || value > 2 ? 0 : value;
+}
+
+HeaderList MakeHeaderList(std::string_view block, std::string_view cookie) {
+    HeaderList list;
+    const auto append = [&list](const std::string& name, const std::string& value) {
+        const std::string line = value.empty() ? name + ";" : name + ": " + value;  // "Name;" sends it empty
+        list.reset(curl_slist_append(list.release(), line.c_str()));
+    };
+    if (!cookie.empty()) append("Cookie", std::string(cookie));
+    for (const auto& [name, value] : HeaderFields(block)) {
+        if (!name.empty()) append(name, value);
+    }
+    return list;
+}
+
+void SetMethodAndBody(CURL* easy, int method, const std::string& body) {
+    if (method == 0) return;
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body.data());
+    if (method == 2) {
+        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, "HEAD");
+    }
+}
 
 void EnsureCurlInitialized() {
     static std::once_flag once;

@@ -7,12 +7,15 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 typedef void CURL;
 typedef void CURLM;
+struct curl_slist;
 
 namespace wa {
 
@@ -20,6 +23,30 @@ class JobToken;
 class CookieJar;
 
 void EnsureCurlInitialized();
+
+struct EasyHandleDeleter {
+    void operator()(CURL* easy) const;
+};
+struct MultiHandleDeleter {
+    void operator()(CURLM* multi) const;
+};
+struct HeaderListDeleter {
+    void operator()(curl_slist* list) const;
+};
+using EasyHandle = std::unique_ptr<CURL, EasyHandleDeleter>;
+using MultiHandle = std::unique_ptr<CURLM, MultiHandleDeleter>;
+using HeaderList = std::unique_ptr<curl_slist, HeaderListDeleter>;
+
+// 0 GET, 1 POST, 2 HEAD; anything else is GET.
+int RequestMethod(const std::optional<int>& method);
+
+// The header lines of a request block for curl, "Cookie" first when given;
+// lines without a name are left out.
+HeaderList MakeHeaderList(std::string_view block, std::string_view cookie = {});
+
+// Sets the method and, for POST and HEAD, the body, which must outlive the
+// transfer.
+void SetMethodAndBody(CURL* easy, int method, const std::string& body);
 
 struct TransferLimits {
     std::chrono::seconds stall{60};     // abandon when nothing arrives for this long

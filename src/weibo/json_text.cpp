@@ -28,6 +28,11 @@ json_object* JsonMember(json_object* object, const char* name) {
     return member;
 }
 
+json_object* DataList(json_object* root, const char* list_name) {
+    json_object* list = JsonMember(JsonMember(root, "data"), list_name);
+    return list && json_object_is_type(list, json_type_array) ? list : nullptr;
+}
+
 std::string JsonText(json_object* value) {
     char buffer[64];
     switch (value ? json_object_get_type(value) : json_type_null) {

@@ -23,6 +23,9 @@ JsonDocument ParseJson(std::string_view text);
 // The member `name` of an object, or null (absent, null, or not an object).
 json_object* JsonMember(json_object* object, const char* name);
 
+// The array "data" -> `list_name` of a Weibo answer, or null.
+json_object* DataList(json_object* root, const char* list_name);
+
 // The JSON text of a value ("null" for a null pointer).
 std::string JsonText(json_object* value);
 

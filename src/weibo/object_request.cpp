@@ -29,10 +29,6 @@ RequestHandle::~RequestHandle() {
 
 namespace {
 
-struct ListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-
 // What a handle does when the caller leaves its time-outs alone: connect
 // within a minute, give up on an answer silent for a minute.
 constexpr int kDefaultTimeoutSeconds = 60;
@@ -53,8 +49,7 @@ ObjectRequestResult ObjectRequest(std::string_view url_view, const ObjectRequest
     curl_easy_reset(e);  // keeps the open connection
 
     const std::string url(url_view);
-    int method = options.method.value_or(0);
-    if (method < 0 || method > 2) method = 0;
+    const int method = RequestMethod(options.method);
 
     const int asked = options.timeout_seconds.value_or(0);
     const int timeout = asked == -1 ? kDefaultTimeoutSeconds : (asked >= 1 ? asked : 15);
@@ -62,16 +57,8 @@ ObjectRequestResult ObjectRequest(std::string_view url_view, const ObjectRequest
     result.sent_headers = options.extra_headers.value_or("");
     CompleteObjectHeaders(result.sent_headers, url);
 
-    std::unique_ptr<curl_slist, ListDeleter> header_list;
-    const auto append = [&header_list](const std::string& name, const std::string& value) {
-        const std::string line = value.empty() ? name + ";" : name + ": " + value;
-        header_list.reset(curl_slist_append(header_list.release(), line.c_str()));
-    };
     const std::string cookies = options.cookies.value_or("");
-    if (!cookies.empty()) append("Cookie", cookies);
-    for (const auto& [name, value] : HeaderFields(result.sent_headers)) {
-        if (!name.empty()) append(name, value);
-    }
+    const HeaderList header_list = MakeHeaderList(result.sent_headers, cookies);  // the Cookie line first
 
     curl_easy_setopt(e, CURLOPT_URL, url.c_str());
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, header_list.get());
@@ -87,17 +74,9 @@ ObjectRequestResult ObjectRequest(std::string_view url_view, const ObjectRequest
         curl_easy_setopt(e, CURLOPT_PROXYPASSWORD, options.proxy_password.value_or("").c_str());
     }
 
-    std::string body_to_send;
-    if (method != 0) {
-        body_to_send = options.post_bytes.value_or("");
-        if (body_to_send.empty()) body_to_send = options.post_text.value_or("");
-        curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body_to_send.size()));
-        curl_easy_setopt(e, CURLOPT_POSTFIELDS, body_to_send.data());
-        if (method == 2) {
-            curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
-            curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, "HEAD");
-        }
-    }
+    std::string body_to_send = options.post_bytes.value_or("");
+    if (body_to_send.empty()) body_to_send = options.post_text.value_or("");
+    SetMethodAndBody(e, method, body_to_send);
 
     TransferOutcome outcome =
         RunTransfer(handles.multi, e, options.job,

@@ -2,7 +2,6 @@
 
 #include <curl/curl.h>
 
-#include <memory>
 
 #include "weibo/cookie_jar.h"
 #include "weibo/curl_transfer.h"
@@ -10,16 +9,6 @@
 
 namespace wa {
 namespace {
-
-struct EasyDeleter {
-    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
-};
-struct MultiDeleter {
-    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
-};
-struct ListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
 
 // Page requests never wait forever: a connection must be made within this
 // time, and a transfer that receives nothing for as long is abandoned.
@@ -32,8 +21,8 @@ constexpr std::size_t kMaxTextAnswer = 64u << 20;
 PageFetchResult PageFetch(std::string_view url_view, const PageFetchOptions& options) {
     PageFetchResult result;
     EnsureCurlInitialized();
-    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
-    std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
+    EasyHandle easy(curl_easy_init());
+    MultiHandle multi(curl_multi_init());
     if (!easy || !multi) {
         result.error = "cannot set up the request";
         return result;
@@ -41,19 +30,12 @@ PageFetchResult PageFetch(std::string_view url_view, const PageFetchOptions& opt
     std::string url(url_view);
     if (url.find("://") == std::string::npos) url.insert(0, "http://");
 
-    int method = options.method.value_or(0);
-    if (method < 0 || method > 2) method = 0;
-
+    const int method = RequestMethod(options.method);
     result.sent_headers = options.extra_headers.value_or("");
     const bool own_cookies = options.cookies.has_value();
     CompletePageHeaders(result.sent_headers, url_view, options.cookies.value_or(""));
 
-    std::unique_ptr<curl_slist, ListDeleter> header_list;
-    for (const auto& [name, value] : HeaderFields(result.sent_headers)) {
-        if (name.empty()) continue;
-        const std::string line = value.empty() ? name + ";" : name + ": " + value;
-        header_list.reset(curl_slist_append(header_list.release(), line.c_str()));
-    }
+    const HeaderList header_list = MakeHeaderList(result.sent_headers);
 
     CURL* e = easy.get();
     curl_easy_setopt(e, CURLOPT_URL, url.c_str());
@@ -68,13 +50,8 @@ PageFetchResult PageFetch(std::string_view url_view, const PageFetchOptions& opt
     if (method != 0) {
         result.post_bytes = options.post_bytes.value_or("");
         if (result.post_bytes.empty()) result.post_bytes = options.post_text.value_or("");
-        curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(result.post_bytes.size()));
-        curl_easy_setopt(e, CURLOPT_POSTFIELDS, result.post_bytes.data());
-        if (method == 2) {
-            curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
-            curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, "HEAD");
-        }
     }
+    SetMethodAndBody(e, method, result.post_bytes);
 
     TransferOutcome outcome = RunTransfer(multi.get(), e, options.job,
                                           TransferLimits{kStallLimit, kMaxTextAnswer});
