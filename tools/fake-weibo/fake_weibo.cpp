@@ -1,10 +1,14 @@
 #include "fake_weibo.h"
 
 #include <httplib.h>
+#include <openssl/pem.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+
+#include "certificates.h"
 
 namespace wa::fake {
 namespace {
@@ -91,6 +95,25 @@ void SleepUnlessStopping(int ms, const std::atomic<bool>& stopping) {
     }
 }
 
+const char* const kLoginPage =
+    "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>新浪通行证</title></head>"
+    "<body><form action=\"https://login.sina.com.cn/sso/login.php\">请登录</form></body></html>";
+
+// An httplib server over TLS with the given PEM certificate and key.
+std::unique_ptr<httplib::Server> MakeTlsServer(const std::string& certificate_pem, const std::string& key_pem) {
+    BIO* certificate_bio = BIO_new_mem_buf(certificate_pem.data(), static_cast<int>(certificate_pem.size()));
+    BIO* key_bio = BIO_new_mem_buf(key_pem.data(), static_cast<int>(key_pem.size()));
+    X509* certificate = PEM_read_bio_X509(certificate_bio, nullptr, nullptr, nullptr);
+    EVP_PKEY* key = PEM_read_bio_PrivateKey(key_bio, nullptr, nullptr, nullptr);
+    std::unique_ptr<httplib::Server> server;
+    if (certificate && key) server = std::make_unique<httplib::SSLServer>(certificate, key);
+    X509_free(certificate);
+    EVP_PKEY_free(key);
+    BIO_free(certificate_bio);
+    BIO_free(key_bio);
+    return server;
+}
+
 }  // namespace
 
 std::string RecordedRequest::Header(const std::string& name) const {
@@ -98,11 +121,26 @@ std::string RecordedRequest::Header(const std::string& name) const {
     return it == headers.end() ? std::string() : it->second;
 }
 
-FakeWeibo::FakeWeibo() : server_(std::make_unique<httplib::Server>()) {}
+FakeWeibo::FakeWeibo() = default;
 
 FakeWeibo::~FakeWeibo() { Stop(); }
 
+bool FakeWeibo::EnableTls(const std::string& ca_file) {
+    const TlsIdentity identity = MakeTlsIdentity();
+    if (identity.authority_pem.empty()) return false;
+    std::ofstream out(ca_file, std::ios::binary | std::ios::trunc);
+    out << identity.authority_pem;
+    if (!out.flush()) return false;
+    std::lock_guard lock(mutex_);
+    tls_ = true;
+    certificate_pem_ = identity.certificate_pem;
+    key_pem_ = identity.key_pem;
+    return true;
+}
+
 bool FakeWeibo::Start(int port) {
+    server_ = tls_ ? MakeTlsServer(certificate_pem_, key_pem_) : std::make_unique<httplib::Server>();
+    if (!server_ || !server_->is_valid()) return false;
     server_->set_keep_alive_max_count(1'000'000);
     server_->set_tcp_nodelay(true);  // no Nagle delay between a header and its body
     server_->set_keep_alive_timeout(2);  // idle connections must not hold up Stop()
@@ -142,7 +180,9 @@ void FakeWeibo::Stop() {
     }
 }
 
-std::string FakeWeibo::BaseUrl() const { return "http://127.0.0.1:" + std::to_string(port_); }
+std::string FakeWeibo::BaseUrl() const {
+    return (tls_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_);
+}
 
 void FakeWeibo::AddUser(User user) {
     if (user.home_path.empty()) user.home_path = "/u/" + user.uid;
@@ -165,6 +205,17 @@ void FakeWeibo::SetVersionPage(std::string body) {
 void FakeWeibo::SetRequireLogin(bool require) {
     std::lock_guard lock(mutex_);
     require_login_ = require;
+}
+
+void FakeWeibo::SetVisitorWall(bool on) {
+    std::lock_guard lock(mutex_);
+    visitor_wall_ = on;
+}
+
+void FakeWeibo::SetRateLimit(RateLimit limit) {
+    std::lock_guard lock(mutex_);
+    rate_limit_ = limit;
+    service_requests_.clear();
 }
 
 void FakeWeibo::SetHotlinkProtection(bool on) {
@@ -267,8 +318,10 @@ void FakeWeibo::Route(const httplib::Request& request, httplib::Response& respon
             return;
         }
         response.status = 302;
+        // Over https the session cookie is Secure, as the real one is.
         response.set_header("Set-Cookie", std::string(kSessionCookie) + "=" + kSessionValue +
-                                              "; Path=/; HttpOnly; Expires=Wed, 01 Jan 2031 00:00:00 GMT");
+                                              "; Path=/; HttpOnly; Expires=Wed, 01 Jan 2031 00:00:00 GMT" +
+                                              (tls_ ? "; Secure" : ""));
         response.set_header("Location", "/");
         return;
     }
@@ -278,8 +331,23 @@ void FakeWeibo::Route(const httplib::Request& request, httplib::Response& respon
         response.set_header("Location", "/");
         return;
     }
-    if (path == "/albums/get_all") return ServeAlbumList(request, response);
-    if (path == "/photos/get_all") return ServePhotoList(request, response);
+    if (path == "/albums/get_all" || path == "/photos/get_all") {
+        if (RateLimited(request, response)) return;
+        std::unique_lock lock(mutex_);
+        if (require_login_ && !LoggedIn(request)) {
+            response.set_content(kLoginPage, "text/html; charset=utf-8");
+            return;
+        }
+        lock.unlock();
+        return path == "/albums/get_all" ? ServeAlbumList(request, response) : ServePhotoList(request, response);
+    }
+    if (path == "/ajax/profile/info") return ServeUserInfo(request, response);
+    if (path == "/visitor/visitor") {
+        response.set_content("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Sina Visitor System</title>"
+                             "</head><body><script>/* visitor check */</script></body></html>",
+                             "text/html; charset=utf-8");
+        return;
+    }
     if (path.starts_with("/large/")) return ServePicture(request, response, false);
     if (path.starts_with("/cover/")) return ServePicture(request, response, true);
     if (path == "/download/softzuixinv/index.html") {
@@ -326,27 +394,89 @@ void FakeWeibo::Route(const httplib::Request& request, httplib::Response& respon
         return;
     }
 
+    if (ServeUserPage(request, response)) return;
+    response.status = 404;
+    response.set_content("<html><body>404 Not Found</body></html>", "text/html");
+}
+
+bool FakeWeibo::ServeUserPage(const httplib::Request& request, httplib::Response& response) {
+    const std::string& path = request.path;
     std::lock_guard lock(mutex_);
     for (const User& user : users_) {
-        if (path == user.home_path) {
-            std::string page = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + user.title +
+        const bool home = path == user.home_path || path == "/u/" + user.uid || path == "/" + user.uid ||
+                          path == "/p/100505" + user.uid ||
+                          (!user.custom_name.empty() && path == "/" + user.custom_name);
+        if (home && visitor_wall_ && !LoggedIn(request)) {
+            response.status = 302;
+            response.set_header("Location", "/visitor/visitor?entry=miniblog&url=" + path);
+            return true;
+        }
+        if (home) {
+            const std::string title = user.marker == UidMarker::kNone ? "微博" : user.title;
+            std::string page = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + title +
                                "</title></head><body><script>";
             if (user.marker == UidMarker::kConfigOid) page += "var $CONFIG = {}; $CONFIG['oid']='" + user.uid + "';";
             if (user.marker == UidMarker::kOwnerUid) page += "var page = {owner_uid: " + user.uid + ", x: 1};";
-            page += "</script><h1>" + user.title + "</h1></body></html>";
+            if (user.marker == UidMarker::kSpacedOid) page += "var $CONFIG = {}; $CONFIG['oid'] = '" + user.uid + "';";
+            if (user.marker == UidMarker::kNone) {
+                page += "</script><div id=\"app\"></div><script src=\"/js/index.js\"></script></body></html>";
+            } else {
+                page += "</script><h1>" + user.title + "</h1></body></html>";
+            }
             response.set_content(page, "text/html; charset=utf-8");
-            return;
+            return true;
         }
         if (path == "/" + user.uid + "/albums/") {
             std::string page = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + user.title +
                                "的相册</title></head><body><ul>";
             for (const Album& album : user.albums) page += "<li>" + album.caption + "</li>";
             response.set_content(page + "</ul></body></html>", "text/html; charset=utf-8");
-            return;
+            return true;
         }
     }
-    response.status = 404;
-    response.set_content("<html><body>404 Not Found</body></html>", "text/html");
+    return false;
+}
+
+void FakeWeibo::ServeUserInfo(const httplib::Request& request, httplib::Response& response) {
+    std::lock_guard lock(mutex_);
+    if (require_login_ && !LoggedIn(request)) {
+        response.set_content("{\"ok\":-100,\"url\":\"https://weibo.com/login.php?url=%2F\"}", "application/json");
+        return;
+    }
+    const std::string uid = request.get_param_value("uid");
+    const std::string custom = request.get_param_value("custom");
+    for (const User& user : users_) {
+        if ((uid.empty() || user.uid != uid) && (custom.empty() || user.custom_name != custom)) continue;
+        std::string nick = user.screen_name;
+        if (nick.empty()) nick = user.title.substr(0, user.title.find("的微博"));
+        response.set_content("{\"ok\":1,\"data\":{\"user\":{\"id\":" + user.uid + ",\"idstr\":\"" + user.uid +
+                                 "\",\"screen_name\":" + JsonString(nick, false) + "}}}",
+                             "application/json");
+        return;
+    }
+    response.set_content("{\"ok\":0,\"msg\":\"这里还没有内容\"}", "application/json");
+}
+
+bool FakeWeibo::RateLimited(const httplib::Request&, httplib::Response& response) {
+    std::lock_guard lock(mutex_);
+    if (rate_limit_.requests <= 0) return false;
+    const auto now = std::chrono::steady_clock::now();
+    std::erase_if(service_requests_, [&](const auto& at) {
+        return now - at > std::chrono::milliseconds(rate_limit_.window_ms);
+    });
+    if (static_cast<int>(service_requests_.size()) >= rate_limit_.requests) {
+        response.status = rate_limit_.status;
+        if (rate_limit_.retry_after_s >= 0) response.set_header("Retry-After", std::to_string(rate_limit_.retry_after_s));
+        response.set_content("<html><body>请求过于频繁</body></html>", "text/html; charset=utf-8");
+        return true;
+    }
+    service_requests_.push_back(now);
+    return false;
+}
+
+const User* FakeWeibo::FindUser(const std::string& uid) const {
+    const auto user = std::find_if(users_.begin(), users_.end(), [&](const User& u) { return u.uid == uid; });
+    return user == users_.end() ? nullptr : &*user;
 }
 
 void FakeWeibo::ServeHome(const httplib::Request& request, httplib::Response& response) {
@@ -374,26 +504,23 @@ void FakeWeibo::ServeHome(const httplib::Request& request, httplib::Response& re
 }
 
 void FakeWeibo::ServeAlbumList(const httplib::Request& request, httplib::Response& response) {
-    const std::string uid = request.get_param_value("uid");
     std::lock_guard lock(mutex_);
-    if (require_login_ && !LoggedIn(request)) {
-        response.set_content("{\"result\":false,\"code\":\"A00006\",\"msg\":\"请先登录\",\"data\":{}}",
-                             "application/json");
+    const User* user = FindUser(request.get_param_value("uid"));
+    if (!user) {
+        response.set_content("<html><head><meta charset=\"utf-8\"></head><body>用户不存在或者获取用户信息失败</body></html>",
+                             "text/html; charset=utf-8");
         return;
     }
-    const auto user = std::find_if(users_.begin(), users_.end(), [&](const User& u) { return u.uid == uid; });
     std::string json = "{\"result\":true,\"data\":{\"album_list\":[";
-    if (user != users_.end()) {
-        bool first = true;
-        for (const Album& album : user->albums) {
-            if (!first) json += ",";
-            first = false;
-            const std::string count = album.count_text.value_or(std::to_string(album.photos.size()));
-            json += "{\"album_id\":\"" + album.album_id + "\",\"caption\":" + JsonString(album.caption, true) +
-                    ",\"cover_pic\":" +
-                    (album.cover ? JsonString(BaseUrl() + "/cover/" + album.album_id + ".jpg", false) : "\"\"") +
-                    ",\"count\":{\"photos\":" + count + "},\"type\":" + album.type + "}";
-        }
+    bool first = true;
+    for (const Album& album : user->albums) {
+        if (!first) json += ",";
+        first = false;
+        const std::string count = album.count_text.value_or(std::to_string(album.photos.size()));
+        json += "{\"album_id\":\"" + album.album_id + "\",\"caption\":" + JsonString(album.caption, true) +
+                ",\"cover_pic\":" +
+                (album.cover ? JsonString(BaseUrl() + "/cover/" + album.album_id + ".jpg", false) : "\"\"") +
+                ",\"count\":{\"photos\":" + count + "},\"type\":" + album.type + "}";
     }
     response.set_content(json + "]}}", "application/json");
 }
@@ -402,7 +529,7 @@ void FakeWeibo::ServePhotoList(const httplib::Request& request, httplib::Respons
     const std::string uid = request.get_param_value("uid");
     const std::string album_id = request.get_param_value("album_id");
     const int page = std::max(1, std::atoi(request.get_param_value("page").c_str()));
-    const int count = std::max(1, std::atoi(request.get_param_value("count").c_str()));
+    int count = std::max(1, std::atoi(request.get_param_value("count").c_str()));
     std::lock_guard lock(mutex_);
     const Album* album = nullptr;
     for (const User& user : users_) {
@@ -411,6 +538,7 @@ void FakeWeibo::ServePhotoList(const httplib::Request& request, httplib::Respons
             if (a.album_id == album_id) album = &a;
         }
     }
+    if (album && album->page_limit > 0) count = std::min(count, album->page_limit);
     std::string json = "{\"result\":true,\"data\":{\"photo_list\":[";
     if (album) {
         const std::size_t begin = static_cast<std::size_t>((page - 1) * count);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -42,15 +43,20 @@ struct Album {
     std::string caption;
     bool cover = true;                      // serve a cover picture
     std::optional<std::string> count_text;  // defaults to the number of photos
+    int page_limit = 0;                     // most photos one page holds; 0: as many as asked
     std::vector<Photo> photos;              // any order; served newest first
 };
 
-enum class UidMarker { kConfigOid, kOwnerUid, kNone };
+// How a home page shows its uid: the 2014-2022 markers, the older spaced
+// form, or not at all (built by script, as today; the title is then "微博").
+enum class UidMarker { kConfigOid, kOwnerUid, kSpacedOid, kNone };
 
 struct User {
     std::string uid;
     std::string title;
-    std::string home_path;  // defaults to "/u/" + uid
+    std::string home_path;    // defaults to "/u/" + uid; /<uid> and /p/100505<uid> answer too
+    std::string custom_name;  // when set, "/" + custom_name is a home page too
+    std::string screen_name;  // of the user-info answer; defaults to the title before "的微博"
     UidMarker marker = UidMarker::kConfigOid;
     std::vector<Album> albums;
 };
@@ -64,6 +70,14 @@ struct Fault {
     bool malformed_json = false;
     int stall_ms = 0;        // send half the body, then go silent this long
     int times = -1;          // how many matching requests it applies to; -1 all
+};
+
+// Photo-service requests past `requests` within `window_ms` answer `status`.
+struct RateLimit {
+    int requests = 0;  // 0: no limit
+    int window_ms = 60'000;
+    int status = 418;
+    int retry_after_s = -1;  // the Retry-After header; -1 sends none
 };
 
 struct RecordedRequest {
@@ -82,16 +96,26 @@ public:
     FakeWeibo(const FakeWeibo&) = delete;
     FakeWeibo& operator=(const FakeWeibo&) = delete;
 
+    // Before Start: speak https with a certificate made now for 127.0.0.1 and
+    // localhost, signed by a certificate authority written to `ca_file` (PEM).
+    // The login cookie is then Secure.
+    bool EnableTls(const std::string& ca_file);
+
     // Listens on 127.0.0.1 (port 0 picks a free one); false when it cannot.
     bool Start(int port = 0);
     void Stop();
     int port() const { return port_; }
-    std::string BaseUrl() const;  // "http://127.0.0.1:<port>"
+    std::string BaseUrl() const;  // "http://127.0.0.1:<port>", or https
 
     void AddUser(User user);
     void SetVersionPage(std::string body);
-    // The album list answers only requests carrying the session cookie.
+    // The album and photo lists answer only requests carrying the session
+    // cookie (others get the 新浪通行证 login page), the user-info answer says
+    // {"ok":-100}.
     void SetRequireLogin(bool require);
+    // Logged-out visitors of home pages are sent to the visitor-system page.
+    void SetVisitorWall(bool on);
+    void SetRateLimit(RateLimit limit);
     // Pictures answer 403 unless the Referer is the site's home page.
     void SetHotlinkProtection(bool on);
     // Applies to every request whose path and query contain `target_part`.
@@ -112,6 +136,10 @@ private:
     void ServeAlbumList(const httplib::Request& request, httplib::Response& response);
     void ServePhotoList(const httplib::Request& request, httplib::Response& response);
     void ServePicture(const httplib::Request& request, httplib::Response& response, bool cover);
+    void ServeUserInfo(const httplib::Request& request, httplib::Response& response);
+    bool ServeUserPage(const httplib::Request& request, httplib::Response& response);
+    bool RateLimited(const httplib::Request& request, httplib::Response& response);
+    const User* FindUser(const std::string& uid) const;
     bool LoggedIn(const httplib::Request& request) const;
     const Photo* FindPhoto(const std::string& pic_name) const;
 
@@ -124,7 +152,13 @@ private:
     std::vector<User> users_;
     std::string version_page_ = "<html><body>#weibo@@2.1#weibo</body></html>";
     bool require_login_ = false;
+    bool visitor_wall_ = false;
     bool hotlink_protection_ = false;
+    bool tls_ = false;
+    std::string certificate_pem_;
+    std::string key_pem_;
+    RateLimit rate_limit_;
+    std::vector<std::chrono::steady_clock::time_point> service_requests_;
     struct ActiveFault {
         std::string target_part;
         Fault fault;
