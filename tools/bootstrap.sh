@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(
     cmake g++ ninja-build pkg-config
-    libpcre2-dev libcurl4-openssl-dev libjson-c-dev libsqlite3-dev libjpeg-dev libpng-dev
+    libpcre2-dev libcurl4-openssl-dev libssl-dev libjson-c-dev libsqlite3-dev libjpeg-dev libpng-dev
     libgtest-dev libgmock-dev libcpp-httplib-dev
     qt6-base-dev qt6-webengine-dev qt6-multimedia-dev libgl-dev
     gstreamer1.0-plugins-good fonts-noto-cjk xvfb xauth
@@ -54,15 +54,16 @@ case "${1:-}" in
         build
         demo=$(mktemp -d /tmp/weibo-albums-demo.XXXXXX)
         cp build/src/shell/weibo-albums "$demo/"
-        build/tools/fake-weibo/fake-weibo --port 0 --user 1000000001:6:60 --require-login >"$demo/fake-weibo.log" 2>&1 &
+        # Today's site: https, a Secure login cookie, home pages built by script.
+        build/tools/fake-weibo/fake-weibo --port 0 --user 1000000001:6:60:demo_user \
+            --today "$demo/fake-weibo-ca.pem" >"$demo/fake-weibo.log" 2>&1 &
         fake=$!
         trap 'kill $fake 2>/dev/null' EXIT
         for _ in $(seq 50); do grep -q "listening on" "$demo/fake-weibo.log" && break; sleep 0.1; done
         base=$(sed -n 's/^fake-weibo listening on //p' "$demo/fake-weibo.log")
         [ -n "$base" ] || { echo "The fake Weibo service did not start:" >&2; cat "$demo/fake-weibo.log" >&2; exit 1; }
-        host=${base#http://}
-        printf '[服务地址]\n微博首页=%s/\n相册服务=%s\n官网=%s\n\n[全局设置]\n保存位置=%s/下载\n' \
-            "$base" "$host" "$host" "$demo" >"$demo/配置.ini"
+        printf '[服务地址]\n微博首页=%s/\n相册服务=%s\n官网=%s\n证书=%s\n\n[全局设置]\n保存位置=%s/下载\n' \
+            "$base" "$base" "$base" "$demo/fake-weibo-ca.pem" "$demo" >"$demo/配置.ini"
         cat <<EOT
 Demo: a fake Weibo at $base, the program and its files in $demo.
   1. On the login page log in with any name and password (the demo needs no account).

@@ -19,7 +19,9 @@
 #include "util/folders.h"
 #include "util/text.h"
 #include "weibo/album_list.h"
+#include "util/job_token.h"
 #include "weibo/cookie_jar.h"
+#include "weibo/service_request.h"
 #include "weibo/user_resolution.h"
 #include "weibo/weibo_service.h"
 
@@ -220,16 +222,23 @@ bool AllDigits(const std::string& text) {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
 }
 
-// Ctrl-C and SIGTERM stop the run at its next safe point.
-void StopOnSignals(DownloadJob& job) {
+int LoginNeeded() {
+    std::cerr << "weibo-albums-cli: " << kLoginNeededLine
+              << " (a login is needed: export the cookies of a logged-in browser and pass them with --cookies FILE)\n";
+    return kExitUsage;
+}
+
+// Ctrl-C and SIGTERM stop the listing or the run at its next safe point.
+void StopOnSignals(JobToken& listing, DownloadJob& job) {
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
-    std::thread([signals, &job] {
+    std::thread([signals, &listing, &job] {
         int received = 0;
         sigwait(&signals, &received);
         std::fputs("\nstopping...\n", stderr);
+        listing.RequestStop();
         job.Stop();
     }).detach();
 }
@@ -261,20 +270,44 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
 
+    SavedOptions options = ReadSavedOptions(config, program_folder);
+    SetRequestSpacing(std::chrono::milliseconds(options.request_spacing_ms));
+    // Ctrl-C stops the listing as it stops the run.
+    JobToken listing;
+    DownloadJob job;
+    StopOnSignals(listing, job);
+
     const ServiceAddresses service = CurrentService();
     std::string address = args.target;
     if (AllDigits(address)) {
         address = service.home_page + (service.home_page.ends_with('/') ? "" : "/") + "u/" + args.target;
     }
-    ResolvedUser user = ResolveUserPage(address);
+    const UserLookup lookup = ResolveUserPage(address, &listing);
+    if (listing.StopRequested()) return kExitStopped;
+    ResolvedUser user = lookup.user;
     if (user.uid.empty() && AllDigits(args.target)) user = {args.target, args.target};
     if (user.uid.empty()) {
-        std::cerr << "weibo-albums-cli: no Weibo user found at " << NormalizeHomeAddress(address)
+        if (lookup.login_wall) return LoginNeeded();
+        std::cerr << "weibo-albums-cli: no Weibo user found at "
+                  << NormalizeHomeAddress(address, HomePageScheme(service))
                   << " (not a home page, or a login is needed: see --cookies)\n";
         return kExitUsage;
     }
 
-    std::vector<AlbumInfo> albums = FetchAlbumList(user.uid);
+    ServiceRequest request;
+    request.job = &listing;
+    request.log = [](std::string line) {
+        ReplaceAll(line, "\r\n", "\n");
+        std::fputs(line.c_str(), stdout);
+    };
+    AlbumListing listed = FetchAlbumList(user.uid, request);
+    if (listed.problem == ListingProblem::kStopped) return kExitStopped;
+    if (listed.problem == ListingProblem::kLoginNeeded) return LoginNeeded();
+    if (listed.problem == ListingProblem::kUnknownUser) {
+        std::cerr << "weibo-albums-cli: " << kUnknownUserLine << " (user " << user.uid << ")\n";
+        return kExitUsage;
+    }
+    std::vector<AlbumInfo> albums = std::move(listed.albums);
     std::erase_if(albums, [](const AlbumInfo& album) { return album.IsEmpty(); });
     if (albums.empty()) {
         std::cerr << "weibo-albums-cli: 获取到相册个数为：0 (user " << user.uid << ")\n";
@@ -295,7 +328,6 @@ int main(int argc, char** argv) {
             return kExitUsage;
         }
     }
-    SavedOptions options = ReadSavedOptions(config, program_folder);
     if (args.save_folder) options.save_folder = *args.save_folder;
     if (args.format) options.name_format = args.format;
     if (args.sequence) options.sequence = *args.sequence;
@@ -320,10 +352,10 @@ int main(int argc, char** argv) {
     context.program_folder = program_folder;
     context.referer = service.home_page;
     std::printf("要下载用户：%s\n", user.title.c_str());
-    DownloadJob job;
-    StopOnSignals(job);
     job.Start(host, user, context);
+    if (listing.StopRequested()) job.Stop();  // a signal that came before the run began
     const RunOutcome outcome = job.Wait();
+    if (outcome.login_needed) return LoginNeeded();
     if (outcome.stopped) {
         std::fputs("下载已停止\n", stdout);
         return kExitStopped;

@@ -13,6 +13,7 @@
 #include "util/job_token.h"
 #include "util/regex_matcher.h"
 #include "weibo/object_request.h"
+#include "weibo/service_request.h"
 #include "weibo/weibo_service.h"
 
 namespace wa {
@@ -22,6 +23,8 @@ namespace {
 constexpr std::int64_t kWindowOffStart = 100'000'000;
 constexpr std::int64_t kWindowOffEnd = 2'147'483'647;
 constexpr int kPictureTimeoutSeconds = 30;
+// Past the counted pages, an album is read no further than this.
+constexpr int kMaxPhotoPages = 100'000;
 
 bool FileExists(const std::string& path) {
     struct stat info {};
@@ -99,6 +102,8 @@ AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, Download
     host.AppendLog("准备下载相册《" + entry.name + "》\r\n\r\n");
     const std::string folder_name = CleanName(entry.name) + entry.count;
     const int pages = PhotoPageCount(entry.count);
+    bool last_page_full = false;
+    bool last_page_empty = false;
     user.title = CleanName(user.title);
 
     std::string base = host.SaveFolder();
@@ -107,22 +112,51 @@ AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, Download
     std::string album_folder = base + user.title + "/" + folder_name;
     if (!IsDirectory(album_folder) && !EnsureDirectory(album_folder)) EnsureDirectory(album_folder);
 
+    ServiceRequest request;
+    request.job = context.job;
+    request.log = [&host](const std::string& line) { host.AppendLog(line); };
+    const long long count = CountValue(entry.count);
+    long long listed = 0;  // photos of the pages read so far
     bool ended_by_window = false;
-    for (int page = 1; page <= pages && !ended_by_window; ++page) {
-        const PhotoPage list = FetchPhotoPage(user.uid, entry.id_text, page, context.job, context.page_wait);
+    // The pages the count gives, then on while the count was wrong or pages
+    // are shorter than asked for: the last page was full, or it held photos
+    // and fewer than the count have been listed.
+    for (int page = 1; !ended_by_window; ++page) {
+        if (page > pages) {
+            if (page > kMaxPhotoPages) break;
+            if (!last_page_full && (last_page_empty || listed >= count)) break;
+        }
+        const PhotoPage list = FetchPhotoPage(user.uid, entry.id_text, page, request, context.page_wait);
         if (list.stopped) return outcome.stopped = true, outcome;
+        if (list.login_wall) {
+            host.AppendLog(std::string(kLoginNeededLine) + "\r\n");
+            return outcome.login_needed = true, outcome;
+        }
         if (!list.fetched) host.AppendLog("第" + std::to_string(page) + "页照片列表获取失败\r\n");
         const int n = static_cast<int>(list.photos.size());
+        const long long listed_before = listed;
+        listed += n;
+        last_page_full = n >= kPhotosPerPage;
+        last_page_empty = n == 0;
+        if (page > pages && last_page_empty) break;
+        // When the listing disagrees with the page arithmetic (short pages, a
+        // count that is too low), progress and the counter follow the photos
+        // actually listed.
+        const bool by_listing = listed_before != static_cast<long long>(page - 1) * kPhotosPerPage || listed > count;
+        const long long total = std::max(count, listed);
+        const std::string count_text = listed > count ? std::to_string(listed) : entry.count;
         for (int position = 1; position <= n; ++position) {
             if (context.job && !context.job->Checkpoint()) return outcome.stopped = true, outcome;
             const PhotoRecord& photo = list.photos[static_cast<std::size_t>(position - 1)];
-            const int running = (page - 1) * kPhotosPerPage + position;
+            const long long running =
+                by_listing ? listed_before + position : static_cast<long long>(page - 1) * kPhotosPerPage + position;
 
-            const double exact = std::trunc(running * 100.0 / n / pages);
+            const double exact = std::trunc(by_listing ? running * 100.0 / static_cast<double>(total)
+                                                       : running * 100.0 / n / pages);
             const int bar = static_cast<int>(std::clamp(exact, 0.0, 100.0));
             host.SetProgress(bar, 100);
             host.SetLabel(StatusLabel::kProgressPercent, std::to_string(bar) + "%");
-            host.SetLabel(StatusLabel::kPhotoCounter, entry.count + "/" + std::to_string(running));
+            host.SetLabel(StatusLabel::kPhotoCounter, count_text + "/" + std::to_string(running));
 
             const std::int64_t uploaded = UploadSeconds(photo.timestamp);
             if (uploaded < window_start) {

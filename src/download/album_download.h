@@ -37,6 +37,7 @@ struct AlbumOutcome {
     int skipped = 0;  // outside the date window or downloaded before
     int failed = 0;   // not fetched, not a picture, or not written
     bool stopped = false;
+    bool login_needed = false;  // a photo page came back as a login page
 };
 
 AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, DownloadHost& host,

@@ -82,6 +82,12 @@ RunOutcome DownloadRun(DownloadHost& host, ResolvedUser user, DownloadContext co
             outcome.stopped = true;
             return outcome;
         }
+        if (album.login_needed) {
+            // Every further page would meet the same wall: the run ends here.
+            outcome.login_needed = true;
+            host.SetRunState(RunState::kIdle);
+            return outcome;
+        }
     }
 
     host.SetRunState(RunState::kIdle);

@@ -25,6 +25,7 @@ struct RunOutcome {
     int skipped = 0;
     int failed = 0;
     bool stopped = false;
+    bool login_needed = false;  // ended early: the service asked for a login
 };
 
 // The worker's body: collects the ticked rows, downloads each album and, unless

@@ -11,7 +11,7 @@
 #include "util/job_token.h"
 #include "util/text.h"
 #include "weibo/json_text.h"
-#include "weibo/page_fetch.h"
+#include "weibo/service_request.h"
 #include "weibo/weibo_service.h"
 
 namespace wa {
@@ -78,7 +78,8 @@ std::vector<PhotoRecord> ReadPhotoPage(std::string_view text) {
 }
 
 PhotoPage FetchPhotoPage(std::string_view uid, std::string_view album_id_text, int page,
-                         JobToken* job, const AttemptWait& wait) {
+                         const ServiceRequest& request, const AttemptWait& wait) {
+    JobToken* job = request.job;
     const AlbumKey key = SplitAlbumIdText(album_id_text);
     const std::string url =
         PhotoPageUrl(CurrentService(), uid, key.album_id, page, key.type, RandomFraction());
@@ -86,9 +87,10 @@ PhotoPage FetchPhotoPage(std::string_view uid, std::string_view album_id_text, i
     std::string text;
     for (int attempt = 1; attempt <= kPhotoPageAttempts; ++attempt) {
         result.attempts = attempt;
-        PageFetchOptions options;
-        options.job = job;
-        text = Utf8BodyText(PageFetch(url, options).body);
+        const ServiceAnswer answer = FetchFromPhotoService(url, request);
+        if (answer.stopped) return result.stopped = true, result;
+        text = Utf8BodyText(answer.fetch.body);
+        if (IsLoginWall(text)) return result.login_wall = true, result;
         if (!text.empty()) break;
         const bool go_on = wait ? wait(2000) : PumpingWait(2000, 0, job);
         if (!go_on || (job && job->StopRequested())) {

@@ -10,6 +10,7 @@
 namespace wa {
 
 class JobToken;
+struct ServiceRequest;
 
 inline constexpr int kPhotosPerPage = 100;
 inline constexpr int kPhotoPageAttempts = 10;
@@ -45,6 +46,7 @@ struct PhotoPage {
     std::vector<PhotoRecord> photos;
     bool fetched = false;  // an answer arrived within the attempts
     bool stopped = false;  // the job was stopped while fetching
+    bool login_wall = false;  // the service answered with a login page
     int attempts = 0;
 };
 
@@ -52,10 +54,10 @@ struct PhotoPage {
 using AttemptWait = std::function<bool(int milliseconds)>;
 
 // Fetches page `page` of an album, up to ten attempts with a two-second wait
-// after each empty answer, all with the same address. `wait` defaults to
-// PumpingWait on `job`.
+// after each empty answer, all with the same address; a login page ends the
+// attempts at once. `wait` defaults to PumpingWait on the request's job.
 PhotoPage FetchPhotoPage(std::string_view uid, std::string_view album_id_text, int page,
-                         JobToken* job = nullptr, const AttemptWait& wait = {});
+                         const ServiceRequest& request, const AttemptWait& wait = {});
 
 // "0." and 15 digits, the last not 0: the cache-defeating "__rnd" value.
 std::string RandomFraction();

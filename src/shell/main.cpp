@@ -9,6 +9,7 @@
 #include "shell/skin.h"
 #include "ui/main_window.h"
 #include "util/folders.h"
+#include "weibo/service_request.h"
 #include "weibo/weibo_service.h"
 
 int main(int argc, char** argv) {
@@ -27,6 +28,8 @@ int main(int argc, char** argv) {
     globals.config_path = wa::ConfigPathIn(globals.program_folder);
     wa::ApplySkin(app, QString::fromStdString(globals.program_folder), 13);
     wa::SetCurrentService(wa::ServiceAddresses::FromSettings(globals.config_path));
+    wa::SetRequestSpacing(std::chrono::milliseconds(
+        wa::ReadSavedOptions(globals.config_path, globals.program_folder).request_spacing_ms));
 
     wa::MainWindow window(globals);
     window.show();

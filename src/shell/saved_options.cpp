@@ -51,6 +51,10 @@ SavedOptions ReadSavedOptions(const std::string& config, const std::string& prog
                            ? SequenceScheme::kPageCycle
                            : SequenceScheme::kRunning;
     options.sound_path = ReadSetting(config, kSoundSection, kSoundKey);
+    const std::string spacing = ReadSetting(config, kGlobalSection, kRequestSpacingKey);
+    if (!spacing.empty() && spacing.find_first_not_of("0123456789") == std::string::npos && spacing.size() <= 7) {
+        options.request_spacing_ms = std::stoi(spacing);
+    }
     return options;
 }
 

@@ -22,6 +22,8 @@ inline constexpr std::string_view kSaveFolderKey = "保存位置";
 inline constexpr std::string_view kNameFormatKey = "图片名称格式";
 inline constexpr std::string_view kSequenceKey = "下载序号";
 inline constexpr std::string_view kSoundKey = "保存位置";  // in the "mp3路径" section
+inline constexpr std::string_view kRequestSpacingKey = "请求间隔";  // milliseconds between photo-service requests
+inline constexpr int kDefaultRequestSpacingMs = 1000;
 
 inline constexpr std::string_view kSwitchOn = "已启用";
 inline constexpr std::string_view kSwitchOff = "未启用";
@@ -50,6 +52,7 @@ struct SavedOptions {
     std::optional<NameFormat> name_format;   // nullopt: no naming button checked
     SequenceScheme sequence = SequenceScheme::kRunning;
     std::string sound_path;
+    int request_spacing_ms = kDefaultRequestSpacingMs;  // 0 turns the spacing off
 };
 
 // Every option as the settings file holds it, with the defaults of a missing

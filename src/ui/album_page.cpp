@@ -18,6 +18,7 @@
 #include "weibo/album_list.h"
 #include "weibo/cover_image.h"
 #include "weibo/page_fetch.h"
+#include "weibo/service_request.h"
 #include "weibo/weibo_service.h"
 
 namespace wa {
@@ -31,19 +32,20 @@ void MainWindow::ResolveUser() {
     const std::string address = edit_home->text().toStdString();
     const int generation = ++listing_generation_;  // a newer listing supersedes this one
     RunInBackground([this, address, generation](JobToken* job) {
-        const ResolvedUser user = ResolveUserPage(address, job);
+        const UserLookup lookup = ResolveUserPage(address, job);
         if (job->StopRequested()) return;
+        const ResolvedUser& user = lookup.user;
         OnWindowThread([this, &user] {
             resolved_user_ = user;
             label_user->setText(QString::fromUtf8("要下载用户：") + QString::fromStdString(user.title));
             label_status->setText(QString::fromUtf8("温馨提示：正在获取相册列表..."));
             AppendLog("正努力获取相册列表，耐心等待哈！\r\n\r\n");
         });
-        AlbumListTask(user, generation, job);
+        AlbumListTask(user, generation, job, lookup.login_wall);
     });
 }
 
-void MainWindow::AlbumListTask(ResolvedUser user, int generation, JobToken* job) {
+void MainWindow::AlbumListTask(ResolvedUser user, int generation, JobToken* job, bool login_wall) {
     bool current = true;
     // Every window call first checks that no newer listing has started.
     const auto on_window = [&](const std::function<void()>& call) {
@@ -61,9 +63,26 @@ void MainWindow::AlbumListTask(ResolvedUser user, int generation, JobToken* job)
         })) {
         return;
     }
-    const std::vector<AlbumInfo> albums = FetchAlbumList(user.uid, job);
+    ServiceRequest request;
+    request.job = job;
+    request.log = [&on_window, this](const std::string& line) { on_window([this, &line] { AppendLog(line); }); };
+    AlbumListing listing;
+    if (!user.uid.empty()) {
+        listing = FetchAlbumList(user.uid, request);
+    } else if (login_wall) {
+        listing.problem = ListingProblem::kLoginNeeded;  // no uid behind the visitor page
+    }
+    const std::vector<AlbumInfo>& albums = listing.albums;
     if (albums.empty()) {
-        on_window([this] { OpenMessage(QString::fromUtf8("温馨提示"), QString::fromUtf8("获取到相册个数为：0")); });
+        on_window([this, problem = listing.problem] {
+            if (problem == ListingProblem::kLoginNeeded) {
+                AppendLog(std::string(kLoginNeededLine) + "\r\n");
+                OpenMessage(QString::fromUtf8("温馨提示"), QString::fromUtf8(kLoginNeededLine.data()));
+                return;
+            }
+            if (problem == ListingProblem::kUnknownUser) AppendLog(std::string(kUnknownUserLine) + "\r\n");
+            OpenMessage(QString::fromUtf8("温馨提示"), QString::fromUtf8("获取到相册个数为：0"));
+        });
         return;
     }
     const int count = static_cast<int>(albums.size());
@@ -82,8 +101,10 @@ void MainWindow::AlbumListTask(ResolvedUser user, int generation, JobToken* job)
         // A cover that cannot be fetched or decoded shows the placeholder.
         QImage cover;
         if (covers && !album.cover_url.empty()) {
+            // The picture servers answer 403 unless the Referer is the site.
             PageFetchOptions options;
             options.job = job;
+            options.extra_headers = "Referer: " + CurrentService().home_page;
             cover = CoverImage(PageFetch(album.cover_url, options).body);
         }
         if (!on_window([this, &album, covers, &cover] {

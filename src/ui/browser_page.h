@@ -1,6 +1,7 @@
 // The login page's web page: reports every navigation before it happens
-// (frames included) and turns a page's request for a new window into a
-// navigation of the embedded browser itself.
+// (frames included), turns a page's request for a new window into a
+// navigation of the embedded browser itself, and trusts the service's hosts
+// when the settings file names the authority that signed their certificate.
 #pragma once
 
 #include <QWebEnginePage>
@@ -11,7 +12,7 @@ class BrowserPage : public QWebEnginePage {
     Q_OBJECT
 
 public:
-    using QWebEnginePage::QWebEnginePage;
+    BrowserPage(QWebEngineProfile* profile, QObject* parent);
 
 signals:
     void beforeNavigate(const QUrl& url);

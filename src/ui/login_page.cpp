@@ -42,9 +42,9 @@ void MainWindow::DownloadThisUser() {
 void MainWindow::OnOpenAlbumPageClicked() {
     const std::string address = edit_url->text().toStdString();
     RunInBackground([this, address](JobToken* job) {
-        const ResolvedUser found = ResolveUserPage(address, job);
+        const UserLookup found = ResolveUserPage(address, job);
         if (job->StopRequested()) return;
-        OnWindowThread([this, uid = found.uid] {
+        OnWindowThread([this, uid = found.user.uid] {
             resolved_user_.uid = uid;  // the title stays as it was
             browser->setUrl(QUrl(QString::fromStdString(AlbumPageUrl(CurrentService(), uid))));
         });

@@ -115,7 +115,7 @@ private:
 
     // Album list and download page.
     void ResolveUser();
-    void AlbumListTask(ResolvedUser user, int generation, JobToken* job);
+    void AlbumListTask(ResolvedUser user, int generation, JobToken* job, bool login_wall);
     QTreeWidgetItem* AppendAlbumRow(const AlbumRow& row);
 
     void OnAlbumCheckChanged(QTreeWidgetItem* item, int column);

@@ -5,8 +5,9 @@
 #include <random>
 
 #include "util/escapes.h"
+#include "util/text.h"
 #include "weibo/json_text.h"
-#include "weibo/page_fetch.h"
+#include "weibo/service_request.h"
 #include "weibo/weibo_service.h"
 
 namespace wa {
@@ -39,10 +40,24 @@ std::vector<AlbumInfo> ReadAlbumList(std::string_view text) {
     return albums;
 }
 
-std::vector<AlbumInfo> FetchAlbumList(std::string_view uid, JobToken* job) {
-    PageFetchOptions options;
-    options.job = job;
-    return ReadAlbumList(PageFetch(AlbumListUrl(CurrentService(), uid), options).body);
+AlbumListing ReadAlbumListing(std::string_view body) {
+    AlbumListing listing;
+    if (TrimBlanks(body).empty()) {
+        listing.problem = ListingProblem::kNoAnswer;
+    } else if (IsUnknownUserPage(body)) {
+        listing.problem = ListingProblem::kUnknownUser;
+    } else if (IsLoginWall(body) || !ParseJson(body)) {
+        listing.problem = ListingProblem::kLoginNeeded;
+    } else {
+        listing.albums = ReadAlbumList(body);
+    }
+    return listing;
+}
+
+AlbumListing FetchAlbumList(std::string_view uid, const ServiceRequest& request) {
+    const ServiceAnswer answer = FetchFromPhotoService(AlbumListUrl(CurrentService(), uid), request);
+    if (answer.stopped) return {{}, ListingProblem::kStopped};
+    return ReadAlbumListing(answer.fetch.body);
 }
 
 }  // namespace wa

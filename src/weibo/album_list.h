@@ -5,9 +5,10 @@
 #include <string_view>
 #include <vector>
 
+#include "weibo/service_request.h"
+
 namespace wa {
 
-class JobToken;
 
 struct AlbumInfo {
     std::string name;       // escapes decoded; a random stand-in when empty
@@ -26,7 +27,24 @@ struct AlbumInfo {
 // for an answer that is not the expected JSON.
 std::vector<AlbumInfo> ReadAlbumList(std::string_view text);
 
+// Why a listing holds no albums, when the answer says more than "none".
+enum class ListingProblem {
+    kNone,
+    kNoAnswer,     // nothing arrived, or only "too many requests"
+    kLoginNeeded,  // a login page or any other answer that is not JSON
+    kUnknownUser,
+    kStopped,
+};
+
+struct AlbumListing {
+    std::vector<AlbumInfo> albums;
+    ListingProblem problem = ListingProblem::kNone;
+};
+
+// What an album-list answer holds.
+AlbumListing ReadAlbumListing(std::string_view body);
+
 // Fetches "/albums/get_all?uid=…&count=6355" through the shared cookie jar.
-std::vector<AlbumInfo> FetchAlbumList(std::string_view uid, JobToken* job = nullptr);
+AlbumListing FetchAlbumList(std::string_view uid, const ServiceRequest& request = {});
 
 }  // namespace wa

@@ -1,6 +1,8 @@
 #include "weibo/curl_transfer.h"
 
 #include <curl/curl.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 
 #include <mutex>
 
@@ -67,6 +69,14 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     return bytes;
 }
 
+// Adds the extra authorities to the store of a new TLS connection; the
+// system's stay. A file that cannot be read adds nothing.
+CURLcode AddAuthorities(CURL*, void* ssl_context, void* ca_file) {
+    X509_STORE* store = SSL_CTX_get_cert_store(static_cast<SSL_CTX*>(ssl_context));
+    if (store) X509_STORE_load_file(store, static_cast<const std::string*>(ca_file)->c_str());
+    return CURLE_OK;
+}
+
 }  // namespace
 
 void EasyHandleDeleter::operator()(CURL* easy) const { curl_easy_cleanup(easy); }
@@ -89,6 +99,14 @@ HeaderList MakeHeaderList(std::string_view block, std::string_view cookie) {
         if (!name.empty()) append(name, value);
     }
     return list;
+}
+
+void SetConnectionPolicy(CURL* easy, const std::string& ca_file) {
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    if (ca_file.empty()) return;
+    curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, AddAuthorities);
+    curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, &ca_file);
 }
 
 void SetMethodAndBody(CURL* easy, int method, const std::string& body) {

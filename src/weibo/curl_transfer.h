@@ -44,6 +44,12 @@ int RequestMethod(const std::optional<int>& method);
 // lines without a name are left out.
 HeaderList MakeHeaderList(std::string_view block, std::string_view cookie = {});
 
+// What every request of the program may do: speak only http and https, also
+// after redirects, and trust the certificate authorities of the PEM file
+// `ca_file` besides the system's (none for an empty name). `ca_file` must
+// outlive the transfer.
+void SetConnectionPolicy(CURL* easy, const std::string& ca_file);
+
 // Sets the method and, for POST and HEAD, the body, which must outlive the
 // transfer.
 void SetMethodAndBody(CURL* easy, int method, const std::string& body);

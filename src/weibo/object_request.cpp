@@ -4,6 +4,7 @@
 
 #include "weibo/curl_transfer.h"
 #include "weibo/http_text.h"
+#include "weibo/weibo_service.h"
 
 namespace wa {
 
@@ -66,6 +67,8 @@ ObjectRequestResult ObjectRequest(std::string_view url_view, const ObjectRequest
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, 20L);
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 0L);
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 0L);
+    const std::string ca_file = CurrentService().ca_file;
+    SetConnectionPolicy(e, ca_file);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, static_cast<long>(timeout));
     const std::string proxy = options.proxy.value_or("");
     curl_easy_setopt(e, CURLOPT_PROXY, proxy.c_str());

@@ -2,10 +2,10 @@
 
 #include <curl/curl.h>
 
-
 #include "weibo/cookie_jar.h"
 #include "weibo/curl_transfer.h"
 #include "weibo/http_text.h"
+#include "weibo/weibo_service.h"
 
 namespace wa {
 namespace {
@@ -45,6 +45,8 @@ PageFetchResult PageFetch(std::string_view url_view, const PageFetchOptions& opt
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, 20L);
     curl_easy_setopt(e, CURLOPT_PROXY, options.proxy.value_or("").c_str());
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+    const std::string ca_file = CurrentService().ca_file;
+    SetConnectionPolicy(e, ca_file);
     if (!own_cookies) CookieJar::Shared().Attach(e);
 
     if (method != 0) {

@@ -10,6 +10,13 @@ namespace {
 std::mutex g_service_mutex;
 ServiceAddresses g_service;
 
+// A host setting as an address base: a bare "host[:port]" means http://.
+std::string BaseOf(std::string base) {
+    if (base.find("://") == std::string::npos) base.insert(0, "http://");
+    while (base.ends_with('/')) base.pop_back();
+    return base;
+}
+
 }  // namespace
 
 ServiceAddresses ServiceAddresses::FromSettings(const std::string& config_file) {
@@ -18,6 +25,7 @@ ServiceAddresses ServiceAddresses::FromSettings(const std::string& config_file) 
     addresses.home_page = ReadSetting(config_file, kSection, "微博首页", addresses.home_page);
     addresses.photo_host = ReadSetting(config_file, kSection, "相册服务", addresses.photo_host);
     addresses.maker_host = ReadSetting(config_file, kSection, "官网", addresses.maker_host);
+    addresses.ca_file = ReadSetting(config_file, kSection, "证书", addresses.ca_file);
     return addresses;
 }
 
@@ -31,14 +39,27 @@ void SetCurrentService(const ServiceAddresses& addresses) {
     g_service = addresses;
 }
 
+std::string PhotoServiceBase(const ServiceAddresses& service) { return BaseOf(service.photo_host); }
+
+std::string HomePageScheme(const ServiceAddresses& service) {
+    return service.home_page.starts_with("https://") ? "https://" : "http://";
+}
+
+std::string UserInfoUrl(const ServiceAddresses& service, std::string_view key, std::string_view value) {
+    const std::string& home = service.home_page;
+    const std::size_t host_start = home.find("://");
+    const std::size_t path_start = home.find('/', host_start == std::string::npos ? 0 : host_start + 3);
+    return home.substr(0, path_start) + "/ajax/profile/info?" + std::string(key) + "=" + std::string(value);
+}
+
 std::string AlbumListUrl(const ServiceAddresses& service, std::string_view uid) {
-    return "http://" + service.photo_host + "/albums/get_all?uid=" + std::string(uid) + "&count=6355";
+    return PhotoServiceBase(service) + "/albums/get_all?uid=" + std::string(uid) + "&count=6355";
 }
 
 std::string PhotoPageUrl(const ServiceAddresses& service, std::string_view uid,
                          std::string_view album_id, int page, std::string_view type,
                          std::string_view random_fraction) {
-    std::string url = "http://" + service.photo_host + "/photos/get_all?uid=";
+    std::string url = PhotoServiceBase(service) + "/photos/get_all?uid=";
     url += uid;
     url += "&album_id=";
     url += album_id;
@@ -50,15 +71,15 @@ std::string PhotoPageUrl(const ServiceAddresses& service, std::string_view uid,
 }
 
 std::string AlbumPageUrl(const ServiceAddresses& service, std::string_view uid) {
-    return "http://" + service.photo_host + "/" + std::string(uid) + "/albums/";
+    return PhotoServiceBase(service) + "/" + std::string(uid) + "/albums/";
 }
 
 std::string VersionPageUrl(const ServiceAddresses& service) {
-    return "http://" + service.maker_host + "/download/softzuixinv/index.html";
+    return BaseOf(service.maker_host) + "/download/softzuixinv/index.html";
 }
 
 std::string HelpPageUrl(const ServiceAddresses& service) {
-    return "http://" + service.maker_host + "/download/help/weibo_zhuye.html";
+    return BaseOf(service.maker_host) + "/download/help/weibo_zhuye.html";
 }
 
 std::string LargePictureUrl(std::string_view pic_host, std::string_view pic_name) {

@@ -9,9 +9,10 @@
 namespace wa {
 
 struct ServiceAddresses {
-    std::string home_page = "http://weibo.com/";  // opened in the browser; picture Referer
-    std::string photo_host = "photo.weibo.com";   // may carry a port
-    std::string maker_host = "tavrin.invalid";    // version and help pages
+    std::string home_page = "https://weibo.com/";         // opened in the browser; picture Referer
+    std::string photo_host = "https://photo.weibo.com";  // a bare "host[:port]" means http://
+    std::string maker_host = "tavrin.invalid";           // version and help pages; may carry a scheme
+    std::string ca_file;  // PEM file of certificate authorities trusted besides the system's
 
     // The addresses of the settings file's "服务地址" section, each key that is
     // present replacing the built-in address.
@@ -21,6 +22,13 @@ struct ServiceAddresses {
 // The addresses every request of this process uses; set once at start-up.
 ServiceAddresses CurrentService();
 void SetCurrentService(const ServiceAddresses& addresses);
+
+// The photo service's scheme and host, without a trailing "/".
+std::string PhotoServiceBase(const ServiceAddresses& service);
+// "https://" when the home page is an https address, else "http://".
+std::string HomePageScheme(const ServiceAddresses& service);
+// The user-info answer on the home page's host, asked by "uid" or "custom".
+std::string UserInfoUrl(const ServiceAddresses& service, std::string_view key, std::string_view value);
 
 std::string AlbumListUrl(const ServiceAddresses& service, std::string_view uid);
 std::string PhotoPageUrl(const ServiceAddresses& service, std::string_view uid,

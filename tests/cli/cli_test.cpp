@@ -34,10 +34,12 @@ protected:
         program = (temp.path() / "bin" / "weibo-albums-cli").string();
         fs::create_directories(temp.path() / "bin");
         fs::copy_file(WA_CLI_PATH, program);
-        const std::string config = (temp.path() / "bin" / "配置.ini").string();
+        config = (temp.path() / "bin" / "配置.ini").string();
         WriteSetting(config, "服务地址", "微博首页", fake.BaseUrl() + "/");
-        WriteSetting(config, "服务地址", "相册服务", "127.0.0.1:" + std::to_string(fake.port()));
+        WriteSetting(config, "服务地址", "相册服务", CurrentService().photo_host);
+        if (tls) WriteSetting(config, "服务地址", "证书", CaFile());
         WriteSetting(config, "全局设置", "保存位置", (temp.path() / "saved").string());
+        WriteSetting(config, "全局设置", "请求间隔", "0");
     }
 
     pid_t Spawn(const std::vector<std::string>& args, int& out_fd) {
@@ -84,6 +86,7 @@ protected:
 
     test::TempFolder temp;
     std::string program;
+    std::string config;
 };
 
 TEST_F(CliTest, ListsTheAlbumsOfAUid) {
@@ -148,6 +151,28 @@ TEST_F(CliTest, InterruptStopsLikeTheStopButton) {
     for (const auto& entry : fs::directory_iterator(album)) {
         EXPECT_FALSE(entry.path().filename().string().starts_with(".weibo-albums-"));
     }
+}
+
+class CliTodayTest : public CliTest {
+protected:
+    CliTodayTest() { tls = true; }
+};
+
+TEST_F(CliTodayTest, ListsWithTheSecureLoginCookieOfACookieFile) {
+    fake::User user = fake::SampleUser("4005", 2, 3);
+    user.marker = fake::UidMarker::kNone;
+    fake.AddUser(user);
+    fake.SetRequireLogin(true);
+    fake.SetVisitorWall(true);
+    const std::string address = fake.BaseUrl() + "/u/4005";
+    EXPECT_EQ(Run({"albums", address}).status, 2);  // a login is needed
+
+    const std::string cookies = (temp.path() / "cookies.txt").string();
+    std::ofstream(cookies) << "# Netscape HTTP Cookie File\n#HttpOnly_127.0.0.1\tFALSE\t/\tTRUE\t1924992000\t"
+                           << fake::FakeWeibo::kSessionCookie << "\t" << fake::FakeWeibo::kSessionValue << "\n";
+    const Finished done = Run({"albums", address, "--cookies", cookies});
+    EXPECT_EQ(done.status, 0);
+    EXPECT_NE(done.out.find("演示用户的微博 (uid 4005)\n1\t微博配图\t3\t"), std::string::npos) << done.out;
 }
 
 }  // namespace

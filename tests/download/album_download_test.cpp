@@ -15,6 +15,7 @@
 #include "memory_host.h"
 #include "util/job_token.h"
 #include "weibo/object_request.h"
+#include "weibo/service_request.h"
 
 namespace wa {
 namespace {
@@ -99,6 +100,66 @@ TEST_F(AlbumDownloadTest, MultiPageAlbumLandsInSaveFolderUserAlbum) {
     EXPECT_EQ(host.Label(StatusLabel::kProgressPercent), "100%");  // 250 × 100 ÷ 50 ÷ 3, limited to 100
     EXPECT_TRUE(Recorded("501100250"));
     EXPECT_EQ(fake.CountRequests("/photos/get_all"), 3);
+}
+
+TEST_F(AlbumDownloadTest, WrongCountsAndShortPagesAreDownloadedWhole) {
+    fake::Album undercounted = Album("511", 150);  // the list says 40
+    fake::Album short_pages = Album("512", 75);    // pages of at most 30
+    short_pages.page_limit = 30;
+    Serve({undercounted, short_pages, Album("513", 100)});
+    const struct {
+        std::string id;
+        std::string count;
+        int saved;
+        int pages_asked;
+        std::string last_counter;
+    } cases[] = {
+        {"511", "40", 150, 2, "150/150"},  // a full page, then a short one
+        {"512", "75", 75, 3, "75/75"},     // 30, 30, 15: all the count holds
+        {"513", "100", 100, 2, "100/100"}, // as the count computes: the empty second page ends it
+    };
+    for (const auto& c : cases) {
+        fake.ClearRequests();
+        const AlbumOutcome outcome = Download(c.id, c.count);
+        EXPECT_EQ(outcome.saved, c.saved) << c.id;
+        EXPECT_EQ(FileNames(AlbumFolder("旅行" + c.count)).size(), static_cast<std::size_t>(c.saved)) << c.id;
+        EXPECT_EQ(fake.CountRequests("/photos/get_all"), c.pages_asked) << c.id;
+        EXPECT_EQ(host.LastShown(StatusLabel::kPhotoCounter), c.last_counter) << c.id;
+    }
+}
+
+TEST_F(AlbumDownloadTest, RateLimitsAreWaitedOutAndLoginWallsEndTheAlbum) {
+    Serve({Album("521", 150)});
+    // The second page answers 418 until a second has passed.
+    fake.SetRateLimit({.requests = 1, .window_ms = 1000, .retry_after_s = 1});
+    const AlbumOutcome waited = Download("521", "150");
+    EXPECT_EQ(waited.saved, 150);
+    EXPECT_EQ(waited.failed, 0);
+    EXPECT_NE(host.Log().find("请求过于频繁，1秒后重试\r\n"), std::string::npos);
+
+    // Without Retry-After the wait is 30 s; a stop ends it at once.
+    fake.SetRateLimit({.requests = 1, .window_ms = 600'000});
+    JobToken job;
+    context.job = &job;
+    std::thread stopper([&job] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        job.RequestStop();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(Download("521", "150").stopped);
+    stopper.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    context.job = nullptr;
+
+    // A login page instead of the photo list ends the album, nothing recorded.
+    fake.SetRateLimit({});
+    fake.SetRequireLogin(true);
+    fake.ClearRequests();
+    const AlbumOutcome walled = Download("521", "150", "别处");
+    EXPECT_TRUE(walled.login_needed);
+    EXPECT_EQ(walled.saved, 0);
+    EXPECT_EQ(fake.CountRequests("/photos/get_all"), 1);  // no retries, no next page
+    EXPECT_NE(host.Log().find(std::string(kLoginNeededLine) + "\r\n"), std::string::npos);
 }
 
 TEST_F(AlbumDownloadTest, PageCycleSchemeAndPicturesFromOneConnection) {

@@ -35,6 +35,11 @@ public:
         const auto it = labels_.find(label);
         return it == labels_.end() ? "" : it->second;
     }
+    std::string LastShown(StatusLabel label) const {
+        std::lock_guard lock(mutex_);
+        const auto it = last_shown_.find(label);
+        return it == last_shown_.end() ? "" : it->second;
+    }
     std::vector<RunState> States() const {
         std::lock_guard lock(mutex_);
         return states_;
@@ -77,6 +82,7 @@ public:
     void SetLabel(StatusLabel label, const std::string& text) override {
         std::lock_guard lock(mutex_);
         labels_[label] = text;
+        if (!text.empty()) last_shown_[label] = text;
     }
     void SetRunState(RunState state) override {
         std::lock_guard lock(mutex_);
@@ -95,6 +101,7 @@ private:
     mutable std::mutex mutex_;
     std::string log_;
     std::map<StatusLabel, std::string> labels_;
+    std::map<StatusLabel, std::string> last_shown_;  // before a label was cleared
     std::vector<RunState> states_;
     std::vector<std::string> messages_;
     std::vector<std::string> sounds_;

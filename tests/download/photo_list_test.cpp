@@ -6,6 +6,7 @@
 
 #include "../fake_service.h"
 #include "util/job_token.h"
+#include "weibo/service_request.h"
 
 namespace wa {
 namespace {
@@ -126,7 +127,7 @@ protected:
 };
 
 TEST_F(FetchPhotoPageTest, RequestsKeysInOrderAndReadsTheNewestFirst) {
-    const PhotoPage page = FetchPhotoPage("1001", "12345@@3", 2, nullptr, RecordWaits());
+    const PhotoPage page = FetchPhotoPage("1001", "12345@@3", 2, {}, RecordWaits());
     ASSERT_TRUE(page.fetched);
     ASSERT_EQ(page.photos.size(), 50u);
     EXPECT_EQ(page.photos[0].photo_id, "p49");
@@ -141,13 +142,13 @@ TEST_F(FetchPhotoPageTest, RequestsKeysInOrderAndReadsTheNewestFirst) {
 }
 
 TEST_F(FetchPhotoPageTest, TypeKeyIsSentEvenWhenEmpty) {
-    FetchPhotoPage("1001", "12345", 1, nullptr, RecordWaits());
+    FetchPhotoPage("1001", "12345", 1, {}, RecordWaits());
     EXPECT_NE(fake.Requests().back().target.find("&page=1&type=&__rnd="), std::string::npos);
 }
 
 TEST_F(FetchPhotoPageTest, EmptyAnswersAreRetriedWithTheSameAddress) {
     fake.AddFault("/photos/get_all", fake::Fault{.fail_first = 2});
-    const PhotoPage page = FetchPhotoPage("1001", "12345@@3", 1, nullptr, RecordWaits());
+    const PhotoPage page = FetchPhotoPage("1001", "12345@@3", 1, {}, RecordWaits());
     EXPECT_TRUE(page.fetched);
     EXPECT_EQ(page.photos.size(), 100u);
     EXPECT_EQ(page.attempts, 3);
@@ -159,7 +160,7 @@ TEST_F(FetchPhotoPageTest, EmptyAnswersAreRetriedWithTheSameAddress) {
 
 TEST_F(FetchPhotoPageTest, TenEmptyAnswersReportAFailedPage) {
     fake.AddFault("/photos/get_all", fake::Fault{.fail_first = 100});
-    const PhotoPage page = FetchPhotoPage("1001", "12345@@3", 1, nullptr, RecordWaits());
+    const PhotoPage page = FetchPhotoPage("1001", "12345@@3", 1, {}, RecordWaits());
     EXPECT_FALSE(page.fetched);
     EXPECT_TRUE(page.photos.empty());
     EXPECT_EQ(waits.size(), 10u);
@@ -168,10 +169,18 @@ TEST_F(FetchPhotoPageTest, TenEmptyAnswersReportAFailedPage) {
 
 TEST_F(FetchPhotoPageTest, MalformedAnswerIsNotRetried) {
     fake.AddFault("/photos/get_all", fake::Fault{.malformed_json = true});
-    const PhotoPage page = FetchPhotoPage("1001", "12345@@3", 1, nullptr, RecordWaits());
+    const PhotoPage page = FetchPhotoPage("1001", "12345@@3", 1, {}, RecordWaits());
     EXPECT_TRUE(page.fetched);
     EXPECT_TRUE(page.photos.empty());
     EXPECT_EQ(fake.CountRequests("/photos/get_all"), 1);
+}
+
+TEST_F(FetchPhotoPageTest, PhotoServiceRequestsAreSpacedApart) {
+    SetRequestSpacing(std::chrono::milliseconds(200));
+    const auto start = std::chrono::steady_clock::now();
+    for (int page = 1; page <= 3; ++page) FetchPhotoPage("1001", "12345@@3", page, {});
+    SetRequestSpacing(std::chrono::milliseconds(0));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
 }
 
 TEST_F(FetchPhotoPageTest, StopDuringTheRetriesEndsTheFetch) {
@@ -182,7 +191,7 @@ TEST_F(FetchPhotoPageTest, StopDuringTheRetriesEndsTheFetch) {
         job.RequestStop();
     });
     const auto start = std::chrono::steady_clock::now();
-    const PhotoPage page = FetchPhotoPage("1001", "12345@@3", 1, &job);  // real two-second waits
+    const PhotoPage page = FetchPhotoPage("1001", "12345@@3", 1, {.job = &job});  // real two-second waits
     stopper.join();
     EXPECT_TRUE(page.stopped);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));

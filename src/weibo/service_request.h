@@ -1,0 +1,49 @@
+// Requests to the photo service as today's site wants them: spaced apart,
+// repeated after a wait when the service says "too many requests", and their
+// answers told apart from the login walls the site puts up instead of data.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "weibo/page_fetch.h"
+
+namespace wa {
+
+class JobToken;
+
+inline constexpr std::string_view kLoginNeededLine = "未登录或登录已失效，请在第一步登录后再试";
+inline constexpr std::string_view kUnknownUserLine = "用户不存在或者获取用户信息失败";
+
+// The visitor-system page, the 新浪通行证 login page, or {"ok":-100,...}.
+bool IsLoginWall(std::string_view body);
+// The photo service's page for a user it does not know.
+bool IsUnknownUserPage(std::string_view body);
+
+// 418 and 432 (Weibo's own), 429 and every 5xx.
+bool IsRateLimitStatus(long status);
+// The seconds of a "Retry-After: <seconds>" header; -1 without one.
+long long RetryAfterSeconds(std::string_view headers);
+
+// Photo-service requests of this process start at least this far apart; zero
+// (the default) turns the spacing off.
+void SetRequestSpacing(std::chrono::milliseconds spacing);
+
+struct ServiceRequest {
+    JobToken* job = nullptr;  // the waits are its safe points
+    std::function<void(const std::string& line)> log;  // told of every back-off
+};
+
+struct ServiceAnswer {
+    PageFetchResult fetch;  // still rate-limited after every wait: no body, status kept
+    bool stopped = false;
+};
+
+// A GET of a photo-service address through the shared cookie jar. Waits for
+// its turn; on a rate-limit status waits Retry-After seconds, else 30 s
+// doubling up to 30 min, logs "请求过于频繁，<n>秒后重试" and asks again.
+ServiceAnswer FetchFromPhotoService(std::string_view url, const ServiceRequest& request);
+
+}  // namespace wa
