@@ -17,6 +17,7 @@
 #include "download/download_run.h"
 #include "shell/saved_options.h"
 #include "util/folders.h"
+#include "util/ini_file.h"
 #include "util/text.h"
 #include "weibo/album_list.h"
 #include "util/job_token.h"
@@ -264,6 +265,10 @@ int main(int argc, char** argv) {
 
     const std::string program_folder = ProgramFolder();
     const std::string config = args.config.empty() ? ConfigPathIn(program_folder) : args.config;
+    if (const std::string problem = SettingsFileProblem(config); !problem.empty()) {
+        std::cerr << "weibo-albums-cli: the settings file " << config << " cannot be used (" << problem
+                  << "); the defaults apply\n";
+    }
     SetCurrentService(ServiceAddresses::FromSettings(config));
     if (!args.cookies.empty() && !CookieJar::Shared().LoadNetscapeFile(args.cookies)) {
         Fail("cannot read the cookie file " + args.cookies);

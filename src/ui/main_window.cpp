@@ -256,6 +256,11 @@ void MainWindow::CreateVersionPage(QWidget* page) {
 void MainWindow::OnWindowCreated() {
     edit_url->resize(624, edit_url->height());
     label_version->setText(kVersionText);
+    if (const std::string problem = SettingsFileProblem(globals_.config_path); !problem.empty()) {
+        OpenMessage(QString::fromUtf8("信息："), QString::fromUtf8("配置文件无法使用（") + QString::fromStdString(problem) +
+                                                   QString::fromUtf8("），使用默认设置：") +
+                                                   QString::fromStdString(globals_.config_path));
+    }
     LoadSettings();
     for (const int column : {5, 6, 7}) album_list->setColumnWidth(column, 0);
     QTimer::singleShot(0, this, [this] { HomePageThread(); });
@@ -337,23 +342,23 @@ void MainWindow::ConnectHandlers() {
     for (const auto& [radio, format] : naming) {
         connect(radio, &QRadioButton::clicked, this, [this, radio = radio, format = format] {
             if (radio->isChecked()) {
-                WriteSetting(globals_.config_path, kGlobalSection, kNameFormatKey, NameFormatText(format));
+                SaveSetting(kGlobalSection, kNameFormatKey, NameFormatText(format));
             }
         });
     }
     connect(radio_sequence_default, &QRadioButton::clicked, this, [this] {
         if (radio_sequence_default->isChecked()) {
-            WriteSetting(globals_.config_path, kGlobalSection, kSequenceKey, kSequenceDefault);
+            SaveSetting(kGlobalSection, kSequenceKey, kSequenceDefault);
         }
     });
     connect(radio_sequence_cycle, &QRadioButton::clicked, this, [this] {
-        if (radio_sequence_cycle->isChecked()) WriteSetting(globals_.config_path, kGlobalSection, kSequenceKey, kSequenceCycle);
+        if (radio_sequence_cycle->isChecked()) SaveSetting(kGlobalSection, kSequenceKey, kSequenceCycle);
     });
     connect(date_start, &QDateTimeEdit::dateTimeChanged, this, [this](const QDateTime& value) {
-        WriteSetting(globals_.config_path, kGlobalSection, kStartDateKey, DateText(FromQt(value)));
+        SaveSetting(kGlobalSection, kStartDateKey, DateText(FromQt(value)));
     });
     connect(date_end, &QDateTimeEdit::dateTimeChanged, this, [this](const QDateTime& value) {
-        WriteSetting(globals_.config_path, kGlobalSection, kEndDateKey, DateText(FromQt(value)));
+        SaveSetting(kGlobalSection, kEndDateKey, DateText(FromQt(value)));
     });
     connect(button_choose_folder, &QPushButton::clicked, this, [this] { OnChooseSaveFolder(); });
     connect(button_choose_sound, &QPushButton::clicked, this, [this] { OnChooseSound(); });
@@ -393,7 +398,7 @@ void MainWindow::ConnectHandlers() {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == date_start && event->type() == QEvent::MouseButtonRelease) {
-        WriteSetting(globals_.config_path, kGlobalSection, kStartDateKey, DateText(FromQt(date_start->dateTime())));
+        SaveSetting(kGlobalSection, kStartDateKey, DateText(FromQt(date_start->dateTime())));
     }
     if (watched == label_help && event->type() == QEvent::MouseButtonPress) OnHelpLabelPressed();
     return QWidget::eventFilter(watched, event);

@@ -141,6 +141,8 @@ private:
     // Runs `call` on the window thread, waiting for it when called from a worker.
     void OnWindowThread(const std::function<void()>& call);
     void OpenMessage(const QString& caption, const QString& text);
+    // Writes one option; a write that fails is said in a message.
+    void SaveSetting(std::string_view section, std::string_view key, std::string_view value);
     void SetChecksQuietly(const std::function<void(QTreeWidgetItem*)>& change);
 
     Globals globals_;
@@ -149,6 +151,7 @@ private:
     int listing_generation_ = 0;
     QString status_text_;  // the link last under the mouse in the browser
     bool quiet_checks_ = false;
+    bool setting_write_failed_ = false;  // the last write of an option failed and was said
     std::atomic<bool> closing_ = false;
 
     struct Task {

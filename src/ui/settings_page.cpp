@@ -44,7 +44,7 @@ void MainWindow::LoadSettings() {
 }
 
 void MainWindow::WriteSwitch(std::string_view key, bool on) {
-    WriteSetting(globals_.config_path, kGlobalSection, key, on ? kSwitchOn : kSwitchOff);
+    SaveSetting(kGlobalSection, key, on ? kSwitchOn : kSwitchOff);
 }
 
 void MainWindow::OnChooseSaveFolder() {
@@ -53,7 +53,7 @@ void MainWindow::OnChooseSaveFolder() {
                                                                        edit_save_folder->text());
     edit_save_folder->setText(chosen.trimmed());
     if (edit_save_folder->text().isEmpty()) edit_save_folder->setText(QString::fromStdString(globals_.program_folder));
-    WriteSetting(globals_.config_path, kGlobalSection, kSaveFolderKey, edit_save_folder->text().toStdString());
+    SaveSetting(kGlobalSection, kSaveFolderKey, edit_save_folder->text().toStdString());
 }
 
 void MainWindow::OnChooseSound() {
@@ -62,12 +62,12 @@ void MainWindow::OnChooseSound() {
                                : QFileDialog::getOpenFileName(this, QString::fromUtf8("选择mp3的位置"), QString(),
                                                               QString::fromUtf8("声音文件 (*.mp3 *.wav *.ogg);;所有文件 (*)"));
     edit_sound->setText(chosen.trimmed());
-    WriteSetting(globals_.config_path, kSoundSection, kSoundKey, edit_sound->text().toStdString());
+    SaveSetting(kSoundSection, kSoundKey, edit_sound->text().toStdString());
 }
 
 void MainWindow::OnSaveSoundPath() {
     const std::string path = edit_sound->text().toStdString();
-    WriteSetting(globals_.config_path, kSoundSection, kSoundKey, path);
+    SaveSetting(kSoundSection, kSoundKey, path);
     const bool saved = !path.empty() && ReadSetting(globals_.config_path, kSoundSection, kSoundKey) == path;
     QMessageBox::information(this, QString::fromUtf8("信息："),
                              QString::fromUtf8(saved ? "保存到配置项成功" : "保存到配置项失败"));

@@ -16,6 +16,7 @@
 #include <QTreeWidget>
 
 #include "ui/main_window.h"
+#include "util/ini_file.h"
 #include "ui/qt_dates.h"
 
 namespace wa {
@@ -165,6 +166,17 @@ void MainWindow::PlaySound(const std::string& path) {
 
 void MainWindow::ShowMessage(const std::string& text) {
     OnWindowThread([&] { OpenMessage(QString::fromUtf8("信息："), QString::fromStdString(text)); });
+}
+
+void MainWindow::SaveSetting(std::string_view section, std::string_view key, std::string_view value) {
+    if (WriteSetting(globals_.config_path, section, key, value)) {
+        setting_write_failed_ = false;
+        return;
+    }
+    if (setting_write_failed_) return;  // said once until a write works again
+    setting_write_failed_ = true;
+    OpenMessage(QString::fromUtf8("信息："),
+                QString::fromUtf8("设置无法保存到配置文件：") + QString::fromStdString(globals_.config_path));
 }
 
 void MainWindow::OpenMessage(const QString& caption, const QString& text) {

@@ -4,9 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -25,11 +25,34 @@ struct IniText {
     bool bom = false;
 };
 
-// Nullopt when the file cannot be opened (a missing file among them).
-std::optional<std::string> ReadBytes(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+constexpr off_t kMaxSettingsFileSize = 1 << 20;
+
+struct FileBytes {
+    bool missing = false;        // no such file: reads give defaults, a write creates it
+    std::optional<std::string> bytes;  // nullopt for a file that is not to be used
+};
+
+// The file's bytes, unless it is missing, not a regular file, unreadable or
+// larger than a settings file ever is.
+FileBytes ReadBytes(const std::string& file) {
+    FileBytes result;
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        result.missing = errno == ENOENT;
+        return result;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxSettingsFileSize) {
+        std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
+        std::size_t got = 0;
+        for (ssize_t n; got < bytes.size() && (n = ::read(fd, bytes.data() + got, bytes.size() - got)) > 0;) {
+            got += static_cast<std::size_t>(n);
+        }
+        bytes.resize(got);
+        result.bytes = std::move(bytes);
+    }
+    ::close(fd);
+    return result;
 }
 
 // The file's text in UTF-8; nullopt when it is neither UTF-8 nor GBK.
@@ -60,18 +83,26 @@ struct Line {
     std::size_t end = 0;       // offset after its line end
 };
 
+// Lines end in CR LF, LF or a lone CR, as Windows reads them.
 std::vector<Line> SplitLines(std::string_view text) {
     std::vector<Line> lines;
     std::size_t pos = 0;
     while (pos < text.size()) {
-        std::size_t nl = text.find('\n', pos);
-        const std::size_t next = nl == std::string_view::npos ? text.size() : nl + 1;
-        std::size_t stop = nl == std::string_view::npos ? text.size() : nl;
-        if (stop > pos && text[stop - 1] == '\r') --stop;
+        const std::size_t stop = std::min(text.find_first_of("\r\n", pos), text.size());
+        std::size_t next = stop;
+        if (next < text.size()) next += text.substr(next, 2) == "\r\n" ? 2 : 1;
         lines.push_back({text.substr(pos, stop - pos), pos, next});
         pos = next;
     }
     return lines;
+}
+
+// The line end a file already uses; LF for a new one.
+std::string_view LineEnd(std::string_view text) {
+    const std::size_t first = text.find_first_of("\r\n");
+    if (first == std::string_view::npos) return "\n";
+    if (text[first] == '\n') return "\n";
+    return text.substr(first, 2) == "\r\n" ? "\r\n" : "\r";
 }
 
 // The section name of a "[name]" line.
@@ -150,11 +181,23 @@ bool ReplaceFile(const std::string& file, const std::string& bytes) {
 
 }  // namespace
 
+std::string SettingsFileProblem(const std::string& file) {
+    FileBytes read = ReadBytes(file);
+    if (read.missing) return {};
+    if (!read.bytes) {
+        struct stat info {};
+        if (::stat(file.c_str(), &info) != 0) return "无法读取";
+        if (!S_ISREG(info.st_mode)) return "不是普通文件";
+        return info.st_size > kMaxSettingsFileSize ? "大于1MiB" : "无法读取";
+    }
+    return Decode(std::move(*read.bytes)) ? std::string() : "既不是UTF-8也不是GBK文本";
+}
+
 std::string ReadSetting(const std::string& file, std::string_view section, std::string_view key,
                         std::string_view fallback) {
     if (TrimBlanks(section).empty() || TrimBlanks(key).empty()) return {};
-    auto bytes = ReadBytes(file);
-    std::optional<IniText> ini = bytes ? Decode(std::move(*bytes)) : std::nullopt;
+    FileBytes read = ReadBytes(file);
+    std::optional<IniText> ini = read.bytes ? Decode(std::move(*read.bytes)) : std::nullopt;
     if (!ini) return CutToLength(fallback);
     const auto lines = SplitLines(ini->text);
     const Located found = Locate(lines, section, key);
@@ -175,12 +218,16 @@ bool WriteSetting(const std::string& file, std::string_view section, std::string
     if (value.find_first_of("\r\n") != std::string_view::npos) return false;
 
     IniText ini;
-    if (auto bytes = ReadBytes(file)) {
-        auto decoded = Decode(std::move(*bytes));
-        if (!decoded) return false;  // never rewrite a file whose text cannot be read back
+    FileBytes read = ReadBytes(file);
+    if (!read.missing) {
+        // Never rewrite a file whose text cannot be read back, nor replace
+        // what is not a settings file.
+        if (!read.bytes) return false;
+        auto decoded = Decode(std::move(*read.bytes));
+        if (!decoded) return false;
         ini = std::move(*decoded);
     }
-    const std::string_view eol = ini.text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    const std::string_view eol = LineEnd(ini.text);
     const auto lines = SplitLines(ini.text);
     const Located found = Locate(lines, section, key);
 
@@ -195,7 +242,7 @@ bool WriteSetting(const std::string& file, std::string_view section, std::string
         if (last.end == last.begin + last.content.size()) insert.insert(0, eol);  // no line end yet
         text.insert(last.end, insert);
     } else {
-        if (!text.empty() && !text.ends_with('\n')) text += eol;
+        if (!text.empty() && !text.ends_with('\n') && !text.ends_with('\r')) text += eol;
         if (!text.empty()) text += eol;
         text += "[" + std::string(section) + "]" + std::string(eol) + std::string(key) + "=" +
                 std::string(value) + std::string(eol);

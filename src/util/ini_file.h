@@ -10,6 +10,11 @@ namespace wa {
 // The longest value a read hands back, in bytes.
 inline constexpr std::size_t kMaxSettingLength = 10239;
 
+// Why `file` cannot serve as the settings file (not a regular file,
+// unreadable, over 1 MiB, neither UTF-8 nor GBK), in words for the user;
+// empty when it can or is missing. Reads of such a file give the defaults and writes fail.
+std::string SettingsFileProblem(const std::string& file);
+
 // The value of `key` in `section` of `file`; `fallback` when the file, section
 // or key is missing. Names match without regard to ASCII case or surrounding
 // blanks. Empty text, without reading the file, for an empty section or key.

@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace wa {
 namespace {
@@ -46,7 +47,11 @@ std::optional<char32_t> DecodeOne(std::string_view s, std::size_t& pos) {
     return cp;
 }
 
-std::optional<std::string> Iconv(std::string_view in, const char* to, const char* from) {
+// Converts `in`; nullopt when a byte sequence does not convert, unless
+// `unmappable` is given: from UTF-8, a character the target lacks is then
+// written as that text instead.
+std::optional<std::string> Iconv(std::string_view in, const char* to, const char* from,
+                                 const char* unmappable = nullptr) {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
     std::string out(in.size() * 4 + 16, '\0');
@@ -54,9 +59,24 @@ std::optional<std::string> Iconv(std::string_view in, const char* to, const char
     std::size_t src_left = in.size();
     char* dst = out.data();
     std::size_t dst_left = out.size();
-    const std::size_t rc = iconv(cd, &src, &src_left, &dst, &dst_left);
+    bool ok = true;
+    while (src_left > 0) {
+        if (iconv(cd, &src, &src_left, &dst, &dst_left) != static_cast<std::size_t>(-1)) break;
+        std::size_t pos = static_cast<std::size_t>(src - in.data());
+        if (errno != EILSEQ || !unmappable || !DecodeOne(in, pos) || dst_left < std::strlen(unmappable)) {
+            ok = false;
+            break;
+        }
+        // A valid character the target lacks: the stand-in, then go on after it.
+        const std::size_t length = std::strlen(unmappable);
+        std::memcpy(dst, unmappable, length);
+        dst += length;
+        dst_left -= length;
+        src_left -= static_cast<std::size_t>(in.data() + pos - src);
+        src = const_cast<char*>(in.data()) + pos;
+    }
     iconv_close(cd);
-    if (rc == static_cast<std::size_t>(-1)) return std::nullopt;
+    if (!ok) return std::nullopt;
     out.resize(out.size() - dst_left);
     return out;
 }
@@ -106,9 +126,9 @@ bool IsValidUtf8(std::string_view text) {
     return true;
 }
 
-std::optional<std::string> GbkToUtf8(std::string_view gbk) { return Iconv(gbk, "UTF-8", "GB18030"); }
+std::optional<std::string> GbkToUtf8(std::string_view gbk) { return Iconv(gbk, "UTF-8", "CP936"); }
 
-std::optional<std::string> Utf8ToGbk(std::string_view utf8) { return Iconv(utf8, "GB18030", "UTF-8"); }
+std::optional<std::string> Utf8ToGbk(std::string_view utf8) { return Iconv(utf8, "CP936", "UTF-8", "?"); }
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {
     std::u16string out;

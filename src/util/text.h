@@ -16,9 +16,9 @@ std::string Utf8BodyText(std::string_view bytes);
 
 bool IsValidUtf8(std::string_view text);
 
-// Old settings files from Windows are GBK. GB18030 is its superset, so reading
-// and writing through it keeps every GBK byte sequence as it was and can still
-// store characters GBK lacks. Empty optional when the bytes do not convert.
+// Old settings files from Windows are GBK, read and written as Windows does:
+// code page 936 (0x80 is the euro sign). Empty optional when the bytes do not
+// convert; a character code page 936 lacks is written as "?".
 std::optional<std::string> GbkToUtf8(std::string_view gbk);
 std::optional<std::string> Utf8ToGbk(std::string_view utf8);
 

@@ -121,6 +121,35 @@ TEST(WriteSetting, GbkFileFromWindowsIsReadAndWrittenBackInGbk) {
     EXPECT_EQ(ReadSetting(file, "全局设置", "下载记录"), "已启用");
 }
 
+TEST(WriteSetting, WindowsFilesAsWindowsReadsThem) {
+    test::TempFolder temp;
+    const std::string file = temp / "配置.ini";
+    // 0x80 is the euro sign of code page 936; lines end in a lone CR.
+    WriteAll(file, "[s]\rprice=\x80" "5\rname=\xCF\xE0\xB2\xE1\r");
+    EXPECT_EQ(ReadSetting(file, "s", "price"), "€5");
+    EXPECT_EQ(ReadSetting(file, "s", "name"), "相册");
+    ASSERT_TRUE(WriteSetting(file, "s", "face", "相册😀"));  // a character GBK lacks becomes "?"
+    EXPECT_EQ(ReadAll(file), "[s]\rprice=\x80" "5\rname=\xCF\xE0\xB2\xE1\rface=\xCF\xE0\xB2\xE1?\r");
+}
+
+TEST(SettingsFile, WhatIsNotASettingsFileIsNeitherReadNorReplaced) {
+    test::TempFolder temp;
+    const std::string folder = temp / "a-folder.ini";
+    std::filesystem::create_directory(folder);
+    const std::string big = temp / "big.ini";
+    WriteAll(big, "[s]\nk=v\n" + std::string(1 << 20, ';'));
+    const std::string binary = temp / "binary.ini";
+    WriteAll(binary, "[s]\nk=\xFF\xFF\n");
+    for (const std::string& file : {folder, big, binary, std::string("/dev/null")}) {
+        EXPECT_NE(SettingsFileProblem(file), "") << file;
+        EXPECT_EQ(ReadSetting(file, "s", "k", "default"), "default") << file;
+        EXPECT_FALSE(WriteSetting(file, "s", "k", "new")) << file;
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+    EXPECT_EQ(SettingsFileProblem(temp / "missing.ini"), "");
+}
+
 TEST(WriteSetting, LeavesNoTemporaryFileBehind) {
     test::TempFolder temp;
     const std::string file = temp / "a.ini";
