@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -33,7 +34,8 @@ using namespace wa;
 constexpr int kExitOk = 0;
 constexpr int kExitPictureFailed = 1;
 constexpr int kExitUsage = 2;
-constexpr int kExitStopped = 130;  // as a shell reports a program ended by Ctrl-C
+constexpr int kExitStopped = 130;
+constexpr long kMaxAlbumNumber = 1'000'000;  // as a shell reports a program ended by Ctrl-C
 
 constexpr const char* kHelp = R"(usage: weibo-albums-cli albums <home-page address or uid> [options]
        weibo-albums-cli download <home-page address or uid> [--albums 1,3,...] [options]
@@ -67,8 +69,9 @@ Log lines go to standard output; a progress bar goes to standard error when it
 is a terminal. Ctrl-C stops like the stop button: the record store is closed
 and no partial file is left.
 
-Exit status: 0 every chosen album finished without a failed picture,
-1 some picture failed, 2 bad usage or an unusable address, 130 stopped.
+Exit status: 0 every chosen album finished without a failed picture or page,
+1 some picture or photo-list page failed, 2 bad usage, an unusable address,
+an album number the user does not have, or a login is needed, 130 stopped.
 )";
 
 struct Arguments {
@@ -115,8 +118,11 @@ bool ParseArguments(int argc, char** argv, Arguments& args) {
             if (!value(text)) return false;
             for (const std::string& piece : SplitText(text, ",")) {
                 char* end = nullptr;
+                errno = 0;
                 const long number = std::strtol(piece.c_str(), &end, 10);
                 if (piece.empty() || *end != '\0' || number < 1) return Fail("bad album number \"" + piece + "\"");
+                // No user has that many albums: a number past any int is simply not one of them.
+                if (errno == ERANGE || number > kMaxAlbumNumber) return Fail("there is no album " + piece);
                 args.albums.insert(static_cast<int>(number));
             }
         } else if (arg == "--save-folder") {
@@ -365,6 +371,7 @@ int main(int argc, char** argv) {
         std::fputs("下载已停止\n", stdout);
         return kExitStopped;
     }
-    std::printf("saved %d, skipped %d, failed %d\n", outcome.saved, outcome.skipped, outcome.failed);
-    return outcome.failed > 0 ? kExitPictureFailed : kExitOk;
+    std::printf("saved %d, skipped %d, failed %d, photo-list pages failed %d\n", outcome.saved, outcome.skipped,
+                outcome.failed, outcome.failed_pages);
+    return outcome.failed > 0 || outcome.failed_pages > 0 ? kExitPictureFailed : kExitOk;
 }

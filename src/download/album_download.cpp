@@ -12,6 +12,7 @@
 #include "util/folders.h"
 #include "util/job_token.h"
 #include "util/regex_matcher.h"
+#include "util/text.h"
 #include "weibo/object_request.h"
 #include "weibo/service_request.h"
 #include "weibo/weibo_service.h"
@@ -25,10 +26,24 @@ constexpr std::int64_t kWindowOffEnd = 2'147'483'647;
 constexpr int kPictureTimeoutSeconds = 30;
 // Past the counted pages, an album is read no further than this.
 constexpr int kMaxPhotoPages = 100'000;
+constexpr long long kMaxCollisionNumber = 100'000;
 
 bool FileExists(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
+}
+
+// A path component the engine may make: no separator, not "." or "..".
+// Empty is allowed: it adds no folder.
+bool IsPlainName(std::string_view name) {
+    return name.find('/') == std::string_view::npos && name != "." && name != "..";
+}
+
+// A picture the photo list names fully, on an http(s) server.
+bool IsPictureAddress(const PhotoRecord& photo) {
+    const std::string host = AsciiLower(photo.pic_host);
+    return (host.starts_with("http://") || host.starts_with("https://")) && host.find_first_of(" \t\r\n") == std::string::npos &&
+           !photo.pic_name.empty() && photo.pic_name != "null";
 }
 
 // Timestamps count seconds, or milliseconds when they have 13 digits.
@@ -67,6 +82,25 @@ PictureFetch FetchPicture(const std::string& url, PictureFile& file, DownloadCon
     return fetch;
 }
 
+// Gives the picture the first free name of the naming attempts, then of the
+// last attempt with a collision number; a name holding the same picture
+// already counts as saved. No saved picture is ever replaced.
+bool PlacePicture(PictureFile& file, PictureNamer& namer, PictureNamer::Choice& choice, DownloadHost& host) {
+    using Placement = PictureFile::Placement;
+    Placement placement = Placement::kFailed;
+    std::string path;
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        choice.format = host.CheckedNameFormat();
+        path = namer.PicturePath(attempt, choice);
+        placement = file.MoveTo(path);
+        if (placement == Placement::kPlaced || placement == Placement::kAlreadyThere) return true;
+    }
+    for (long long n = 2; placement == Placement::kTaken && n < kMaxCollisionNumber; ++n) {
+        placement = file.MoveTo(NumberedPath(path, n));
+    }
+    return placement == Placement::kPlaced || placement == Placement::kAlreadyThere;
+}
+
 }  // namespace
 
 AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, DownloadHost& host,
@@ -74,18 +108,25 @@ AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, Download
     AlbumOutcome outcome;
     RegexMatcher matcher;
 
-    // The record store of the user, opened for this album only.
+    // The record store of the user, opened for this album only. Only a uid
+    // of digits ever names one.
     RecordStore store;
-    const std::string store_path = RecordStorePath(context.program_folder, user.uid);
-    if (!FileExists(store_path)) {
-        std::string folder = RecordStoreFolder(context.program_folder);
-        EnsureDirectory(folder);
-        host.AppendLog(RecordStore::CreateStore(store_path) ? "防止重复下载数据库创建成功\r\n"
-                                                            : "防止重复下载数据库创建失败\r\n");
-    }
-    std::string store_error;
-    if (!store.OpenStore(store_path, &store_error)) {
-        host.AppendLog("防止重复下载数据库打开失败（" + store_error + "），本相册不跳过已下载的照片\r\n");
+    if (IsUid(user.uid)) {
+        const std::string store_path = RecordStorePath(context.program_folder, user.uid);
+        bool present = FileExists(store_path);
+        if (!present) {
+            std::string folder = RecordStoreFolder(context.program_folder);
+            EnsureDirectory(folder);
+            const bool created = RecordStore::CreateStore(store_path);
+            host.AppendLog(created ? "防止重复下载数据库创建成功\r\n" : "防止重复下载数据库创建失败\r\n");
+            present = created || FileExists(store_path);  // another run may have made it meanwhile
+        }
+        std::string store_error;
+        if (present && !store.OpenStore(store_path, &store_error)) {
+            host.AppendLog("防止重复下载数据库打开失败（" + store_error + "），本相册不跳过已下载的照片\r\n");
+        } else if (store.ReadOnly()) {
+            host.AppendLog("防止重复下载数据库只读，本相册下载的照片不会被记录\r\n");
+        }
     }
 
     std::int64_t window_start = kWindowOffStart;
@@ -100,7 +141,10 @@ AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, Download
     host.SetLabel(StatusLabel::kProgressPercent, "");
     host.SetProgress(0, 100);
     host.AppendLog("准备下载相册《" + entry.name + "》\r\n\r\n");
-    const std::string folder_name = CleanName(entry.name) + entry.count;
+    // Only the digits of the count reach the folder name.
+    std::string count_digits = entry.count;
+    std::erase_if(count_digits, [](char c) { return c < '0' || c > '9'; });
+    const std::string folder_name = CleanName(entry.name) + count_digits;
     const int pages = PhotoPageCount(entry.count);
     bool last_page_full = false;
     bool last_page_empty = false;
@@ -110,7 +154,13 @@ AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, Download
     if (base.empty()) base = context.program_folder;
     if (!base.ends_with('/')) base += '/';
     std::string album_folder = base + user.title + "/" + folder_name;
+    if (!IsPlainName(user.title) || !IsPlainName(folder_name)) {
+        // Cleaning keeps every name below the save folder; this never lets one out.
+        host.AppendLog("相册文件夹名称无效：" + folder_name + "\r\n");
+        return outcome;
+    }
     if (!IsDirectory(album_folder) && !EnsureDirectory(album_folder)) EnsureDirectory(album_folder);
+    PictureFile::RemoveLeftovers(album_folder);
 
     ServiceRequest request;
     request.job = context.job;
@@ -132,7 +182,10 @@ AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, Download
             host.AppendLog(std::string(kLoginNeededLine) + "\r\n");
             return outcome.login_needed = true, outcome;
         }
-        if (!list.fetched) host.AppendLog("第" + std::to_string(page) + "页照片列表获取失败\r\n");
+        if (!list.fetched) {
+            host.AppendLog("第" + std::to_string(page) + "页照片列表获取失败\r\n");
+            ++outcome.failed_pages;
+        }
         const int n = static_cast<int>(list.photos.size());
         const long long listed_before = listed;
         listed += n;
@@ -170,6 +223,11 @@ AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, Download
             }
 
             const std::string url = LargePictureUrl(photo.pic_host, photo.pic_name);
+            if (!IsPictureAddress(photo)) {  // no request, no name lookup
+                host.AppendLog("图片下载失败[0]：" + url + "\r\n");
+                ++outcome.failed;
+                continue;
+            }
             PictureFile file(album_folder);
             const PictureFetch picture =
                 file.IsOpen() ? FetchPicture(url, file, context) : PictureFetch{.write_failed = true};
@@ -185,16 +243,14 @@ AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, Download
                 continue;
             }
 
-            PictureNamer namer(album_folder, photo, page, position, matcher);
+            // A name that holds this very picture already is free for it: a
+            // second run without the record store saves nothing twice.
+            PictureNamer namer(album_folder, photo, page, position, matcher,
+                               [&file](const std::string& path) { return file.NameTakenByAnother(path); });
             PictureNamer::Choice choice;
             choice.scheme = host.CheckedSequenceScheme();
             choice.use_24_hour_clock = use_24_hour_clock;
-            bool saved = false;
-            for (int attempt = 1; attempt <= 3 && !saved; ++attempt) {
-                choice.format = host.CheckedNameFormat();
-                saved = file.MoveTo(namer.PicturePath(attempt, choice));
-            }
-            if (!saved) {
+            if (!PlacePicture(file, namer, choice, host)) {
                 host.AppendLog("图片保存失败：" + photo.photo_id + "\r\n");
                 ++outcome.failed;
                 continue;

@@ -36,6 +36,7 @@ struct AlbumOutcome {
     int saved = 0;
     int skipped = 0;  // outside the date window or downloaded before
     int failed = 0;   // not fetched, not a picture, or not written
+    int failed_pages = 0;  // photo-list pages that never came
     bool stopped = false;
     bool login_needed = false;  // a photo page came back as a login page
 };

@@ -78,6 +78,7 @@ RunOutcome DownloadRun(DownloadHost& host, ResolvedUser user, DownloadContext co
         outcome.saved += album.saved;
         outcome.skipped += album.skipped;
         outcome.failed += album.failed;
+        outcome.failed_pages += album.failed_pages;
         if (album.stopped || (context.job && context.job->StopRequested())) {
             outcome.stopped = true;
             return outcome;

@@ -24,6 +24,7 @@ struct RunOutcome {
     int saved = 0;
     int skipped = 0;
     int failed = 0;
+    int failed_pages = 0;
     bool stopped = false;
     bool login_needed = false;  // ended early: the service asked for a login
 };

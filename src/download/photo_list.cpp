@@ -57,11 +57,11 @@ AlbumKey SplitAlbumIdText(std::string_view text) {
     return {std::string(text), ""};
 }
 
-std::vector<PhotoRecord> ReadPhotoPage(std::string_view text) {
+std::optional<std::vector<PhotoRecord>> ReadPhotoPage(std::string_view text) {
     std::vector<PhotoRecord> records;
     const JsonDocument document = ParseJson(text);
     json_object* list = DataList(document.get(), "photo_list");
-    if (!list) return records;
+    if (!list) return std::nullopt;
     const std::size_t count = json_object_array_length(list);
     records.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
@@ -84,22 +84,23 @@ PhotoPage FetchPhotoPage(std::string_view uid, std::string_view album_id_text, i
     const std::string url =
         PhotoPageUrl(CurrentService(), uid, key.album_id, page, key.type, RandomFraction());
     PhotoPage result;
-    std::string text;
+    std::optional<std::vector<PhotoRecord>> records;
     for (int attempt = 1; attempt <= kPhotoPageAttempts; ++attempt) {
         result.attempts = attempt;
         const ServiceAnswer answer = FetchFromPhotoService(url, request);
         if (answer.stopped) return result.stopped = true, result;
-        text = Utf8BodyText(answer.fetch.body);
+        const std::string text = Utf8BodyText(answer.fetch.body);
         if (IsLoginWall(text)) return result.login_wall = true, result;
-        if (!text.empty()) break;
+        if (answer.fetch.status == 200) records = ReadPhotoPage(text);
+        if (records) break;
         const bool go_on = wait ? wait(2000) : PumpingWait(2000, 0, job);
         if (!go_on || (job && job->StopRequested())) {
             result.stopped = true;
             return result;
         }
     }
-    result.fetched = !text.empty();
-    if (result.fetched) result.photos = ReadPhotoPage(text);
+    result.fetched = records.has_value();
+    if (records) result.photos = std::move(*records);
     return result;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,8 +40,9 @@ struct AlbumKey {
 };
 AlbumKey SplitAlbumIdText(std::string_view album_id_text);
 
-// The records of one page's answer; empty when it is not the expected JSON.
-std::vector<PhotoRecord> ReadPhotoPage(std::string_view text);
+// The records of one page's answer; nullopt when it is not the expected JSON
+// ("data" -> "photo_list" an array).
+std::optional<std::vector<PhotoRecord>> ReadPhotoPage(std::string_view text);
 
 struct PhotoPage {
     std::vector<PhotoRecord> photos;
@@ -54,8 +56,9 @@ struct PhotoPage {
 using AttemptWait = std::function<bool(int milliseconds)>;
 
 // Fetches page `page` of an album, up to ten attempts with a two-second wait
-// after each empty answer, all with the same address; a login page ends the
-// attempts at once. `wait` defaults to PumpingWait on the request's job.
+// after each answer that is not a photo list (none, an error status, HTML,
+// malformed JSON), all with the same address; a login page ends the attempts
+// at once. `wait` defaults to PumpingWait on the request's job.
 PhotoPage FetchPhotoPage(std::string_view uid, std::string_view album_id_text, int page,
                          const ServiceRequest& request, const AttemptWait& wait = {});
 

@@ -1,17 +1,37 @@
 #include "download/picture_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <random>
 
 namespace wa {
 namespace {
 
 constexpr std::size_t kHeadSize = 16;
+constexpr std::string_view kTempPrefix = ".weibo-albums-";
+constexpr std::size_t kTempNameLength = 16;  // hex digits after the prefix
+
+// Renames without ever replacing `to`; on file systems that lack the flag, a
+// hard link does the same.
+int RenameNoReplace(const char* from, const char* to) {
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return -1;
+    if (::link(from, to) != 0) return -1;
+    ::unlink(from);
+    return 0;
+}
+
+bool IsTempName(std::string_view name) {
+    return name.size() == kTempPrefix.size() + kTempNameLength && name.starts_with(kTempPrefix) &&
+           name.find_first_not_of("0123456789abcdef", kTempPrefix.size()) == std::string_view::npos;
+}
 
 }  // namespace
 
@@ -24,15 +44,17 @@ PictureFile::PictureFile(const std::string& folder) {
     thread_local std::mt19937_64 engine{std::random_device{}()};
     std::string prefix = folder;
     if (!prefix.empty() && prefix.back() != '/') prefix += '/';
-    prefix += ".weibo-albums-";
+    prefix += kTempPrefix;
     // The user's umask decides the picture's permissions, as for any new file.
     for (int tries = 0; tries < 100 && fd_ < 0; ++tries) {
         char name[20];
         std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(engine()));
         temp_path_ = prefix + name;
-        fd_ = ::open(temp_path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd_ = ::open(temp_path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ < 0 && errno != EEXIST) break;
     }
+    // The lock tells a later run's clean-up that the file is in use.
+    if (fd_ >= 0) ::flock(fd_, LOCK_EX | LOCK_NB);
 }
 
 PictureFile::~PictureFile() {
@@ -58,12 +80,60 @@ bool PictureFile::Rewind() {
     return ::ftruncate(fd_, 0) == 0 && ::lseek(fd_, 0, SEEK_SET) == 0;
 }
 
-bool PictureFile::MoveTo(const std::string& path) {
-    if (::rename(temp_path_.c_str(), path.c_str()) != 0) return false;
-    placed_ = true;
+PictureFile::Placement PictureFile::MoveTo(const std::string& path) {
+    Placement result = Placement::kPlaced;
+    if (RenameNoReplace(temp_path_.c_str(), path.c_str()) != 0) {
+        if (errno != EEXIST) return Placement::kFailed;
+        if (!SameBytesAs(path)) return Placement::kTaken;
+        ::unlink(temp_path_.c_str());  // the same picture is there already
+        result = Placement::kAlreadyThere;
+    }
     ::close(fd_);
-    fd_ = -2;  // closed and placed: nothing left to remove
-    return true;
+    fd_ = -2;  // closed, and nothing left to remove
+    placed_ = true;
+    return result;
+}
+
+bool PictureFile::NameTakenByAnother(const std::string& path) const {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && !SameBytesAs(path);
+}
+
+bool PictureFile::SameBytesAs(const std::string& path) const {
+    const int other = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (other < 0) return false;
+    struct stat mine {};
+    struct stat theirs {};
+    bool same = ::fstat(fd_, &mine) == 0 && ::fstat(other, &theirs) == 0 && S_ISREG(theirs.st_mode) &&
+                mine.st_size == theirs.st_size;
+    char a[65536];
+    char b[sizeof a];
+    for (off_t offset = 0; same && offset < mine.st_size;) {
+        const ssize_t n = ::pread(fd_, a, sizeof a, offset);
+        same = n > 0 && ::pread(other, b, static_cast<std::size_t>(n), offset) == n &&
+               std::memcmp(a, b, static_cast<std::size_t>(n)) == 0;
+        offset += n;
+    }
+    ::close(other);
+    return same;
+}
+
+void PictureFile::RemoveLeftovers(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    const int dir_fd = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!IsTempName(entry->d_name)) continue;
+        const int fd = ::openat(dir_fd, entry->d_name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0) continue;
+        struct stat info {};
+        // Only a regular file no running download holds.
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            ::unlinkat(dir_fd, entry->d_name, 0);
+        }
+        ::close(fd);
+    }
+    ::closedir(dir);
 }
 
 }  // namespace wa

@@ -1,6 +1,7 @@
 // A picture being downloaded: written to a hidden temporary file in the album
 // folder as it arrives, and renamed into place only when it is complete, so
-// no half-written file ever carries a real name.
+// no half-written file ever carries a real name and no saved picture is ever
+// replaced.
 #pragma once
 
 #include <string>
@@ -24,11 +25,25 @@ public:
     bool Rewind();
     // True when what was written starts like a picture.
     bool HoldsPicture() const { return IsPictureData(head_); }
-    // Closes the file and renames it to `path`, replacing a file of that name.
-    // False leaves it in place for another attempt.
-    bool MoveTo(const std::string& path);
+    enum class Placement {
+        kPlaced,       // the picture now has that name
+        kAlreadyThere, // the name holds the same bytes: the picture counts as saved
+        kTaken,        // the name holds another file, which stays as it was
+        kFailed,       // could not be placed; the file stays for another attempt
+    };
+    // Gives the picture the name `path`, never replacing a file of that name.
+    Placement MoveTo(const std::string& path);
+
+    // True when a file other than this very picture holds the name `path`.
+    bool NameTakenByAnother(const std::string& path) const;
+
+    // Removes the temporary files that runs which ended without cleaning up
+    // (killed, power lost) left in `folder`; a file in use by a run stays.
+    static void RemoveLeftovers(const std::string& folder);
 
 private:
+    bool SameBytesAs(const std::string& path) const;
+
     std::string temp_path_;
     std::string head_;  // the first bytes, for the picture test
     int fd_ = -1;

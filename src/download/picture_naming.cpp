@@ -19,9 +19,19 @@ bool Exists(const std::string& path) {
 std::string CleanName(std::string_view text) {
     static constexpr std::string_view kRemoved[] = {":", "\\", "/", "?", "*", "<", ">", "|", "：", "、",
                                                     "？", "。", "（", "）", "·", "！", "，", ".", " ", "&"};
-    std::string out(text);
+    // Valid UTF-8 only, and none of the control characters a file name
+    // must not hold either.
+    std::string out = Utf8BodyText(text);
+    std::erase_if(out, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
     for (const std::string_view piece : kRemoved) ReplaceAll(out, piece, "");
     return out;
+}
+
+std::string NumberedPath(std::string_view path, long long n) {
+    const std::size_t slash = path.rfind('/');
+    std::size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) dot = path.size();
+    return std::string(path.substr(0, dot)) + "(" + std::to_string(n) + ")" + std::string(path.substr(dot));
 }
 
 std::string SequenceText(SequenceScheme scheme, int page, int position) {
@@ -51,13 +61,19 @@ std::string CaptionForName(std::string_view caption_render) {
 }
 
 PictureNamer::PictureNamer(std::string album_folder, const PhotoRecord& photo, int page,
-                           int position, RegexMatcher& matcher)
-    : folder_(std::move(album_folder)), photo_(photo), page_(page), position_(position), matcher_(matcher) {
+                           int position, RegexMatcher& matcher, NameTaken taken)
+    : folder_(std::move(album_folder)), photo_(photo), page_(page), position_(position), matcher_(matcher),
+      taken_(taken ? std::move(taken) : NameTaken(Exists)) {
     if (folder_.empty() || folder_.back() != '/') folder_ += '/';
 }
 
 std::string PictureNamer::PicturePath(int attempt, const Choice& choice) {
-    if (attempt >= 3) return Path(photo_.photo_id + PictureExtension(photo_.pic_name));
+    if (attempt >= 3) {
+        // The id comes from the service: cleaned like any name, never empty.
+        std::string id = CleanName(photo_.photo_id);
+        if (id.empty()) id = "(" + SequenceText(choice.scheme, page_, position_) + ")";
+        return Path(id + PictureExtension(photo_.pic_name));
+    }
     if (attempt == 2) {
         if (!caption_used_) PicturePath(1, choice);  // attempt 2 builds on attempt 1's caption
         return Path(BuildName(HanziOnly(matcher_, *caption_used_), choice, false));
@@ -79,15 +95,15 @@ std::string PictureNamer::BuildName(std::string caption, const Choice& choice, b
             const std::string date = "[" + DateTag(photo_.timestamp, choice.use_24_hour_clock) + "]";
             const std::string stem =
                 choice.format == NameFormat::kDateThenContent ? date + caption : caption + date;
-            if (!first_attempt || !Exists(Path(stem + extension))) return stem + extension;
+            if (!first_attempt || !taken_(Path(stem + extension))) return stem + extension;
             for (long long n = 1;; ++n) {
                 std::string numbered = stem + "(" + std::to_string(n) + ")" + extension;
-                if (!Exists(Path(numbered))) return numbered;
+                if (!taken_(Path(numbered))) return numbered;
             }
         }
         case NameFormat::kContent: break;
     }
-    if (!Exists(Path(caption + extension))) return caption + extension;
+    if (!taken_(Path(caption + extension))) return caption + extension;
     return caption + "(" + number + ")" + extension;
 }
 

@@ -4,6 +4,7 @@
 // free of path characters.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,8 +30,13 @@ enum class SequenceScheme {
     kPageCycle,  // 1-1 ... 1-100, 2-1 ...
 };
 
-// Removes : \ / ? * < > | ：、？。（）·！，. blank & from the text.
+// Removes : \ / ? * < > | ：、？。（）·！，. blank &, control characters and
+// DEL from the text; invalid UTF-8 becomes U+FFFD.
 std::string CleanName(std::string_view text);
+
+// `path` with "(n)" before its extension: the name a picture gets when every
+// naming attempt is taken by another file.
+std::string NumberedPath(std::string_view path, long long n);
 
 std::string SequenceText(SequenceScheme scheme, int page, int position);
 
@@ -43,10 +49,13 @@ std::string PictureExtension(std::string_view pic_name);
 // The post text as it enters a file name: cleaned, without "?" and blanks.
 std::string CaptionForName(std::string_view caption_render);
 
-// Builds the three candidate paths of one photo, in order. The existence tests
-// of the collision rules are made when a path is asked for.
+// Builds the three candidate paths of one photo, in order. The collision
+// rules ask `taken` whether a name is in use when a path is asked for; by
+// default any existing file takes a name.
 class PictureNamer {
 public:
+    using NameTaken = std::function<bool(const std::string& path)>;
+
     struct Choice {
         NameFormat format = NameFormat::kNumberThenContent;
         SequenceScheme scheme = SequenceScheme::kRunning;
@@ -54,10 +63,10 @@ public:
     };
 
     PictureNamer(std::string album_folder, const PhotoRecord& photo, int page, int position,
-                 RegexMatcher& matcher);
+                 RegexMatcher& matcher, NameTaken taken = {});
 
     // Attempt 1: the chosen format on the full caption; attempt 2: the same on
-    // its Chinese characters only; attempt 3: the photo id.
+    // its Chinese characters only; attempt 3: the photo id, cleaned.
     std::string PicturePath(int attempt, const Choice& choice);
 
 private:
@@ -69,6 +78,7 @@ private:
     int page_;
     int position_;
     RegexMatcher& matcher_;
+    NameTaken taken_;
     std::optional<std::string> caption_used_;  // the caption attempt 1 ended up with
 };
 

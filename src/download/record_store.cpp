@@ -1,9 +1,9 @@
 #include "download/record_store.h"
 
 #include <sqlite3.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
 
 namespace wa {
 namespace {
@@ -16,7 +16,27 @@ std::string_view StoredForm(std::string_view photo_id) {
     return photo_id.substr(0, kPhotoIdWidth);
 }
 
+constexpr int kBusyMilliseconds = 5000;
+
 bool Exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+// The first column of the first row of a query; -1 when it fails.
+int QueryInt(sqlite3* db, const char* sql) {
+    sqlite3_stmt* statement = nullptr;
+    int value = -1;
+    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW) {
+        value = sqlite3_column_int(statement, 0);
+    }
+    sqlite3_finalize(statement);
+    return value;
+}
+
+int ApplicationId(sqlite3* db) { return QueryInt(db, "PRAGMA application_id"); }
+int TableCount(sqlite3* db) { return QueryInt(db, "SELECT count(*) FROM sqlite_master"); }
+bool HasPhotoTable(sqlite3* db) {
+    return QueryInt(db,
+                    "SELECT count(*) FROM pragma_table_info('photos') WHERE name='photo_id' AND pk=1") == 1;
+}
 
 }  // namespace
 
@@ -28,19 +48,36 @@ std::string RecordStorePath(const std::string& program_folder, std::string_view 
     return RecordStoreFolder(program_folder) + std::string(uid) + ".edb";
 }
 
-bool RecordStore::CreateStore(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) return false;
+namespace {
+
+// Makes an empty (zero-length) file a store. Two runs that do this at once
+// take turns; the second finds the store made and keeps it.
+bool MakeStore(const std::string& path) {
     sqlite3* db = nullptr;
-    bool ok = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK;
-    const std::string schema = "BEGIN;PRAGMA application_id=" + std::to_string(kApplicationId) +
-                               ";PRAGMA user_version=1;"
-                               "CREATE TABLE photos(photo_id TEXT NOT NULL PRIMARY KEY) WITHOUT ROWID;"
-                               "COMMIT;";
-    ok = ok && Exec(db, "PRAGMA journal_mode=WAL") && Exec(db, schema.c_str());
+    bool ok = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
+    if (ok) sqlite3_busy_timeout(db, kBusyMilliseconds);
+    ok = ok && Exec(db, "BEGIN IMMEDIATE");
+    if (ok && ApplicationId(db) != kApplicationId) {
+        const std::string schema = "PRAGMA application_id=" + std::to_string(kApplicationId) +
+                                   ";PRAGMA user_version=1;"
+                                   "CREATE TABLE photos(photo_id TEXT NOT NULL PRIMARY KEY) WITHOUT ROWID;";
+        ok = TableCount(db) == 0 && ApplicationId(db) == 0 && Exec(db, schema.c_str());
+    }
+    ok = ok && Exec(db, "COMMIT") && Exec(db, "PRAGMA journal_mode=WAL");
+    if (!ok && db) Exec(db, "ROLLBACK");
     sqlite3_close(db);
-    if (!ok) ::unlink(path.c_str());
     return ok;
+}
+
+}  // namespace
+
+bool RecordStore::CreateStore(const std::string& path) {
+    // Claiming the name first means a store another run just made is never
+    // replaced or removed.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    ::close(fd);
+    return MakeStore(path);
 }
 
 bool RecordStore::OpenStore(const std::string& path, std::string* error) {
@@ -50,30 +87,25 @@ bool RecordStore::OpenStore(const std::string& path, std::string* error) {
         return false;
     };
     if (db_) {
-        if (error) *error = "another store is open";
+        if (error) *error = "已有打开的数据库";
         return false;
     }
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return fail("no store file");
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return fail("数据库文件不存在");
+    if (info.st_size == 0 && !MakeStore(path)) return fail("空文件无法建成数据库");
     if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-        return fail(db_ ? sqlite3_errmsg(db_) : "cannot open");
+        return fail("无法打开");
     }
-    sqlite3_busy_timeout(db_, 5000);
+    sqlite3_busy_timeout(db_, kBusyMilliseconds);
     // Check what the file is before anything could write to it.
-    sqlite3_stmt* check = nullptr;
-    int application_id = 0;
-    if (sqlite3_prepare_v2(db_, "PRAGMA application_id", -1, &check, nullptr) == SQLITE_OK &&
-        sqlite3_step(check) == SQLITE_ROW) {
-        application_id = sqlite3_column_int(check, 0);
-    }
-    sqlite3_finalize(check);
-    if (application_id != kApplicationId) return fail("not a record store");
+    if (ApplicationId(db_) != kApplicationId || !HasPhotoTable(db_)) return fail("不是防止重复下载数据库");
+    read_only_ = sqlite3_db_readonly(db_, "main") == 1;
     // Appends survive a crash of the program; fsync is left to checkpoints.
-    if (!Exec(db_, "PRAGMA journal_mode=WAL") || !Exec(db_, "PRAGMA synchronous=NORMAL") ||
+    if ((!read_only_ && (!Exec(db_, "PRAGMA journal_mode=WAL") || !Exec(db_, "PRAGMA synchronous=NORMAL"))) ||
         sqlite3_prepare_v2(db_, "SELECT 1 FROM photos WHERE photo_id=?1", -1, &contains_, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(db_, "INSERT OR IGNORE INTO photos(photo_id) VALUES(?1)", -1, &append_, nullptr) !=
             SQLITE_OK) {
-        return fail(sqlite3_errmsg(db_));
+        return fail("数据库无法读取");
     }
     return true;
 }
@@ -104,6 +136,7 @@ void RecordStore::CloseStore() {
     contains_ = append_ = nullptr;
     sqlite3_close(db_);
     db_ = nullptr;
+    read_only_ = false;
 }
 
 }  // namespace wa

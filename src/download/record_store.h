@@ -29,10 +29,14 @@ public:
     // cannot be written, or a file is already there (it is never replaced).
     static bool CreateStore(const std::string& path);
 
-    // Opens a store for lookups and appends. False when a store is already
-    // open (that one stays in use), or when the file is missing or is not a
-    // store; such a file is left untouched. `error` says why.
+    // Opens a store for lookups and appends; a zero-length file is made a
+    // store first, and a store another run is writing is waited for briefly.
+    // False when a store is already open (that one stays in use), or when the
+    // file is missing or is not a store; such a file is left byte for byte
+    // as it was. `error` says why, in words for the log.
     bool OpenStore(const std::string& path, std::string* error = nullptr);
+    // An open store the user may not write: lookups work, appends fail.
+    bool ReadOnly() const { return read_only_; }
 
     bool ContainsPhotoId(std::string_view photo_id);
     // True once the id is committed to the file.
@@ -44,6 +48,7 @@ private:
     sqlite3* db_ = nullptr;
     sqlite3_stmt* contains_ = nullptr;
     sqlite3_stmt* append_ = nullptr;
+    bool read_only_ = false;
 };
 
 }  // namespace wa

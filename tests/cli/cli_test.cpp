@@ -114,11 +114,16 @@ TEST_F(CliTest, DownloadsTheChosenAlbumWithTheSettingsBesideIt) {
     EXPECT_EQ(fake.CountRequests("/large/"), 0);
 }
 
-TEST_F(CliTest, FailedPictureGivesStatusOne) {
+TEST_F(CliTest, FailedPictureOrPageGivesStatusOne) {
     fake.AddFault("/large/3600000000000", fake::Fault{.status = 500});
     const Finished done = Run({"download", "4004", "--albums", "1"});
     EXPECT_EQ(done.status, 1);
     EXPECT_NE(done.out.find("图片下载失败[500]"), std::string::npos);
+
+    fake.AddFault("album_id=3550000001", fake::Fault{.malformed_json = true});
+    const Finished page = Run({"download", "4004", "--albums", "2"});  // ten attempts, two seconds apart
+    EXPECT_EQ(page.status, 1);
+    EXPECT_NE(page.out.find("第1页照片列表获取失败"), std::string::npos);
 }
 
 TEST_F(CliTest, BadUsageAndUnusableAddressesGiveStatusTwo) {
@@ -128,9 +133,25 @@ TEST_F(CliTest, BadUsageAndUnusableAddressesGiveStatusTwo) {
     EXPECT_EQ(Run({"download", "4004", "--albums", "9"}).status, 2);
     EXPECT_EQ(Run({"download", "4004", "--format", "nonsense"}).status, 2);
     EXPECT_EQ(Run({"albums", fake.BaseUrl() + "/nobody"}).status, 2);
+    EXPECT_EQ(Run({"download", "4004", "--albums", "99999999999999999999"}).status, 2);
     const Finished help = Run({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("usage: weibo-albums-cli"), std::string::npos);
+}
+
+TEST_F(CliTest, InterruptWhileTheUserIsFoundStopsAtOnce) {
+    fake.AddFault("/u/4004", fake::Fault{.delay_ms = 20000});
+    int out_fd = -1;
+    const pid_t pid = Spawn({"download", fake.BaseUrl() + "/u/4004"}, out_fd);
+    for (int i = 0; i < 1000 && fake.CountRequests("/u/4004") == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(pid, SIGTERM);
+    const auto start = std::chrono::steady_clock::now();
+    const Finished done = Collect(pid, out_fd);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(done.status, 130);
+    EXPECT_EQ(fake.CountRequests("/albums/"), 0);
 }
 
 TEST_F(CliTest, InterruptStopsLikeTheStopButton) {

@@ -105,7 +105,7 @@ TEST_F(AlbumDownloadTest, MultiPageAlbumLandsInSaveFolderUserAlbum) {
 TEST_F(AlbumDownloadTest, WrongCountsAndShortPagesAreDownloadedWhole) {
     fake::Album undercounted = Album("511", 150);  // the list says 40
     fake::Album short_pages = Album("512", 75);    // pages of at most 30
-    short_pages.page_limit = 30;
+    short_pages.page_size = 30;
     Serve({undercounted, short_pages, Album("513", 100)});
     const struct {
         std::string id;
@@ -287,6 +287,56 @@ TEST_F(AlbumDownloadTest, AwkwardCaptionsStayInsideTheAlbumFolder) {
               (std::vector<std::string>{"(1)逃出去etc.jpg", "(2).jpg", "(3)旅行😀日记.jpg", "(4)第一行rn第二行.jpg",
                                         "(6)" + mixed.substr(0, 240) + ".jpg", "509100005.jpg"}));
     EXPECT_EQ(FileNames(temp.path() / "saved"), (std::vector<std::string>{"小明的微博"}));
+}
+
+TEST_F(AlbumDownloadTest, NoSavedPictureIsEverReplacedAndASecondRunAddsNothing) {
+    fake::Album album = Album("531", 5);
+    std::string too_long;
+    for (int i = 0; i < 100; ++i) too_long += "长";
+    album.photos[0].caption = album.photos[1].caption = "同一句";
+    // Two different pictures whose every name falls back to the same id.
+    album.photos[2].caption = album.photos[3].caption = too_long;
+    album.photos[2].photo_id = album.photos[3].photo_id = "dup";
+    album.photos[2].pic_name = "dup-a.jpg";
+    album.photos[3].pic_name = "dup-b.jpg";
+    album.photos[3].size = 5000;
+    Serve({album});
+    host.format = NameFormat::kContent;
+    const std::vector<std::string> expected{"dup(2).jpg", "dup.jpg", "同一句(2).jpg", "同一句.jpg", "照片5.jpg"};
+    for (int run = 1; run <= 2; ++run) {
+        // Control characters never reach a folder name.
+        const AlbumOutcome outcome = Download("531", "5", "旅\x01行\x7F");
+        EXPECT_EQ(outcome.saved, 5) << run;
+        EXPECT_EQ(outcome.failed, 0) << run;
+        EXPECT_EQ(FileNames(AlbumFolder("旅行5")), expected) << run;
+    }
+    EXPECT_NE(ReadFile(AlbumFolder("旅行5") / "dup.jpg"), ReadFile(AlbumFolder("旅行5") / "dup(2).jpg"));
+}
+
+TEST_F(AlbumDownloadTest, HostileListsNeverLeaveTheSaveFolderNorLeaveHttp) {
+    fake::Album album = Album("532", 4);
+    album.photos[0].photo_id = "../../../逃";
+    album.photos[0].pic_name = "hostile.jpg";
+    for (int i = 0; i < 100; ++i) album.photos[0].caption += "长";  // too long: the id names it
+    Serve({album});
+    host.format = NameFormat::kContent;
+    const std::string base = fake.BaseUrl();
+    // A count that is a path, and hosts that are not http.
+    fake.AddFault("/photos/get_all", fake::Fault{.body = R"({"data":{"photo_list":[)"
+                                                         R"({"photo_id":"1","timestamp":1400000000,"pic_host":"ftp:\/\/127.0.0.1","pic_name":"a.jpg"},)"
+                                                         R"({"photo_id":"2","timestamp":1400000000,"pic_host":"file:\/\/","pic_name":"etc\/passwd"},)"
+                                                         R"({"photo_id":"3","timestamp":1400000000,"pic_name":"a.jpg"},)"
+                                                         R"({"photo_id":"4","timestamp":1400000000,"pic_host":")" + base + R"(","pic_name":null}]}})"});
+    fake.ClearRequests();
+    const AlbumOutcome refused = Download("532", "..");
+    EXPECT_EQ(refused.failed, 4);
+    EXPECT_EQ(fake.CountRequests("/large/"), 0);
+    fake.ClearFaults();
+    // A hostile id still names a picture inside the album folder.
+    EXPECT_EQ(Download("532", "4/../..").saved, 4);
+    EXPECT_TRUE(fs::exists(AlbumFolder("旅行4") / "逃.jpg"));
+    EXPECT_EQ(FileNames(temp.path() / "saved"), (std::vector<std::string>{"小明的微博"}));
+    EXPECT_EQ(FileNames(temp.path() / "saved" / "小明的微博"), (std::vector<std::string>{"旅行", "旅行4"}));
 }
 
 TEST_F(AlbumDownloadTest, EmptySaveFolderSavesBesideTheProgram) {

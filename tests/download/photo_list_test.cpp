@@ -43,7 +43,7 @@ TEST(SplitAlbumIdText, ExactlyTwoPiecesSplit) {
 }
 
 TEST(ReadPhotoPage, JsonTextFormsOfEveryMemberKind) {
-    const auto records = ReadPhotoPage(
+    const auto records = *ReadPhotoPage(
         R"({"data":{"photo_list":[)"
         R"({"photo_id":123,"timestamp":"1400000000"},)"
         R"({"photo_id":"abc","timestamp":1400000000000,"pic_host":"http:\/\/ww1.sinaimg.cn",)"
@@ -64,13 +64,13 @@ TEST(ReadPhotoPage, JsonTextFormsOfEveryMemberKind) {
     EXPECT_EQ(records[2].caption_render, "😀\\u0001");
 }
 
-TEST(ReadPhotoPage, AnswersWithoutAPhotoListHoldNoPhotos) {
-    EXPECT_TRUE(ReadPhotoPage("{}").empty());
-    EXPECT_TRUE(ReadPhotoPage(R"({"data":{}})").empty());
-    EXPECT_TRUE(ReadPhotoPage(R"({"data":{"photo_list":{}}})").empty());
-    EXPECT_TRUE(ReadPhotoPage("<html>error</html>").empty());
-    EXPECT_TRUE(ReadPhotoPage(R"({"data":{"photo_list":[{}]}} trailing)").empty());
-    EXPECT_EQ(ReadPhotoPage(R"({"data":{"photo_list":[{}]}})").size(), 1u);
+TEST(ReadPhotoPage, OnlyAPhotoListIsAPage) {
+    for (const char* text : {"{}", R"({"data":{}})", R"({"data":null})", R"({"data":{"photo_list":{}}})",
+                             "<html>error</html>", R"({"data":{"photo_list":[{}]}} trailing)", ""}) {
+        EXPECT_FALSE(ReadPhotoPage(text)) << text;
+    }
+    EXPECT_EQ(ReadPhotoPage(R"({"data":{"photo_list":[{}]}})")->size(), 1u);
+    EXPECT_EQ(ReadPhotoPage(R"({"data":{"photo_list":[]}})")->size(), 0u);
 }
 
 TEST(RandomFraction, AlwaysSeventeenCharactersWithoutTrailingZero) {
@@ -167,12 +167,26 @@ TEST_F(FetchPhotoPageTest, TenEmptyAnswersReportAFailedPage) {
     EXPECT_EQ(fake.CountRequests("/photos/get_all"), 10);
 }
 
-TEST_F(FetchPhotoPageTest, MalformedAnswerIsNotRetried) {
-    fake.AddFault("/photos/get_all", fake::Fault{.malformed_json = true});
-    const PhotoPage page = FetchPhotoPage("1001", "12345@@3", 1, {}, RecordWaits());
-    EXPECT_TRUE(page.fetched);
-    EXPECT_TRUE(page.photos.empty());
-    EXPECT_EQ(fake.CountRequests("/photos/get_all"), 1);
+TEST_F(FetchPhotoPageTest, AnswersThatAreNotAPhotoListAreRetriedThenFail) {
+    const fake::Fault faults[] = {
+        {.malformed_json = true},
+        {.html_instead = true},
+        {.status = 404},
+        {.body = R"({"data":{"photo_list":[]}} trailing)"},
+        {.body = R"({"data":null})"},
+        {.body = R"({"data":{"photo_list":"none"}})"},
+        {.redirect_to = "ftp://127.0.0.1/photos.json"},  // only http and https are spoken
+    };
+    for (const fake::Fault& fault : faults) {
+        fake.ClearFaults();
+        fake.ClearRequests();
+        fake.AddFault("/photos/get_all", fault);
+        waits.clear();
+        const PhotoPage page = FetchPhotoPage("1001", "12345@@3", 1, {}, RecordWaits());
+        EXPECT_FALSE(page.fetched);
+        EXPECT_EQ(waits.size(), 10u);
+        EXPECT_EQ(fake.CountRequests("/photos/get_all"), 10);
+    }
 }
 
 TEST_F(FetchPhotoPageTest, PhotoServiceRequestsAreSpacedApart) {

@@ -42,8 +42,9 @@ TEST(PictureFile, PlacedOnlyWhenMovedAndNeverLeftBehind) {
         ASSERT_TRUE(file.Write("GIF89a"));
         ASSERT_TRUE(file.Write(" more"));
         EXPECT_TRUE(file.HoldsPicture());
-        EXPECT_FALSE(file.MoveTo((temp.path() / "missing" / "a.gif").string()));  // stays for another attempt
-        EXPECT_TRUE(file.MoveTo((temp.path() / "a.gif").string()));
+        using Placement = PictureFile::Placement;
+        EXPECT_EQ(file.MoveTo((temp.path() / "missing" / "a.gif").string()), Placement::kFailed);  // stays
+        EXPECT_EQ(file.MoveTo((temp.path() / "a.gif").string()), Placement::kPlaced);
     }
     std::ifstream in(temp.path() / "a.gif", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "GIF89a more");
@@ -54,6 +55,33 @@ TEST(PictureFile, PlacedOnlyWhenMovedAndNeverLeftBehind) {
 
     PictureFile nowhere((temp.path() / "missing").string());
     EXPECT_FALSE(nowhere.IsOpen());
+}
+
+TEST(PictureFile, NeverReplacesASavedPictureAndCleansUpAfterKilledRuns) {
+    using Placement = PictureFile::Placement;
+    test::TempFolder temp;
+    const std::string taken = (temp.path() / "a.gif").string();
+    std::ofstream(taken, std::ios::binary) << "GIF89a first";
+    {
+        PictureFile other(temp.path().string());
+        other.Write("GIF89a second");
+        EXPECT_EQ(other.MoveTo(taken), Placement::kTaken);
+        PictureFile same(temp.path().string());
+        same.Write("GIF89a first");
+        EXPECT_EQ(same.MoveTo(taken), Placement::kAlreadyThere);
+        EXPECT_EQ(CountEntries(temp.path()), 2u);  // a.gif and the other's temporary file
+
+        // A killed run leaves its temporary file; the next run removes it,
+        // but not one a running download holds.
+        std::ofstream(temp.path() / ".weibo-albums-00112233aabbccdd") << "GIF89a half";
+        std::ofstream(temp.path() / ".weibo-albums-notours") << "x";
+        PictureFile::RemoveLeftovers(temp.path().string());
+        EXPECT_EQ(CountEntries(temp.path()), 3u);
+        EXPECT_EQ(other.MoveTo((temp.path() / "b.gif").string()), Placement::kPlaced);
+    }
+    std::ifstream in(taken, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "GIF89a first");
+    EXPECT_TRUE(fs::exists(temp.path() / ".weibo-albums-notours"));
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include "download/record_store.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "../util/temp_folder.h"
 
@@ -72,10 +74,19 @@ TEST(RecordStore, OpeningASecondStoreKeepsTheFirst) {
 
 TEST(RecordStore, ForeignFilesFailToOpenAndStayUntouched) {
     test::TempFolder temp;
+    // Our application id, but not our table.
+    const std::string lookalike_path = temp / "lookalike.edb";
+    sqlite3* db = nullptr;
+    sqlite3_open(lookalike_path.c_str(), &db);
+    sqlite3_exec(db, "PRAGMA application_id=1463959857;CREATE TABLE other(x)", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    std::ifstream lookalike_in(lookalike_path, std::ios::binary);
+    const std::string lookalike(std::istreambuf_iterator<char>(lookalike_in), {});
+
     const std::string garbage(4096, '\x5A');
-    for (const std::string& bytes : {garbage, std::string("SQLite format 3") + std::string(100, '\0'), std::string()}) {
+    for (const std::string& bytes : {garbage, std::string("SQLite format 3") + std::string(100, '\0'), lookalike}) {
         const std::string path = temp / "bad.edb";
-        std::ofstream(path, std::ios::binary) << bytes;
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
         RecordStore store;
         std::string error;
         EXPECT_FALSE(store.OpenStore(path, &error));
@@ -86,6 +97,32 @@ TEST(RecordStore, ForeignFilesFailToOpenAndStayUntouched) {
     }
     RecordStore store;
     EXPECT_FALSE(store.OpenStore(temp / "missing.edb"));
+    // A zero-length file holds nothing and becomes a store.
+    std::ofstream(temp / "empty.edb");
+    ASSERT_TRUE(store.OpenStore(temp / "empty.edb"));
+    EXPECT_TRUE(store.AppendPhotoId("1"));
+}
+
+TEST(RecordStore, TwoFirstRunsAtOnceShareOneStore) {
+    test::TempFolder temp;
+    const std::string path = temp / "123.edb";
+    for (int round = 0; round < 20; ++round) {
+        std::filesystem::remove(path);
+        bool opened[2] = {};
+        std::thread runs[2];
+        for (int i = 0; i < 2; ++i) {
+            runs[i] = std::thread([&, i] {
+                RecordStore::CreateStore(path);  // one of them makes it
+                RecordStore store;
+                opened[i] = store.OpenStore(path) && store.AppendPhotoId(std::to_string(i));
+            });
+        }
+        for (std::thread& run : runs) run.join();
+        ASSERT_TRUE(opened[0] && opened[1]) << "round " << round;
+        RecordStore store;
+        ASSERT_TRUE(store.OpenStore(path));
+        EXPECT_TRUE(store.ContainsPhotoId("0") && store.ContainsPhotoId("1"));
+    }
 }
 
 TEST(RecordStore, PathsLieBesideTheProgram) {

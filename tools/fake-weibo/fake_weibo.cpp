@@ -283,6 +283,15 @@ bool FakeWeibo::ApplyFault(const httplib::Request& request, httplib::Response& r
         response.set_content("<html><body>系统繁忙，请稍后再试</body></html>", "text/html; charset=utf-8");
         return true;
     }
+    if (!fault.body.empty()) {
+        response.set_content(fault.body, "application/json");
+        return true;
+    }
+    if (!fault.redirect_to.empty()) {
+        response.status = 302;
+        response.set_header("Location", fault.redirect_to);
+        return true;
+    }
     if (fault.malformed_json) {
         response.set_content("{\"result\":true,\"data\":{\"photo_list\":[{\"photo_id\":", "application/json");
         return true;
@@ -538,7 +547,7 @@ void FakeWeibo::ServePhotoList(const httplib::Request& request, httplib::Respons
             if (a.album_id == album_id) album = &a;
         }
     }
-    if (album && album->page_limit > 0) count = std::min(count, album->page_limit);
+    if (album && album->page_size > 0) count = album->page_size;
     std::string json = "{\"result\":true,\"data\":{\"photo_list\":[";
     if (album) {
         const std::size_t begin = static_cast<std::size_t>((page - 1) * count);

@@ -43,7 +43,7 @@ struct Album {
     std::string caption;
     bool cover = true;                      // serve a cover picture
     std::optional<std::string> count_text;  // defaults to the number of photos
-    int page_limit = 0;                     // most photos one page holds; 0: as many as asked
+    int page_size = 0;                      // photos a page holds, whatever was asked; 0: as asked
     std::vector<Photo> photos;              // any order; served newest first
 };
 
@@ -68,6 +68,8 @@ struct Fault {
     int delay_ms = 0;        // wait before answering
     bool drop_half = false;  // close the connection half-way through the body
     bool malformed_json = false;
+    std::string body;        // 200 with this JSON body
+    std::string redirect_to; // 302 to this address
     int stall_ms = 0;        // send half the body, then go silent this long
     int times = -1;          // how many matching requests it applies to; -1 all
 };

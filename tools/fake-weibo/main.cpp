@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
     if (users.empty()) users.push_back(wa::fake::SampleUser("1000000001", 4, 60));
     for (wa::fake::User& user : users) {
         if (script_pages) user.marker = wa::fake::UidMarker::kNone;
-        if (today && !user.albums.empty()) user.albums[0].page_limit = 30;
+        if (today && !user.albums.empty()) user.albums[0].page_size = 30;
         if (today && user.albums.size() > 1) {
             user.albums[1].count_text = std::to_string(user.albums[1].photos.size() / 2);
         }
