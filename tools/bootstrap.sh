@@ -4,6 +4,9 @@
 #   tools/bootstrap.sh test   install what is missing, build, run every test
 #   tools/bootstrap.sh demo   the same as run, against a fake Weibo service on
 #                             127.0.0.1 with a sample user, in a throw-away folder
+#   tools/bootstrap.sh fuzz [RUNS]
+#                             build the libFuzzer harnesses with clang and run
+#                             each over its seed corpus (default 10000 runs)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -79,8 +82,30 @@ EOT
             "$demo/weibo-albums"
         fi
         ;;
+    fuzz)
+        PACKAGES+=(clang libclang-rt-dev)
+        install_missing
+        CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DWA_HEADLESS_ONLY=ON -DWA_BUILD_TESTS=OFF -DWA_FUZZ=ON >/dev/null
+        cmake --build build-fuzz
+        runs=${2:-10000}
+        failed=0
+        for harness in build-fuzz/tests/fuzz/*_fuzz; do
+            name=$(basename "$harness" _fuzz)
+            found=$(mktemp -d)  # new inputs stay out of the kept seed corpus
+            if "$harness" -runs="$runs" -max_len=65536 "$found" "tests/fuzz/corpus/$name" >"$found.log" 2>&1; then
+                echo "fuzz $name: $(grep -o 'Done [0-9]* runs in [0-9]* second(s)' "$found.log")"
+            else
+                echo "fuzz $name: FAILED" >&2
+                tail -n 40 "$found.log" >&2
+                failed=1
+            fi
+            rm -rf "$found" "$found.log"
+        done
+        exit "$failed"
+        ;;
     *)
-        echo "usage: $0 run|test|demo" >&2
+        echo "usage: $0 run|test|demo|fuzz" >&2
         exit 2
         ;;
 esac
