@@ -79,11 +79,11 @@ double BareLoop(const std::string& base, const std::vector<std::string>& names, 
 
 double Engine(const std::string& base, const fs::path& folder, const std::string& program_folder) {
     QuietHost host(folder.string());
-    wa::RequestHandle handle;
+    wa::RequestBatch batch(1);
     wa::DownloadContext context;
     context.program_folder = program_folder;
     context.referer = base + "/";
-    context.handle = &handle;
+    context.pictures = &batch;
     wa::ResolvedUser user{"1", "bench"};
     const auto start = Clock::now();
     const wa::AlbumOutcome outcome =

@@ -60,6 +60,8 @@ Options (defaults come from 配置.ini beside the program):
   --to DATE              2014年5月6日, optionally with a time) and before
                          --to; either one turns the date window on
   --no-window            ignore the date window of 配置.ini
+  --parallel N           pictures downloaded at once, 1 to 16 (default 4);
+                         names, logs and records are the same for any N
   --cookies FILE         cookies of a logged-in browser, Netscape format
   --config FILE          another settings file instead of 配置.ini
   --help                 this text
@@ -87,6 +89,7 @@ struct Arguments {
     std::optional<DateTime> from;
     std::optional<DateTime> to;
     bool no_window = false;
+    std::optional<int> parallel;
 };
 
 bool Fail(const std::string& message) {
@@ -148,6 +151,10 @@ bool ParseArguments(int argc, char** argv, Arguments& args) {
             const DateTime date = ParseDateText(text);
             if (date.year == 100) return Fail("not a date: \"" + text + "\"");
             (arg == "--from" ? args.from : args.to) = date;
+        } else if (arg == "--parallel") {
+            if (!value(text)) return false;
+            args.parallel = ParallelFromText(text);
+            if (!args.parallel) return Fail("--parallel takes a number from 1 to 16, not \"" + text + "\"");
         } else if (arg == "--no-window") {
             args.no_window = true;
         } else if (arg == "--cookies") {
@@ -362,6 +369,7 @@ int main(int argc, char** argv) {
     DownloadContext context;
     context.program_folder = program_folder;
     context.referer = service.home_page;
+    context.parallel = args.parallel.value_or(options.parallel);
     std::printf("要下载用户：%s\n", user.title.c_str());
     job.Start(host, user, context);
     if (listing.StopRequested()) job.Stop();  // a signal that came before the run began

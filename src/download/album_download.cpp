@@ -4,10 +4,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
+#include <optional>
+#include <vector>
 
 #include "download/download_host.h"
 #include "download/picture_file.h"
 #include "download/picture_naming.h"
+#include "download/picture_queue.h"
 #include "download/record_store.h"
 #include "util/folders.h"
 #include "util/job_token.h"
@@ -23,7 +27,6 @@ namespace {
 // The date window when the user has not set one.
 constexpr std::int64_t kWindowOffStart = 100'000'000;
 constexpr std::int64_t kWindowOffEnd = 2'147'483'647;
-constexpr int kPictureTimeoutSeconds = 30;
 // Past the counted pages, an album is read no further than this.
 constexpr int kMaxPhotoPages = 100'000;
 constexpr long long kMaxCollisionNumber = 100'000;
@@ -52,35 +55,65 @@ std::int64_t UploadSeconds(std::string_view timestamp_text) {
     return value > 9'999'999'999LL ? value / 1000 : value;
 }
 
-struct PictureFetch {
-    long status = 0;
-    bool ok = false;
-    bool stopped = false;
-    bool write_failed = false;
-};
+enum class Decision { kUndecided, kEndOfWindow, kSkip, kBadAddress, kFetch };
 
-// Streams the picture into `file`; one request, repeated once when the answer
-// is not a picture with status 200.
-PictureFetch FetchPicture(const std::string& url, PictureFile& file, DownloadContext& context) {
-    ObjectRequestOptions options;
-    options.method = 0;
-    options.timeout_seconds = kPictureTimeoutSeconds;
-    options.extra_headers = "Referer: " + context.referer;
-    options.handle = context.handle;
-    options.job = context.job;
-    options.body_sink = [&file](std::string_view chunk) { return file.Write(chunk); };
-    PictureFetch fetch;
-    for (int attempt = 0; attempt < 2 && !fetch.ok; ++attempt) {
-        if (!file.Rewind()) return fetch.write_failed = true, fetch;
-        const ObjectRequestResult result = ObjectRequest(url, options);
-        fetch.stopped = result.stopped;
-        fetch.write_failed = result.sink_failed;
-        if (fetch.stopped || fetch.write_failed) break;
-        fetch.status = result.status;
-        fetch.ok = result.status == 200 && file.HoldsPicture();
-    }
-    return fetch;
+// Two ids the record store keeps as one.
+bool SameStoredId(std::string_view a, std::string_view b) {
+    return a.substr(0, kPhotoIdWidth) == b.substr(0, kPhotoIdWidth);
 }
+
+// The photo-list pages of an album. Asked to, it fetches the next page on a
+// thread of its own while the current page's pictures download; the lines
+// that fetch would log are held back until its page is used.
+class PageSource {
+public:
+    PageSource(std::string uid, std::string id_text, const DownloadContext& context, DownloadHost& host,
+               bool ahead)
+        : uid_(std::move(uid)), id_text_(std::move(id_text)), job_(context.job), wait_(context.page_wait),
+          host_(host), ahead_(ahead) {}
+    ~PageSource() {
+        if (next_.valid()) next_.wait();  // a stop of the job ends it at once
+    }
+
+    void Prefetch(int page) {
+        if (!ahead_ || next_.valid()) return;
+        next_page_ = page;
+        next_ = std::async(std::launch::async, [this, page] { return Fetch(page, &held_); });
+    }
+
+    PhotoPage Page(int page) {
+        if (next_.valid() && next_page_ == page) {
+            PhotoPage fetched = next_.get();
+            for (const std::string& line : held_) host_.AppendLog(line);
+            held_.clear();
+            return fetched;
+        }
+        if (next_.valid()) next_.wait();  // a page that is not wanted after all
+        return Fetch(page, nullptr);
+    }
+
+private:
+    PhotoPage Fetch(int page, std::vector<std::string>* held) {
+        ServiceRequest request;
+        request.job = job_;
+        if (held) {
+            request.log = [held](const std::string& line) { held->push_back(line); };
+        } else {
+            request.log = [this](const std::string& line) { host_.AppendLog(line); };
+        }
+        return FetchPhotoPage(uid_, id_text_, page, request, wait_);
+    }
+
+    std::string uid_;
+    std::string id_text_;
+    JobToken* job_;
+    AttemptWait wait_;
+    DownloadHost& host_;
+    bool ahead_;
+    std::future<PhotoPage> next_;
+    int next_page_ = 0;
+    std::vector<std::string> held_;  // written by the fetch ahead, read once it is done
+};
 
 // Gives the picture the first free name of the naming attempts, then of the
 // last attempt with a collision number; a name holding the same picture
@@ -162,9 +195,12 @@ AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, Download
     if (!IsDirectory(album_folder) && !EnsureDirectory(album_folder)) EnsureDirectory(album_folder);
     PictureFile::RemoveLeftovers(album_folder);
 
-    ServiceRequest request;
-    request.job = context.job;
-    request.log = [&host](const std::string& line) { host.AppendLog(line); };
+    std::optional<RequestBatch> own_batch;
+    RequestBatch* batch = context.pictures;
+    if (!batch) batch = &own_batch.emplace(context.parallel);
+    const bool ahead = batch->Slots() > 1;  // one at a time keeps every request in its old order
+    PageSource source(user.uid, entry.id_text, context, host, ahead);
+
     const long long count = CountValue(entry.count);
     long long listed = 0;  // photos of the pages read so far
     bool ended_by_window = false;
@@ -176,7 +212,7 @@ AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, Download
             if (page > kMaxPhotoPages) break;
             if (!last_page_full && (last_page_empty || listed >= count)) break;
         }
-        const PhotoPage list = FetchPhotoPage(user.uid, entry.id_text, page, request, context.page_wait);
+        const PhotoPage list = source.Page(page);
         if (list.stopped) return outcome.stopped = true, outcome;
         if (list.login_wall) {
             host.AppendLog(std::string(kLoginNeededLine) + "\r\n");
@@ -192,15 +228,55 @@ AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, Download
         last_page_full = n >= kPhotosPerPage;
         last_page_empty = n == 0;
         if (page > pages && last_page_empty) break;
+        // The next page is asked for while this one's pictures download.
+        if (page + 1 <= pages || last_page_full || (n > 0 && listed < count)) source.Prefetch(page + 1);
+
         // When the listing disagrees with the page arithmetic (short pages, a
         // count that is too low), progress and the counter follow the photos
         // actually listed.
         const bool by_listing = listed_before != static_cast<long long>(page - 1) * kPhotosPerPage || listed > count;
         const long long total = std::max(count, listed);
         const std::string count_text = listed > count ? std::to_string(listed) : entry.count;
+
+        // Pictures are started ahead, up to the batch's size, and finished in
+        // photo order; a photo whose id an unfinished one shares waits for
+        // it, so the record store answers as it would one at a time.
+        PictureQueue queue(*batch, album_folder, context.referer, context.job);
+        std::vector<Decision> decisions(static_cast<std::size_t>(n), Decision::kUndecided);
+        int next_to_plan = 0;
+        bool window_end_planned = false;
+        const auto plan = [&](int head) {
+            while (next_to_plan < n && queue.HasRoom() && !window_end_planned) {
+                const PhotoRecord& photo = list.photos[static_cast<std::size_t>(next_to_plan)];
+                if (skip_recorded && store.IsOpen()) {
+                    bool shared = false;
+                    for (int i = head; i < next_to_plan && !shared; ++i) {
+                        shared = decisions[static_cast<std::size_t>(i)] == Decision::kFetch &&
+                                 SameStoredId(list.photos[static_cast<std::size_t>(i)].photo_id, photo.photo_id);
+                    }
+                    if (shared) return;
+                }
+                Decision& decision = decisions[static_cast<std::size_t>(next_to_plan)];
+                const std::int64_t uploaded = UploadSeconds(photo.timestamp);
+                if (uploaded < window_start) {
+                    decision = Decision::kEndOfWindow;
+                    window_end_planned = true;  // nothing later is looked at
+                } else if (uploaded == window_start || uploaded >= window_end ||
+                           (skip_recorded && store.ContainsPhotoId(photo.photo_id))) {
+                    decision = Decision::kSkip;
+                } else if (!IsPictureAddress(photo)) {
+                    decision = Decision::kBadAddress;
+                } else {
+                    decision = Decision::kFetch;
+                    queue.Start(next_to_plan, LargePictureUrl(photo.pic_host, photo.pic_name));
+                }
+                ++next_to_plan;
+            }
+        };
         for (int position = 1; position <= n; ++position) {
             if (context.job && !context.job->Checkpoint()) return outcome.stopped = true, outcome;
-            const PhotoRecord& photo = list.photos[static_cast<std::size_t>(position - 1)];
+            const int index = position - 1;
+            const PhotoRecord& photo = list.photos[static_cast<std::size_t>(index)];
             const long long running =
                 by_listing ? listed_before + position : static_cast<long long>(page - 1) * kPhotosPerPage + position;
 
@@ -211,26 +287,24 @@ AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, Download
             host.SetLabel(StatusLabel::kProgressPercent, std::to_string(bar) + "%");
             host.SetLabel(StatusLabel::kPhotoCounter, count_text + "/" + std::to_string(running));
 
-            const std::int64_t uploaded = UploadSeconds(photo.timestamp);
-            if (uploaded < window_start) {
+            plan(index);
+            const Decision decision = decisions[static_cast<std::size_t>(index)];
+            if (decision == Decision::kEndOfWindow) {
                 ended_by_window = true;
                 break;
             }
-            if (uploaded == window_start || uploaded >= window_end ||
-                (skip_recorded && store.ContainsPhotoId(photo.photo_id))) {
+            if (decision == Decision::kSkip) {
                 ++outcome.skipped;
                 continue;
             }
-
             const std::string url = LargePictureUrl(photo.pic_host, photo.pic_name);
-            if (!IsPictureAddress(photo)) {  // no request, no name lookup
+            if (decision == Decision::kBadAddress) {  // no request, no name lookup
                 host.AppendLog("图片下载失败[0]：" + url + "\r\n");
                 ++outcome.failed;
                 continue;
             }
-            PictureFile file(album_folder);
-            const PictureFetch picture =
-                file.IsOpen() ? FetchPicture(url, file, context) : PictureFetch{.write_failed = true};
+            PictureQueue::Taken taken = queue.Take(index);
+            const PictureFetch& picture = taken.fetch;
             if (picture.stopped) return outcome.stopped = true, outcome;
             if (picture.write_failed) {
                 host.AppendLog("图片保存失败：" + photo.photo_id + "\r\n");
@@ -245,6 +319,7 @@ AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, Download
 
             // A name that holds this very picture already is free for it: a
             // second run without the record store saves nothing twice.
+            PictureFile& file = *taken.file;
             PictureNamer namer(album_folder, photo, page, position, matcher,
                                [&file](const std::string& path) { return file.NameTakenByAnother(path); });
             PictureNamer::Choice choice;

@@ -14,7 +14,7 @@ namespace wa {
 
 class DownloadHost;
 class JobToken;
-class RequestHandle;
+class RequestBatch;
 
 // One album chosen for download, as the album list row gives it.
 struct AlbumEntry {
@@ -28,7 +28,8 @@ struct DownloadContext {
     std::string program_folder;  // holds the record stores; the save folder when none is set
     std::string referer;         // the site's home page, sent with every picture request
     JobToken* job = nullptr;
-    RequestHandle* handle = nullptr;  // one kept-alive connection for every picture of a run
+    int parallel = 1;                 // pictures in flight at once, 1 to 16
+    RequestBatch* pictures = nullptr; // kept-alive connections for every picture of a run
     AttemptWait page_wait;            // the wait between photo-list attempts; PumpingWait by default
 };
 

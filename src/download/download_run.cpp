@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <future>
+#include <optional>
 #include <random>
 
 #include "download/download_host.h"
@@ -54,8 +55,9 @@ AlbumEntry SplitEntryText(std::string_view text) {
 
 RunOutcome DownloadRun(DownloadHost& host, ResolvedUser user, DownloadContext context) {
     RunOutcome outcome;
-    RequestHandle handle;  // every picture of the run on one kept-alive connection
-    if (!context.handle) context.handle = &handle;
+    // Every picture of the run on the same kept-alive connections.
+    std::optional<RequestBatch> batch;
+    if (!context.pictures) context.pictures = &batch.emplace(context.parallel);
 
     std::string numbers;
     std::vector<std::string> entries;

@@ -32,6 +32,15 @@ std::string_view NameFormatText(NameFormat format) {
     return kFormats[0].first;
 }
 
+std::optional<int> ParallelFromText(std::string_view text) {
+    if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789") != std::string_view::npos) {
+        return std::nullopt;
+    }
+    const int value = std::stoi(std::string(text));
+    if (value < 1 || value > kMaxParallel) return std::nullopt;
+    return value;
+}
+
 SavedOptions ReadSavedOptions(const std::string& config, const std::string& program_folder) {
     SavedOptions options;
     options.record_store = ReadSetting(config, kGlobalSection, kRecordStoreKey, kSwitchOff) == kSwitchOn;
@@ -51,6 +60,7 @@ SavedOptions ReadSavedOptions(const std::string& config, const std::string& prog
                            ? SequenceScheme::kPageCycle
                            : SequenceScheme::kRunning;
     options.sound_path = ReadSetting(config, kSoundSection, kSoundKey);
+    options.parallel = ParallelFromText(ReadSetting(config, kGlobalSection, kParallelKey)).value_or(kDefaultParallel);
     const std::string spacing = ReadSetting(config, kGlobalSection, kRequestSpacingKey);
     if (!spacing.empty() && spacing.find_first_not_of("0123456789") == std::string::npos && spacing.size() <= 7) {
         options.request_spacing_ms = std::stoi(spacing);

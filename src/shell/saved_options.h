@@ -24,6 +24,9 @@ inline constexpr std::string_view kSequenceKey = "下载序号";
 inline constexpr std::string_view kSoundKey = "保存位置";  // in the "mp3路径" section
 inline constexpr std::string_view kRequestSpacingKey = "请求间隔";  // milliseconds between photo-service requests
 inline constexpr int kDefaultRequestSpacingMs = 1000;
+inline constexpr std::string_view kParallelKey = "同时下载数";  // pictures in flight at once
+inline constexpr int kDefaultParallel = 4;
+inline constexpr int kMaxParallel = 16;
 
 inline constexpr std::string_view kSwitchOn = "已启用";
 inline constexpr std::string_view kSwitchOff = "未启用";
@@ -53,7 +56,11 @@ struct SavedOptions {
     SequenceScheme sequence = SequenceScheme::kRunning;
     std::string sound_path;
     int request_spacing_ms = kDefaultRequestSpacingMs;  // 0 turns the spacing off
+    int parallel = kDefaultParallel;                     // 1 to kMaxParallel
 };
+
+// A stored or typed number of pictures in flight: 1 to 16, else nullopt.
+std::optional<int> ParallelFromText(std::string_view text);
 
 // Every option as the settings file holds it, with the defaults of a missing
 // file, section or key.

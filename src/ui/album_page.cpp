@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -208,6 +209,7 @@ void MainWindow::OnDownloadClicked() {
     DownloadContext context;
     context.program_folder = globals_.program_folder;
     context.referer = CurrentService().home_page;
+    context.parallel = spin_parallel->value();
     download_.Start(*this, resolved_user_, context);
 }
 

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTimer>
 #include <QTreeWidget>
@@ -213,6 +214,10 @@ void MainWindow::CreateSettingsPage(QWidget* page) {
     date_end->setDateTimeRange(QDateTime(QDate(2006, 12, 30), QTime(0, 0)), QDateTime(QDate(2037, 12, 30), QTime(23, 59, 59)));
     date_end->setDateTime(QDateTime(QDate(2025, 12, 30), QTime(0, 0)));
     Make<QLabel>(common, "标签8", 16, 201, 288, 32, QString::fromUtf8("温馨提示：有的微博相册里写的图片总数是不准确的。"));
+    Make<QLabel>(common, "标签_同时下载数", 40, 244, 72, 32, QString::fromUtf8("同时下载数："));
+    spin_parallel = Make<QSpinBox>(common, "数字框_同时下载数", 112, 248, 64, 24);
+    spin_parallel->setRange(1, kMaxParallel);
+    spin_parallel->setValue(kDefaultParallel);
 
     auto* naming = Make<QGroupBox>(frame, "分组框_文件设置", 429, 15, 367, 322, QString::fromUtf8("下载图片命名格式："));
     radio_number_text = Make<QRadioButton>(naming, "单选框_序号加内容", 13, 124, 163, 13, QString::fromUtf8("下载序号+微博内容(默认)"));
@@ -334,6 +339,8 @@ void MainWindow::ConnectHandlers() {
 
     // Settings.
     connect(check_record, &QCheckBox::clicked, this, [this] { WriteSwitch(kRecordStoreKey, check_record->isChecked()); });
+    connect(spin_parallel, &QSpinBox::valueChanged, this,
+            [this](int value) { SaveSetting(kGlobalSection, kParallelKey, std::to_string(value)); });
     connect(check_window, &QCheckBox::clicked, this, [this] { WriteSwitch(kTimeWindowKey, check_window->isChecked()); });
     const std::pair<QRadioButton*, NameFormat> naming[] = {
         {radio_number_text, NameFormat::kNumberThenContent}, {radio_text_number, NameFormat::kContentThenNumber},

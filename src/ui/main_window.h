@@ -21,6 +21,7 @@
 
 class QCheckBox;
 class QDateTimeEdit;
+class QSpinBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -213,6 +214,7 @@ public:
     QCheckBox* check_window = nullptr;      // 选择框_时间段
     QDateTimeEdit* date_start = nullptr;    // 日期框_开始时间
     QDateTimeEdit* date_end = nullptr;      // 日期框_结束时间
+    QSpinBox* spin_parallel = nullptr;      // 数字框_同时下载数
     QRadioButton* radio_number_text = nullptr;  // 单选框_序号加内容
     QRadioButton* radio_text_number = nullptr;  // 单选框_内容加序号
     QRadioButton* radio_text = nullptr;         // 单选框_内容

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRadioButton>
+#include <QSpinBox>
 
 #include "shell/saved_options.h"
 #include "ui/main_window.h"
@@ -41,6 +42,8 @@ void MainWindow::LoadSettings() {
     (ReadSetting(config, kGlobalSection, kSequenceKey) == kSequenceCycle ? radio_sequence_cycle : radio_sequence_default)
         ->setChecked(true);
     edit_sound->setText(QString::fromStdString(ReadSetting(config, kSoundSection, kSoundKey)));
+    const QSignalBlocker block_parallel(spin_parallel);
+    spin_parallel->setValue(ParallelFromText(ReadSetting(config, kGlobalSection, kParallelKey)).value_or(kDefaultParallel));
 }
 
 void MainWindow::WriteSwitch(std::string_view key, bool on) {

@@ -58,14 +58,14 @@ FileBytes ReadBytes(const std::string& file) {
 // The file's text in UTF-8; nullopt when it is neither UTF-8 nor GBK.
 std::optional<IniText> Decode(std::string bytes) {
     IniText ini;
-    if (bytes.starts_with(kUtf8Bom)) {
-        ini.bom = true;
-        bytes.erase(0, kUtf8Bom.size());
-    }
-    if (IsValidUtf8(bytes)) {
-        ini.text = std::move(bytes);
+    const std::string_view after_bom =
+        bytes.starts_with(kUtf8Bom) ? std::string_view(bytes).substr(kUtf8Bom.size()) : std::string_view(bytes);
+    if (IsValidUtf8(after_bom)) {
+        ini.bom = after_bom.size() != bytes.size();
+        ini.text = std::string(after_bom);
         return ini;
     }
+    // GBK bytes may begin like a UTF-8 byte-order mark: all of them are text.
     auto converted = GbkToUtf8(bytes);
     if (!converted) return std::nullopt;
     ini.text = std::move(*converted);
@@ -256,6 +256,9 @@ bool WriteSetting(const std::string& file, std::string_view section, std::string
     } else {
         bytes = ini.bom ? std::string(kUtf8Bom) + text : text;
     }
+    // Never write what would not read back in the same encoding.
+    const std::optional<IniText> back = Decode(bytes);
+    if (!back || back->encoding != ini.encoding) return false;
     return ReplaceFile(file, bytes);
 }
 

@@ -124,65 +124,106 @@ void EnsureCurlInitialized() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_ALL); });
 }
 
-TransferOutcome RunTransfer(CURLM* multi, CURL* easy, JobToken* job, const TransferLimits& limits,
-                            const BodySink* sink) {
-    TransferOutcome outcome;
+struct TransferDriver::Transfer {
     TransferState state;
+    TransferLimits limits;
+    BodySink sink;
+    TransferOutcome outcome;
+};
+
+TransferDriver::TransferDriver(CURLM* multi) : multi_(multi) {}
+
+TransferDriver::~TransferDriver() {
+    for (const auto& [easy, transfer] : running_) curl_multi_remove_handle(multi_, easy);
+}
+
+void TransferDriver::Add(CURL* easy, const TransferLimits& limits, BodySink sink) {
+    auto transfer = std::make_unique<Transfer>();
+    transfer->limits = limits;
+    transfer->sink = std::move(sink);
+    TransferState& state = transfer->state;
     state.easy = easy;
-    state.limits = &limits;
-    state.outcome = &outcome;
-    state.sink = sink;
+    state.limits = &transfer->limits;
+    state.outcome = &transfer->outcome;
+    state.sink = transfer->sink ? &transfer->sink : nullptr;
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &state);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, OnHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &state);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_multi_add_handle(multi_, easy);
+    running_.emplace(easy, std::move(transfer));
+}
 
-    curl_multi_add_handle(multi, easy);
-    CURLcode result = CURLE_OK;
-    bool finished = false;
-    while (!finished) {
-        if (job && job->PauseRequested()) {
-            // Not driving the handle holds the transfer where it is.
-            if (!job->Checkpoint()) break;
-            state.last_activity = Clock::now();
-        }
-        if (job && job->StopRequested()) break;
-        int running = 0;
-        if (curl_multi_perform(multi, &running) != CURLM_OK) {
-            outcome.error = "transfer failed";
-            break;
-        }
-        int queued = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
-            if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
-                result = message->data.result;
-                finished = true;
-            }
-        }
-        if (finished) break;
-        if (Clock::now() - state.last_activity > limits.stall) {
-            outcome.error = "no answer for " + std::to_string(limits.stall.count()) + " s";
-            break;
-        }
-        curl_multi_poll(multi, nullptr, 0, 50, nullptr);
-    }
-    outcome.stopped = !finished && job && job->StopRequested();
-    if (outcome.stopped) outcome.error = "stopped";
-    if (finished) {
-        if (result == CURLE_OK) {
+TransferDriver::Ended TransferDriver::End(CURL* easy, std::optional<int> result) {
+    auto node = running_.extract(easy);
+    Transfer& transfer = *node.mapped();
+    TransferOutcome& outcome = transfer.outcome;
+    if (result) {
+        if (*result == CURLE_OK) {
             outcome.completed = true;
         } else if (outcome.sink_failed) {
             outcome.error = "the body could not be stored";
-        } else if (state.too_large) {
-            outcome.error = "answer larger than " + std::to_string(limits.max_body >> 20) + " MiB";
+        } else if (transfer.state.too_large) {
+            outcome.error = "answer larger than " + std::to_string(transfer.limits.max_body >> 20) + " MiB";
         } else {
-            outcome.error = curl_easy_strerror(result);
+            outcome.error = curl_easy_strerror(static_cast<CURLcode>(*result));
         }
     }
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &outcome.status);
-    curl_multi_remove_handle(multi, easy);
-    return outcome;
+    curl_multi_remove_handle(multi_, easy);
+    return {easy, std::move(outcome)};
+}
+
+std::optional<TransferDriver::Ended> TransferDriver::Next(JobToken* job) {
+    while (!running_.empty()) {
+        if (job && job->PauseRequested()) {
+            // Not driving the handles holds every transfer where it is.
+            const bool go_on = job->Checkpoint();
+            for (auto& [easy, transfer] : running_) transfer->state.last_activity = Clock::now();
+            if (!go_on) break;
+        }
+        if (job && job->StopRequested()) break;
+        int active = 0;
+        if (curl_multi_perform(multi_, &active) != CURLM_OK) {
+            Ended ended = End(running_.begin()->first, std::nullopt);
+            ended.outcome.error = "transfer failed";
+            return ended;
+        }
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi_, &queued)) {
+            if (message->msg == CURLMSG_DONE && running_.contains(message->easy_handle)) {
+                finished_.emplace_back(message->easy_handle, static_cast<int>(message->data.result));
+            }
+        }
+        if (!finished_.empty()) {
+            const auto [easy, result] = finished_.front();
+            finished_.pop_front();
+            return End(easy, result);
+        }
+        for (const auto& [easy, transfer] : running_) {
+            if (Clock::now() - transfer->state.last_activity > transfer->limits.stall) {
+                const std::string error = "no answer for " + std::to_string(transfer->limits.stall.count()) + " s";
+                Ended ended = End(easy, std::nullopt);
+                ended.outcome.error = error;
+                return ended;
+            }
+        }
+        curl_multi_poll(multi_, nullptr, 0, 50, nullptr);
+    }
+    if (running_.empty()) return std::nullopt;
+    // Stopped: the first transfer reports it; the rest go with the driver.
+    Ended ended = End(running_.begin()->first, std::nullopt);
+    ended.outcome.stopped = true;
+    ended.outcome.error = "stopped";
+    return ended;
+}
+
+TransferOutcome RunTransfer(CURLM* multi, CURL* easy, JobToken* job, const TransferLimits& limits,
+                            const BodySink* sink) {
+    TransferDriver driver(multi);
+    driver.Add(easy, limits, sink ? *sink : BodySink());
+    return driver.Next(job)->outcome;
 }
 
 }  // namespace wa

@@ -6,7 +6,9 @@
 
 #include <chrono>
 #include <cstddef>
+#include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -71,6 +73,39 @@ struct TransferOutcome {
     std::string body;
     std::string headers;     // status line and header lines of the final response
     std::vector<std::pair<std::string, std::string>> set_cookies;  // (response url, value)
+};
+
+// Drives several transfers at once on one multi handle, which keeps their
+// connections for the next transfers. The job's pause holds every one of
+// them; its stop abandons them all.
+class TransferDriver {
+public:
+    explicit TransferDriver(CURLM* multi);
+    ~TransferDriver();  // abandons the transfers still running
+    TransferDriver(const TransferDriver&) = delete;
+    TransferDriver& operator=(const TransferDriver&) = delete;
+
+    // Starts the transfer configured on `easy`.
+    void Add(CURL* easy, const TransferLimits& limits, BodySink sink = {});
+
+    struct Ended {
+        CURL* easy;
+        TransferOutcome outcome;
+    };
+    // Drives the transfers until one ends and reports it; nullopt when none
+    // is running. Once the job is stopped, one transfer reports it and the
+    // others are abandoned with the driver.
+    std::optional<Ended> Next(JobToken* job);
+
+    bool Empty() const { return running_.empty(); }
+
+private:
+    struct Transfer;
+    Ended End(CURL* easy, std::optional<int> result);
+
+    CURLM* multi_;
+    std::map<CURL*, std::unique_ptr<Transfer>> running_;
+    std::deque<std::pair<CURL*, int>> finished_;  // ended, not reported yet
 };
 
 // Runs the transfer configured on `easy` through `multi` (which keeps the

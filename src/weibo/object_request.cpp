@@ -2,11 +2,17 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
+
 #include "weibo/curl_transfer.h"
 #include "weibo/http_text.h"
 #include "weibo/weibo_service.h"
 
 namespace wa {
+
+// What a handle does when the caller leaves its time-outs alone: connect
+// within a minute, give up on an answer silent for a minute.
+constexpr int kDefaultTimeoutSeconds = 60;
 
 struct RequestHandle::Handles {
     CURL* easy = nullptr;
@@ -30,61 +36,59 @@ RequestHandle::~RequestHandle() {
 
 namespace {
 
-// What a handle does when the caller leaves its time-outs alone: connect
-// within a minute, give up on an answer silent for a minute.
-constexpr int kDefaultTimeoutSeconds = 60;
-
 }  // namespace
 
-ObjectRequestResult ObjectRequest(std::string_view url_view, const ObjectRequestOptions& options) {
-    ObjectRequestResult result;
-    std::optional<RequestHandle> own;
-    RequestHandle* handle = options.handle;
-    if (!handle) handle = &own.emplace();
-    auto& handles = ObjectRequestAccess::Of(*handle);
-    if (!handles.easy || !handles.multi) {
-        result.error = "cannot set up the request";
-        return result;
-    }
-    CURL* e = handles.easy;
+// What a configured request needs kept until its transfer ends.
+struct PreparedRequest {
+    std::string url;
+    std::string ca_file;
+    std::string body;
+    std::string cookies;
+    std::string sent_headers;
+    std::string proxy;
+    HeaderList header_list;
+    int timeout = kDefaultTimeoutSeconds;
+};
+
+namespace {
+
+void Configure(CURL* e, std::string_view url, const ObjectRequestOptions& options, PreparedRequest& p) {
     curl_easy_reset(e);  // keeps the open connection
-
-    const std::string url(url_view);
-    const int method = RequestMethod(options.method);
-
+    p.url = std::string(url);
     const int asked = options.timeout_seconds.value_or(0);
-    const int timeout = asked == -1 ? kDefaultTimeoutSeconds : (asked >= 1 ? asked : 15);
+    p.timeout = asked == -1 ? kDefaultTimeoutSeconds : (asked >= 1 ? asked : 15);
 
-    result.sent_headers = options.extra_headers.value_or("");
-    CompleteObjectHeaders(result.sent_headers, url);
+    p.sent_headers = options.extra_headers.value_or("");
+    CompleteObjectHeaders(p.sent_headers, p.url);
+    p.cookies = options.cookies.value_or("");
+    p.header_list = MakeHeaderList(p.sent_headers, p.cookies);  // the Cookie line first
 
-    const std::string cookies = options.cookies.value_or("");
-    const HeaderList header_list = MakeHeaderList(result.sent_headers, cookies);  // the Cookie line first
-
-    curl_easy_setopt(e, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(e, CURLOPT_HTTPHEADER, header_list.get());
+    curl_easy_setopt(e, CURLOPT_URL, p.url.c_str());
+    curl_easy_setopt(e, CURLOPT_HTTPHEADER, p.header_list.get());
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, options.no_redirect.value_or(false) ? 0L : 1L);
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, 20L);
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 0L);
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 0L);
-    const std::string ca_file = CurrentService().ca_file;
-    SetConnectionPolicy(e, ca_file);
-    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, static_cast<long>(timeout));
-    const std::string proxy = options.proxy.value_or("");
-    curl_easy_setopt(e, CURLOPT_PROXY, proxy.c_str());
-    if (!proxy.empty() && !options.proxy_user.value_or("").empty()) {
+    p.ca_file = CurrentService().ca_file;
+    SetConnectionPolicy(e, p.ca_file);
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, static_cast<long>(p.timeout));
+    p.proxy = options.proxy.value_or("");
+    curl_easy_setopt(e, CURLOPT_PROXY, p.proxy.c_str());
+    if (!p.proxy.empty() && !options.proxy_user.value_or("").empty()) {
         curl_easy_setopt(e, CURLOPT_PROXYUSERNAME, options.proxy_user->c_str());
         curl_easy_setopt(e, CURLOPT_PROXYPASSWORD, options.proxy_password.value_or("").c_str());
     }
+    p.body = options.post_bytes.value_or("");
+    if (p.body.empty()) p.body = options.post_text.value_or("");
+    SetMethodAndBody(e, RequestMethod(options.method), p.body);
+}
 
-    std::string body_to_send = options.post_bytes.value_or("");
-    if (body_to_send.empty()) body_to_send = options.post_text.value_or("");
-    SetMethodAndBody(e, method, body_to_send);
+TransferLimits LimitsOf(const ObjectRequestOptions& options, const PreparedRequest& p) {
+    return TransferLimits{std::chrono::seconds(p.timeout), options.max_body};
+}
 
-    TransferOutcome outcome =
-        RunTransfer(handles.multi, e, options.job,
-                    TransferLimits{std::chrono::seconds(timeout), options.max_body},
-                    options.body_sink ? &options.body_sink : nullptr);
+ObjectRequestResult ResultOf(TransferOutcome outcome, PreparedRequest& p) {
+    ObjectRequestResult result;
     result.stopped = outcome.stopped;
     result.sink_failed = outcome.sink_failed;
     result.error = std::move(outcome.error);
@@ -98,9 +102,83 @@ ObjectRequestResult ObjectRequest(std::string_view url_view, const ObjectRequest
         result.status = outcome.status;
         result.body = std::move(outcome.body);
     }
-    result.cookies = cookies;
+    result.cookies = std::move(p.cookies);
     MergeCookies(result.cookies, result.returned_cookies);
+    result.sent_headers = std::move(p.sent_headers);
     return result;
+}
+
+}  // namespace
+
+ObjectRequestResult ObjectRequest(std::string_view url, const ObjectRequestOptions& options) {
+    std::optional<RequestHandle> own;
+    RequestHandle* handle = options.handle;
+    if (!handle) handle = &own.emplace();
+    auto& handles = ObjectRequestAccess::Of(*handle);
+    if (!handles.easy || !handles.multi) {
+        ObjectRequestResult result;
+        result.error = "cannot set up the request";
+        return result;
+    }
+    PreparedRequest prepared;
+    Configure(handles.easy, url, options, prepared);
+    TransferOutcome outcome = RunTransfer(handles.multi, handles.easy, options.job, LimitsOf(options, prepared),
+                                          options.body_sink ? &options.body_sink : nullptr);
+    return ResultOf(std::move(outcome), prepared);
+}
+
+struct RequestBatch::Slot {
+    EasyHandle easy;
+    PreparedRequest prepared;
+    bool busy = false;
+};
+
+void RequestBatch::MultiDeleter::operator()(void* multi) const { curl_multi_cleanup(multi); }
+
+RequestBatch::RequestBatch(int slots) {
+    EnsureCurlInitialized();
+    multi_.reset(curl_multi_init());
+    for (int i = 0; i < std::max(slots, 1); ++i) {
+        auto slot = std::make_unique<Slot>();
+        slot->easy.reset(curl_easy_init());
+        slots_.push_back(std::move(slot));
+    }
+    driver_ = std::make_unique<TransferDriver>(multi_.get());
+}
+
+RequestBatch::~RequestBatch() { driver_.reset(); }  // the transfers go before their handles
+
+int RequestBatch::FreeSlot() const {
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+        if (!slots_[i]->busy) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+bool RequestBatch::Start(int slot_index, std::string_view url, const ObjectRequestOptions& options) {
+    Slot& slot = *slots_.at(static_cast<std::size_t>(slot_index));
+    if (slot.busy || !slot.easy || !multi_) return false;
+    Configure(slot.easy.get(), url, options, slot.prepared);
+    driver_->Add(slot.easy.get(), LimitsOf(options, slot.prepared), options.body_sink);
+    slot.busy = true;
+    return true;
+}
+
+void RequestBatch::Cancel() {
+    driver_ = std::make_unique<TransferDriver>(multi_.get());  // the old one removes its transfers
+    for (const auto& slot : slots_) slot->busy = false;
+}
+
+std::optional<RequestBatch::Done> RequestBatch::Next(JobToken* job) {
+    std::optional<TransferDriver::Ended> ended = driver_->Next(job);
+    if (!ended) return std::nullopt;
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+        Slot& slot = *slots_[i];
+        if (slot.easy.get() != ended->easy) continue;
+        slot.busy = false;
+        return Done{static_cast<int>(i), ResultOf(std::move(ended->outcome), slot.prepared)};
+    }
+    return std::nullopt;
 }
 
 }  // namespace wa

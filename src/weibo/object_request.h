@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace wa {
 
@@ -65,5 +66,46 @@ struct ObjectRequestResult {
 };
 
 ObjectRequestResult ObjectRequest(std::string_view url, const ObjectRequestOptions& options = {});
+
+struct PreparedRequest;
+class TransferDriver;
+
+// Several requests at once: each slot is a handle of its own that keeps its
+// connection alive for its next request, and all are driven together, so
+// their waits for the server overlap. Used by one thread at a time.
+class RequestBatch {
+public:
+    explicit RequestBatch(int slots);
+    ~RequestBatch();  // abandons what is still running
+    RequestBatch(const RequestBatch&) = delete;
+    RequestBatch& operator=(const RequestBatch&) = delete;
+
+    int Slots() const { return static_cast<int>(slots_.size()); }
+    // A slot with no request running; -1 when all are busy.
+    int FreeSlot() const;
+    // Starts a request, as ObjectRequest would make it, on a free slot. The
+    // options' handle is not used; its body sink must outlive the request.
+    bool Start(int slot, std::string_view url, const ObjectRequestOptions& options);
+
+    struct Done {
+        int slot;
+        ObjectRequestResult result;
+    };
+    // Waits for a started request to end and reports it; nullopt when none is
+    // running. The job's pause holds every request; its stop ends them all,
+    // the first reported as stopped.
+    std::optional<Done> Next(JobToken* job);
+    // Abandons every running request; all slots are free again.
+    void Cancel();
+
+private:
+    struct Slot;
+    struct MultiDeleter {
+        void operator()(void* multi) const;
+    };
+    std::unique_ptr<void, MultiDeleter> multi_;
+    std::vector<std::unique_ptr<Slot>> slots_;
+    std::unique_ptr<TransferDriver> driver_;
+};
 
 }  // namespace wa

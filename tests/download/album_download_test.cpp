@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <thread>
 
 #include "../fake_service.h"
@@ -13,6 +14,7 @@
 #include "download/picture_file.h"
 #include "download/record_store.h"
 #include "memory_host.h"
+#include "util/date_time.h"
 #include "util/job_token.h"
 #include "weibo/object_request.h"
 #include "weibo/service_request.h"
@@ -166,8 +168,8 @@ TEST_F(AlbumDownloadTest, PageCycleSchemeAndPicturesFromOneConnection) {
     Serve({Album("502", 120)});
     host.scheme = SequenceScheme::kPageCycle;
     host.format = NameFormat::kContentThenNumber;
-    RequestHandle handle;
-    context.handle = &handle;
+    RequestBatch batch(1);
+    context.pictures = &batch;
     Download("502", "120");
     EXPECT_TRUE(fs::exists(AlbumFolder("旅行120") / "照片1(1-1).jpg"));
     EXPECT_TRUE(fs::exists(AlbumFolder("旅行120") / "照片120(2-20).jpg"));
@@ -426,6 +428,94 @@ TEST_F(PauseAndStopTest, StopMidTransferLeavesNoPartialFileAndAClosedStore) {
     context.job = &fresh;
     EXPECT_EQ(Download("521", "6").saved, 4);
     EXPECT_EQ(FileNames(AlbumFolder("旅行6")).size(), 6u);
+}
+
+TEST_F(PauseAndStopTest, WithEightInFlightPauseHoldsThemAllAndStopRemovesEveryTemporaryFile) {
+    Serve({Album("522", 6)});
+    for (int i = 1; i <= 6; ++i) {
+        fake.AddFault("/large/522" + std::to_string(100000 + i), fake::Fault{.stall_ms = 1500});
+    }
+    RequestBatch batch(8);
+    context.pictures = &batch;
+    JobToken job;
+    context.job = &job;
+    AlbumOutcome outcome;
+    std::thread worker([&] { outcome = Download("522", "6"); });
+    for (int i = 1; i <= 6; ++i) AwaitRequest("/large/522" + std::to_string(100000 + i));  // all six at once
+    job.Pause();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));  // the stalls are over, but nothing moves
+    EXPECT_EQ(TempFiles().size(), 6u);
+    EXPECT_EQ(FileNames(AlbumFolder("旅行6")).size(), 6u);
+    job.RequestStop();
+    worker.join();
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_EQ(FileNames(AlbumFolder("旅行6")), std::vector<std::string>{});
+}
+
+// The same album, faults and all, one picture at a time and eight at a time:
+// the same files, the same log, the same record store.
+TEST_F(AlbumDownloadTest, EightInFlightGiveExactlyWhatOneAtATimeGives) {
+    fake::Album album = Album("540", 250);
+    for (std::size_t i = 0; i < album.photos.size(); i += 7) album.photos[i].caption = "同一句";
+    album.photos[40].photo_id = album.photos[41].photo_id;  // one id twice
+    album.photos[40].pic_name = "twice.jpg";
+    Serve({album});
+    host.time_window = true;
+    host.window_end = UnixToLocalTime(1400000000 - 5 * 3600);      // the newest five are skipped
+    host.window_start = UnixToLocalTime(1400000000 - 230 * 3600);  // the oldest twenty end the album
+    host.record_store = true;
+
+    struct Result {
+        std::map<std::string, std::string> files;
+        std::string log;
+        std::vector<bool> recorded;
+    };
+    const auto run = [&](NameFormat format, int parallel) {
+        fake.ClearFaults();
+        fake.AddFault("/large/540100010", fake::Fault{.status = 404});
+        fake.AddFault("/large/540100011", fake::Fault{.html_instead = true});
+        fake.AddFault("/large/540100012", fake::Fault{.drop_half = true, .times = 1});  // the repeat works
+        fake.AddFault("/large/540100013", fake::Fault{.drop_half = true});
+        const fs::path root = temp.path() / (std::to_string(static_cast<int>(format)) + "-" + std::to_string(parallel));
+        test::MemoryHost run_host;
+        run_host.save_folder = (root / "saved").string();
+        run_host.format = format;
+        run_host.time_window = host.time_window;
+        run_host.window_start = host.window_start;
+        run_host.window_end = host.window_end;
+        run_host.record_store = true;
+        DownloadContext run_context = context;
+        run_context.program_folder = (root / "program").string();
+        fs::create_directories(RecordStoreFolder(run_context.program_folder));
+        RecordStore::CreateStore(RecordStorePath(run_context.program_folder, "1001"));
+        {
+            RecordStore store;
+            store.OpenStore(RecordStorePath(run_context.program_folder, "1001"));
+            for (int i = 30; i <= 35; ++i) store.AppendPhotoId("540" + std::to_string(100000 + i));
+        }
+        run_context.parallel = parallel;
+        ResolvedUser copy = user;
+        AlbumDownload({"250", "540@@3", "旅行"}, copy, run_host, run_context);
+        Result result;
+        for (const auto& entry : fs::recursive_directory_iterator(root / "saved")) {
+            if (entry.is_regular_file()) result.files[fs::relative(entry.path(), root).string()] = ReadFile(entry.path());
+        }
+        result.log = run_host.Log();
+        RecordStore store;
+        store.OpenStore(RecordStorePath(run_context.program_folder, "1001"));
+        for (const fake::Photo& photo : album.photos) result.recorded.push_back(store.ContainsPhotoId(photo.photo_id));
+        return result;
+    };
+    for (const NameFormat format : {NameFormat::kNumberThenContent, NameFormat::kContentThenNumber, NameFormat::kContent,
+                                    NameFormat::kContentThenDate, NameFormat::kDateThenContent}) {
+        const Result one = run(format, 1);
+        const Result eight = run(format, 8);
+        // The newest five, the start and all past it, six recorded, three failed, one id twice.
+        EXPECT_EQ(one.files.size(), 250u - 5 - 21 - 6 - 3 - 1) << static_cast<int>(format);
+        EXPECT_TRUE(one.files == eight.files) << static_cast<int>(format);
+        EXPECT_EQ(one.log, eight.log) << static_cast<int>(format);
+        EXPECT_EQ(one.recorded, eight.recorded) << static_cast<int>(format);
+    }
 }
 
 }  // namespace

@@ -130,6 +130,15 @@ TEST(WriteSetting, WindowsFilesAsWindowsReadsThem) {
     EXPECT_EQ(ReadSetting(file, "s", "name"), "相册");
     ASSERT_TRUE(WriteSetting(file, "s", "face", "相册😀"));  // a character GBK lacks becomes "?"
     EXPECT_EQ(ReadAll(file), "[s]\rprice=\x80" "5\rname=\xCF\xE0\xB2\xE1\rface=\xCF\xE0\xB2\xE1?\r");
+
+    // Found by fuzzing: GBK text whose first bytes look like a UTF-8 byte-order
+    // mark stays GBK and reads back what was written.
+    WriteAll(file, "\xEF\xBB\xBF\xB1\xA3\xB4\r\n");
+    ASSERT_TRUE(WriteSetting(file, "全局设置", "保存位置", "/tmp/相册"));
+    EXPECT_EQ(ReadSetting(file, "全局设置", "保存位置"), "/tmp/相册");
+    EXPECT_TRUE(ReadAll(file).starts_with("\xEF\xBB\xBF\xB1\xA3\xB4\r\n"));
+    WriteAll(file, "\xEF\xBB\xBF\xEF\xBB\xBF\xE5");  // a GBK character cut short: never rewritten
+    EXPECT_FALSE(WriteSetting(file, "全局设置", "保存位置", "/tmp/相册"));
 }
 
 TEST(SettingsFile, WhatIsNotASettingsFileIsNeitherReadNorReplaced) {

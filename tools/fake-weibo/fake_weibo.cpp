@@ -141,6 +141,8 @@ bool FakeWeibo::EnableTls(const std::string& ca_file) {
 bool FakeWeibo::Start(int port) {
     server_ = tls_ ? MakeTlsServer(certificate_pem_, key_pem_) : std::make_unique<httplib::Server>();
     if (!server_ || !server_->is_valid()) return false;
+    // A thread per kept-alive connection: room for many clients at once.
+    server_->new_task_queue = [] { return new httplib::ThreadPool(64); };
     server_->set_keep_alive_max_count(1'000'000);
     server_->set_tcp_nodelay(true);  // no Nagle delay between a header and its body
     server_->set_keep_alive_timeout(2);  // idle connections must not hold up Stop()
@@ -156,6 +158,7 @@ bool FakeWeibo::Start(int port) {
             std::lock_guard lock(mutex_);
             requests_.push_back(std::move(recorded));
         }
+        if (latency_ms_ > 0) SleepUnlessStopping(latency_ms_, stopping_);
         if (!ApplyFault(request, response)) Route(request, response);
     };
     server_->Get(".*", handle);

@@ -118,6 +118,8 @@ public:
     // Logged-out visitors of home pages are sent to the visitor-system page.
     void SetVisitorWall(bool on);
     void SetRateLimit(RateLimit limit);
+    // Every answer waits this long before its first byte, as over a real link.
+    void SetLatency(int ms) { latency_ms_ = ms; }
     // Pictures answer 403 unless the Referer is the site's home page.
     void SetHotlinkProtection(bool on);
     // Applies to every request whose path and query contain `target_part`.
@@ -148,6 +150,7 @@ private:
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
     std::atomic<bool> stopping_ = false;  // ends injected delays and stalls
+    std::atomic<int> latency_ms_ = 0;
     int port_ = 0;
 
     mutable std::mutex mutex_;

@@ -16,7 +16,7 @@ void Usage() {
     std::puts(
         "usage: fake-weibo [--port N] [--user UID:ALBUMS:PHOTOS[:NAME]]... [--require-login] [--hotlink]\n"
         "                  [--tls CA_FILE] [--script-pages] [--visitor-wall] [--rate-limit N:SECONDS:RETRY]\n"
-        "                  [--today CA_FILE]\n"
+        "                  [--today CA_FILE] [--latency MS]\n"
         "\n"
         "Serves a fake Weibo site and photo service on 127.0.0.1 until interrupted.\n"
         "  --port N            port to listen on (default 8080; 0 picks a free one)\n"
@@ -31,6 +31,7 @@ void Usage() {
         "  --visitor-wall      logged-out visitors of home pages get the visitor system\n"
         "  --rate-limit N:S:R  more than N photo-service requests in S seconds answer\n"
         "                      418 with Retry-After R (R < 0 sends none)\n"
+        "  --latency MS        every answer waits MS milliseconds before its first byte\n"
         "  --today CA_FILE     today's site: --tls CA_FILE --script-pages --visitor-wall\n"
         "                      --require-login --hotlink, the first album's pages hold\n"
         "                      at most 30 photos and the second's count is too low\n");
@@ -77,6 +78,8 @@ int main(int argc, char** argv) {
                 fake.SetRequireLogin(true);
                 fake.SetHotlinkProtection(true);
             }
+        } else if (arg == "--latency" && has_value) {
+            fake.SetLatency(std::atoi(argv[++i]));
         } else if (arg == "--script-pages") {
             script_pages = true;
         } else if (arg == "--visitor-wall") {
