@@ -1,0 +1,179 @@
+// weibo-albums-cli against the curl command line on the same pictures from
+// the fake service, as whole programs: wall time side by side, and the CLI's
+// peak memory.
+//   cli_vs_curl_bench latency    1,000 × 200 KB, 50 ms a request; N = 1, 4, 8
+//   cli_vs_curl_bench loopback   2,000 × 200 KB, no latency; N = 1
+//   cli_vs_curl_bench memory     peak RSS for 2,000 and 20,000 pictures
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fake_weibo.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+struct Timed {
+    double seconds = 0;
+    long peak_kib = 0;
+    int status = -1;
+};
+
+// Runs a program with its output thrown away; wall time and peak RSS.
+Timed RunProgram(const std::vector<std::string>& args) {
+    const auto start = Clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::freopen("/dev/null", "w", stdout);
+        std::freopen("/dev/null", "w", stderr);
+        std::vector<char*> argv;
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    return {std::chrono::duration<double>(Clock::now() - start).count(), usage.ru_maxrss,
+            WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+class Bench {
+public:
+    Bench(int pictures, std::size_t size, int latency_ms) : pictures_(pictures) {
+        wa::fake::User user;
+        user.uid = "1";
+        user.title = "bench";
+        wa::fake::Album album;
+        album.album_id = "1";
+        for (int i = 0; i < pictures; ++i) {
+            album.photos.push_back({.photo_id = std::to_string(5000000 + i), .timestamp = 1400000000 - i,
+                                    .caption = "第" + std::to_string(i) + "张照片", .size = size});
+        }
+        user.albums.push_back(album);
+        fake_.AddUser(user);
+        fake_.SetLatency(latency_ms);
+        fake_.Start();
+        root_ = fs::temp_directory_path() / ("wa-cli-bench-" + std::to_string(::getpid()));
+        fs::create_directories(root_ / "bin");
+        cli_ = (root_ / "bin" / "weibo-albums-cli").string();
+        fs::copy_file(WA_CLI_PATH, cli_, fs::copy_options::overwrite_existing);
+        std::ofstream list(root_ / "curl.txt");
+        list << "header = \"Referer: " << fake_.BaseUrl() << "/\"\n";
+        for (const auto& photo : album.photos) {
+            list << "url = \"" << fake_.BaseUrl() << "/large/" << photo.photo_id << ".jpg\"\noutput = \""
+                 << (root_ / "curl" / photo.photo_id).string() << ".jpg\"\n";
+        }
+    }
+    ~Bench() {
+        fake_.Stop();
+        fs::remove_all(root_);
+    }
+
+    Timed Cli(int parallel, int spacing_ms = 0) {
+        Reset();
+        std::ofstream config(root_ / "bin" / "配置.ini");
+        config << "[服务地址]\n微博首页=" << fake_.BaseUrl() << "/\n相册服务=" << fake_.BaseUrl()
+               << "\n[全局设置]\n保存位置=" << (root_ / "cli").string() << "\n请求间隔=" << spacing_ms << "\n";
+        config.close();
+        const Timed timed = RunProgram({cli_, "download", "1", "--parallel", std::to_string(parallel),
+                                        "--no-skip-downloaded"});
+        Check(root_ / "cli" / "bench" / ("相册" + std::to_string(pictures_)), timed);
+        return timed;
+    }
+    Timed Curl(int parallel) {
+        Reset();
+        fs::create_directories(root_ / "curl");
+        std::vector<std::string> args{"curl", "-s", "-K", (root_ / "curl.txt").string()};
+        if (parallel > 1) args.insert(args.begin() + 1, {"--parallel", "--parallel-max", std::to_string(parallel)});
+        const Timed timed = RunProgram(args);
+        Check(root_ / "curl", timed);
+        return timed;
+    }
+
+private:
+    void Reset() {
+        fs::remove_all(root_ / "cli");
+        fs::remove_all(root_ / "curl");
+        fs::remove_all(root_ / "bin" / "防止重复下载数据库");
+        ::sync();  // each round starts with the previous one's pictures on disk
+    }
+    void Check(const fs::path& folder, const Timed& timed) const {
+        int files = 0;
+        if (fs::exists(folder)) {
+            for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) ++files;
+        }
+        if (files != pictures_ || timed.status != 0) {
+            std::fprintf(stderr, "  (a run saved %d of %d pictures, status %d)\n", files, pictures_, timed.status);
+        }
+    }
+
+    int pictures_;
+    wa::fake::FakeWeibo fake_;
+    fs::path root_;
+    std::string cli_;
+};
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Alternating rounds of the two; the medians and their ratio.
+void SideBySide(const char* what, int rounds, const std::function<Timed()>& ours, const std::function<Timed()>& curl) {
+    std::vector<double> a;
+    std::vector<double> b;
+    for (int round = 0; round < rounds; ++round) {
+        a.push_back(ours().seconds);
+        b.push_back(curl().seconds);
+    }
+    std::printf("  %-34s cli %7.2f s   curl %7.2f s   cli/curl %5.2f\n", what, Median(a), Median(b), Median(a) / Median(b));
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "loopback";
+    std::printf("%u cores\n", std::thread::hardware_concurrency());
+    if (mode == "latency") {
+        Bench bench(1000, 200 * 1024, 50);
+        std::printf("1,000 pictures of 200 KB, 50 ms before each answer, median of 3 alternating rounds\n");
+        SideBySide("N = 1 (curl -K)", 3, [&] { return bench.Cli(1); }, [&] { return bench.Curl(1); });
+        for (const int n : {4, 8}) {
+            const std::string label = "N = " + std::to_string(n) + " (curl --parallel-max " + std::to_string(n) + ")";
+            SideBySide(label.c_str(), 3, [&] { return bench.Cli(n); }, [&] { return bench.Curl(n); });
+        }
+        std::printf("  N = 4 at the default spacing of 1000 ms between photo-list requests: cli %.2f s\n",
+                    bench.Cli(4, 1000).seconds);
+    } else if (mode == "loopback") {
+        Bench bench(2000, 200 * 1024, 0);
+        std::printf("2,000 pictures of 200 KB over loopback, median of 5 alternating rounds\n");
+        SideBySide("N = 1 (curl -K)", 5, [&] { return bench.Cli(1); }, [&] { return bench.Curl(1); });
+        SideBySide("N = 4 (curl --parallel-max 4)", 5, [&] { return bench.Cli(4); }, [&] { return bench.Curl(4); });
+    } else if (mode == "memory") {
+        for (const int pictures : {2000, 20000}) {
+            Bench bench(pictures, 10 * 1024, 0);
+            const Timed timed = bench.Cli(4);
+            std::printf("  %6d pictures of 10 KB, N = 4: peak RSS %6.1f MiB, %.1f s\n", pictures,
+                        timed.peak_kib / 1024.0, timed.seconds);
+        }
+    } else {
+        std::fprintf(stderr, "usage: cli_vs_curl_bench latency|loopback|memory\n");
+        return 2;
+    }
+    return 0;
+}
