@@ -1,135 +1,122 @@
-// The album list and download page: resolving a user, listing the albums,
-// ticking them, and starting, pausing, continuing and stopping a run.
+#include "ui/album_page.h"
+
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QEvent>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMediaPlayer>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSpinBox>
+#include <QScrollBar>
 #include <QTreeWidget>
 #include <QUrl>
 
-#include "download/photo_list.h"
-#include "ui/main_window.h"
-#include "weibo/album_list.h"
+#include "shell/saved_options.h"
 #include "weibo/cover_image.h"
-#include "weibo/page_fetch.h"
-#include "weibo/service_request.h"
 #include "weibo/weibo_service.h"
 
 namespace wa {
 
-void MainWindow::ResolveUser() {
-    if (edit_home->text().isEmpty()) {
-        QMessageBox::information(this, QString::fromUtf8("信息："), QString::fromUtf8("请输入网址"));
-        return;
-    }
-    label_user->setText(QString::fromUtf8("正在获取 耐心等待！"));
-    const std::string address = edit_home->text().toStdString();
-    const int generation = ++listing_generation_;  // a newer listing supersedes this one
-    RunInBackground([this, address, generation](JobToken* job) {
-        const UserLookup lookup = ResolveUserPage(address, job);
-        if (job->StopRequested()) return;
-        const ResolvedUser& user = lookup.user;
-        OnWindowThread([this, &user] {
-            resolved_user_ = user;
-            label_user->setText(QString::fromUtf8("要下载用户：") + QString::fromStdString(user.title));
-            label_status->setText(QString::fromUtf8("温馨提示：正在获取相册列表..."));
-            AppendLog("正努力获取相册列表，耐心等待哈！\r\n\r\n");
-        });
-        AlbumListTask(user, generation, job, lookup.login_wall);
-    });
+AlbumPage::AlbumPage(std::string program_folder, SettingWriter save, QWidget* parent)
+    : QWidget(parent), program_folder_(std::move(program_folder)), save_(std::move(save)) {
+    group_main = Make<QGroupBox>(this, "分组框_zhuye", 8, 44, 902, 59);
+    label_help = Make<QLabel>(group_main, "标签1", 9, 23, 107, 24, QString::fromUtf8("1:用户主页(不懂?)："));
+    label_help->setCursor(Qt::PointingHandCursor);
+    label_help->installEventFilter(this);
+    edit_home = Make<QLineEdit>(group_main, "编辑框_号码", 124, 18, 384, 32);
+    button_get_albums = Make<QPushButton>(group_main, "按钮_获取相册封面", 519, 16, 91, 32, QString::fromUtf8("2：获取相册"));
+    button_start = Make<QPushButton>(group_main, "按钮_下载选中", 640, 16, 85, 32, QString::fromUtf8("3：下载选中"));
+    button_pause = Make<QPushButton>(group_main, "按钮_暂停线程", 694, 16, 67, 32, QString::fromUtf8("暂停下载"));
+    button_continue = Make<QPushButton>(group_main, "按钮_继续下载", 754, 16, 67, 32, QString::fromUtf8("继续下载"));
+    button_stop = Make<QPushButton>(group_main, "按钮_结束下载", 828, 16, 64, 32, QString::fromUtf8("结束下载"));
+    button_pause->hide();
+    button_continue->hide();
+    button_stop->hide();
+
+    group_place = Make<QGroupBox>(this, "分组框_weizhi", 8, 104, 902, 50);
+    Make<QLabel>(group_place, "标签_保存路径", 32, 12, 76, 32, QString::fromUtf8("保存位置："));
+    edit_save_folder = Make<QLineEdit>(group_place, "编辑框_保存位置", 124, 12, 440, 27);
+    button_choose_folder = Make<QPushButton>(group_place, "按钮_选择位置", 580, 12, 91, 32, QString::fromUtf8("选择存放位置"));
+    button_open_folder = Make<QPushButton>(group_place, "按钮_打开目录", 693, 12, 79, 32, QString::fromUtf8("打开目录"));
+
+    group_list = Make<QGroupBox>(this, "分组框_liebiao", 8, 164, 902, 426);
+    check_select_all = Make<QCheckBox>(group_list, "选择框_全选", 16, 22, 46, 16, QString::fromUtf8("全选"));
+    check_invert = Make<QCheckBox>(group_list, "选择框_反选", 76, 22, 46, 16, QString::fromUtf8("反选"));
+    check_covers = Make<QCheckBox>(group_list, "选择框_有图", 142, 21, 134, 16, QString::fromUtf8("有封面图(影响速度)"));
+    label_user = Make<QLabel>(group_list, "标签_用户", 294, 12, 246, 24);
+    label_status = Make<QLabel>(group_list, "标签_动态", 559, 12, 227, 24);
+
+    album_list = Make<QTreeWidget>(group_list, "超级列表框1", 6, 41, 638, 339);
+    album_list->setRootIsDecorated(false);
+    album_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    album_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    album_list->setUniformRowHeights(false);
+    album_list->header()->setSectionsMovable(true);
+    album_list->header()->setStretchLastSection(false);
+    album_list->setIconSize(QSize(kCoverSide, kCoverSide));
+    cover_placeholder_ = CoverPlaceholder();
+    album_list->setHeaderLabels({QString::fromUtf8("选择"), QString::fromUtf8("序号"), QString::fromUtf8("相册名称"),
+                                 QString::fromUtf8("封面"), QString::fromUtf8("图片数量"), QString::fromUtf8("相册ID"),
+                                 QString::fromUtf8("相册问题"), QString::fromUtf8("相册密码")});
+    const int widths[] = {60, 40, 120, 100, 70, 0, 0, 0};  // id, question and password stay hidden
+    for (int column = 0; column < 8; ++column) album_list->setColumnWidth(column, widths[column]);
+
+    drawing_board = Make<QLabel>(group_list, "画板1", 455, 107, 112, 88);
+    drawing_board->setAlignment(Qt::AlignCenter);
+    drawing_board->hide();
+    group_log = Make<QGroupBox>(group_list, "分组框_日志", 656, 36, 236, 345);
+    Make<QLabel>(group_log, "标签3", 8, 12, 88, 19, QString::fromUtf8("执行操作日志："));
+    log_box = Make<QPlainTextEdit>(group_log, "编辑框_操作记录", 12, 45, 208, 292);
+    log_box->setReadOnly(true);
+    log_box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Make<QLabel>(group_list, "标签_进度", 7, 384, 56, 35, QString::fromUtf8("下载进度："));
+    progress = Make<QProgressBar>(group_list, "进度条1", 74, 389, 280, 24);
+    progress->setRange(0, 100);
+    progress->setValue(0);
+    progress->setTextVisible(false);
+    label_percent = Make<QLabel>(group_list, "标签_进度条比例", 359, 390, 41, 23);
+    label_selected = Make<QLabel>(group_list, "标签_选择了相册数量", 404, 390, 144, 23);
+    label_current_album = Make<QLabel>(group_list, "标签_正在下载相册", 554, 390, 110, 23);
+    label_photo_counter = Make<QLabel>(group_list, "标签_第多少张照片", 666, 390, 95, 23);
+
+    connect(button_get_albums, &QPushButton::clicked, this, &AlbumPage::getAlbumsClicked);
+    connect(button_start, &QPushButton::clicked, this, &AlbumPage::startClicked);
+    connect(button_pause, &QPushButton::clicked, this, &AlbumPage::pauseClicked);
+    connect(button_continue, &QPushButton::clicked, this, &AlbumPage::continueClicked);
+    connect(button_stop, &QPushButton::clicked, this, &AlbumPage::stopClicked);
+    connect(album_list, &QTreeWidget::itemChanged, this,
+            [this](QTreeWidgetItem* item, int column) { OnAlbumCheckChanged(item, column); });
+    connect(check_select_all, &QCheckBox::clicked, this, [this] { OnSelectAllClicked(); });
+    connect(check_invert, &QCheckBox::clicked, this, [this] { OnInvertClicked(); });
+    connect(button_open_folder, &QPushButton::clicked, this, [this] { OnOpenFolderClicked(); });
+    connect(button_choose_folder, &QPushButton::clicked, this, [this] { OnChooseSaveFolder(); });
 }
 
-void MainWindow::AlbumListTask(ResolvedUser user, int generation, JobToken* job, bool login_wall) {
-    bool current = true;
-    // Every window call first checks that no newer listing has started.
-    const auto on_window = [&](const std::function<void()>& call) {
-        OnWindowThread([&] {
-            current = generation == listing_generation_;
-            if (current) call();
-        });
-        return current && !job->StopRequested();
-    };
-    if (!on_window([this] {
-            drawing_board->show();
-            for (const int column : {5, 6, 7}) album_list->setColumnWidth(column, 0);
-            label_status->setText(QString::fromUtf8("相册获取中，耐心等待..."));
-            album_list->clear();
-        })) {
-        return;
+void AlbumPage::LayOut(int width) {
+    const auto set_width = [](QWidget* widget, int value) { widget->resize(value, widget->height()); };
+    const auto set_left = [](QWidget* widget, int value) { widget->move(value, widget->y()); };
+    for (QWidget* group : {static_cast<QWidget*>(group_list), static_cast<QWidget*>(group_place),
+                           static_cast<QWidget*>(group_main)}) {
+        set_width(group, width - 20);
     }
-    ServiceRequest request;
-    request.job = job;
-    request.log = [&on_window, this](const std::string& line) { on_window([this, &line] { AppendLog(line); }); };
-    AlbumListing listing;
-    if (!user.uid.empty()) {
-        listing = FetchAlbumList(user.uid, request);
-    } else if (login_wall) {
-        listing.problem = ListingProblem::kLoginNeeded;  // no uid behind the visitor page
-    }
-    const std::vector<AlbumInfo>& albums = listing.albums;
-    if (albums.empty()) {
-        on_window([this, problem = listing.problem] {
-            if (problem == ListingProblem::kLoginNeeded) {
-                AppendLog(std::string(kLoginNeededLine) + "\r\n");
-                OpenMessage(QString::fromUtf8("温馨提示"), QString::fromUtf8(kLoginNeededLine.data()));
-                return;
-            }
-            if (problem == ListingProblem::kUnknownUser) AppendLog(std::string(kUnknownUserLine) + "\r\n");
-            OpenMessage(QString::fromUtf8("温馨提示"), QString::fromUtf8("获取到相册个数为：0"));
-        });
-        return;
-    }
-    const int count = static_cast<int>(albums.size());
-    if (!on_window([this] { progress->setValue(0); })) return;
-    for (int i = 1; i <= count; ++i) {
-        const AlbumInfo& album = albums[static_cast<std::size_t>(i - 1)];
-        const bool go_on = on_window([this, i, count] {
-            progress->setMaximum(count);
-            progress->setValue(i);
-            label_percent->setText(QString::number(i * 100 / count) + "%");
-        });
-        if (!go_on || !PumpingWait(200, 0, job)) return;
-        if (album.IsEmpty()) continue;
-        bool covers = false;
-        if (!on_window([this, &covers] { covers = check_covers->isChecked(); })) return;
-        // A cover that cannot be fetched or decoded shows the placeholder.
-        QImage cover;
-        if (covers && !album.cover_url.empty()) {
-            // The picture servers answer 403 unless the Referer is the site.
-            PageFetchOptions options;
-            options.job = job;
-            options.extra_headers = "Referer: " + CurrentService().home_page;
-            cover = CoverImage(PageFetch(album.cover_url, options).body);
-        }
-        if (!on_window([this, &album, covers, &cover] {
-                album_list->setColumnWidth(3, covers ? 100 : 0);
-                QTreeWidgetItem* item = AppendAlbumRow({true, std::to_string(album_list->topLevelItemCount() + 1),
-                                                        album.name, album.count, album.IdText()});
-                if (covers) {
-                    const QPixmap picture = QPixmap::fromImage(cover.isNull() ? cover_placeholder_ : cover);
-                    item->setIcon(3, QIcon(picture));
-                    drawing_board->setPixmap(picture);
-                }
-            })) {
-            return;
-        }
-    }
-    on_window([this] {
-        drawing_board->hide();
-        const QString total = QString::number(album_list->topLevelItemCount());
-        label_status->setText(QString::fromUtf8("相册列表获取完毕,共计") + total + QString::fromUtf8("个"));
-        AppendLog("-----获取完毕,共计" + total.toStdString() + "个\r\n选择要下载的 点击【3下载选中】\r\n\r\n");
-    });
+    set_width(album_list, group_list->width() - group_log->width() - 20);
+    set_left(group_log, group_list->width() - group_log->width() - 5);
+    set_width(edit_home, std::max(0, group_main->width() - button_get_albums->width() - button_start->width() - 235));
+    set_left(button_get_albums, group_main->width() - button_get_albums->width() - button_start->width() - 100);
+    set_left(button_start, group_main->width() - button_start->width() - 80);
+    set_left(button_pause, button_start->x());
+    set_left(button_continue, button_start->x());
+    set_left(button_stop, button_start->x() + button_start->width() + 10);
+    set_width(edit_save_folder, edit_home->width());
+    set_left(button_choose_folder, button_get_albums->x());
+    set_left(button_open_folder, button_start->x());
 }
 
-QImage MainWindow::CoverImage(std::string_view bytes) {
+QImage AlbumPage::CoverImage(std::string_view bytes) {
     const std::optional<DecodedPicture> picture = DecodePicture(bytes);
     if (!picture) return {};
     const QImage full(picture->rgba.data(), picture->width, picture->height, picture->width * 4,
@@ -137,7 +124,7 @@ QImage MainWindow::CoverImage(std::string_view bytes) {
     return full.scaled(kCoverSide, kCoverSide, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);  // a deep copy
 }
 
-QImage MainWindow::CoverPlaceholder() {
+QImage AlbumPage::CoverPlaceholder() {
     QImage image(kCoverSide, kCoverSide, QImage::Format_RGB32);
     image.fill(QColor(0xE6, 0xE6, 0xE6));
     QPainter painter(&image);
@@ -150,7 +137,7 @@ QImage MainWindow::CoverPlaceholder() {
     return image;
 }
 
-QTreeWidgetItem* MainWindow::AppendAlbumRow(const AlbumRow& row) {
+QTreeWidgetItem* AlbumPage::AppendAlbumRow(const AlbumRow& row) {
     const QSignalBlocker quiet(album_list);  // rows set from code raise no check-changed event
     auto* item = new QTreeWidgetItem(album_list);
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
@@ -162,23 +149,47 @@ QTreeWidgetItem* MainWindow::AppendAlbumRow(const AlbumRow& row) {
     return item;
 }
 
-void MainWindow::OnAlbumCheckChanged(QTreeWidgetItem* item, int column) {
+AlbumRow AlbumPage::AlbumRowAt(int index) const {
+    const QTreeWidgetItem* item = album_list->topLevelItem(index);
+    if (!item) return {};
+    return {item->checkState(0) == Qt::Checked, item->text(1).toStdString(), item->text(2).toStdString(),
+            item->text(4).toStdString(), item->text(5).toStdString()};
+}
+
+void AlbumPage::AppendLog(const std::string& text) {
+    QString lines = QString::fromStdString(text);
+    lines.replace("\r\n", "\n");
+    QTextCursor cursor = log_box->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(lines);
+    log_box->setTextCursor(cursor);
+    log_box->verticalScrollBar()->setValue(log_box->verticalScrollBar()->maximum());
+}
+
+void AlbumPage::SetButtonsFor(RunState state) {
+    button_start->setVisible(state == RunState::kIdle);
+    button_pause->setVisible(state == RunState::kRunning);
+    button_continue->setVisible(state == RunState::kPaused);
+    button_stop->setVisible(state != RunState::kIdle);
+}
+
+void AlbumPage::OnAlbumCheckChanged(QTreeWidgetItem* item, int column) {
     if (column == 0) album_list->setCurrentItem(item);
 }
 
-void MainWindow::SetChecksQuietly(const std::function<void(QTreeWidgetItem*)>& change) {
+void AlbumPage::SetChecksQuietly(const std::function<void(QTreeWidgetItem*)>& change) {
     const QSignalBlocker quiet(album_list);
     for (int i = 0; i < album_list->topLevelItemCount(); ++i) change(album_list->topLevelItem(i));
     album_list->viewport()->update();
 }
 
-void MainWindow::OnSelectAllClicked() {
+void AlbumPage::OnSelectAllClicked() {
     if (!check_select_all->isChecked()) return;
     check_invert->setChecked(false);
     SetChecksQuietly([](QTreeWidgetItem* item) { item->setCheckState(0, Qt::Checked); });
 }
 
-void MainWindow::OnInvertClicked() {
+void AlbumPage::OnInvertClicked() {
     if (!check_invert->isChecked()) return;
     check_select_all->setChecked(false);
     SetChecksQuietly([](QTreeWidgetItem* item) {
@@ -186,50 +197,26 @@ void MainWindow::OnInvertClicked() {
     });
 }
 
-void MainWindow::OnOpenFolderClicked() {
+void AlbumPage::OnOpenFolderClicked() {
     QString folder = edit_save_folder->text();
-    if (folder.isEmpty()) folder = QString::fromStdString(globals_.program_folder);
+    if (folder.isEmpty()) folder = QString::fromStdString(program_folder_);
     QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
-void MainWindow::OnHelpLabelPressed() {
-    QDesktopServices::openUrl(QUrl(QString::fromStdString(HelpPageUrl(CurrentService()))));
+void AlbumPage::OnChooseSaveFolder() {
+    QString chosen = choose_folder ? choose_folder()
+                                   : QFileDialog::getExistingDirectory(this, QString::fromUtf8("选择相册的存放位置"),
+                                                                       edit_save_folder->text());
+    edit_save_folder->setText(chosen.trimmed());
+    if (edit_save_folder->text().isEmpty()) edit_save_folder->setText(QString::fromStdString(program_folder_));
+    save_(kGlobalSection, kSaveFolderKey, edit_save_folder->text().toStdString());
 }
 
-void MainWindow::OnStopSoundClicked() { player_->pause(); }
-
-void MainWindow::SetButtonsFor(RunState state) {
-    button_start->setVisible(state == RunState::kIdle);
-    button_pause->setVisible(state == RunState::kRunning);
-    button_continue->setVisible(state == RunState::kPaused);
-    button_stop->setVisible(state != RunState::kIdle);
-}
-
-void MainWindow::OnDownloadClicked() {
-    DownloadContext context;
-    context.program_folder = globals_.program_folder;
-    context.referer = CurrentService().home_page;
-    context.parallel = spin_parallel->value();
-    download_.Start(*this, resolved_user_, context);
-}
-
-void MainWindow::OnPauseClicked() {
-    button_start->hide();
-    button_pause->hide();
-    button_continue->show();
-    download_.Pause();
-}
-
-void MainWindow::OnContinueClicked() {
-    button_start->hide();
-    button_pause->show();
-    button_continue->hide();
-    download_.Continue();
-}
-
-void MainWindow::OnStopClicked() {
-    download_.Stop();
-    SetButtonsFor(RunState::kIdle);
+bool AlbumPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == label_help && event->type() == QEvent::MouseButtonPress) {
+        QDesktopServices::openUrl(QUrl(QString::fromStdString(HelpPageUrl(CurrentService()))));
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace wa

@@ -1,54 +1,83 @@
-// The login page: the embedded browser, the address box that follows it, and
-// the buttons that take its user over to the download page.
+#include "ui/login_page.h"
+
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTabBar>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 
-#include "download/photo_list.h"
-#include "ui/main_window.h"
+#include "shell/globals.h"
+#include "ui/browser_cookie_bridge.h"
+#include "ui/browser_page.h"
+#include "ui/widget_factory.h"
+#include "weibo/cookie_jar.h"
 #include "weibo/weibo_service.h"
 
 namespace wa {
 
-void MainWindow::HomePageThread() {
-    browser->setUrl(QUrl(QString::fromStdString(CurrentService().home_page)));
+LoginPage::LoginPage(const Globals& globals, QWidget* parent) : QWidget(parent) {
+    label_home_address = Make<QLabel>(this, "标签_首页网址", 8, 42, 40, 32, QString::fromUtf8("网址："));
+    edit_url = Make<QLineEdit>(this, "编辑框_url", 52, 45, 440, 32);
+    edit_url->setText(QString::fromStdString(CurrentService().home_page));
+    button_download_user = Make<QPushButton>(this, "按钮_下载此用户", 496, 43, 80, 32, QString::fromUtf8("下载此用户"));
+    button_open = Make<QPushButton>(this, "按钮_打开", 599, 44, 69, 32, QString::fromUtf8("打开网页"));
+    button_album_page = Make<QPushButton>(this, "按钮_专辑页面", 684, 43, 96, 32, QString::fromUtf8("[查看用户专辑]"));
+    button_album_page->hide();
+    label_browser_hint = Make<QLabel>(
+        this, "标签12", 12, 75, 848, 32,
+        QString::fromUtf8("温馨提示：如果网页无法显示，点击右侧的打开按钮，还是不行请检查网络或代理设置是否正常。再点打开！\n"));
+    browser = Make<QWebEngineView>(this, "超文本浏览框1", 12, 107, 896, 437);
+    browser_profile = new QWebEngineProfile(QStringLiteral("weibo-albums"), this);
+    if (!globals.browser_storage.empty()) {
+        const QString storage = QString::fromStdString(globals.browser_storage);
+        browser_profile->setPersistentStoragePath(storage);
+        browser_profile->setCachePath(storage + "/cache");
+    }
+    browser_profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
+    cookie_bridge_ = new BrowserCookieBridge(browser_profile, CookieJar::Shared(), this);
+    browser_page = new BrowserPage(browser_profile, browser);
+    browser->setPage(browser_page);
+    edit_url->resize(624, edit_url->height());
+
+    connect(browser_page, &BrowserPage::beforeNavigate, this, [this](const QUrl& url) { OnBrowserBeforeNavigate(url); });
+    connect(browser_page, &QWebEnginePage::loadFinished, this, [this] { OnBrowserLoadFinished(); });
+    connect(browser_page, &QWebEnginePage::linkHovered, this, [this](const QString& link) {
+        if (!link.isEmpty()) status_text_ = link;
+    });
+    connect(browser_page, &BrowserPage::newWindowRequested, this, [this] { OnBrowserNewWindow(); });
+    connect(button_open, &QPushButton::clicked, this, [this] { browser->setUrl(QUrl(edit_url->text())); });
+    connect(button_download_user, &QPushButton::clicked, this, &LoginPage::downloadUserRequested);
+    connect(button_album_page, &QPushButton::clicked, this, &LoginPage::albumPageRequested);
 }
 
-void MainWindow::OnBrowserBeforeNavigate(const QUrl& url) {
+LoginPage::~LoginPage() {
+    delete browser;
+    browser = nullptr;
+    delete browser_profile;
+}
+
+void LoginPage::OpenHomePage() { browser->setUrl(QUrl(QString::fromStdString(CurrentService().home_page))); }
+
+void LoginPage::LayOut(int width) {
+    const auto set_left = [](QWidget* widget, int value) { widget->move(value, widget->y()); };
+    browser->resize(width - 20, browser->height());
+    set_left(button_album_page, width - button_album_page->width() - 20);
+    set_left(button_open, width - button_album_page->width() - button_open->width() - 40);
+    edit_url->resize(440, edit_url->height());
+}
+
+void LoginPage::OnBrowserBeforeNavigate(const QUrl& url) {
     if (url.toString() != "about:blank") edit_url->setText(url.toString());
 }
 
-void MainWindow::OnBrowserDownloadComplete() {
+void LoginPage::OnBrowserLoadFinished() {
     const QString address = browser->url().toString();
     if (address != "about:blank") edit_url->setText(address);
 }
 
-void MainWindow::OnBrowserNewWindow() {
+void LoginPage::OnBrowserNewWindow() {
     // The link the user clicked opens here; no second window.
     browser->setUrl(QUrl(status_text_));
-}
-
-void MainWindow::OnOpenPageClicked() { browser->setUrl(QUrl(edit_url->text())); }
-
-void MainWindow::OnShowAlbumButtonClicked() { button_album_page->show(); }
-
-void MainWindow::DownloadThisUser() {
-    ShowPage(1);
-    edit_home->setText(edit_url->text());
-    ResolveUser();
-}
-
-void MainWindow::OnOpenAlbumPageClicked() {
-    const std::string address = edit_url->text().toStdString();
-    RunInBackground([this, address](JobToken* job) {
-        const UserLookup found = ResolveUserPage(address, job);
-        if (job->StopRequested()) return;
-        OnWindowThread([this, uid = found.user.uid] {
-            resolved_user_.uid = uid;  // the title stays as it was
-            browser->setUrl(QUrl(QString::fromStdString(AlbumPageUrl(CurrentService(), uid))));
-        });
-    });
 }
 
 }  // namespace wa

@@ -1,22 +1,111 @@
-// The settings page: every option control shows what "配置.ini" holds at
-// start-up and writes its own key the moment the user changes it.
+#include "ui/settings_page.h"
+
 #include <QCheckBox>
 #include <QDateTimeEdit>
+#include <QEvent>
 #include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 
 #include "shell/saved_options.h"
-#include "ui/main_window.h"
 #include "ui/qt_dates.h"
 #include "util/ini_file.h"
 
 namespace wa {
 
-void MainWindow::LoadSettings() {
-    const std::string& config = globals_.config_path;
+SettingsPage::SettingsPage(std::string config_path, SettingWriter save, QWidget* parent)
+    : QWidget(parent), config_path_(std::move(config_path)), save_(std::move(save)) {
+    auto* frame = Make<QGroupBox>(this, "分组框7", 16, 40, 1036, 553);
+    auto* common = Make<QGroupBox>(frame, "分组框2", 20, 15, 384, 322, QString::fromUtf8("常用设置："));
+    check_record = Make<QCheckBox>(common, "选择框_下载记录", 24, 58, 240, 20,
+                                   QString::fromUtf8("开启下载记录（已经下载过的不再下载）"));
+    check_window = Make<QCheckBox>(common, "选择框_时间段", 24, 97, 240, 16,
+                                   QString::fromUtf8("开启后，只采集下面时间段上传的图片"));
+    Make<QLabel>(common, "标签2", 40, 128, 56, 32, QString::fromUtf8("开始时间："));
+    date_start = Make<QDateTimeEdit>(common, "日期框_开始时间", 112, 132, 152, 24);
+    date_start->setDisplayFormat("yyyy-MM-dd");
+    date_start->setCalendarPopup(true);
+    date_start->setMinimumDateTime(QDateTime(QDate(100, 1, 1), QTime(0, 0)));
+    date_start->setDateTime(QDateTime(QDate(2006, 3, 30), QTime(0, 0)));
+    date_start->installEventFilter(this);
+    Make<QLabel>(common, "标签4", 40, 167, 56, 32, QString::fromUtf8("结束时间："));
+    date_end = Make<QDateTimeEdit>(common, "日期框_结束时间", 112, 171, 152, 24);
+    date_end->setDisplayFormat("yyyy-MM-dd");
+    date_end->setCalendarPopup(true);
+    date_end->setDateTimeRange(QDateTime(QDate(2006, 12, 30), QTime(0, 0)), QDateTime(QDate(2037, 12, 30), QTime(23, 59, 59)));
+    date_end->setDateTime(QDateTime(QDate(2025, 12, 30), QTime(0, 0)));
+    Make<QLabel>(common, "标签8", 16, 201, 288, 32, QString::fromUtf8("温馨提示：有的微博相册里写的图片总数是不准确的。"));
+    Make<QLabel>(common, "标签_同时下载数", 40, 244, 72, 32, QString::fromUtf8("同时下载数："));
+    spin_parallel = Make<QSpinBox>(common, "数字框_同时下载数", 112, 248, 64, 24);
+    spin_parallel->setRange(1, kMaxParallel);
+    spin_parallel->setValue(kDefaultParallel);
+
+    auto* naming = Make<QGroupBox>(frame, "分组框_文件设置", 429, 15, 367, 322, QString::fromUtf8("下载图片命名格式："));
+    radio_number_text = Make<QRadioButton>(naming, "单选框_序号加内容", 13, 124, 163, 13, QString::fromUtf8("下载序号+微博内容(默认)"));
+    radio_text_number = Make<QRadioButton>(naming, "单选框_内容加序号", 13, 155, 136, 16, QString::fromUtf8("微博内容+下载序号"));
+    radio_text = Make<QRadioButton>(naming, "单选框_内容", 13, 185, 136, 18, QString::fromUtf8("微博内容"));
+    radio_text_date = Make<QRadioButton>(naming, "单选框_内容加日期", 13, 212, 139, 24, QString::fromUtf8("微博内容+发布日期"));
+    radio_date_text = Make<QRadioButton>(naming, "单选框_日期加内容", 13, 251, 136, 16, QString::fromUtf8("发布日期+内容"));
+    auto* sequence = Make<QGroupBox>(frame, "分组框5", 435, 32, 345, 96, QString::fromUtf8("下载序号格式："));
+    radio_sequence_default = Make<QRadioButton>(sequence, "单选框_默认序号", 7, 24, 217, 24,
+                                                QString::fromUtf8("[默认]下载序号格式1.2.3递增"));
+    radio_sequence_cycle = Make<QRadioButton>(sequence, "单选框_循环序号", 10, 69, 222, 18,
+                                              QString::fromUtf8("100次循环,如1-1...1-100, 2-1..."));
+
+    auto* sound = Make<QGroupBox>(frame, "分组框6", 20, 354, 776, 64, QString::fromUtf8("下载完成提示音（mp3格式,不使用请留空）："));
+    Make<QLabel>(sound, "标签_保存路径1", 8, 21, 64, 32, QString::fromUtf8("MP3位置："));
+    edit_sound = Make<QLineEdit>(sound, "编辑框_MP3", 80, 25, 260, 27);
+    button_choose_sound = Make<QPushButton>(sound, "按钮_选择MP3", 348, 24, 52, 28, QString::fromUtf8("选择"));
+    button_save_sound = Make<QPushButton>(sound, "按钮3", 416, 24, 52, 28, QString::fromUtf8("保存"));
+    button_stop_sound = Make<QPushButton>(sound, "按钮4", 488, 23, 56, 28, QString::fromUtf8("停止播放"));
+
+    auto* about_albums = Make<QGroupBox>(frame, "分组框8", 20, 425, 784, 112);
+    auto* hint = Make<QLabel>(about_albums, "标签11", 15, 16, 747, 48,
+                              QString::fromUtf8("关于下载别人设置了密码的相册：首先，你要有该相册访问密码，之后，在上面输入对方主页，"
+                                                "点击查看【用户专辑】按钮。\n\n最后找到有密码的专辑点击，输入密码后，进入了有密码的相册。"
+                                                "再进行第二步操作。\n"));
+    hint->setWordWrap(true);
+    check_show_album_button = Make<QCheckBox>(about_albums, "选择框_用户专辑按钮不显示", 8, 84, 216, 16,
+                                              QString::fromUtf8("显示用户专辑按钮[不明白就别勾选]"));
+
+    connect(check_record, &QCheckBox::clicked, this, [this] { WriteSwitch(kRecordStoreKey, check_record->isChecked()); });
+    connect(check_window, &QCheckBox::clicked, this, [this] { WriteSwitch(kTimeWindowKey, check_window->isChecked()); });
+    connect(spin_parallel, &QSpinBox::valueChanged, this,
+            [this](int value) { save_(kGlobalSection, kParallelKey, std::to_string(value)); });
+    const std::pair<QRadioButton*, NameFormat> naming_buttons[] = {
+        {radio_number_text, NameFormat::kNumberThenContent}, {radio_text_number, NameFormat::kContentThenNumber},
+        {radio_text, NameFormat::kContent},                  {radio_text_date, NameFormat::kContentThenDate},
+        {radio_date_text, NameFormat::kDateThenContent}};
+    for (const auto& [radio, format] : naming_buttons) {
+        connect(radio, &QRadioButton::clicked, this, [this, radio = radio, format = format] {
+            if (radio->isChecked()) save_(kGlobalSection, kNameFormatKey, NameFormatText(format));
+        });
+    }
+    connect(radio_sequence_default, &QRadioButton::clicked, this, [this] {
+        if (radio_sequence_default->isChecked()) save_(kGlobalSection, kSequenceKey, kSequenceDefault);
+    });
+    connect(radio_sequence_cycle, &QRadioButton::clicked, this, [this] {
+        if (radio_sequence_cycle->isChecked()) save_(kGlobalSection, kSequenceKey, kSequenceCycle);
+    });
+    connect(date_start, &QDateTimeEdit::dateTimeChanged, this, [this](const QDateTime& value) {
+        save_(kGlobalSection, kStartDateKey, DateText(FromQt(value)));
+    });
+    connect(date_end, &QDateTimeEdit::dateTimeChanged, this, [this](const QDateTime& value) {
+        save_(kGlobalSection, kEndDateKey, DateText(FromQt(value)));
+    });
+    connect(button_choose_sound, &QPushButton::clicked, this, [this] { OnChooseSound(); });
+    connect(button_save_sound, &QPushButton::clicked, this, [this] { OnSaveSoundPath(); });
+    connect(button_stop_sound, &QPushButton::clicked, this, &SettingsPage::stopSoundClicked);
+    connect(check_show_album_button, &QCheckBox::clicked, this, &SettingsPage::showAlbumButtonClicked);
+}
+
+void SettingsPage::Load() {
+    const std::string& config = config_path_;
     check_record->setChecked(ReadSetting(config, kGlobalSection, kRecordStoreKey, kSwitchOff) == kSwitchOn);
     check_window->setChecked(ReadSetting(config, kGlobalSection, kTimeWindowKey, kSwitchOff) == kSwitchOn);
     // A stored text that is not a date the box accepts leaves its design date.
@@ -28,8 +117,6 @@ void MainWindow::LoadSettings() {
         const QDateTime value = ToQt(ParseDateText(text));
         if (value >= box->minimumDateTime() && value <= box->maximumDateTime()) box->setDateTime(value);
     }
-    const std::string folder = ReadSetting(config, kGlobalSection, kSaveFolderKey);
-    edit_save_folder->setText(QString::fromStdString(folder.empty() ? globals_.program_folder : folder));
     if (const auto format = NameFormatFromText(ReadSetting(config, kGlobalSection, kNameFormatKey))) {
         switch (*format) {
             case NameFormat::kNumberThenContent: radio_number_text->setChecked(true); break;
@@ -46,34 +133,45 @@ void MainWindow::LoadSettings() {
     spin_parallel->setValue(ParallelFromText(ReadSetting(config, kGlobalSection, kParallelKey)).value_or(kDefaultParallel));
 }
 
-void MainWindow::WriteSwitch(std::string_view key, bool on) {
-    SaveSetting(kGlobalSection, key, on ? kSwitchOn : kSwitchOff);
+NameFormat SettingsPage::CheckedNameFormat() const {
+    if (radio_text_number->isChecked()) return NameFormat::kContentThenNumber;
+    if (radio_number_text->isChecked()) return NameFormat::kNumberThenContent;
+    if (radio_text_date->isChecked()) return NameFormat::kContentThenDate;
+    if (radio_date_text->isChecked()) return NameFormat::kDateThenContent;
+    return NameFormat::kContent;  // also when no naming button is checked
 }
 
-void MainWindow::OnChooseSaveFolder() {
-    QString chosen = choose_folder ? choose_folder()
-                                   : QFileDialog::getExistingDirectory(this, QString::fromUtf8("选择相册的存放位置"),
-                                                                       edit_save_folder->text());
-    edit_save_folder->setText(chosen.trimmed());
-    if (edit_save_folder->text().isEmpty()) edit_save_folder->setText(QString::fromStdString(globals_.program_folder));
-    SaveSetting(kGlobalSection, kSaveFolderKey, edit_save_folder->text().toStdString());
+SequenceScheme SettingsPage::CheckedSequenceScheme() const {
+    return radio_sequence_cycle->isChecked() ? SequenceScheme::kPageCycle : SequenceScheme::kRunning;
 }
 
-void MainWindow::OnChooseSound() {
+DateTime SettingsPage::WindowStart() const { return FromQt(date_start->dateTime()); }
+DateTime SettingsPage::WindowEnd() const { return FromQt(date_end->dateTime()); }
+
+void SettingsPage::WriteSwitch(std::string_view key, bool on) { save_(kGlobalSection, key, on ? kSwitchOn : kSwitchOff); }
+
+void SettingsPage::OnChooseSound() {
     const QString chosen = choose_sound_file
                                ? choose_sound_file()
                                : QFileDialog::getOpenFileName(this, QString::fromUtf8("选择mp3的位置"), QString(),
                                                               QString::fromUtf8("声音文件 (*.mp3 *.wav *.ogg);;所有文件 (*)"));
     edit_sound->setText(chosen.trimmed());
-    SaveSetting(kSoundSection, kSoundKey, edit_sound->text().toStdString());
+    save_(kSoundSection, kSoundKey, edit_sound->text().toStdString());
 }
 
-void MainWindow::OnSaveSoundPath() {
+void SettingsPage::OnSaveSoundPath() {
     const std::string path = edit_sound->text().toStdString();
-    SaveSetting(kSoundSection, kSoundKey, path);
-    const bool saved = !path.empty() && ReadSetting(globals_.config_path, kSoundSection, kSoundKey) == path;
+    save_(kSoundSection, kSoundKey, path);
+    const bool saved = !path.empty() && ReadSetting(config_path_, kSoundSection, kSoundKey) == path;
     QMessageBox::information(this, QString::fromUtf8("信息："),
                              QString::fromUtf8(saved ? "保存到配置项成功" : "保存到配置项失败"));
+}
+
+bool SettingsPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == date_start && event->type() == QEvent::MouseButtonRelease) {
+        save_(kGlobalSection, kStartDateKey, DateText(FromQt(date_start->dateTime())));
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace wa

@@ -1,6 +1,7 @@
 // The version page: the newest published version beside the running one.
 #include <QLabel>
 
+#include "ui/about_page.h"
 #include "ui/main_window.h"
 #include "weibo/http_text.h"
 #include "weibo/page_fetch.h"
@@ -23,7 +24,7 @@ long long WholeNumber(std::string text) {
 
 void MainWindow::CheckForUpdate(JobToken* job) {
     std::string running;
-    OnWindowThread([&] { running = label_version->text().toStdString(); });
+    OnWindowThread([&] { running = about_->label_version->text().toStdString(); });
     PageFetchOptions options;
     options.method = 0;
     options.job = job;
@@ -32,12 +33,12 @@ void MainWindow::CheckForUpdate(JobToken* job) {
     const std::string marker = std::string("#") + kVersionKey;
     const std::string newest = TextBetween(page, marker + "@@", marker);
     OnWindowThread([&] {
-        label_latest_version->setText(QString::fromStdString(newest));
+        about_->label_latest_version->setText(QString::fromStdString(newest));
         if (newest != running && WholeNumber(newest) > WholeNumber(running)) {
-            label_version_result->setText(QString::fromUtf8("有新版，联系客服获取最新版！"));
+            about_->label_version_result->setText(QString::fromUtf8("有新版，联系客服获取最新版！"));
             OpenMessage(QString::fromUtf8("信息："), QString::fromUtf8("有新版本，联系客服索取"));
         } else {
-            label_version_result->setText(QString::fromUtf8("无需更新"));
+            about_->label_version_result->setText(QString::fromUtf8("无需更新"));
         }
     });
 }

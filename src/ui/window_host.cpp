@@ -15,7 +15,9 @@
 #include <QThread>
 #include <QTreeWidget>
 
+#include "ui/album_page.h"
 #include "ui/main_window.h"
+#include "ui/settings_page.h"
 #include "util/ini_file.h"
 #include "ui/qt_dates.h"
 
@@ -50,110 +52,87 @@ bool MainWindow::BusyWithWork() const {
 
 int MainWindow::AlbumRowCount() {
     int count = 0;
-    OnWindowThread([&] { count = album_list->topLevelItemCount(); });
+    OnWindowThread([&] { count = album_->album_list->topLevelItemCount(); });
     return count;
 }
 
 AlbumRow MainWindow::AlbumRowAt(int index) {
     AlbumRow row;
-    OnWindowThread([&] {
-        const QTreeWidgetItem* item = album_list->topLevelItem(index);
-        if (!item) return;
-        row = {item->checkState(0) == Qt::Checked, item->text(1).toStdString(), item->text(2).toStdString(),
-               item->text(4).toStdString(), item->text(5).toStdString()};
-    });
+    OnWindowThread([&] { row = album_->AlbumRowAt(index); });
     return row;
 }
 
 bool MainWindow::RecordStoreEnabled() {
     bool on = false;
-    OnWindowThread([&] { on = check_record->isChecked(); });
+    OnWindowThread([&] { on = settings_->check_record->isChecked(); });
     return on;
 }
 
 bool MainWindow::TimeWindowEnabled() {
     bool on = false;
-    OnWindowThread([&] { on = check_window->isChecked(); });
+    OnWindowThread([&] { on = settings_->check_window->isChecked(); });
     return on;
 }
 
 DateTime MainWindow::TimeWindowStart() {
     DateTime value;
-    OnWindowThread([&] { value = FromQt(date_start->dateTime()); });
+    OnWindowThread([&] { value = settings_->WindowStart(); });
     return value;
 }
 
 DateTime MainWindow::TimeWindowEnd() {
     DateTime value;
-    OnWindowThread([&] { value = FromQt(date_end->dateTime()); });
+    OnWindowThread([&] { value = settings_->WindowEnd(); });
     return value;
 }
 
 std::string MainWindow::SaveFolder() {
     std::string folder;
-    OnWindowThread([&] { folder = edit_save_folder->text().toStdString(); });
+    OnWindowThread([&] { folder = album_->edit_save_folder->text().toStdString(); });
     return folder;
 }
 
 NameFormat MainWindow::CheckedNameFormat() {
-    NameFormat format = NameFormat::kContent;  // also when no naming button is checked
-    OnWindowThread([&] {
-        if (radio_text_number->isChecked()) {
-            format = NameFormat::kContentThenNumber;
-        } else if (radio_number_text->isChecked()) {
-            format = NameFormat::kNumberThenContent;
-        } else if (radio_text_date->isChecked()) {
-            format = NameFormat::kContentThenDate;
-        } else if (radio_date_text->isChecked()) {
-            format = NameFormat::kDateThenContent;
-        }
-    });
+    NameFormat format = NameFormat::kContent;
+    OnWindowThread([&] { format = settings_->CheckedNameFormat(); });
     return format;
 }
 
 SequenceScheme MainWindow::CheckedSequenceScheme() {
     SequenceScheme scheme = SequenceScheme::kRunning;
-    OnWindowThread([&] { scheme = radio_sequence_cycle->isChecked() ? SequenceScheme::kPageCycle : SequenceScheme::kRunning; });
+    OnWindowThread([&] { scheme = settings_->CheckedSequenceScheme(); });
     return scheme;
 }
 
 std::string MainWindow::CompletionSoundPath() {
     std::string path;
-    OnWindowThread([&] { path = edit_sound->text().toStdString(); });
+    OnWindowThread([&] { path = settings_->edit_sound->text().toStdString(); });
     return path;
 }
 
 void MainWindow::AppendLog(const std::string& text) {
-    OnWindowThread([&] {
-        QString lines = QString::fromStdString(text);
-        lines.replace("\r\n", "\n");
-        QTextCursor cursor = log_box->textCursor();
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(lines);
-        log_box->setTextCursor(cursor);
-        log_box->verticalScrollBar()->setValue(log_box->verticalScrollBar()->maximum());
-    });
+    OnWindowThread([&] { album_->AppendLog(text); });
 }
 
 void MainWindow::SetProgress(int position, int maximum) {
     OnWindowThread([&] {
-        progress->setMaximum(maximum);
-        progress->setValue(position);
+        album_->progress->setMaximum(maximum);
+        album_->progress->setValue(position);
     });
 }
 
 void MainWindow::SetLabel(StatusLabel label, const std::string& text) {
     OnWindowThread([&] {
-        QLabel* target = label == StatusLabel::kProgressPercent ? label_percent
-                         : label == StatusLabel::kPhotoCounter  ? label_photo_counter
-                         : label == StatusLabel::kAlbumsSelected ? label_selected
-                                                                  : label_current_album;
+        QLabel* target = label == StatusLabel::kProgressPercent ? album_->label_percent
+                         : label == StatusLabel::kPhotoCounter  ? album_->label_photo_counter
+                         : label == StatusLabel::kAlbumsSelected ? album_->label_selected
+                                                                  : album_->label_current_album;
         target->setText(QString::fromStdString(text));
     });
 }
 
 void MainWindow::SetRunState(RunState state) {
-    OnWindowThread([&] { SetButtonsFor(state); });
+    OnWindowThread([&] { album_->SetButtonsFor(state); });
 }
 
 void MainWindow::PlaySound(const std::string& path) {

@@ -33,7 +33,9 @@
 #include "download/record_store.h"
 #include "shell/saved_options.h"
 #include "ui/browser_page.h"
+#include "ui/album_page.h"
 #include "ui/main_window.h"
+#include "ui/settings_page.h"
 #include "util/ini_file.h"
 #include "weibo/album_list.h"
 #include "weibo/cookie_jar.h"
@@ -55,6 +57,65 @@ bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
     return true;
 }
 
+// The window's controls, found by their design names as a user's tools would.
+struct View {
+    MainWindow* window = nullptr;
+    BrowserPage* browser_page = nullptr;
+    QWebEngineProfile* browser_profile = nullptr;
+    QTreeWidget* album_list = nullptr;
+    QWebEngineView* browser = nullptr;
+    QLineEdit* edit_url = nullptr;
+    QPushButton* button_start = nullptr;
+    QPushButton* button_pause = nullptr;
+    QLineEdit* edit_sound = nullptr;
+    QPushButton* button_stop = nullptr;
+    QPushButton* button_get_albums = nullptr;
+    QPlainTextEdit* log_box = nullptr;
+    QLineEdit* edit_save_folder = nullptr;
+    QLineEdit* edit_home = nullptr;
+    QCheckBox* check_select_all = nullptr;
+    QPushButton* button_continue = nullptr;
+    QTabBar* tab_bar = nullptr;
+    QLabel* label_status = nullptr;
+    QCheckBox* check_record = nullptr;
+    QCheckBox* check_invert = nullptr;
+    QPushButton* button_album_page = nullptr;
+    QRadioButton* radio_number_text = nullptr;
+    QRadioButton* radio_date_text = nullptr;
+    QLabel* label_version_result = nullptr;
+    QGroupBox* group_log = nullptr;
+    QDateTimeEdit* date_start = nullptr;
+    QDateTimeEdit* date_end = nullptr;
+    QPushButton* button_open = nullptr;
+    QRadioButton* radio_sequence_default = nullptr;
+    QRadioButton* radio_sequence_cycle = nullptr;
+    QLabel* label_percent = nullptr;
+    QLabel* label_latest_version = nullptr;
+    QGroupBox* group_list = nullptr;
+    QCheckBox* check_window = nullptr;
+    QCheckBox* check_show_album_button = nullptr;
+    QPushButton* button_save_sound = nullptr;
+    QPushButton* button_choose_folder = nullptr;
+    QWidget* tab_control = nullptr;
+    QRadioButton* radio_text_number = nullptr;
+    QRadioButton* radio_text_date = nullptr;
+    QRadioButton* radio_text = nullptr;
+    QProgressBar* progress = nullptr;
+    QLabel* label_version = nullptr;
+    QLabel* label_user = nullptr;
+    QLabel* label_selected = nullptr;
+    QLabel* label_photo_counter = nullptr;
+    QGroupBox* group_place = nullptr;
+    QGroupBox* group_main = nullptr;
+    QLabel* drawing_board = nullptr;
+    QCheckBox* check_covers = nullptr;
+    QPushButton* button_stop_sound = nullptr;
+    QPushButton* button_download_user = nullptr;
+    QPushButton* button_check_new = nullptr;
+    QPushButton* button_choose_sound = nullptr;
+    QPushButton* button_open_folder = nullptr;
+};
+
 class MainWindowTest : public test::FakeServiceTest {
 protected:
     void SetUp() override {
@@ -68,12 +129,68 @@ protected:
         window.reset();
         FakeServiceTest::TearDown();
     }
-    MainWindow& Open() {
+    View& Open() {
         window = std::make_unique<MainWindow>(globals);
-        window->choose_folder = [] { return QString(); };
-        window->choose_sound_file = [] { return QString(); };
+        window->findChild<AlbumPage*>()->choose_folder = [] { return QString(); };
+        window->findChild<SettingsPage*>()->choose_sound_file = [] { return QString(); };
         window->show();
-        return *window;
+        view = View{};
+        view.window = window.get();
+        view.album_list = Find<QTreeWidget>("超级列表框1");
+        view.browser = Find<QWebEngineView>("超文本浏览框1");
+        view.edit_url = Find<QLineEdit>("编辑框_url");
+        view.button_start = Find<QPushButton>("按钮_下载选中");
+        view.button_pause = Find<QPushButton>("按钮_暂停线程");
+        view.edit_sound = Find<QLineEdit>("编辑框_MP3");
+        view.button_stop = Find<QPushButton>("按钮_结束下载");
+        view.button_get_albums = Find<QPushButton>("按钮_获取相册封面");
+        view.log_box = Find<QPlainTextEdit>("编辑框_操作记录");
+        view.edit_save_folder = Find<QLineEdit>("编辑框_保存位置");
+        view.edit_home = Find<QLineEdit>("编辑框_号码");
+        view.check_select_all = Find<QCheckBox>("选择框_全选");
+        view.button_continue = Find<QPushButton>("按钮_继续下载");
+        view.tab_bar = Find<QTabBar>("高级选择夹1_标签");
+        view.label_status = Find<QLabel>("标签_动态");
+        view.check_record = Find<QCheckBox>("选择框_下载记录");
+        view.check_invert = Find<QCheckBox>("选择框_反选");
+        view.button_album_page = Find<QPushButton>("按钮_专辑页面");
+        view.radio_number_text = Find<QRadioButton>("单选框_序号加内容");
+        view.radio_date_text = Find<QRadioButton>("单选框_日期加内容");
+        view.label_version_result = Find<QLabel>("标签_banbenjieguo");
+        view.group_log = Find<QGroupBox>("分组框_日志");
+        view.date_start = Find<QDateTimeEdit>("日期框_开始时间");
+        view.date_end = Find<QDateTimeEdit>("日期框_结束时间");
+        view.button_open = Find<QPushButton>("按钮_打开");
+        view.radio_sequence_default = Find<QRadioButton>("单选框_默认序号");
+        view.radio_sequence_cycle = Find<QRadioButton>("单选框_循环序号");
+        view.label_percent = Find<QLabel>("标签_进度条比例");
+        view.label_latest_version = Find<QLabel>("标签_zxbanben");
+        view.group_list = Find<QGroupBox>("分组框_liebiao");
+        view.check_window = Find<QCheckBox>("选择框_时间段");
+        view.check_show_album_button = Find<QCheckBox>("选择框_用户专辑按钮不显示");
+        view.button_save_sound = Find<QPushButton>("按钮3");
+        view.button_choose_folder = Find<QPushButton>("按钮_选择位置");
+        view.tab_control = Find<QWidget>("高级选择夹1");
+        view.radio_text_number = Find<QRadioButton>("单选框_内容加序号");
+        view.radio_text_date = Find<QRadioButton>("单选框_内容加日期");
+        view.radio_text = Find<QRadioButton>("单选框_内容");
+        view.progress = Find<QProgressBar>("进度条1");
+        view.label_version = Find<QLabel>("标签_banben");
+        view.label_user = Find<QLabel>("标签_用户");
+        view.label_selected = Find<QLabel>("标签_选择了相册数量");
+        view.label_photo_counter = Find<QLabel>("标签_第多少张照片");
+        view.group_place = Find<QGroupBox>("分组框_weizhi");
+        view.group_main = Find<QGroupBox>("分组框_zhuye");
+        view.drawing_board = Find<QLabel>("画板1");
+        view.check_covers = Find<QCheckBox>("选择框_有图");
+        view.button_stop_sound = Find<QPushButton>("按钮4");
+        view.button_download_user = Find<QPushButton>("按钮_下载此用户");
+        view.button_check_new = Find<QPushButton>("按钮_checknew");
+        view.button_choose_sound = Find<QPushButton>("按钮_选择MP3");
+        view.button_open_folder = Find<QPushButton>("按钮_打开目录");
+        view.browser_page = qobject_cast<BrowserPage*>(view.browser->page());
+        view.browser_profile = view.browser_page->profile();
+        return view;
     }
     template <typename T>
     T* Find(const char* name) {
@@ -84,7 +201,7 @@ protected:
     std::string Setting(std::string_view section, std::string_view key) {
         return ReadSetting(globals.config_path, section, key, "<none>");
     }
-    int XOnTab(QWidget* widget) { return widget->mapTo(window->tab_control, QPoint(0, 0)).x(); }
+    int XOnTab(QWidget* widget) { return widget->mapTo(view.tab_control, QPoint(0, 0)).x(); }
     void CloseMessageBoxes() {
         for (QWidget* top : QApplication::topLevelWidgets()) {
             if (auto* box = qobject_cast<QMessageBox*>(top); box && box->isVisible()) box->done(0);
@@ -100,11 +217,12 @@ protected:
     test::TempFolder temp;
     Globals globals;
     std::unique_ptr<MainWindow> window;
+    View view;
 };
 
 TEST_F(MainWindowTest, LayoutAtTheDesignWidthAndAfterAResize) {
-    MainWindow& w = Open();
-    w.resize(1100, 638);
+    View& w = Open();
+    w.window->resize(1100, 638);
     QCoreApplication::processEvents();
     EXPECT_EQ(w.tab_control->width(), 1080);
     EXPECT_EQ(w.browser->width(), 1060);
@@ -126,9 +244,9 @@ TEST_F(MainWindowTest, LayoutAtTheDesignWidthAndAfterAResize) {
     EXPECT_EQ(w.edit_url->width(), 440);
     EXPECT_EQ(XOnTab(w.edit_url), 52);
     EXPECT_EQ(w.label_version->text(), "2.1");
-    EXPECT_EQ(w.windowTitle(), QString::fromUtf8("Tavrin新浪微博Quorvel工具"));
+    EXPECT_EQ(w.window->windowTitle(), QString::fromUtf8("Tavrin新浪微博Quorvel工具"));
 
-    w.resize(900, 600);
+    w.window->resize(900, 600);
     QCoreApplication::processEvents();
     EXPECT_EQ(w.browser->width(), 860);
     EXPECT_EQ(w.album_list->width(), 604);
@@ -137,7 +255,7 @@ TEST_F(MainWindowTest, LayoutAtTheDesignWidthAndAfterAResize) {
 }
 
 TEST_F(MainWindowTest, DefaultsWithoutASettingsFileWriteNothing) {
-    MainWindow& w = Open();
+    View& w = Open();
     EXPECT_FALSE(w.check_record->isChecked());
     EXPECT_FALSE(w.check_window->isChecked());
     EXPECT_EQ(w.edit_save_folder->text().toStdString(), globals.program_folder);
@@ -159,7 +277,7 @@ TEST_F(MainWindowTest, StoredOptionsComeBackAndUnknownFormatChecksNothing) {
     WriteSetting(globals.config_path, "全局设置", "图片名称格式", "别的");
     WriteSetting(globals.config_path, "全局设置", "下载序号", "循环");
     WriteSetting(globals.config_path, "mp3路径", "保存位置", "/a/done.mp3");
-    MainWindow& w = Open();
+    View& w = Open();
     EXPECT_TRUE(w.check_record->isChecked());
     EXPECT_EQ(w.date_start->dateTime(), QDateTime(QDate(2014, 5, 6), QTime(13, 5)));
     EXPECT_EQ(w.date_end->date(), QDate(2025, 12, 30));
@@ -168,11 +286,11 @@ TEST_F(MainWindowTest, StoredOptionsComeBackAndUnknownFormatChecksNothing) {
     }
     EXPECT_TRUE(w.radio_sequence_cycle->isChecked());
     EXPECT_EQ(w.edit_sound->text(), "/a/done.mp3");
-    EXPECT_EQ(w.CheckedNameFormat(), NameFormat::kContent);
+    EXPECT_EQ(w.window->CheckedNameFormat(), NameFormat::kContent);
 }
 
 TEST_F(MainWindowTest, EachOptionWritesItsOwnKey) {
-    MainWindow& w = Open();
+    View& w = Open();
     QTest::mouseClick(w.check_record, Qt::LeftButton);
     EXPECT_EQ(Setting("全局设置", "下载记录"), "已启用");
     QTest::mouseClick(w.check_record, Qt::LeftButton);
@@ -213,7 +331,7 @@ TEST_F(MainWindowTest, EachOptionWritesItsOwnKey) {
 }
 
 TEST_F(MainWindowTest, SelectAllAndInvert) {
-    MainWindow& w = Open();
+    View& w = Open();
     // An empty list: the two boxes only clear each other.
     w.check_invert->click();
     w.check_select_all->click();
@@ -252,7 +370,7 @@ TEST_F(MainWindowTest, ListingAndAFullRunThroughTheWindow) {
     fake::User user = fake::SampleUser("5005", 3, 4);
     user.albums[1].count_text = "0";
     fake.AddUser(user);
-    MainWindow& w = Open();
+    View& w = Open();
     WriteSetting(globals.config_path, "全局设置", "保存位置", (temp.path() / "saved").string());
     w.edit_save_folder->setText(QString::fromStdString((temp.path() / "saved").string()));
     w.edit_sound->setText(QString::fromStdString((temp.path() / "none.mp3").string()));
@@ -303,7 +421,7 @@ TEST_F(MainWindowTest, PauseContinueAndStopButtons) {
     fake::User user = fake::SampleUser("6006", 1, 5);
     fake.AddUser(user);
     fake.AddFault("/large/3600000000001", fake::Fault{.stall_ms = 20000});
-    MainWindow& w = Open();
+    View& w = Open();
     w.edit_save_folder->setText(QString::fromStdString((temp.path() / "saved").string()));
     w.edit_home->setText(QString::fromStdString(fake.BaseUrl() + "/u/6006"));
     w.button_get_albums->click();
@@ -322,7 +440,7 @@ TEST_F(MainWindowTest, PauseContinueAndStopButtons) {
     w.button_stop->click();  // stop while paused
     EXPECT_FALSE(w.button_start->isHidden());
     EXPECT_TRUE(w.button_pause->isHidden() && w.button_continue->isHidden() && w.button_stop->isHidden());
-    ASSERT_TRUE(WaitFor([&] { return !w.BusyWithWork(); }));
+    ASSERT_TRUE(WaitFor([&] { return !w.window->BusyWithWork(); }));
     EXPECT_TRUE(OpenMessageText().isEmpty());
     EXPECT_FALSE(w.log_box->toPlainText().contains(QString::fromUtf8("全部下载完毕")));
     const fs::path album = temp.path() / "saved" / "演示用户的微博" / "微博配图5";
@@ -347,14 +465,14 @@ void WriteSilence(const std::string& path) {
 }
 
 TEST_F(MainWindowTest, CompletionSoundPlaysOnceAndStops) {
-    MainWindow& w = Open();
-    auto* player = w.findChild<QMediaPlayer*>();
+    View& w = Open();
+    auto* player = w.window->findChild<QMediaPlayer*>();
     ASSERT_TRUE(player);
-    w.PlaySound("");  // nothing to play
+    w.window->PlaySound("");  // nothing to play
     EXPECT_EQ(player->playbackState(), QMediaPlayer::StoppedState);
     const std::string sound = (temp.path() / "done.wav").string();
     WriteSilence(sound);
-    w.PlaySound(sound);
+    w.window->PlaySound(sound);
     EXPECT_EQ(player->source(), QUrl::fromLocalFile(QString::fromStdString(sound)));
     EXPECT_EQ(player->loops(), 1);
     w.button_stop_sound->click();
@@ -363,7 +481,7 @@ TEST_F(MainWindowTest, CompletionSoundPlaysOnceAndStops) {
 
 TEST_F(MainWindowTest, VersionCheckRunsOnceFromTheSettingsTab) {
     fake.SetVersionPage("<p>#weibo@@3.0#weibo</p>");
-    MainWindow& w = Open();
+    View& w = Open();
     emit w.tab_bar->tabBarClicked(1);
     emit w.tab_bar->tabBarClicked(2);
     ASSERT_TRUE(WaitFor([&] { return !w.label_version_result->text().isEmpty(); }));
@@ -382,7 +500,7 @@ TEST_F(MainWindowTest, VersionCheckRunsOnceFromTheSettingsTab) {
 }
 
 TEST_F(MainWindowTest, AddressBoxFollowsTheBrowser) {
-    MainWindow& w = Open();
+    View& w = Open();
     ASSERT_TRUE(WaitFor([&] { return w.edit_url->text().startsWith(QString::fromStdString(fake.BaseUrl())); }, 30000));
     w.edit_url->setText(QString::fromStdString(fake.BaseUrl() + "/u/nobody"));
     w.button_open->click();
@@ -398,12 +516,12 @@ TEST_F(MainWindowTest, AddressBoxFollowsTheBrowser) {
     w.edit_url->setText(QString::fromStdString("127.0.0.1:" + std::to_string(fake.port()) + "/u/8008"));
     w.button_album_page->click();
     ASSERT_TRUE(WaitFor([&] { return w.browser->url().path() == "/8008/albums/"; }, 30000));
-    EXPECT_EQ(w.resolved_user().uid, "8008");
+    EXPECT_EQ(w.window->resolved_user().uid, "8008");
 }
 
 
 // Runs `script` in the browser's page and waits for its result.
-QVariant RunScript(MainWindow& w, const QString& script) {
+QVariant RunScript(View& w, const QString& script) {
     QVariant result;
     bool done = false;
     w.browser->page()->runJavaScript(script, [&](const QVariant& value) {
@@ -431,7 +549,7 @@ protected:
         fake.SetHotlinkProtection(true);
     }
     // Logs in on the fake site's login page inside the embedded browser.
-    void LogIn(MainWindow& w) {
+    void LogIn(View& w) {
         ASSERT_TRUE(WaitFor([&] { return w.browser->url().toString().startsWith(QString::fromStdString(fake.BaseUrl())) &&
                                         RunScript(w, "document.getElementById('login') !== null").toBool(); },
                             30000));
@@ -452,12 +570,12 @@ protected:
     }
     bool IsPlaceholder(const QIcon& icon) {
         return icon.pixmap(100, 100).toImage().convertToFormat(QImage::Format_RGB32) ==
-               MainWindow::CoverPlaceholder().convertToFormat(QImage::Format_RGB32);
+               AlbumPage::CoverPlaceholder().convertToFormat(QImage::Format_RGB32);
     }
 };
 
 TEST_F(LoginTest, LoginInTheBrowserThenDownloadThisUser) {
-    MainWindow& w = Open();
+    View& w = Open();
     w.edit_save_folder->setText(QString::fromStdString((temp.path() / "saved").string()));
     LogIn(w);
     // The login reaches the program's own requests.
@@ -487,7 +605,7 @@ TEST_F(LoginTest, LoginInTheBrowserThenDownloadThisUser) {
 }
 
 TEST_F(LoginTest, CoversOffFetchNoCover) {
-    MainWindow& w = Open();
+    View& w = Open();
     // Logged out, the site's walls are said plainly.
     w.edit_home->setText(QString::fromStdString(fake.BaseUrl() + "/u/7007"));
     w.button_get_albums->click();
@@ -505,7 +623,7 @@ TEST_F(LoginTest, CoversOffFetchNoCover) {
 }
 
 TEST_F(LoginTest, CookiesOfPageRequestsReachTheBrowser) {
-    MainWindow& w = Open();
+    View& w = Open();
     ASSERT_TRUE(WaitFor([&] { return w.browser->url().toString().startsWith(QString::fromStdString(fake.BaseUrl())); }, 30000));
     PageFetch(Url("/test/set-cookie?c=fromjar%3D42%3B%20Path%3D%2F"));
     QTest::qWait(300);
@@ -519,7 +637,7 @@ TEST_F(LoginTest, CookiesOfPageRequestsReachTheBrowser) {
 }
 
 TEST_F(LoginTest, SecureCookiesOfTheBrowserTravelOnlyOverHttps) {
-    MainWindow& w = Open();
+    View& w = Open();
     LogIn(w);  // the session cookie, Secure, reaches https requests
     PageFetch(Url("/test/echo"));
     EXPECT_NE(fake.Requests().back().Header("cookie").find(fake::FakeWeibo::kSessionValue), std::string::npos);
@@ -551,7 +669,7 @@ TEST_F(LoginTest, SecureCookiesOfTheBrowserTravelOnlyOverHttps) {
 }
 
 TEST_F(LoginTest, ANewWindowOpensInTheEmbeddedBrowser) {
-    MainWindow& w = Open();
+    View& w = Open();
     const int windows_before = static_cast<int>(QApplication::topLevelWidgets().size());
     ASSERT_TRUE(WaitFor([&] { return w.browser->url().toString().startsWith(QString::fromStdString(fake.BaseUrl())); }, 30000));
     w.browser->setUrl(QUrl(QString::fromStdString(Url("/test/new-window"))));
@@ -565,7 +683,7 @@ TEST_F(LoginTest, ANewWindowOpensInTheEmbeddedBrowser) {
 
 TEST_F(LoginTest, LoginSurvivesARestartOfTheProgram) {
     {
-        MainWindow& w = Open();
+        View& w = Open();
         LogIn(w);
         window.reset();  // the profile writes its cookies out as it closes
     }

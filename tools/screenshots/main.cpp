@@ -2,6 +2,7 @@
 // for looking at the program and for the README. Run it under Xvfb:
 //   xvfb-run -a -s "-screen 0 1280x800x24" build/tools/screenshots/window-screenshots OUT_FOLDER
 #include <QApplication>
+#include <QTabBar>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -80,26 +81,33 @@ int main(int argc, char** argv) {
     wa::MainWindow window({program_folder, program_folder + "/配置.ini", program_folder + "/browser"});
     window.move(20, 20);
     window.show();
-    WaitFor([&] { return window.browser->url().toString().startsWith(QString::fromStdString(fake.BaseUrl())); }, 20000);
+    const auto find = [&window]<typename T>(T*, const char* name) {
+        return window.findChild<T*>(QString::fromUtf8(name));
+    };
+    auto* browser = find(static_cast<QWebEngineView*>(nullptr), "超文本浏览框1");
+    auto* tab_bar = find(static_cast<QTabBar*>(nullptr), "高级选择夹1_标签");
+    auto* album_list = find(static_cast<QTreeWidget*>(nullptr), "超级列表框1");
+    auto* drawing_board = find(static_cast<QLabel*>(nullptr), "画板1");
+    WaitFor([&] { return browser->url().toString().startsWith(QString::fromStdString(fake.BaseUrl())); }, 20000);
     Serve(2000);
     Shoot(window, out + "/login.png");
 
-    window.tab_bar->setCurrentIndex(1);
-    window.edit_save_folder->setText(QString::fromStdString(program_folder + "/下载"));
-    window.edit_home->setText(QString::fromStdString(fake.BaseUrl() + "/u/1000000001"));
-    window.check_covers->setChecked(true);
-    window.button_get_albums->click();
-    WaitFor([&] { return window.drawing_board->isHidden() && window.album_list->topLevelItemCount() == 5; }, 20000);
+    tab_bar->setCurrentIndex(1);
+    find(static_cast<QLineEdit*>(nullptr), "编辑框_保存位置")->setText(QString::fromStdString(program_folder + "/下载"));
+    find(static_cast<QLineEdit*>(nullptr), "编辑框_号码")->setText(QString::fromStdString(fake.BaseUrl() + "/u/1000000001"));
+    find(static_cast<QCheckBox*>(nullptr), "选择框_有图")->setChecked(true);
+    find(static_cast<QPushButton*>(nullptr), "按钮_获取相册封面")->click();
+    WaitFor([&] { return drawing_board->isHidden() && album_list->topLevelItemCount() == 5; }, 20000);
     Shoot(window, out + "/albums.png");
-    window.album_list->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
-    window.button_start->click();
+    album_list->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+    find(static_cast<QPushButton*>(nullptr), "按钮_下载选中")->click();
     WaitFor([] { return OpenMessageBox() != nullptr; }, 60000);
     if (QMessageBox* box = OpenMessageBox()) box->done(0);
     Shoot(window, out + "/download.png");
 
-    window.tab_bar->setCurrentIndex(2);
+    tab_bar->setCurrentIndex(2);
     Shoot(window, out + "/settings.png");
-    window.tab_bar->setCurrentIndex(3);
+    tab_bar->setCurrentIndex(3);
     Shoot(window, out + "/about.png");
     return 0;
 }

@@ -1,0 +1,177 @@
+// Finding the user, listing the albums into the album page, and starting,
+// pausing, continuing and stopping a download run.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QWebEngineView>
+
+#include "download/photo_list.h"
+#include "ui/album_page.h"
+#include "ui/login_page.h"
+#include "ui/main_window.h"
+#include "ui/settings_page.h"
+#include "weibo/album_list.h"
+#include "weibo/cover_image.h"
+#include "weibo/page_fetch.h"
+#include "weibo/service_request.h"
+#include "weibo/weibo_service.h"
+
+namespace wa {
+
+void MainWindow::ResolveUser() {
+    if (album_->edit_home->text().isEmpty()) {
+        QMessageBox::information(this, QString::fromUtf8("信息："), QString::fromUtf8("请输入网址"));
+        return;
+    }
+    album_->label_user->setText(QString::fromUtf8("正在获取 耐心等待！"));
+    const std::string address = album_->edit_home->text().toStdString();
+    const int generation = ++listing_generation_;  // a newer listing supersedes this one
+    RunInBackground([this, address, generation](JobToken* job) {
+        const UserLookup lookup = ResolveUserPage(address, job);
+        if (job->StopRequested()) return;
+        const ResolvedUser& user = lookup.user;
+        OnWindowThread([this, &user] {
+            resolved_user_ = user;
+            album_->label_user->setText(QString::fromUtf8("要下载用户：") + QString::fromStdString(user.title));
+            album_->label_status->setText(QString::fromUtf8("温馨提示：正在获取相册列表..."));
+            AppendLog("正努力获取相册列表，耐心等待哈！\r\n\r\n");
+        });
+        AlbumListTask(user, generation, job, lookup.login_wall);
+    });
+}
+
+void MainWindow::AlbumListTask(ResolvedUser user, int generation, JobToken* job, bool login_wall) {
+    bool current = true;
+    // Every window call first checks that no newer listing has started.
+    const auto on_window = [&](const std::function<void()>& call) {
+        OnWindowThread([&] {
+            current = generation == listing_generation_;
+            if (current) call();
+        });
+        return current && !job->StopRequested();
+    };
+    if (!on_window([this] {
+            album_->drawing_board->show();
+            for (const int column : {5, 6, 7}) album_->album_list->setColumnWidth(column, 0);
+            album_->label_status->setText(QString::fromUtf8("相册获取中，耐心等待..."));
+            album_->album_list->clear();
+        })) {
+        return;
+    }
+    ServiceRequest request;
+    request.job = job;
+    request.log = [&on_window, this](const std::string& line) { on_window([this, &line] { AppendLog(line); }); };
+    AlbumListing listing;
+    if (!user.uid.empty()) {
+        listing = FetchAlbumList(user.uid, request);
+    } else if (login_wall) {
+        listing.problem = ListingProblem::kLoginNeeded;  // no uid behind the visitor page
+    }
+    const std::vector<AlbumInfo>& albums = listing.albums;
+    if (albums.empty()) {
+        on_window([this, problem = listing.problem] {
+            if (problem == ListingProblem::kLoginNeeded) {
+                AppendLog(std::string(kLoginNeededLine) + "\r\n");
+                OpenMessage(QString::fromUtf8("温馨提示"), QString::fromUtf8(kLoginNeededLine.data()));
+                return;
+            }
+            if (problem == ListingProblem::kUnknownUser) AppendLog(std::string(kUnknownUserLine) + "\r\n");
+            OpenMessage(QString::fromUtf8("温馨提示"), QString::fromUtf8("获取到相册个数为：0"));
+        });
+        return;
+    }
+    const int count = static_cast<int>(albums.size());
+    if (!on_window([this] { album_->progress->setValue(0); })) return;
+    for (int i = 1; i <= count; ++i) {
+        const AlbumInfo& album = albums[static_cast<std::size_t>(i - 1)];
+        const bool go_on = on_window([this, i, count] {
+            album_->progress->setMaximum(count);
+            album_->progress->setValue(i);
+            album_->label_percent->setText(QString::number(i * 100 / count) + "%");
+        });
+        if (!go_on || !PumpingWait(200, 0, job)) return;
+        if (album.IsEmpty()) continue;
+        bool covers = false;
+        if (!on_window([this, &covers] { covers = album_->check_covers->isChecked(); })) return;
+        // A cover that cannot be fetched or decoded shows the placeholder.
+        QImage cover;
+        if (covers && !album.cover_url.empty()) {
+            // The picture servers answer 403 unless the Referer is the site.
+            PageFetchOptions options;
+            options.job = job;
+            options.extra_headers = "Referer: " + CurrentService().home_page;
+            cover = AlbumPage::CoverImage(PageFetch(album.cover_url, options).body);
+        }
+        if (!on_window([this, &album, covers, &cover] {
+                album_->album_list->setColumnWidth(3, covers ? 100 : 0);
+                QTreeWidgetItem* item = album_->AppendAlbumRow({true, std::to_string(album_->album_list->topLevelItemCount() + 1),
+                                                        album.name, album.count, album.IdText()});
+                if (covers) {
+                    const QPixmap picture = QPixmap::fromImage(cover.isNull() ? album_->placeholder() : cover);
+                    item->setIcon(3, QIcon(picture));
+                    album_->drawing_board->setPixmap(picture);
+                }
+            })) {
+            return;
+        }
+    }
+    on_window([this] {
+        album_->drawing_board->hide();
+        const QString total = QString::number(album_->album_list->topLevelItemCount());
+        album_->label_status->setText(QString::fromUtf8("相册列表获取完毕,共计") + total + QString::fromUtf8("个"));
+        AppendLog("-----获取完毕,共计" + total.toStdString() + "个\r\n选择要下载的 点击【3下载选中】\r\n\r\n");
+    });
+}
+
+void MainWindow::DownloadThisUser() {
+    ShowPage(1);
+    album_->edit_home->setText(login_->edit_url->text());
+    ResolveUser();
+}
+
+void MainWindow::OnOpenAlbumPageClicked() {
+    const std::string address = login_->edit_url->text().toStdString();
+    RunInBackground([this, address](JobToken* job) {
+        const UserLookup found = ResolveUserPage(address, job);
+        if (job->StopRequested()) return;
+        OnWindowThread([this, uid = found.user.uid] {
+            resolved_user_.uid = uid;  // the title stays as it was
+            login_->browser->setUrl(QUrl(QString::fromStdString(AlbumPageUrl(CurrentService(), uid))));
+        });
+    });
+}
+
+void MainWindow::OnDownloadClicked() {
+    DownloadContext context;
+    context.program_folder = globals_.program_folder;
+    context.referer = CurrentService().home_page;
+    context.parallel = settings_->spin_parallel->value();
+    download_.Start(*this, resolved_user_, context);
+}
+
+void MainWindow::OnPauseClicked() {
+    album_->button_start->hide();
+    album_->button_pause->hide();
+    album_->button_continue->show();
+    download_.Pause();
+}
+
+void MainWindow::OnContinueClicked() {
+    album_->button_start->hide();
+    album_->button_pause->show();
+    album_->button_continue->hide();
+    download_.Continue();
+}
+
+void MainWindow::OnStopClicked() {
+    download_.Stop();
+    album_->SetButtonsFor(RunState::kIdle);
+}
+
+}  // namespace wa

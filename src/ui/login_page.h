@@ -1,0 +1,57 @@
+// The login page: the embedded browser on a named, persistent profile, the
+// address box that follows it, and the buttons that take its user over to the
+// download page.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QUrl;
+class QWebEngineProfile;
+class QWebEngineView;
+
+namespace wa {
+
+class BrowserCookieBridge;
+class BrowserPage;
+struct Globals;
+
+class LoginPage : public QWidget {
+    Q_OBJECT
+
+public:
+    LoginPage(const Globals& globals, QWidget* parent);
+    ~LoginPage() override;  // the page goes before its profile, which then writes its cookies out
+
+    // Opens the site's home page, where the user logs in.
+    void OpenHomePage();
+    // Widths follow the tab control's width.
+    void LayOut(int width);
+
+    QLabel* label_home_address = nullptr;         // 标签_首页网址
+    QLineEdit* edit_url = nullptr;                // 编辑框_url
+    QPushButton* button_download_user = nullptr;  // 按钮_下载此用户
+    QPushButton* button_open = nullptr;           // 按钮_打开
+    QPushButton* button_album_page = nullptr;     // 按钮_专辑页面
+    QLabel* label_browser_hint = nullptr;         // 标签12
+    QWebEngineView* browser = nullptr;            // 超文本浏览框1
+    BrowserPage* browser_page = nullptr;
+    QWebEngineProfile* browser_profile = nullptr;  // named and kept on disk: a login survives restarts
+
+signals:
+    void downloadUserRequested();  // 下载此用户
+    void albumPageRequested();     // [查看用户专辑]
+
+private:
+    void OnBrowserBeforeNavigate(const QUrl& url);
+    void OnBrowserLoadFinished();
+    void OnBrowserNewWindow();
+
+    BrowserCookieBridge* cookie_bridge_ = nullptr;
+    QString status_text_;  // the link last under the mouse in the browser
+};
+
+}  // namespace wa

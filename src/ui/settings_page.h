@@ -1,0 +1,74 @@
+// The settings page: every option control shows what "配置.ini" holds at
+// start-up and writes its own key the moment the user changes it.
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+#include <string>
+
+#include "download/picture_naming.h"
+#include "ui/widget_factory.h"
+#include "util/date_time.h"
+
+class QCheckBox;
+class QDateTimeEdit;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+
+namespace wa {
+
+class SettingsPage : public QWidget {
+    Q_OBJECT
+
+public:
+    SettingsPage(std::string config_path, SettingWriter save, QWidget* parent);
+
+    // Shows what the settings file holds.
+    void Load();
+
+    NameFormat CheckedNameFormat() const;
+    SequenceScheme CheckedSequenceScheme() const;
+    DateTime WindowStart() const;
+    DateTime WindowEnd() const;
+
+    QCheckBox* check_record = nullptr;      // 选择框_下载记录
+    QCheckBox* check_window = nullptr;      // 选择框_时间段
+    QDateTimeEdit* date_start = nullptr;    // 日期框_开始时间
+    QDateTimeEdit* date_end = nullptr;      // 日期框_结束时间
+    QSpinBox* spin_parallel = nullptr;      // 数字框_同时下载数
+    QRadioButton* radio_number_text = nullptr;  // 单选框_序号加内容
+    QRadioButton* radio_text_number = nullptr;  // 单选框_内容加序号
+    QRadioButton* radio_text = nullptr;         // 单选框_内容
+    QRadioButton* radio_text_date = nullptr;    // 单选框_内容加日期
+    QRadioButton* radio_date_text = nullptr;    // 单选框_日期加内容
+    QRadioButton* radio_sequence_default = nullptr;  // 单选框_默认序号
+    QRadioButton* radio_sequence_cycle = nullptr;    // 单选框_循环序号
+    QLineEdit* edit_sound = nullptr;        // 编辑框_MP3
+    QPushButton* button_choose_sound = nullptr;  // 按钮_选择MP3
+    QPushButton* button_save_sound = nullptr;    // 按钮3
+    QPushButton* button_stop_sound = nullptr;    // 按钮4
+    QCheckBox* check_show_album_button = nullptr;  // 选择框_用户专辑按钮不显示
+
+    // Tests replace the file dialog.
+    std::function<QString()> choose_sound_file;
+
+signals:
+    void showAlbumButtonClicked();
+    void stopSoundClicked();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void WriteSwitch(std::string_view key, bool on);
+    void OnChooseSound();
+    void OnSaveSoundPath();
+
+    std::string config_path_;
+    SettingWriter save_;
+};
+
+}  // namespace wa
