@@ -157,7 +157,7 @@ TEST_F(CliTest, InterruptWhileTheUserIsFoundStopsAtOnce) {
 TEST_F(CliTest, InterruptStopsLikeTheStopButton) {
     fake.AddFault("/large/3600000000003", fake::Fault{.stall_ms = 20000});
     int out_fd = -1;
-    const pid_t pid = Spawn({"download", "4004", "--albums", "1"}, out_fd);
+    const pid_t pid = Spawn({"download", "4004", "--albums", "1", "--parallel", "1"}, out_fd);
     for (int i = 0; i < 1000 && fake.CountRequests("/large/3600000000003") == 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
