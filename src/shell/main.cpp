@@ -3,6 +3,9 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include "shell/globals.h"
 #include "shell/saved_options.h"
@@ -22,6 +25,12 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("weibo-albums");
     QApplication::setApplicationVersion(wa::kVersionText);
+    // Qt's own dialogs speak the user's language, Chinese when Qt has none for it.
+    QTranslator qt_translator;
+    const QString translations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (qt_translator.load(QLocale(), "qt", "_", translations) || qt_translator.load("qt_zh_CN", translations)) {
+        QApplication::installTranslator(&qt_translator);
+    }
 
     wa::Globals globals;
     globals.program_folder = wa::ProgramFolder();

@@ -10,24 +10,29 @@ namespace {
 
 // One template, 33 palettes: an accent hue per skin, every third a dark one.
 constexpr const char* kTemplate = R"(
-QWidget { font-family: "Noto Sans CJK SC", "WenQuanYi Micro Hei", sans-serif; font-size: 12px; }
+QWidget { font-family: "Noto Sans CJK SC", "WenQuanYi Micro Hei", sans-serif; }
 QWidget#MainWindow, QWidget#page { background: %BG%; color: %TEXT%; }
 QTabBar::tab { background: %TAB%; color: %TEXT%; border: 1px solid %BORDER%; padding: 5px 10px; margin-right: 2px;
                border-top-left-radius: 4px; border-top-right-radius: 4px; }
 QTabBar::tab:selected { background: %ACCENT%; color: white; }
+QTabBar::tab:hover:!selected { background: %HOVER%; border-color: %ACCENT%; }
 QGroupBox { border: 1px solid %BORDER%; border-radius: 4px; margin-top: 8px; background: %PANEL%; color: %TEXT%; }
 QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 3px; color: %ACCENT%; }
-QPushButton { background: %BUTTON%; color: %TEXT%; border: 1px solid %BORDER%; border-radius: 3px; padding: 1px 2px; }
-QPushButton:hover { background: %ACCENT%; color: white; }
+QPushButton { background: %BUTTON%; color: %TEXT%; border: 1px solid %BORDER%; border-radius: 3px; padding: 3px 8px; }
+QPushButton:hover { background: %HOVER%; border-color: %ACCENT%; }
 QPushButton:pressed { background: %ACCENT_DARK%; color: white; }
+QPushButton:focus { border: 1px solid %ACCENT%; }
+QMessageBox QLabel { min-width: 220px; }
 QLineEdit, QPlainTextEdit, QDateTimeEdit, QTreeWidget { background: %FIELD%; color: %TEXT%;
                border: 1px solid %BORDER%; border-radius: 2px; selection-background-color: %ACCENT%; }
 QHeaderView::section { background: %TAB%; color: %TEXT%; border: 0; border-right: 1px solid %BORDER%; padding: 3px; }
 QProgressBar { border: 1px solid %BORDER%; border-radius: 3px; background: %FIELD%; text-align: center; }
 QProgressBar::chunk { background: %ACCENT%; }
 QLabel, QCheckBox, QRadioButton { color: %TEXT%; background: transparent; }
-QCheckBox::indicator, QRadioButton::indicator { width: 11px; height: 11px; border: 1px solid %BORDER_DARK%; background: %FIELD%; }
-QCheckBox::indicator { border-radius: 2px; }
+QCheckBox::indicator, QRadioButton::indicator, QTreeView::indicator {
+               width: 13px; height: 13px; border: 1px solid %BORDER_DARK%; background: %FIELD%; }
+QCheckBox::indicator, QTreeView::indicator { border-radius: 2px; }
+QTreeView::indicator:checked { background: %ACCENT%; border-color: %ACCENT%; image: url(:/check.png); }
 QRadioButton::indicator { border-radius: 6px; }
 QCheckBox::indicator:checked { background: %ACCENT%; border-color: %ACCENT%; image: url(:/check.png); }
 QRadioButton::indicator:checked { background: qradialgradient(cx:0.5, cy:0.5, radius:0.5, fx:0.5, fy:0.5,
@@ -48,6 +53,7 @@ QString BuiltInSkin(int number) {
     QString sheet = QString::fromUtf8(kTemplate);
     sheet.replace("%ACCENT_DARK%", accent.darker(130).name());
     sheet.replace("%ACCENT%", accent.name());
+    sheet.replace("%HOVER%", dark ? tone(40, 85) : tone(70, 215));
     sheet.replace("%BG%", dark ? tone(20, 40) : tone(30, 240));
     sheet.replace("%PANEL%", dark ? tone(20, 48) : tone(25, 248));
     sheet.replace("%TAB%", dark ? tone(20, 60) : tone(40, 225));

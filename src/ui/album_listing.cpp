@@ -36,13 +36,17 @@ void MainWindow::ResolveUser() {
         const UserLookup lookup = ResolveUserPage(address, job);
         if (job->StopRequested()) return;
         const ResolvedUser& user = lookup.user;
-        OnWindowThread([this, &user] {
+        bool current = false;
+        OnWindowThread([this, &user, &current, generation] {
+            // A newer resolution has started: this one writes nothing.
+            current = generation == listing_generation_;
+            if (!current) return;
             resolved_user_ = user;
             album_->label_user->setText(QString::fromUtf8("要下载用户：") + QString::fromStdString(user.title));
             album_->label_status->setText(QString::fromUtf8("温馨提示：正在获取相册列表..."));
             AppendLog("正努力获取相册列表，耐心等待哈！\r\n\r\n");
         });
-        AlbumListTask(user, generation, job, lookup.login_wall);
+        if (current) AlbumListTask(user, generation, job, lookup.login_wall);
     });
 }
 
@@ -56,7 +60,8 @@ void MainWindow::AlbumListTask(ResolvedUser user, int generation, JobToken* job,
         });
         return current && !job->StopRequested();
     };
-    if (!on_window([this] {
+    if (!on_window([this, &user] {
+            listed_user_ = user;  // the rows about to be listed are this user's
             album_->drawing_board->show();
             for (const int column : {5, 6, 7}) album_->album_list->setColumnWidth(column, 0);
             album_->label_status->setText(QString::fromUtf8("相册获取中，耐心等待..."));
@@ -76,6 +81,7 @@ void MainWindow::AlbumListTask(ResolvedUser user, int generation, JobToken* job,
     const std::vector<AlbumInfo>& albums = listing.albums;
     if (albums.empty()) {
         on_window([this, problem = listing.problem] {
+            album_->drawing_board->hide();
             if (problem == ListingProblem::kLoginNeeded) {
                 AppendLog(std::string(kLoginNeededLine) + "\r\n");
                 OpenMessage(QString::fromUtf8("温馨提示"), QString::fromUtf8(kLoginNeededLine.data()));
@@ -152,7 +158,10 @@ void MainWindow::OnDownloadClicked() {
     context.program_folder = globals_.program_folder;
     context.referer = CurrentService().home_page;
     context.parallel = settings_->spin_parallel->value();
-    download_.Start(*this, resolved_user_, context);
+    // The rows the run downloads belong to the user they were listed for, and
+    // the save folder is taken as it stands now, not as it may be typed later.
+    run_save_folder_ = album_->edit_save_folder->text().toStdString();
+    download_.Start(*this, listed_user_, context);
 }
 
 void MainWindow::OnPauseClicked() {

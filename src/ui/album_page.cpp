@@ -7,6 +7,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QStyledItemDelegate>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -20,6 +22,28 @@
 #include "weibo/weibo_service.h"
 
 namespace wa {
+namespace {
+
+// The album list as a report with grid lines between its cells.
+class GridDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        painter->setPen(option.palette.color(QPalette::Mid));
+        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+        painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
+        painter->restore();
+    }
+};
+
+constexpr int kListGroupHeight = 426;
+constexpr int kListHeight = 339;
+constexpr int kLogGroupHeight = 345;
+constexpr int kLogHeight = 292;
+
+}  // namespace
 
 AlbumPage::AlbumPage(std::string program_folder, SettingWriter save, QWidget* parent)
     : QWidget(parent), program_folder_(std::move(program_folder)), save_(std::move(save)) {
@@ -58,6 +82,8 @@ AlbumPage::AlbumPage(std::string program_folder, SettingWriter save, QWidget* pa
     album_list->header()->setSectionsMovable(true);
     album_list->header()->setStretchLastSection(false);
     album_list->setIconSize(QSize(kCoverSide, kCoverSide));
+    album_list->setItemDelegate(new GridDelegate(album_list));
+    album_list->setFocusPolicy(Qt::StrongFocus);
     cover_placeholder_ = CoverPlaceholder();
     album_list->setHeaderLabels({QString::fromUtf8("选择"), QString::fromUtf8("序号"), QString::fromUtf8("相册名称"),
                                  QString::fromUtf8("封面"), QString::fromUtf8("图片数量"), QString::fromUtf8("相册ID"),
@@ -73,7 +99,7 @@ AlbumPage::AlbumPage(std::string program_folder, SettingWriter save, QWidget* pa
     log_box = Make<QPlainTextEdit>(group_log, "编辑框_操作记录", 12, 45, 208, 292);
     log_box->setReadOnly(true);
     log_box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Make<QLabel>(group_list, "标签_进度", 7, 384, 56, 35, QString::fromUtf8("下载进度："));
+    auto* progress_label = Make<QLabel>(group_list, "标签_进度", 7, 384, 56, 35, QString::fromUtf8("下载进度："));
     progress = Make<QProgressBar>(group_list, "进度条1", 74, 389, 280, 24);
     progress->setRange(0, 100);
     progress->setValue(0);
@@ -82,8 +108,13 @@ AlbumPage::AlbumPage(std::string program_folder, SettingWriter save, QWidget* pa
     label_selected = Make<QLabel>(group_list, "标签_选择了相册数量", 404, 390, 144, 23);
     label_current_album = Make<QLabel>(group_list, "标签_正在下载相册", 554, 390, 110, 23);
     label_photo_counter = Make<QLabel>(group_list, "标签_第多少张照片", 666, 390, 95, 23);
+    for (QWidget* below : std::initializer_list<QWidget*>{progress_label, progress, label_percent, label_selected,
+                                                          label_current_album, label_photo_counter}) {
+        progress_row_.emplace_back(below, below->y());
+    }
 
     connect(button_get_albums, &QPushButton::clicked, this, &AlbumPage::getAlbumsClicked);
+    connect(edit_home, &QLineEdit::returnPressed, this, &AlbumPage::getAlbumsClicked);
     connect(button_start, &QPushButton::clicked, this, &AlbumPage::startClicked);
     connect(button_pause, &QPushButton::clicked, this, &AlbumPage::pauseClicked);
     connect(button_continue, &QPushButton::clicked, this, &AlbumPage::continueClicked);
@@ -96,7 +127,15 @@ AlbumPage::AlbumPage(std::string program_folder, SettingWriter save, QWidget* pa
     connect(button_choose_folder, &QPushButton::clicked, this, [this] { OnChooseSaveFolder(); });
 }
 
-void AlbumPage::LayOut(int width) {
+void AlbumPage::LayOut(int width, int extra_height) {
+    // Downwards, the list and the log take what the window grows by.
+    const auto set_height = [](QWidget* widget, int value) { widget->resize(widget->width(), value); };
+    set_height(group_list, kListGroupHeight + extra_height);
+    set_height(album_list, kListHeight + extra_height);
+    set_height(group_log, kLogGroupHeight + extra_height);
+    set_height(log_box, kLogHeight + extra_height);
+    for (const auto& [below, top] : progress_row_) below->move(below->x(), top + extra_height);
+
     const auto set_width = [](QWidget* widget, int value) { widget->resize(value, widget->height()); };
     const auto set_left = [](QWidget* widget, int value) { widget->move(value, widget->y()); };
     for (QWidget* group : {static_cast<QWidget*>(group_list), static_cast<QWidget*>(group_place),
@@ -171,6 +210,12 @@ void AlbumPage::SetButtonsFor(RunState state) {
     button_pause->setVisible(state == RunState::kRunning);
     button_continue->setVisible(state == RunState::kPaused);
     button_stop->setVisible(state != RunState::kIdle);
+    // Focus goes where a stray key does no harm: never into a text box, never
+    // onto 结束下载.
+    QWidget* safe = state == RunState::kRunning  ? static_cast<QWidget*>(button_pause)
+                    : state == RunState::kPaused ? static_cast<QWidget*>(button_continue)
+                                                 : static_cast<QWidget*>(album_list);
+    if (isVisible()) safe->setFocus(Qt::OtherFocusReason);
 }
 
 void AlbumPage::OnAlbumCheckChanged(QTreeWidgetItem* item, int column) {
@@ -207,13 +252,14 @@ void AlbumPage::OnChooseSaveFolder() {
     QString chosen = choose_folder ? choose_folder()
                                    : QFileDialog::getExistingDirectory(this, QString::fromUtf8("选择相册的存放位置"),
                                                                        edit_save_folder->text());
+    if (chosen.trimmed().isEmpty()) return;  // cancelled: nothing changes
     edit_save_folder->setText(chosen.trimmed());
-    if (edit_save_folder->text().isEmpty()) edit_save_folder->setText(QString::fromStdString(program_folder_));
     save_(kGlobalSection, kSaveFolderKey, edit_save_folder->text().toStdString());
 }
 
 bool AlbumPage::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == label_help && event->type() == QEvent::MouseButtonPress) {
+    if (watched == label_help && event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         QDesktopServices::openUrl(QUrl(QString::fromStdString(HelpPageUrl(CurrentService()))));
     }
     return QWidget::eventFilter(watched, event);

@@ -8,6 +8,8 @@
 
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "download/download_host.h"
 #include "ui/widget_factory.h"
@@ -41,8 +43,9 @@ public:
     AlbumRow AlbumRowAt(int index) const;
     void AppendLog(const std::string& text);
     void SetButtonsFor(RunState state);
-    // Widths follow the tab control's width.
-    void LayOut(int width);
+    // Widths follow the tab control's width; the list and the log grow by
+    // what the window is taller than its design.
+    void LayOut(int width, int extra_height);
 
     QGroupBox* group_main = nullptr;        // 分组框_zhuye
     QLabel* label_help = nullptr;           // 标签1
@@ -96,6 +99,7 @@ private:
     std::string program_folder_;
     SettingWriter save_;
     QImage cover_placeholder_;
+    std::vector<std::pair<QWidget*, int>> progress_row_;  // below the list, with their design tops
 };
 
 }  // namespace wa

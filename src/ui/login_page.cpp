@@ -14,10 +14,15 @@
 #include "weibo/weibo_service.h"
 
 namespace wa {
+namespace {
+
+constexpr int kBrowserHeight = 437;
+
+}  // namespace
 
 LoginPage::LoginPage(const Globals& globals, QWidget* parent) : QWidget(parent) {
     label_home_address = Make<QLabel>(this, "标签_首页网址", 8, 42, 40, 32, QString::fromUtf8("网址："));
-    edit_url = Make<QLineEdit>(this, "编辑框_url", 52, 45, 440, 32);
+    edit_url = Make<QLineEdit>(this, "编辑框_url", 52, 45, 440, 30);
     edit_url->setText(QString::fromStdString(CurrentService().home_page));
     button_download_user = Make<QPushButton>(this, "按钮_下载此用户", 496, 43, 80, 32, QString::fromUtf8("下载此用户"));
     button_open = Make<QPushButton>(this, "按钮_打开", 599, 44, 69, 32, QString::fromUtf8("打开网页"));
@@ -41,11 +46,11 @@ LoginPage::LoginPage(const Globals& globals, QWidget* parent) : QWidget(parent) 
 
     connect(browser_page, &BrowserPage::beforeNavigate, this, [this](const QUrl& url) { OnBrowserBeforeNavigate(url); });
     connect(browser_page, &QWebEnginePage::loadFinished, this, [this] { OnBrowserLoadFinished(); });
-    connect(browser_page, &QWebEnginePage::linkHovered, this, [this](const QString& link) {
-        if (!link.isEmpty()) status_text_ = link;
-    });
+    // The link under the pointer, or none once it left every link.
+    connect(browser_page, &QWebEnginePage::linkHovered, this, [this](const QString& link) { status_text_ = link; });
     connect(browser_page, &BrowserPage::newWindowRequested, this, [this] { OnBrowserNewWindow(); });
     connect(button_open, &QPushButton::clicked, this, [this] { browser->setUrl(QUrl(edit_url->text())); });
+    connect(edit_url, &QLineEdit::returnPressed, button_open, &QPushButton::click);
     connect(button_download_user, &QPushButton::clicked, this, &LoginPage::downloadUserRequested);
     connect(button_album_page, &QPushButton::clicked, this, &LoginPage::albumPageRequested);
 }
@@ -58,9 +63,9 @@ LoginPage::~LoginPage() {
 
 void LoginPage::OpenHomePage() { browser->setUrl(QUrl(QString::fromStdString(CurrentService().home_page))); }
 
-void LoginPage::LayOut(int width) {
+void LoginPage::LayOut(int width, int extra_height) {
     const auto set_left = [](QWidget* widget, int value) { widget->move(value, widget->y()); };
-    browser->resize(width - 20, browser->height());
+    browser->resize(width - 20, kBrowserHeight + extra_height);
     set_left(button_album_page, width - button_album_page->width() - 20);
     set_left(button_open, width - button_album_page->width() - button_open->width() - 40);
     edit_url->resize(440, edit_url->height());
@@ -76,8 +81,9 @@ void LoginPage::OnBrowserLoadFinished() {
 }
 
 void LoginPage::OnBrowserNewWindow() {
-    // The link the user clicked opens here; no second window.
-    browser->setUrl(QUrl(status_text_));
+    // The link the user clicked opens here; no second window, and nothing
+    // when no link is under the pointer.
+    if (!status_text_.isEmpty()) browser->setUrl(QUrl(status_text_));
 }
 
 }  // namespace wa

@@ -28,8 +28,9 @@ public:
 
     // Opens the site's home page, where the user logs in.
     void OpenHomePage();
-    // Widths follow the tab control's width.
-    void LayOut(int width);
+    // Widths follow the tab control's width; the browser grows by what the
+    // window is taller than its design.
+    void LayOut(int width, int extra_height);
 
     QLabel* label_home_address = nullptr;         // 标签_首页网址
     QLineEdit* edit_url = nullptr;                // 编辑框_url

@@ -21,15 +21,24 @@
 #include "util/ini_file.h"
 
 namespace wa {
+namespace {
+
+constexpr int kDesignWidth = 1100;
+constexpr int kDesignHeight = 638;
+constexpr int kTabControlHeight = 601;
+
+}  // namespace
 
 MainWindow::MainWindow(Globals globals, QWidget* parent) : QWidget(parent), globals_(std::move(globals)) {
     setObjectName("MainWindow");
     setWindowTitle(QString::fromUtf8("Tavrin新浪微博Quorvel工具"));
     setWindowIcon(QIcon(":/weibo-albums.png"));
-    resize(1100, 638);
+    // Below the design size controls would overlap: the window does not shrink past it.
+    setMinimumSize(kDesignWidth, kDesignHeight);
+    resize(kDesignWidth, kDesignHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect free = screen->availableGeometry();
-        move(free.x() + (free.width() - 1100) / 2, free.y() + (free.height() - 638) / 2);
+        move(free.x() + (free.width() - kDesignWidth) / 2, free.y() + (free.height() - kDesignHeight) / 2);
     }
 
     // The tab control: pages share its coordinates, tab strip included, as the
@@ -111,11 +120,13 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void MainWindow::LayoutOnResize() {
-    tab_control_->resize(width() - 20, tab_control_->height());
+    const int extra_height = std::max(0, height() - kDesignHeight);
+    tab_control_->resize(width() - 20, kTabControlHeight + extra_height);
     for (QWidget* page : pages_) page->resize(tab_control_->size());
     tab_bar_->resize(tab_control_->width(), tab_bar_->height());
-    login_->LayOut(tab_control_->width());
-    album_->LayOut(tab_control_->width());
+    login_->LayOut(tab_control_->width(), extra_height);
+    album_->LayOut(tab_control_->width(), extra_height);
+    settings_->LayOut(extra_height);
 }
 
 void MainWindow::ShowPage(int index) {

@@ -97,6 +97,8 @@ private:
 
     Globals globals_;
     ResolvedUser resolved_user_;
+    ResolvedUser listed_user_;     // whose albums the list shows
+    std::string run_save_folder_;  // the save folder as the latest run began
     int version_check_pending_ = 1;
     int listing_generation_ = 0;
     bool setting_write_failed_ = false;  // the last write of an option failed and was said

@@ -17,10 +17,18 @@
 #include "util/ini_file.h"
 
 namespace wa {
+namespace {
+
+constexpr int kFrameHeight = 553;
+
+}  // namespace
+
+void SettingsPage::LayOut(int extra_height) { frame_->resize(frame_->width(), kFrameHeight + extra_height); }
 
 SettingsPage::SettingsPage(std::string config_path, SettingWriter save, QWidget* parent)
     : QWidget(parent), config_path_(std::move(config_path)), save_(std::move(save)) {
-    auto* frame = Make<QGroupBox>(this, "分组框7", 16, 40, 1036, 553);
+    frame_ = Make<QGroupBox>(this, "分组框7", 16, 40, 1036, kFrameHeight);
+    QGroupBox* frame = frame_;
     auto* common = Make<QGroupBox>(frame, "分组框2", 20, 15, 384, 322, QString::fromUtf8("常用设置："));
     check_record = Make<QCheckBox>(common, "选择框_下载记录", 24, 58, 240, 20,
                                    QString::fromUtf8("开启下载记录（已经下载过的不再下载）"));
@@ -32,7 +40,6 @@ SettingsPage::SettingsPage(std::string config_path, SettingWriter save, QWidget*
     date_start->setCalendarPopup(true);
     date_start->setMinimumDateTime(QDateTime(QDate(100, 1, 1), QTime(0, 0)));
     date_start->setDateTime(QDateTime(QDate(2006, 3, 30), QTime(0, 0)));
-    date_start->installEventFilter(this);
     Make<QLabel>(common, "标签4", 40, 167, 56, 32, QString::fromUtf8("结束时间："));
     date_end = Make<QDateTimeEdit>(common, "日期框_结束时间", 112, 171, 152, 24);
     date_end->setDisplayFormat("yyyy-MM-dd");
@@ -51,7 +58,8 @@ SettingsPage::SettingsPage(std::string config_path, SettingWriter save, QWidget*
     radio_text = Make<QRadioButton>(naming, "单选框_内容", 13, 185, 136, 18, QString::fromUtf8("微博内容"));
     radio_text_date = Make<QRadioButton>(naming, "单选框_内容加日期", 13, 212, 139, 24, QString::fromUtf8("微博内容+发布日期"));
     radio_date_text = Make<QRadioButton>(naming, "单选框_日期加内容", 13, 251, 136, 16, QString::fromUtf8("发布日期+内容"));
-    auto* sequence = Make<QGroupBox>(frame, "分组框5", 435, 32, 345, 96, QString::fromUtf8("下载序号格式："));
+    // Inside the naming group, where the design draws it.
+    auto* sequence = Make<QGroupBox>(naming, "分组框5", 6, 17, 345, 96, QString::fromUtf8("下载序号格式："));
     radio_sequence_default = Make<QRadioButton>(sequence, "单选框_默认序号", 7, 24, 217, 24,
                                                 QString::fromUtf8("[默认]下载序号格式1.2.3递增"));
     radio_sequence_cycle = Make<QRadioButton>(sequence, "单选框_循环序号", 10, 69, 222, 18,
@@ -114,7 +122,9 @@ void SettingsPage::Load() {
     for (const auto& [key, box] : {std::pair{kStartDateKey, date_start}, std::pair{kEndDateKey, date_end}}) {
         const std::string text = ReadSetting(config, kGlobalSection, key);
         if (text.empty()) continue;
-        const QDateTime value = ToQt(ParseDateText(text));
+        const DateTime date = ParseDateText(text);
+        if (date.year == 100) continue;  // not a date: the box keeps its date
+        const QDateTime value = ToQt(date);
         if (value >= box->minimumDateTime() && value <= box->maximumDateTime()) box->setDateTime(value);
     }
     if (const auto format = NameFormatFromText(ReadSetting(config, kGlobalSection, kNameFormatKey))) {
@@ -165,13 +175,6 @@ void SettingsPage::OnSaveSoundPath() {
     const bool saved = !path.empty() && ReadSetting(config_path_, kSoundSection, kSoundKey) == path;
     QMessageBox::information(this, QString::fromUtf8("信息："),
                              QString::fromUtf8(saved ? "保存到配置项成功" : "保存到配置项失败"));
-}
-
-bool SettingsPage::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == date_start && event->type() == QEvent::MouseButtonRelease) {
-        save_(kGlobalSection, kStartDateKey, DateText(FromQt(date_start->dateTime())));
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace wa

@@ -13,6 +13,7 @@
 
 class QCheckBox;
 class QDateTimeEdit;
+class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -28,6 +29,8 @@ public:
 
     // Shows what the settings file holds.
     void Load();
+    // The page's frame grows by what the window is taller than its design.
+    void LayOut(int extra_height);
 
     NameFormat CheckedNameFormat() const;
     SequenceScheme CheckedSequenceScheme() const;
@@ -59,9 +62,6 @@ signals:
     void showAlbumButtonClicked();
     void stopSoundClicked();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void WriteSwitch(std::string_view key, bool on);
     void OnChooseSound();
@@ -69,6 +69,7 @@ private:
 
     std::string config_path_;
     SettingWriter save_;
+    QGroupBox* frame_ = nullptr;
 };
 
 }  // namespace wa

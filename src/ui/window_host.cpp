@@ -88,7 +88,7 @@ DateTime MainWindow::TimeWindowEnd() {
 
 std::string MainWindow::SaveFolder() {
     std::string folder;
-    OnWindowThread([&] { folder = album_->edit_save_folder->text().toStdString(); });
+    OnWindowThread([&] { folder = run_save_folder_; });
     return folder;
 }
 

@@ -184,10 +184,9 @@ DateTime ParseDateText(std::string_view text) {
 }
 
 bool Uses24HourClock() {
-    // A locale the machine does not have falls back to "C", which is what the
-    // program's own formatting then uses: a 24-hour clock.
+    // When the user's time locale cannot be asked, the 12-hour form is used.
     locale_t locale = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
-    if (locale == static_cast<locale_t>(nullptr)) return true;
+    if (locale == static_cast<locale_t>(nullptr)) return false;
     const std::string_view format = nl_langinfo_l(T_FMT, locale);
     const bool twelve = format.find("%I") != std::string_view::npos ||
                         format.find("%l") != std::string_view::npos ||

@@ -246,12 +246,18 @@ TEST_F(MainWindowTest, LayoutAtTheDesignWidthAndAfterAResize) {
     EXPECT_EQ(w.label_version->text(), "2.1");
     EXPECT_EQ(w.window->windowTitle(), QString::fromUtf8("Tavrin新浪微博Quorvel工具"));
 
-    w.window->resize(900, 600);
+    // Wider and taller: the same formula across, and the list, the log and the
+    // browser take the extra height.
+    w.window->resize(1300, 738);
     QCoreApplication::processEvents();
-    EXPECT_EQ(w.browser->width(), 860);
-    EXPECT_EQ(w.album_list->width(), 604);
+    EXPECT_EQ(w.browser->width(), 1260);
+    EXPECT_EQ(w.album_list->width(), 1004);
     EXPECT_EQ(w.group_log->x(), w.group_list->width() - w.group_log->width() - 5);
-    EXPECT_EQ(w.button_start->x(), 695);
+    EXPECT_EQ(w.button_start->x(), 1095);
+    EXPECT_EQ(w.browser->height(), 537);
+    EXPECT_EQ(w.album_list->height(), 439);
+    EXPECT_EQ(w.log_box->height(), 392);
+    EXPECT_EQ(w.progress->y(), 489);
 }
 
 TEST_F(MainWindowTest, DefaultsWithoutASettingsFileWriteNothing) {
@@ -272,14 +278,14 @@ TEST_F(MainWindowTest, DefaultsWithoutASettingsFileWriteNothing) {
 
 TEST_F(MainWindowTest, StoredOptionsComeBackAndUnknownFormatChecksNothing) {
     WriteSetting(globals.config_path, "全局设置", "下载记录", "已启用");
-    WriteSetting(globals.config_path, "全局设置", "开始日期", "2014年5月6日13时5分");
+    WriteSetting(globals.config_path, "全局设置", "开始日期", "没有日期");  // not a date: the box keeps its own
     WriteSetting(globals.config_path, "全局设置", "结束日期", "2050年1月1日");  // outside the box's range
     WriteSetting(globals.config_path, "全局设置", "图片名称格式", "别的");
     WriteSetting(globals.config_path, "全局设置", "下载序号", "循环");
     WriteSetting(globals.config_path, "mp3路径", "保存位置", "/a/done.mp3");
     View& w = Open();
     EXPECT_TRUE(w.check_record->isChecked());
-    EXPECT_EQ(w.date_start->dateTime(), QDateTime(QDate(2014, 5, 6), QTime(13, 5)));
+    EXPECT_EQ(w.date_start->date(), QDate(2006, 3, 30));
     EXPECT_EQ(w.date_end->date(), QDate(2025, 12, 30));
     for (QRadioButton* radio : {w.radio_number_text, w.radio_text_number, w.radio_text, w.radio_text_date, w.radio_date_text}) {
         EXPECT_FALSE(radio->isChecked());
@@ -305,11 +311,18 @@ TEST_F(MainWindowTest, EachOptionWritesItsOwnKey) {
     EXPECT_EQ(Setting("全局设置", "下载序号"), "循环");
     w.date_start->setDateTime(QDateTime(QDate(2014, 5, 6), QTime(0, 0)));
     EXPECT_EQ(Setting("全局设置", "开始日期"), "2014年5月6日");
+    w.date_start->setFocus();
+    w.date_start->setCurrentSection(QDateTimeEdit::DaySection);
+    QTest::keyClick(w.date_start, Qt::Key_Up);  // typed, not clicked: written all the same
+    EXPECT_EQ(Setting("全局设置", "开始日期"), "2014年5月7日");
     w.date_end->setDateTime(QDateTime(QDate(2020, 1, 2), QTime(13, 5)));
     EXPECT_EQ(Setting("全局设置", "结束日期"), "2020年1月2日13时5分");
 
-    w.button_choose_folder->click();  // cancelled: the program's folder is stored
-    EXPECT_EQ(Setting("全局设置", "保存位置"), globals.program_folder);
+    WriteSetting(globals.config_path, "全局设置", "保存位置", "/photos");
+    w.edit_save_folder->setText("/photos");
+    w.button_choose_folder->click();  // cancelled: nothing changes
+    EXPECT_EQ(w.edit_save_folder->text(), "/photos");
+    EXPECT_EQ(Setting("全局设置", "保存位置"), "/photos");
     w.edit_sound->setText("/x.mp3");
     w.button_choose_sound->click();  // cancelled: the sound path is cleared
     EXPECT_TRUE(w.edit_sound->text().isEmpty());
@@ -327,7 +340,7 @@ TEST_F(MainWindowTest, EachOptionWritesItsOwnKey) {
     });
     w.button_save_sound->click();
     EXPECT_EQ(Setting("mp3路径", "保存位置"), "/sounds/done.mp3");
-    EXPECT_EQ(Setting("全局设置", "保存位置"), globals.program_folder);
+    EXPECT_EQ(Setting("全局设置", "保存位置"), "/photos");
 }
 
 TEST_F(MainWindowTest, SelectAllAndInvert) {
@@ -426,14 +439,24 @@ TEST_F(MainWindowTest, PauseContinueAndStopButtons) {
     w.edit_home->setText(QString::fromStdString(fake.BaseUrl() + "/u/6006"));
     w.button_get_albums->click();
     ASSERT_TRUE(WaitFor([&] { return w.album_list->topLevelItemCount() == 1 && w.drawing_board->isHidden(); }));
+    // Focus never lands where a stray key edits a box or stops the run.
+    const auto focus_is_safe = [&] {
+        QWidget* focus = w.window->focusWidget();
+        return focus && !qobject_cast<QLineEdit*>(focus) && focus != w.button_stop;
+    };
+    w.button_start->setFocus();
     w.button_start->click();
+    EXPECT_TRUE(focus_is_safe());
     ASSERT_TRUE(WaitFor([&] { return fake.CountRequests("/large/3600000000001") > 0; }));
+    w.edit_save_folder->setText("x");  // typed after the start: the run keeps its folder
 
     w.button_pause->click();
+    EXPECT_TRUE(focus_is_safe());
     EXPECT_TRUE(w.button_start->isHidden() && w.button_pause->isHidden());
     EXPECT_FALSE(w.button_continue->isHidden());
     EXPECT_FALSE(w.button_stop->isHidden());
     w.button_continue->click();
+    EXPECT_TRUE(focus_is_safe());
     EXPECT_FALSE(w.button_pause->isHidden());
     EXPECT_TRUE(w.button_continue->isHidden());
     w.button_pause->click();
@@ -446,6 +469,59 @@ TEST_F(MainWindowTest, PauseContinueAndStopButtons) {
     const fs::path album = temp.path() / "saved" / "演示用户的微博" / "微博配图5";
     for (const auto& entry : fs::directory_iterator(album)) {
         EXPECT_FALSE(entry.path().filename().string().starts_with(".weibo-albums-"));
+    }
+}
+
+TEST_F(MainWindowTest, ASupersededResolutionWritesNothingAndTheRunTakesTheListedUser) {
+    fake::User slow = fake::SampleUser("9101", 1, 2);
+    slow.title = "甲的微博";
+    fake::User fast = fake::SampleUser("9102", 1, 2);
+    fast.title = "乙的微博";
+    fake.AddUser(slow);
+    fake.AddUser(fast);
+    fake.AddFault("/u/9101", fake::Fault{.delay_ms = 1500});
+    View& w = Open();
+    w.edit_save_folder->setText(QString::fromStdString((temp.path() / "saved").string()));
+    w.edit_home->setText(QString::fromStdString(fake.BaseUrl() + "/u/9101"));
+    w.button_get_albums->click();
+    ASSERT_TRUE(WaitFor([&] { return fake.CountRequests("/u/9101") > 0; }));
+    w.edit_home->setText(QString::fromStdString(fake.BaseUrl() + "/u/9102"));
+    QTest::keyClick(w.edit_home, Qt::Key_Return);  // Enter acts as 2：获取相册
+    ASSERT_TRUE(WaitFor([&] { return w.album_list->topLevelItemCount() == 1 && w.drawing_board->isHidden(); }));
+    QTest::qWait(1800);  // the slow resolution comes back late
+    EXPECT_EQ(w.label_user->text(), QString::fromUtf8("要下载用户：乙的微博"));
+    EXPECT_EQ(w.window->resolved_user().uid, "9102");
+    w.button_start->click();
+    ASSERT_TRUE(WaitFor([&] { return !OpenMessageText().isEmpty(); }));
+    CloseMessageBoxes();
+    EXPECT_TRUE(fs::exists(temp.path() / "saved" / "乙的微博"));
+    EXPECT_FALSE(fs::exists(temp.path() / "saved" / "甲的微博"));
+}
+
+TEST_F(MainWindowTest, AtTheMinimumSizeNoControlsOverlap) {
+    View& w = Open();
+    w.window->resize(200, 200);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.window->size(), w.window->minimumSize());
+    for (int page = 0; page <= 2; ++page) {
+        w.tab_bar->setCurrentIndex(page);
+        QCoreApplication::processEvents();
+        std::vector<QWidget*> controls;
+        for (QWidget* widget : w.window->findChildren<QWidget*>()) {
+            const QString name = widget->objectName();
+            if (!name.isEmpty() && !name.startsWith("qt_") && name != "page" && widget->isVisibleTo(w.window)) {
+                controls.push_back(widget);
+            }
+        }
+        for (QWidget* a : controls) {
+            for (QWidget* b : controls) {
+                if (a == b || a->isAncestorOf(b) || b->isAncestorOf(a)) continue;
+                const QRect ra(a->mapTo(w.window, QPoint(0, 0)), a->size());
+                const QRect rb(b->mapTo(w.window, QPoint(0, 0)), b->size());
+                EXPECT_FALSE(ra.intersects(rb)) << "page " << page << ": " << a->objectName().toStdString() << " and "
+                                                << b->objectName().toStdString();
+            }
+        }
     }
 }
 

@@ -78,6 +78,8 @@ TEST(FormatDateTime, UnrepresentableDateIsEmpty) {
 TEST(Uses24HourClock, ReadsTheTimeLocale) {
     setenv("LC_ALL", "C", 1);
     EXPECT_TRUE(Uses24HourClock());
+    setenv("LC_ALL", "xx_NOWHERE.UTF-8", 1);  // a locale that cannot be asked: the 12-hour form
+    EXPECT_FALSE(Uses24HourClock());
     unsetenv("LC_ALL");
 }
 
