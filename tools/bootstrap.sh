@@ -4,6 +4,9 @@
 #   tools/bootstrap.sh test   install what is missing, build, run every test
 #   tools/bootstrap.sh demo   the same as run, against a fake Weibo service on
 #                             127.0.0.1 with a sample user, in a throw-away folder
+#   tools/bootstrap.sh package
+#                             build the Debian package build/weibo-albums_*.deb
+#                             and check it in a throw-away root (CI runs this)
 #   tools/bootstrap.sh fuzz [RUNS]
 #                             build the libFuzzer harnesses with clang and run
 #                             each over its seed corpus (default 10000 runs)
@@ -82,6 +85,16 @@ EOT
             "$demo/weibo-albums"
         fi
         ;;
+    package)
+        PACKAGES+=(dpkg-dev appstream desktop-file-utils lintian)
+        install_missing
+        build
+        (cd build && cpack -G DEB >/dev/null)
+        deb=$(ls build/weibo-albums_*.deb)
+        echo "Built $deb"
+        dpkg-deb --field "$deb" Depends
+        bash tools/check-package.sh "$deb"
+        ;;
     fuzz)
         PACKAGES+=(clang libclang-rt-dev)
         install_missing
@@ -105,7 +118,7 @@ EOT
         exit "$failed"
         ;;
     *)
-        echo "usage: $0 run|test|demo|fuzz" >&2
+        echo "usage: $0 run|test|demo|package|fuzz" >&2
         exit 2
         ;;
 esac

@@ -16,6 +16,8 @@
 
 #include "download/download_host.h"
 #include "download/download_run.h"
+#include "download/record_store.h"
+#include "shell/file_locations.h"
 #include "shell/saved_options.h"
 #include "util/folders.h"
 #include "util/ini_file.h"
@@ -46,7 +48,8 @@ Lists or downloads the photo albums of a Sina Weibo user.
   download   downloads the albums with the given numbers (all when --albums
              is left out) into <save folder>/<user>/<album><count>/
 
-Options (defaults come from 配置.ini beside the program):
+Options (defaults come from 配置.ini: beside the program when its folder is
+writable, else in ~/.config/weibo-albums/):
   --albums LIST          album numbers as "albums" prints them, e.g. 1,3,4
   --save-folder DIR      where the user's folder is made
   --format NAME          picture names: 序号加内容 (number+text, default),
@@ -276,8 +279,8 @@ int main(int argc, char** argv) {
     Arguments args;
     if (!ParseArguments(argc, argv, args)) return kExitUsage;
 
-    const std::string program_folder = ProgramFolder();
-    const std::string config = args.config.empty() ? ConfigPathIn(program_folder) : args.config;
+    const FileLocations where = LocateFiles(ProgramFolder());
+    const std::string config = args.config.empty() ? where.config_path : args.config;
     if (const std::string problem = SettingsFileProblem(config); !problem.empty()) {
         std::cerr << "weibo-albums-cli: the settings file " << config << " cannot be used (" << problem
                   << "); the defaults apply\n";
@@ -288,7 +291,7 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
 
-    SavedOptions options = ReadSavedOptions(config, program_folder);
+    SavedOptions options = ReadSavedOptions(config, where.default_save_folder);
     SetRequestSpacing(std::chrono::milliseconds(options.request_spacing_ms));
     // Ctrl-C stops the listing as it stops the run.
     JobToken listing;
@@ -356,7 +359,7 @@ int main(int argc, char** argv) {
         options.start_date = args.from.value_or(DateTime{1970, 1, 1});
         options.end_date = args.to.value_or(DateTime{9999, 12, 31});
     }
-    std::string store_folder = program_folder + "/防止重复下载数据库";
+    std::string store_folder = RecordStoreFolder(where.data_folder);
     EnsureDirectory(store_folder);
 
     std::vector<AlbumRow> rows;
@@ -367,7 +370,7 @@ int main(int argc, char** argv) {
     }
     TerminalHost host(std::move(rows), options);
     DownloadContext context;
-    context.program_folder = program_folder;
+    context.program_folder = where.data_folder;
     context.referer = service.home_page;
     context.parallel = args.parallel.value_or(options.parallel);
     std::printf("要下载用户：%s\n", user.title.c_str());

@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include "shell/file_locations.h"
 #include "shell/globals.h"
 #include "shell/saved_options.h"
 #include "shell/skin.h"
@@ -34,11 +35,15 @@ int main(int argc, char** argv) {
 
     wa::Globals globals;
     globals.program_folder = wa::ProgramFolder();
-    globals.config_path = wa::ConfigPathIn(globals.program_folder);
-    wa::ApplySkin(app, QString::fromStdString(globals.program_folder), 13);
+    const wa::FileLocations where = wa::LocateFiles(globals.program_folder);
+    globals.config_path = where.config_path;
+    globals.config_folder = where.config_folder;
+    globals.data_folder = where.data_folder;
+    globals.default_save_folder = where.default_save_folder;
+    wa::ApplySkin(app, QString::fromStdString(globals.config_folder), 13);
     wa::SetCurrentService(wa::ServiceAddresses::FromSettings(globals.config_path));
     wa::SetRequestSpacing(std::chrono::milliseconds(
-        wa::ReadSavedOptions(globals.config_path, globals.program_folder).request_spacing_ms));
+        wa::ReadSavedOptions(globals.config_path, globals.default_save_folder).request_spacing_ms));
 
     wa::MainWindow window(globals);
     window.show();

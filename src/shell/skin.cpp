@@ -18,7 +18,7 @@ QTabBar::tab:selected { background: %ACCENT%; color: white; }
 QTabBar::tab:hover:!selected { background: %HOVER%; border-color: %ACCENT%; }
 QGroupBox { border: 1px solid %BORDER%; border-radius: 4px; margin-top: 8px; background: %PANEL%; color: %TEXT%; }
 QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 3px; color: %ACCENT%; }
-QPushButton { background: %BUTTON%; color: %TEXT%; border: 1px solid %BORDER%; border-radius: 3px; padding: 3px 8px; }
+QPushButton { background: %BUTTON%; color: %TEXT%; border: 1px solid %BORDER%; border-radius: 3px; padding: 3px 4px; }
 QPushButton:hover { background: %HOVER%; border-color: %ACCENT%; }
 QPushButton:pressed { background: %ACCENT_DARK%; color: white; }
 QPushButton:focus { border: 1px solid %ACCENT%; }

@@ -155,12 +155,13 @@ void MainWindow::OnOpenAlbumPageClicked() {
 
 void MainWindow::OnDownloadClicked() {
     DownloadContext context;
-    context.program_folder = globals_.program_folder;
+    context.program_folder = globals_.data_folder;
     context.referer = CurrentService().home_page;
     context.parallel = settings_->spin_parallel->value();
     // The rows the run downloads belong to the user they were listed for, and
     // the save folder is taken as it stands now, not as it may be typed later.
-    run_save_folder_ = album_->edit_save_folder->text().toStdString();
+    run_save_folder_ = album_->edit_save_folder->text().trimmed().toStdString();
+    if (run_save_folder_.empty()) run_save_folder_ = globals_.default_save_folder;
     download_.Start(*this, listed_user_, context);
 }
 

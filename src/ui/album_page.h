@@ -30,7 +30,8 @@ class AlbumPage : public QWidget {
     Q_OBJECT
 
 public:
-    AlbumPage(std::string program_folder, SettingWriter save, QWidget* parent);
+    // `default_folder` is where pictures go when no save folder is set.
+    AlbumPage(std::string default_folder, SettingWriter save, QWidget* parent);
 
     // A cover scaled to the list's picture size; a null image for bytes that
     // are no JPEG or PNG. The placeholder stands in for a missing cover.

@@ -17,6 +17,7 @@
 #include "ui/album_page.h"
 #include "ui/login_page.h"
 #include "ui/settings_page.h"
+#include "download/record_store.h"
 #include "util/folders.h"
 #include "util/ini_file.h"
 
@@ -30,6 +31,9 @@ constexpr int kTabControlHeight = 601;
 }  // namespace
 
 MainWindow::MainWindow(Globals globals, QWidget* parent) : QWidget(parent), globals_(std::move(globals)) {
+    for (std::string* folder : {&globals_.config_folder, &globals_.data_folder, &globals_.default_save_folder}) {
+        if (folder->empty()) *folder = globals_.program_folder;
+    }
     setObjectName("MainWindow");
     setWindowTitle(QString::fromUtf8("Tavrin新浪微博Quorvel工具"));
     setWindowIcon(QIcon(":/weibo-albums.png"));
@@ -48,7 +52,7 @@ MainWindow::MainWindow(Globals globals, QWidget* parent) : QWidget(parent), glob
         SaveSetting(section, key, value);
     };
     login_ = new LoginPage(globals_, tab_control_);
-    album_ = new AlbumPage(globals_.program_folder, save, tab_control_);
+    album_ = new AlbumPage(globals_.default_save_folder, save, tab_control_);
     settings_ = new SettingsPage(globals_.config_path, save, tab_control_);
     about_ = new AboutPage(tab_control_);
     for (QWidget* page : std::initializer_list<QWidget*>{login_, album_, settings_, about_}) {
@@ -80,9 +84,9 @@ MainWindow::MainWindow(Globals globals, QWidget* parent) : QWidget(parent), glob
     }
     settings_->Load();
     const std::string folder = ReadSetting(globals_.config_path, kGlobalSection, kSaveFolderKey);
-    album_->edit_save_folder->setText(QString::fromStdString(folder.empty() ? globals_.program_folder : folder));
+    album_->edit_save_folder->setText(QString::fromStdString(folder.empty() ? globals_.default_save_folder : folder));
     QTimer::singleShot(0, this, [this] { login_->OpenHomePage(); });
-    std::string store_folder = globals_.program_folder + "/防止重复下载数据库";
+    std::string store_folder = RecordStoreFolder(globals_.data_folder);
     EnsureDirectory(store_folder);
 }
 

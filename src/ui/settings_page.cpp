@@ -70,7 +70,7 @@ SettingsPage::SettingsPage(std::string config_path, SettingWriter save, QWidget*
     edit_sound = Make<QLineEdit>(sound, "编辑框_MP3", 80, 25, 260, 27);
     button_choose_sound = Make<QPushButton>(sound, "按钮_选择MP3", 348, 24, 52, 28, QString::fromUtf8("选择"));
     button_save_sound = Make<QPushButton>(sound, "按钮3", 416, 24, 52, 28, QString::fromUtf8("保存"));
-    button_stop_sound = Make<QPushButton>(sound, "按钮4", 488, 23, 56, 28, QString::fromUtf8("停止播放"));
+    button_stop_sound = Make<QPushButton>(sound, "按钮4", 488, 23, 72, 28, QString::fromUtf8("停止播放"));
 
     auto* about_albums = Make<QGroupBox>(frame, "分组框8", 20, 425, 784, 112);
     auto* hint = Make<QLabel>(about_albums, "标签11", 15, 16, 747, 48,

@@ -78,7 +78,11 @@ int main(int argc, char** argv) {
     wa::SetCurrentService(service);
     wa::ApplySkin(app, QString::fromStdString(program_folder), 13);
 
-    wa::MainWindow window({program_folder, program_folder + "/配置.ini", program_folder + "/browser"});
+    wa::Globals globals;
+    globals.program_folder = program_folder;
+    globals.config_path = program_folder + "/配置.ini";
+    globals.browser_storage = program_folder + "/browser";
+    wa::MainWindow window(globals);
     window.move(20, 20);
     window.show();
     const auto find = [&window]<typename T>(T*, const char* name) {
