@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QDateTimeEdit>
-#include <QEvent>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>

@@ -156,6 +156,7 @@ void TransferDriver::Add(CURL* easy, const TransferLimits& limits, BodySink sink
 }
 
 TransferDriver::Ended TransferDriver::End(CURL* easy, std::optional<int> result) {
+    std::erase_if(finished_, [easy](const auto& ended) { return ended.first == easy; });
     auto node = running_.extract(easy);
     Transfer& transfer = *node.mapped();
     TransferOutcome& outcome = transfer.outcome;
