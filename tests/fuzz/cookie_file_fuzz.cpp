@@ -1,4 +1,6 @@
 // Cookie files in the Netscape format, as exported by any browser or tool.
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -9,10 +11,21 @@
 #include "weibo/cookie_jar.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string file = [] {
-        char folder[] = "/tmp/wa-cookie-fuzz-XXXXXX";
-        return std::string(::mkdtemp(folder)) + "/cookies.txt";
-    }();
+    // A private folder for the one file, removed when the run ends.
+    static const struct Scratch {
+        std::string folder;
+        std::string file;
+        Scratch() {
+            char pattern[] = "/tmp/wa-cookie-fuzz-XXXXXX";
+            folder = ::mkdtemp(pattern);
+            file = folder + "/cookies.txt";
+        }
+        ~Scratch() {
+            std::remove(file.c_str());
+            ::rmdir(folder.c_str());
+        }
+    } scratch;
+    const std::string& file = scratch.file;
     FILE* out = std::fopen(file.c_str(), "wb");
     if (!out) return 0;
     std::fwrite(data, 1, size, out);

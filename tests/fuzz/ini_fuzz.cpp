@@ -10,10 +10,21 @@
 #include "util/ini_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string file = [] {
-        char folder[] = "/tmp/wa-ini-fuzz-XXXXXX";
-        return std::string(::mkdtemp(folder)) + "/配置.ini";
-    }();
+    // A private folder for the one file, removed when the run ends.
+    static const struct Scratch {
+        std::string folder;
+        std::string file;
+        Scratch() {
+            char pattern[] = "/tmp/wa-ini-fuzz-XXXXXX";
+            folder = ::mkdtemp(pattern);
+            file = folder + "/配置.ini";
+        }
+        ~Scratch() {
+            std::remove(file.c_str());
+            ::rmdir(folder.c_str());
+        }
+    } scratch;
+    const std::string& file = scratch.file;
     FILE* out = std::fopen(file.c_str(), "wb");
     if (!out) return 0;
     std::fwrite(data, 1, size, out);
