@@ -91,6 +91,8 @@ PhotoPage FetchPhotoPage(std::string_view uid, std::string_view album_id_text, i
         if (answer.stopped) return result.stopped = true, result;
         const std::string text = Utf8BodyText(answer.fetch.body);
         if (IsLoginWall(text)) return result.login_wall = true, result;
+        // Still "too many requests" after every back-off: more attempts would only wait longer.
+        if (IsRateLimitStatus(answer.fetch.status)) break;
         if (answer.fetch.status == 200) records = ReadPhotoPage(text);
         if (records) break;
         const bool go_on = wait ? wait(2000) : PumpingWait(2000, 0, job);
