@@ -20,6 +20,16 @@ struct JpegError {
 
 void IgnoreJpegMessage(j_common_ptr) {}
 
+// No real picture packs more pixels into a byte than this (a 1-bit PNG of one
+// colour comes to about 8,000): a header that claims more is a bomb, refused
+// before its pixels are allocated.
+constexpr std::size_t kMaxPixelsPerByte = 16384;
+
+bool PlausibleSize(std::size_t width, std::size_t height, std::size_t bytes) {
+    return width > 0 && height > 0 && width <= kMaxCoverSide && height <= kMaxCoverSide &&
+           width * height <= bytes * kMaxPixelsPerByte;
+}
+
 // Everything with a destructor lives outside this function: it may be left by
 // longjmp from inside libjpeg.
 bool DecodeJpeg(std::string_view bytes, DecodedPicture& picture, std::vector<std::uint8_t>& row) {
@@ -34,8 +44,8 @@ bool DecodeJpeg(std::string_view bytes, DecodedPicture& picture, std::vector<std
     }
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<unsigned long>(bytes.size()));
-    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK || info.image_width == 0 || info.image_height == 0 ||
-        info.image_width > kMaxCoverSide || info.image_height > kMaxCoverSide) {
+    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK ||
+        !PlausibleSize(info.image_width, info.image_height, bytes.size())) {
         jpeg_destroy_decompress(&info);
         return false;
     }
@@ -65,7 +75,7 @@ bool DecodePng(std::string_view bytes, DecodedPicture& picture) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return false;
-    if (image.width == 0 || image.height == 0 || image.width > kMaxCoverSide || image.height > kMaxCoverSide) {
+    if (!PlausibleSize(image.width, image.height, bytes.size())) {
         png_image_free(&image);
         return false;
     }
