@@ -134,121 +134,144 @@ bool PlacePicture(PictureFile& file, PictureNamer& namer, PictureNamer::Choice& 
     return placement == Placement::kPlaced || placement == Placement::kAlreadyThere;
 }
 
-}  // namespace
+// One album's download: its record store, its folder, then its photo-list
+// pages one after the other, each page's pictures several at a time and
+// finished in photo order.
+class AlbumDownloader {
+public:
+    AlbumDownloader(const AlbumEntry& entry, ResolvedUser& user, DownloadHost& host, DownloadContext& context)
+        : entry_(entry), user_(user), host_(host), context_(context) {}
 
-AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, DownloadHost& host,
-                           DownloadContext& context) {
-    AlbumOutcome outcome;
-    RegexMatcher matcher;
+    AlbumOutcome Run() {
+        OpenStore();
+        if (host_.TimeWindowEnabled()) {
+            window_start_ = LocalTimeToUnix(host_.TimeWindowStart());
+            window_end_ = LocalTimeToUnix(host_.TimeWindowEnd());
+        }
+        skip_recorded_ = host_.RecordStoreEnabled();
+        use_24_hour_clock_ = Uses24HourClock();  // the user's setting, asked once per album
 
+        host_.SetLabel(StatusLabel::kProgressPercent, "");
+        host_.SetProgress(0, 100);
+        host_.AppendLog("准备下载相册《" + entry_.name + "》\r\n\r\n");
+        if (!MakeFolder()) return outcome_;
+
+        std::optional<RequestBatch> own_batch;
+        batch_ = context_.pictures;
+        if (!batch_) batch_ = &own_batch.emplace(context_.parallel);
+        if (!ReadPages()) return outcome_;
+        if (ended_by_window_) host_.AppendLog("该相册【固定时间段】上传的图片下载完毕\r\n");
+        host_.AppendLog("---完成相册《" + folder_name_ + "》下载\r\n\r\n");
+        host_.SetLabel(StatusLabel::kPhotoCounter, "");
+        return outcome_;
+    }
+
+private:
     // The record store of the user, opened for this album only. Only a uid
     // of digits ever names one.
-    RecordStore store;
-    if (IsUid(user.uid)) {
-        const std::string store_path = RecordStorePath(context.program_folder, user.uid);
+    void OpenStore() {
+        if (!IsUid(user_.uid)) return;
+        const std::string store_path = RecordStorePath(context_.program_folder, user_.uid);
         bool present = FileExists(store_path);
         if (!present) {
-            std::string folder = RecordStoreFolder(context.program_folder);
+            std::string folder = RecordStoreFolder(context_.program_folder);
             EnsureDirectory(folder);
             const bool created = RecordStore::CreateStore(store_path);
-            host.AppendLog(created ? "防止重复下载数据库创建成功\r\n" : "防止重复下载数据库创建失败\r\n");
+            host_.AppendLog(created ? "防止重复下载数据库创建成功\r\n" : "防止重复下载数据库创建失败\r\n");
             present = created || FileExists(store_path);  // another run may have made it meanwhile
         }
         std::string store_error;
-        if (present && !store.OpenStore(store_path, &store_error)) {
-            host.AppendLog("防止重复下载数据库打开失败（" + store_error + "），本相册不跳过已下载的照片\r\n");
-        } else if (store.ReadOnly()) {
-            host.AppendLog("防止重复下载数据库只读，本相册下载的照片不会被记录\r\n");
+        if (present && !store_.OpenStore(store_path, &store_error)) {
+            host_.AppendLog("防止重复下载数据库打开失败（" + store_error + "），本相册不跳过已下载的照片\r\n");
+        } else if (store_.ReadOnly()) {
+            host_.AppendLog("防止重复下载数据库只读，本相册下载的照片不会被记录\r\n");
         }
     }
 
-    std::int64_t window_start = kWindowOffStart;
-    std::int64_t window_end = kWindowOffEnd;
-    if (host.TimeWindowEnabled()) {
-        window_start = LocalTimeToUnix(host.TimeWindowStart());
-        window_end = LocalTimeToUnix(host.TimeWindowEnd());
+    // Save folder / user / album name and count; false when the names are
+    // no plain folder names.
+    bool MakeFolder() {
+        // Only the digits of the count reach the folder name.
+        std::string count_digits = entry_.count;
+        std::erase_if(count_digits, [](char c) { return c < '0' || c > '9'; });
+        folder_name_ = CleanName(entry_.name) + count_digits;
+        user_.title = CleanName(user_.title);
+
+        std::string base = host_.SaveFolder();
+        if (base.empty()) base = context_.program_folder;
+        if (!base.ends_with('/')) base += '/';
+        album_folder_ = base + user_.title + "/" + folder_name_;
+        if (!IsPlainName(user_.title) || !IsPlainName(folder_name_)) {
+            // Cleaning keeps every name below the save folder; this never lets one out.
+            host_.AppendLog("相册文件夹名称无效：" + folder_name_ + "\r\n");
+            return false;
+        }
+        if (!IsDirectory(album_folder_) && !EnsureDirectory(album_folder_)) EnsureDirectory(album_folder_);
+        PictureFile::RemoveLeftovers(album_folder_);
+        return true;
     }
-    const bool skip_recorded = host.RecordStoreEnabled();
-    const bool use_24_hour_clock = Uses24HourClock();  // the user's setting, asked once per album
 
-    host.SetLabel(StatusLabel::kProgressPercent, "");
-    host.SetProgress(0, 100);
-    host.AppendLog("准备下载相册《" + entry.name + "》\r\n\r\n");
-    // Only the digits of the count reach the folder name.
-    std::string count_digits = entry.count;
-    std::erase_if(count_digits, [](char c) { return c < '0' || c > '9'; });
-    const std::string folder_name = CleanName(entry.name) + count_digits;
-    const int pages = PhotoPageCount(entry.count);
-    bool last_page_full = false;
-    bool last_page_empty = false;
-    user.title = CleanName(user.title);
-
-    std::string base = host.SaveFolder();
-    if (base.empty()) base = context.program_folder;
-    if (!base.ends_with('/')) base += '/';
-    std::string album_folder = base + user.title + "/" + folder_name;
-    if (!IsPlainName(user.title) || !IsPlainName(folder_name)) {
-        // Cleaning keeps every name below the save folder; this never lets one out.
-        host.AppendLog("相册文件夹名称无效：" + folder_name + "\r\n");
-        return outcome;
-    }
-    if (!IsDirectory(album_folder) && !EnsureDirectory(album_folder)) EnsureDirectory(album_folder);
-    PictureFile::RemoveLeftovers(album_folder);
-
-    std::optional<RequestBatch> own_batch;
-    RequestBatch* batch = context.pictures;
-    if (!batch) batch = &own_batch.emplace(context.parallel);
-    const bool ahead = batch->Slots() > 1;  // one at a time keeps every request in its old order
-    PageSource source(user.uid, entry.id_text, context, host, ahead);
-
-    const long long count = CountValue(entry.count);
-    long long listed = 0;  // photos of the pages read so far
-    bool ended_by_window = false;
     // The pages the count gives, then on while the count was wrong or pages
     // are shorter than asked for: the last page was full, or it held photos
-    // and fewer than the count have been listed.
-    for (int page = 1; !ended_by_window; ++page) {
-        if (page > pages) {
-            if (page > kMaxPhotoPages) break;
-            if (!last_page_full && (last_page_empty || listed >= count)) break;
+    // and fewer than the count have been listed. False when the album ended
+    // early (stopped, or a login is needed).
+    bool ReadPages() {
+        const bool ahead = batch_->Slots() > 1;  // one at a time keeps every request in its old order
+        PageSource source(user_.uid, entry_.id_text, context_, host_, ahead);
+        const int pages = PhotoPageCount(entry_.count);
+        count_ = CountValue(entry_.count);
+        bool last_page_full = false;
+        bool last_page_empty = false;
+        for (int page = 1; !ended_by_window_; ++page) {
+            if (page > pages) {
+                if (page > kMaxPhotoPages) break;
+                if (!last_page_full && (last_page_empty || listed_ >= count_)) break;
+            }
+            const PhotoPage list = source.Page(page);
+            if (list.stopped) return outcome_.stopped = true, false;
+            if (list.login_wall) {
+                host_.AppendLog(std::string(kLoginNeededLine) + "\r\n");
+                return outcome_.login_needed = true, false;
+            }
+            if (!list.fetched) {
+                host_.AppendLog("第" + std::to_string(page) + "页照片列表获取失败\r\n");
+                ++outcome_.failed_pages;
+            }
+            const int n = static_cast<int>(list.photos.size());
+            const long long listed_before = listed_;
+            listed_ += n;
+            last_page_full = n >= kPhotosPerPage;
+            last_page_empty = n == 0;
+            if (page > pages && last_page_empty) break;
+            // The next page is asked for while this one's pictures download.
+            if (page + 1 <= pages || last_page_full || (n > 0 && listed_ < count_)) source.Prefetch(page + 1);
+            if (!DownloadPage(list, page, pages, listed_before)) return false;
         }
-        const PhotoPage list = source.Page(page);
-        if (list.stopped) return outcome.stopped = true, outcome;
-        if (list.login_wall) {
-            host.AppendLog(std::string(kLoginNeededLine) + "\r\n");
-            return outcome.login_needed = true, outcome;
-        }
-        if (!list.fetched) {
-            host.AppendLog("第" + std::to_string(page) + "页照片列表获取失败\r\n");
-            ++outcome.failed_pages;
-        }
-        const int n = static_cast<int>(list.photos.size());
-        const long long listed_before = listed;
-        listed += n;
-        last_page_full = n >= kPhotosPerPage;
-        last_page_empty = n == 0;
-        if (page > pages && last_page_empty) break;
-        // The next page is asked for while this one's pictures download.
-        if (page + 1 <= pages || last_page_full || (n > 0 && listed < count)) source.Prefetch(page + 1);
+        return true;
+    }
 
+    // Pictures are started ahead, up to the batch's size, and finished in
+    // photo order; a photo whose id an unfinished one shares waits for it, so
+    // the record store answers as it would one at a time. False when the
+    // album was stopped.
+    bool DownloadPage(const PhotoPage& list, int page, int pages, long long listed_before) {
+        const int n = static_cast<int>(list.photos.size());
         // When the listing disagrees with the page arithmetic (short pages, a
         // count that is too low), progress and the counter follow the photos
         // actually listed.
-        const bool by_listing = listed_before != static_cast<long long>(page - 1) * kPhotosPerPage || listed > count;
-        const long long total = std::max(count, listed);
-        const std::string count_text = listed > count ? std::to_string(listed) : entry.count;
+        const bool by_listing =
+            listed_before != static_cast<long long>(page - 1) * kPhotosPerPage || listed_ > count_;
+        const long long total = std::max(count_, listed_);
+        const std::string count_text = listed_ > count_ ? std::to_string(listed_) : entry_.count;
 
-        // Pictures are started ahead, up to the batch's size, and finished in
-        // photo order; a photo whose id an unfinished one shares waits for
-        // it, so the record store answers as it would one at a time.
-        PictureQueue queue(*batch, album_folder, context.referer, context.job);
+        PictureQueue queue(*batch_, album_folder_, context_.referer, context_.job);
         std::vector<Decision> decisions(static_cast<std::size_t>(n), Decision::kUndecided);
         int next_to_plan = 0;
         bool window_end_planned = false;
         const auto plan = [&](int head) {
             while (next_to_plan < n && queue.HasRoom() && !window_end_planned) {
                 const PhotoRecord& photo = list.photos[static_cast<std::size_t>(next_to_plan)];
-                if (skip_recorded && store.IsOpen()) {
+                if (skip_recorded_ && store_.IsOpen()) {
                     bool shared = false;
                     for (int i = head; i < next_to_plan && !shared; ++i) {
                         shared = decisions[static_cast<std::size_t>(i)] == Decision::kFetch &&
@@ -258,11 +281,11 @@ AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, Download
                 }
                 Decision& decision = decisions[static_cast<std::size_t>(next_to_plan)];
                 const std::int64_t uploaded = UploadSeconds(photo.timestamp);
-                if (uploaded < window_start) {
+                if (uploaded < window_start_) {
                     decision = Decision::kEndOfWindow;
                     window_end_planned = true;  // nothing later is looked at
-                } else if (uploaded == window_start || uploaded >= window_end ||
-                           (skip_recorded && store.ContainsPhotoId(photo.photo_id))) {
+                } else if (uploaded == window_start_ || uploaded >= window_end_ ||
+                           (skip_recorded_ && store_.ContainsPhotoId(photo.photo_id))) {
                     decision = Decision::kSkip;
                 } else if (!IsPictureAddress(photo)) {
                     decision = Decision::kBadAddress;
@@ -274,7 +297,7 @@ AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, Download
             }
         };
         for (int position = 1; position <= n; ++position) {
-            if (context.job && !context.job->Checkpoint()) return outcome.stopped = true, outcome;
+            if (context_.job && !context_.job->Checkpoint()) return outcome_.stopped = true, false;
             const int index = position - 1;
             const PhotoRecord& photo = list.photos[static_cast<std::size_t>(index)];
             const long long running =
@@ -283,61 +306,88 @@ AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, Download
             const double exact = std::trunc(by_listing ? running * 100.0 / static_cast<double>(total)
                                                        : running * 100.0 / n / pages);
             const int bar = static_cast<int>(std::clamp(exact, 0.0, 100.0));
-            host.SetProgress(bar, 100);
-            host.SetLabel(StatusLabel::kProgressPercent, std::to_string(bar) + "%");
-            host.SetLabel(StatusLabel::kPhotoCounter, count_text + "/" + std::to_string(running));
+            host_.SetProgress(bar, 100);
+            host_.SetLabel(StatusLabel::kProgressPercent, std::to_string(bar) + "%");
+            host_.SetLabel(StatusLabel::kPhotoCounter, count_text + "/" + std::to_string(running));
 
             plan(index);
             const Decision decision = decisions[static_cast<std::size_t>(index)];
             if (decision == Decision::kEndOfWindow) {
-                ended_by_window = true;
+                ended_by_window_ = true;
                 break;
             }
             if (decision == Decision::kSkip) {
-                ++outcome.skipped;
+                ++outcome_.skipped;
                 continue;
             }
             const std::string url = LargePictureUrl(photo.pic_host, photo.pic_name);
             if (decision == Decision::kBadAddress) {  // no request, no name lookup
-                host.AppendLog("图片下载失败[0]：" + url + "\r\n");
-                ++outcome.failed;
+                host_.AppendLog("图片下载失败[0]：" + url + "\r\n");
+                ++outcome_.failed;
                 continue;
             }
             PictureQueue::Taken taken = queue.Take(index);
-            const PictureFetch& picture = taken.fetch;
-            if (picture.stopped) return outcome.stopped = true, outcome;
-            if (picture.write_failed) {
-                host.AppendLog("图片保存失败：" + photo.photo_id + "\r\n");
-                ++outcome.failed;
-                continue;
-            }
-            if (!picture.ok) {
-                host.AppendLog("图片下载失败[" + std::to_string(picture.status) + "]：" + url + "\r\n");
-                ++outcome.failed;
-                continue;
-            }
-
-            // A name that holds this very picture already is free for it: a
-            // second run without the record store saves nothing twice.
-            PictureFile& file = *taken.file;
-            PictureNamer namer(album_folder, photo, page, position, matcher,
-                               [&file](const std::string& path) { return file.NameTakenByAnother(path); });
-            PictureNamer::Choice choice;
-            choice.scheme = host.CheckedSequenceScheme();
-            choice.use_24_hour_clock = use_24_hour_clock;
-            if (!PlacePicture(file, namer, choice, host)) {
-                host.AppendLog("图片保存失败：" + photo.photo_id + "\r\n");
-                ++outcome.failed;
-                continue;
-            }
-            ++outcome.saved;
-            if (!store.ContainsPhotoId(photo.photo_id)) store.AppendPhotoId(photo.photo_id);
+            if (taken.fetch.stopped) return outcome_.stopped = true, false;
+            FinishPhoto(photo, url, taken, page, position);
         }
+        return true;
     }
-    if (ended_by_window) host.AppendLog("该相册【固定时间段】上传的图片下载完毕\r\n");
-    host.AppendLog("---完成相册《" + folder_name + "》下载\r\n\r\n");
-    host.SetLabel(StatusLabel::kPhotoCounter, "");
-    return outcome;
+
+    // Names, places and records one fetched picture.
+    void FinishPhoto(const PhotoRecord& photo, const std::string& url, PictureQueue::Taken& taken, int page,
+                     int position) {
+        const PictureFetch& picture = taken.fetch;
+        if (picture.write_failed) {
+            host_.AppendLog("图片保存失败：" + photo.photo_id + "\r\n");
+            ++outcome_.failed;
+            return;
+        }
+        if (!picture.ok) {
+            host_.AppendLog("图片下载失败[" + std::to_string(picture.status) + "]：" + url + "\r\n");
+            ++outcome_.failed;
+            return;
+        }
+        // A name that holds this very picture already is free for it: a
+        // second run without the record store saves nothing twice.
+        PictureFile& file = *taken.file;
+        PictureNamer namer(album_folder_, photo, page, position, matcher_,
+                           [&file](const std::string& path) { return file.NameTakenByAnother(path); });
+        PictureNamer::Choice choice;
+        choice.scheme = host_.CheckedSequenceScheme();
+        choice.use_24_hour_clock = use_24_hour_clock_;
+        if (!PlacePicture(file, namer, choice, host_)) {
+            host_.AppendLog("图片保存失败：" + photo.photo_id + "\r\n");
+            ++outcome_.failed;
+            return;
+        }
+        ++outcome_.saved;
+        if (!store_.ContainsPhotoId(photo.photo_id)) store_.AppendPhotoId(photo.photo_id);
+    }
+
+    const AlbumEntry& entry_;
+    ResolvedUser& user_;
+    DownloadHost& host_;
+    DownloadContext& context_;
+    AlbumOutcome outcome_;
+    RegexMatcher matcher_;
+    RecordStore store_;
+    std::int64_t window_start_ = kWindowOffStart;
+    std::int64_t window_end_ = kWindowOffEnd;
+    bool skip_recorded_ = false;
+    bool use_24_hour_clock_ = true;
+    std::string folder_name_;
+    std::string album_folder_;
+    RequestBatch* batch_ = nullptr;
+    long long count_ = 0;
+    long long listed_ = 0;  // photos of the pages read so far
+    bool ended_by_window_ = false;
+};
+
+}  // namespace
+
+AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, DownloadHost& host,
+                           DownloadContext& context) {
+    return AlbumDownloader(entry, user, host, context).Run();
 }
 
 }  // namespace wa
