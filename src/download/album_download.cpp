@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <future>
 #include <optional>
 #include <vector>
 
@@ -12,6 +11,7 @@
 #include "download/picture_file.h"
 #include "download/picture_naming.h"
 #include "download/picture_queue.h"
+#include "download/photo_source.h"
 #include "download/record_store.h"
 #include "util/folders.h"
 #include "util/job_token.h"
@@ -27,8 +27,6 @@ namespace {
 // The date window when the user has not set one.
 constexpr std::int64_t kWindowOffStart = 100'000'000;
 constexpr std::int64_t kWindowOffEnd = 2'147'483'647;
-// Past the counted pages, an album is read no further than this.
-constexpr int kMaxPhotoPages = 100'000;
 constexpr long long kMaxCollisionNumber = 100'000;
 
 bool FileExists(const std::string& path) {
@@ -61,59 +59,6 @@ enum class Decision { kUndecided, kEndOfWindow, kSkip, kBadAddress, kFetch };
 bool SameStoredId(std::string_view a, std::string_view b) {
     return a.substr(0, kPhotoIdWidth) == b.substr(0, kPhotoIdWidth);
 }
-
-// The photo-list pages of an album. Asked to, it fetches the next page on a
-// thread of its own while the current page's pictures download; the lines
-// that fetch would log are held back until its page is used.
-class PageSource {
-public:
-    PageSource(std::string uid, std::string id_text, const DownloadContext& context, DownloadHost& host,
-               bool ahead)
-        : uid_(std::move(uid)), id_text_(std::move(id_text)), job_(context.job), wait_(context.page_wait),
-          host_(host), ahead_(ahead) {}
-    ~PageSource() {
-        if (next_.valid()) next_.wait();  // a stop of the job ends it at once
-    }
-
-    void Prefetch(int page) {
-        if (!ahead_ || next_.valid()) return;
-        next_page_ = page;
-        next_ = std::async(std::launch::async, [this, page] { return Fetch(page, &held_); });
-    }
-
-    PhotoPage Page(int page) {
-        if (next_.valid() && next_page_ == page) {
-            PhotoPage fetched = next_.get();
-            for (const std::string& line : held_) host_.AppendLog(line);
-            held_.clear();
-            return fetched;
-        }
-        if (next_.valid()) next_.wait();  // a page that is not wanted after all
-        return Fetch(page, nullptr);
-    }
-
-private:
-    PhotoPage Fetch(int page, std::vector<std::string>* held) {
-        ServiceRequest request;
-        request.job = job_;
-        if (held) {
-            request.log = [held](const std::string& line) { held->push_back(line); };
-        } else {
-            request.log = [this](const std::string& line) { host_.AppendLog(line); };
-        }
-        return FetchPhotoPage(uid_, id_text_, page, request, wait_);
-    }
-
-    std::string uid_;
-    std::string id_text_;
-    JobToken* job_;
-    AttemptWait wait_;
-    DownloadHost& host_;
-    bool ahead_;
-    std::future<PhotoPage> next_;
-    int next_page_ = 0;
-    std::vector<std::string> held_;  // written by the fetch ahead, read once it is done
-};
 
 // Gives the picture the first free name of the naming attempts, then of the
 // last attempt with a collision number; a name holding the same picture
@@ -211,41 +156,29 @@ private:
         return true;
     }
 
-    // The pages the count gives, then on while the count was wrong or pages
-    // are shorter than asked for: the last page was full, or it held photos
-    // and fewer than the count have been listed. False when the album ended
+    // Every page of the album's source in turn; false when the album ended
     // early (stopped, or a login is needed).
     bool ReadPages() {
         const bool ahead = batch_->Slots() > 1;  // one at a time keeps every request in its old order
-        PageSource source(user_.uid, entry_.id_text, context_, host_, ahead);
+        const std::unique_ptr<PhotoSource> source = MakePhotoSource(entry_, user_.uid, context_, host_, ahead);
         const int pages = PhotoPageCount(entry_.count);
         count_ = CountValue(entry_.count);
-        bool last_page_full = false;
-        bool last_page_empty = false;
-        for (int page = 1; !ended_by_window_; ++page) {
-            if (page > pages) {
-                if (page > kMaxPhotoPages) break;
-                if (!last_page_full && (last_page_empty || listed_ >= count_)) break;
-            }
-            const PhotoPage list = source.Page(page);
-            if (list.stopped) return outcome_.stopped = true, false;
-            if (list.login_wall) {
+        while (!ended_by_window_) {
+            const std::optional<PhotoPage> list = source->Next();
+            if (!list) break;
+            if (list->stopped) return outcome_.stopped = true, false;
+            if (list->login_wall) {
                 host_.AppendLog(std::string(kLoginNeededLine) + "\r\n");
                 return outcome_.login_needed = true, false;
             }
-            if (!list.fetched) {
-                host_.AppendLog("第" + std::to_string(page) + "页照片列表获取失败\r\n");
+            if (!list->fetched) {
+                host_.AppendLog("第" + std::to_string(list->number) + "页照片列表获取失败\r\n");
                 ++outcome_.failed_pages;
             }
-            const int n = static_cast<int>(list.photos.size());
             const long long listed_before = listed_;
-            listed_ += n;
-            last_page_full = n >= kPhotosPerPage;
-            last_page_empty = n == 0;
-            if (page > pages && last_page_empty) break;
-            // The next page is asked for while this one's pictures download.
-            if (page + 1 <= pages || last_page_full || (n > 0 && listed_ < count_)) source.Prefetch(page + 1);
-            if (!DownloadPage(list, page, pages, listed_before)) return false;
+            listed_ += static_cast<long long>(list->photos.size());
+            source->FetchAhead();  // the next page is asked for while this one's pictures download
+            if (!DownloadPage(*list, list->number, pages, listed_before)) return false;
         }
         return true;
     }

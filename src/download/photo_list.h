@@ -45,6 +45,7 @@ AlbumKey SplitAlbumIdText(std::string_view album_id_text);
 std::optional<std::vector<PhotoRecord>> ReadPhotoPage(std::string_view text);
 
 struct PhotoPage {
+    int number = 0;  // 1 for the first page of the album
     std::vector<PhotoRecord> photos;
     bool fetched = false;  // an answer arrived within the attempts
     bool stopped = false;  // the job was stopped while fetching
