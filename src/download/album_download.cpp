@@ -172,7 +172,7 @@ private:
                 return outcome_.login_needed = true, false;
             }
             if (!list->fetched) {
-                host_.AppendLog("第" + std::to_string(list->number) + "页照片列表获取失败\r\n");
+                host_.AppendLog("第" + std::to_string(list->number) + "页照片列表获取失败：" + list->failure + "\r\n");
                 ++outcome_.failed_pages;
             }
             const long long listed_before = listed_;
@@ -276,7 +276,10 @@ private:
             return;
         }
         if (!picture.ok) {
-            host_.AppendLog("图片下载失败[" + std::to_string(picture.status) + "]：" + url + "\r\n");
+            FailedAnswer answer;
+            answer.status = picture.status;
+            answer.failure = picture.failure;
+            host_.AppendLog("图片下载失败[" + FailureTag(answer) + "]：" + url + "\r\n");
             ++outcome_.failed;
             return;
         }

@@ -85,14 +85,16 @@ PhotoPage FetchPhotoPage(std::string_view uid, std::string_view album_id_text, i
         PhotoPageUrl(CurrentService(), uid, key.album_id, page, key.type, RandomFraction());
     PhotoPage result;
     std::optional<std::vector<PhotoRecord>> records;
+    FailedAnswer last;
     for (int attempt = 1; attempt <= kPhotoPageAttempts; ++attempt) {
         result.attempts = attempt;
-        const ServiceAnswer answer = FetchFromPhotoService(url, request);
+        const ServiceAnswer answer = FetchFromService(url, request);
         if (answer.stopped) return result.stopped = true, result;
         const std::string text = Utf8BodyText(answer.fetch.body);
         if (IsLoginWall(text)) return result.login_wall = true, result;
-        // Still "too many requests" after every back-off: more attempts would only wait longer.
-        if (IsRateLimitStatus(answer.fetch.status)) break;
+        last = answer.fetch.Answer();
+        // Still failing after every wait: more attempts would only wait longer.
+        if (answer.gave_up) break;
         if (answer.fetch.status == 200) records = ReadPhotoPage(text);
         if (records) break;
         const bool go_on = wait ? wait(2000) : PumpingWait(2000, 0, job);
@@ -102,7 +104,11 @@ PhotoPage FetchPhotoPage(std::string_view uid, std::string_view album_id_text, i
         }
     }
     result.fetched = records.has_value();
-    if (records) result.photos = std::move(*records);
+    if (records) {
+        result.photos = std::move(*records);
+    } else {
+        result.failure = FailureReason(url, last);
+    }
     return result;
 }
 

@@ -51,6 +51,7 @@ struct PhotoPage {
     bool stopped = false;  // the job was stopped while fetching
     bool login_wall = false;  // the service answered with a login page
     int attempts = 0;
+    std::string failure;  // why the page did not come, when it did not
 };
 
 // Waits between attempts; returns false when the job is to stop.
@@ -59,7 +60,9 @@ using AttemptWait = std::function<bool(int milliseconds)>;
 // Fetches page `page` of an album, up to ten attempts with a two-second wait
 // after each answer that is not a photo list (none, an error status, HTML,
 // malformed JSON), all with the same address; a login page ends the attempts
-// at once. `wait` defaults to PumpingWait on the request's job.
+// at once, and so does a service that kept answering "too many requests" or
+// a server error through all its waits. `wait` defaults to PumpingWait on the
+// request's job.
 PhotoPage FetchPhotoPage(std::string_view uid, std::string_view album_id_text, int page,
                          const ServiceRequest& request, const AttemptWait& wait = {});
 

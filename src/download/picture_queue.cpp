@@ -66,6 +66,7 @@ bool PictureQueue::DriveOne() {
     if (fetch.stopped) return false;
     if (!fetch.write_failed) {
         fetch.status = result.status;
+        fetch.failure = result.failure;
         fetch.ok = result.status == 200 && picture.file->HoldsPicture();
         // The one repetition goes out at once, on the same connection.
         if (!fetch.ok && picture.attempts < kPictureAttempts && Request(index, picture, done->slot)) return true;

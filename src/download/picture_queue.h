@@ -8,6 +8,7 @@
 #include <string>
 
 #include "download/picture_file.h"
+#include "weibo/net_failure.h"
 
 namespace wa {
 
@@ -17,6 +18,7 @@ class RequestBatch;
 // What fetching one picture came to.
 struct PictureFetch {
     long status = 0;
+    NetFailure failure = NetFailure::kNone;  // why nothing answered, when nothing did
     bool ok = false;  // status 200 and the bytes of a picture
     bool stopped = false;
     bool write_failed = false;

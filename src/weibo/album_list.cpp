@@ -40,24 +40,38 @@ std::vector<AlbumInfo> ReadAlbumList(std::string_view text) {
     return albums;
 }
 
-AlbumListing ReadAlbumListing(std::string_view body) {
+AlbumListing ReadAlbumListing(std::string_view body, std::string_view url) {
     AlbumListing listing;
-    if (TrimBlanks(body).empty()) {
-        listing.problem = ListingProblem::kNoAnswer;
-    } else if (IsUnknownUserPage(body)) {
+    if (IsUnknownUserPage(body)) {
         listing.problem = ListingProblem::kUnknownUser;
-    } else if (IsLoginWall(body) || !ParseJson(body)) {
+    } else if (IsLoginWall(body)) {
         listing.problem = ListingProblem::kLoginNeeded;
-    } else {
+    } else if (DataList(ParseJson(body).get(), "album_list")) {
         listing.albums = ReadAlbumList(body);
+    } else {
+        listing.problem = ListingProblem::kNoAnswer;
+        FailedAnswer unusable;
+        unusable.status = 200;
+        listing.reason = FailureReason(url, unusable);
     }
     return listing;
 }
 
 AlbumListing FetchAlbumList(std::string_view uid, const ServiceRequest& request) {
-    const ServiceAnswer answer = FetchFromPhotoService(AlbumListUrl(CurrentService(), uid), request);
-    if (answer.stopped) return {{}, ListingProblem::kStopped};
-    return ReadAlbumListing(answer.fetch.body);
+    const std::string url = AlbumListUrl(CurrentService(), uid);
+    const ServiceAnswer answer = FetchFromService(url, request);
+    AlbumListing listing;
+    const std::string& body = answer.fetch.body;
+    if (answer.stopped) {
+        listing.problem = ListingProblem::kStopped;
+    } else if (answer.fetch.status == 200 || IsLoginWall(body) || IsUnknownUserPage(body)) {
+        listing = ReadAlbumListing(body, url);
+    } else {
+        // No answer, a server error, or still "too many requests".
+        listing.problem = ListingProblem::kNoAnswer;
+        listing.reason = FailureReason(url, answer.fetch.Answer());
+    }
+    return listing;
 }
 
 }  // namespace wa

@@ -30,8 +30,8 @@ std::vector<AlbumInfo> ReadAlbumList(std::string_view text);
 // Why a listing holds no albums, when the answer says more than "none".
 enum class ListingProblem {
     kNone,
-    kNoAnswer,     // nothing arrived, or only "too many requests"
-    kLoginNeeded,  // a login page or any other answer that is not JSON
+    kNoAnswer,     // no usable answer: none, a server error, or one that is not an album list
+    kLoginNeeded,  // a login page
     kUnknownUser,
     kStopped,
 };
@@ -39,10 +39,11 @@ enum class ListingProblem {
 struct AlbumListing {
     std::vector<AlbumInfo> albums;
     ListingProblem problem = ListingProblem::kNone;
+    std::string reason;  // why there was no usable answer, for the user
 };
 
-// What an album-list answer holds.
-AlbumListing ReadAlbumListing(std::string_view body);
+// What an album-list answer holds; `url` names the service in a reason.
+AlbumListing ReadAlbumListing(std::string_view body, std::string_view url = {});
 
 // Fetches "/albums/get_all?uid=…&count=6355" through the shared cookie jar.
 AlbumListing FetchAlbumList(std::string_view uid, const ServiceRequest& request = {});

@@ -4,6 +4,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
+#include <cstring>
 #include <mutex>
 
 #include "util/job_token.h"
@@ -75,6 +76,22 @@ CURLcode AddAuthorities(CURL*, void* ssl_context, void* ca_file) {
     X509_STORE* store = SSL_CTX_get_cert_store(static_cast<SSL_CTX*>(ssl_context));
     if (store) X509_STORE_load_file(store, static_cast<const std::string*>(ca_file)->c_str());
     return CURLE_OK;
+}
+
+NetFailure FailureOf(CURLcode code) {
+    switch (code) {
+        case CURLE_COULDNT_CONNECT: return NetFailure::kRefused;
+        case CURLE_OPERATION_TIMEDOUT: return NetFailure::kTimedOut;
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY: return NetFailure::kHostNotFound;
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH: return NetFailure::kCertificate;
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER: return NetFailure::kTls;
+        default: return NetFailure::kOther;
+    }
 }
 
 }  // namespace
@@ -168,7 +185,12 @@ TransferDriver::Ended TransferDriver::End(CURL* easy, std::optional<int> result)
         } else if (transfer.state.too_large) {
             outcome.error = "answer larger than " + std::to_string(transfer.limits.max_body >> 20) + " MiB";
         } else {
-            outcome.error = curl_easy_strerror(static_cast<CURLcode>(*result));
+            const auto code = static_cast<CURLcode>(*result);
+            outcome.error = curl_easy_strerror(code);
+            outcome.failure = FailureOf(code);
+            long os_errno = 0;
+            curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &os_errno);
+            if (outcome.failure == NetFailure::kRefused && os_errno != 0) outcome.system_reason = std::strerror(static_cast<int>(os_errno));
         }
     }
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &outcome.status);
@@ -189,6 +211,7 @@ std::optional<TransferDriver::Ended> TransferDriver::Next(JobToken* job) {
         if (curl_multi_perform(multi_, &active) != CURLM_OK) {
             Ended ended = End(running_.begin()->first, std::nullopt);
             ended.outcome.error = "transfer failed";
+            ended.outcome.failure = NetFailure::kOther;
             return ended;
         }
         int queued = 0;
@@ -207,6 +230,7 @@ std::optional<TransferDriver::Ended> TransferDriver::Next(JobToken* job) {
                 const std::string error = "no answer for " + std::to_string(transfer->limits.stall.count()) + " s";
                 Ended ended = End(easy, std::nullopt);
                 ended.outcome.error = error;
+                ended.outcome.failure = NetFailure::kTimedOut;
                 return ended;
             }
         }

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "weibo/net_failure.h"
+
 typedef void CURL;
 typedef void CURLM;
 struct curl_slist;
@@ -70,6 +72,8 @@ struct TransferOutcome {
     bool sink_failed = false;
     long status = 0;
     std::string error;       // why it did not complete
+    NetFailure failure = NetFailure::kNone;
+    std::string system_reason;  // the system's words for a refused connection, e.g. "Connection refused"
     std::string body;
     std::string headers;     // status line and header lines of the final response
     std::vector<std::pair<std::string, std::string>> set_cookies;  // (response url, value)

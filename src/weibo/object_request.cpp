@@ -95,6 +95,8 @@ ObjectRequestResult ResultOf(TransferOutcome outcome, PreparedRequest& p) {
     result.stopped = outcome.stopped;
     result.sink_failed = outcome.sink_failed;
     result.error = std::move(outcome.error);
+    result.failure = outcome.failure;
+    result.system_reason = std::move(outcome.system_reason);
     // The object reports the header lines without the status line.
     const std::size_t first_line_end = outcome.headers.find("\r\n");
     result.headers = first_line_end == std::string::npos ? std::string()

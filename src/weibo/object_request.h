@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "weibo/net_failure.h"
+
 namespace wa {
 
 class JobToken;
@@ -59,10 +61,14 @@ struct ObjectRequestResult {
     bool stopped = false;          // abandoned because the job was stopped
     bool sink_failed = false;      // the body sink refused a chunk
     std::string error;
+    NetFailure failure = NetFailure::kNone;  // why no answer arrived, when none did
+    std::string system_reason;
     std::string headers;           // the response's header lines
     std::string returned_cookies;
     std::string cookies;           // the supplied cookie text merged with the returned ones
     std::string sent_headers;      // the complete request header block, without the Cookie line
+
+    FailedAnswer Answer() const { return {status, failure, system_reason}; }
 };
 
 ObjectRequestResult ObjectRequest(std::string_view url, const ObjectRequestOptions& options = {});

@@ -58,6 +58,8 @@ PageFetchResult PageFetch(std::string_view url_view, const PageFetchOptions& opt
     TransferOutcome outcome = RunTransfer(multi.get(), e, options.job,
                                           TransferLimits{kStallLimit, kMaxTextAnswer});
     result.error = std::move(outcome.error);
+    result.failure = outcome.failure;
+    result.system_reason = std::move(outcome.system_reason);
     result.headers = std::move(outcome.headers);
     NormalizeSetCookieCase(result.headers);
     result.returned_cookies = ExtractSetCookies(result.headers);

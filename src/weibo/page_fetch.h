@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "weibo/net_failure.h"
+
 namespace wa {
 
 class JobToken;
@@ -29,11 +31,15 @@ struct PageFetchResult {
     std::string body;              // empty when the answer did not arrive whole
     long status = 0;               // 0 when no answer arrived
     std::string error;             // why the request failed, for logs
+    NetFailure failure = NetFailure::kNone;  // why no answer arrived, when none did
+    std::string system_reason;
     std::string headers;           // raw status and header lines of the final response
     std::string returned_cookies;  // cookies this response set, as "a=1; b=2"
     std::string cookies;           // the merged cookie text, when one was supplied
     std::string sent_headers;      // the complete request header block
     std::string post_bytes;        // the body that was sent
+
+    FailedAnswer Answer() const { return {status, failure, system_reason}; }
 };
 
 PageFetchResult PageFetch(std::string_view url, const PageFetchOptions& options = {});

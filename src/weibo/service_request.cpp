@@ -19,6 +19,9 @@ constexpr long long kFirstBackoffSeconds = 30;
 constexpr long long kLongestBackoffSeconds = 30 * 60;
 // After this many waits (about two and a half hours) the answer stands.
 constexpr int kMaxBackoffs = 10;
+// A server error is asked again after 2, 4 and 8 s, then it stands.
+constexpr long long kFirstServerRetrySeconds = 2;
+constexpr int kMaxServerRetries = 3;
 
 std::atomic<long long> g_spacing_ms{0};
 std::mutex g_turn_mutex;
@@ -44,17 +47,30 @@ bool WaitForTurn(JobToken* job) {
     return Wait(std::chrono::ceil<std::chrono::milliseconds>(turn - Clock::now()), job);
 }
 
+// A rate-limit wait, told second by second.
+bool CountDown(long long seconds, const ServiceRequest& request) {
+    for (long long left = seconds; left > 0; --left) {
+        if (request.countdown) request.countdown(left);
+        if (!Wait(std::chrono::seconds(1), request.job)) return false;
+    }
+    if (request.countdown) request.countdown(0);
+    return true;
+}
+
 }  // namespace
 
 bool IsLoginWall(std::string_view body) {
     return body.find("Sina Visitor System") != std::string_view::npos ||
            body.find("新浪通行证") != std::string_view::npos ||
+           body.find("<title>登录 - 微博</title>") != std::string_view::npos ||
            TrimBlanks(body).starts_with("{\"ok\":-100");
 }
 
 bool IsUnknownUserPage(std::string_view body) { return body.find(kUnknownUserLine) != std::string_view::npos; }
 
-bool IsRateLimitStatus(long status) { return status == 418 || status == 429 || status == 432 || status / 100 == 5; }
+bool IsRateLimitStatus(long status) { return status == 418 || status == 429 || status == 432; }
+
+bool IsServerErrorStatus(long status) { return status == 500 || status == 502 || status == 503 || status == 504; }
 
 long long RetryAfterSeconds(std::string_view headers) {
     for (const auto& [name, value] : HeaderFields(headers)) {
@@ -68,24 +84,41 @@ long long RetryAfterSeconds(std::string_view headers) {
 
 void SetRequestSpacing(std::chrono::milliseconds spacing) { g_spacing_ms = spacing.count(); }
 
-ServiceAnswer FetchFromPhotoService(std::string_view url, const ServiceRequest& request) {
+ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& request) {
     ServiceAnswer answer;
     PageFetchOptions options;
     options.job = request.job;
+    if (!request.extra_headers.empty()) options.extra_headers = request.extra_headers;
     long long backoff = kFirstBackoffSeconds;
-    for (int waits = 0;; ++waits) {
+    long long server_retry = kFirstServerRetrySeconds;
+    int backoffs = 0;
+    int server_retries = 0;
+    while (true) {
         if (!WaitForTurn(request.job)) return answer.stopped = true, answer;
         answer.fetch = PageFetch(url, options);
         if (request.job && request.job->StopRequested()) return answer.stopped = true, answer;
-        if (!IsRateLimitStatus(answer.fetch.status)) return answer;
-        if (waits == kMaxBackoffs) break;
-        const long long asked = RetryAfterSeconds(answer.fetch.headers);
-        const long long seconds = std::min(asked >= 0 ? asked : backoff, kLongestBackoffSeconds);
-        if (asked < 0) backoff = std::min(backoff * 2, kLongestBackoffSeconds);
-        if (request.log) request.log("请求过于频繁，" + std::to_string(seconds) + "秒后重试\r\n");
-        if (!Wait(std::chrono::seconds(seconds), request.job)) return answer.stopped = true, answer;
+        const long status = answer.fetch.status;
+        if (IsRateLimitStatus(status)) {
+            if (backoffs++ == kMaxBackoffs) break;
+            const long long asked = RetryAfterSeconds(answer.fetch.headers);
+            const long long seconds = std::min(asked >= 0 ? asked : backoff, kLongestBackoffSeconds);
+            if (asked < 0) backoff = std::min(backoff * 2, kLongestBackoffSeconds);
+            if (request.log) request.log("请求过于频繁，" + std::to_string(seconds) + "秒后重试\r\n");
+            if (!CountDown(seconds, request)) return answer.stopped = true, answer;
+        } else if (IsServerErrorStatus(status)) {
+            if (server_retries++ == kMaxServerRetries) break;
+            if (request.log) {
+                request.log(UrlHost(url, true) + " 服务器错误（HTTP " + std::to_string(status) + "），" +
+                            std::to_string(server_retry) + "秒后重试\r\n");
+            }
+            if (!Wait(std::chrono::seconds(server_retry), request.job)) return answer.stopped = true, answer;
+            server_retry *= 2;
+        } else {
+            return answer;
+        }
     }
     answer.fetch.body.clear();
+    answer.gave_up = true;
     return answer;
 }
 

@@ -17,13 +17,16 @@ class JobToken;
 inline constexpr std::string_view kLoginNeededLine = "未登录或登录已失效，请在第一步登录后再试";
 inline constexpr std::string_view kUnknownUserLine = "用户不存在或者获取用户信息失败";
 
-// The visitor-system page, the 新浪通行证 login page, or {"ok":-100,...}.
+// The visitor-system page, the 新浪通行证 login page, the site's login page
+// (<title>登录 - 微博</title>) or {"ok":-100,...}; nothing else counts.
 bool IsLoginWall(std::string_view body);
 // The photo service's page for a user it does not know.
 bool IsUnknownUserPage(std::string_view body);
 
-// 418 and 432 (Weibo's own), 429 and every 5xx.
+// "Too many requests": 418 and 432 (Weibo's own) and 429.
 bool IsRateLimitStatus(long status);
+// A server that may answer if asked again soon: 500, 502, 503, 504.
+bool IsServerErrorStatus(long status);
 // The seconds of a "Retry-After: <seconds>" header; -1 without one.
 long long RetryAfterSeconds(std::string_view headers);
 
@@ -33,17 +36,23 @@ void SetRequestSpacing(std::chrono::milliseconds spacing);
 
 struct ServiceRequest {
     JobToken* job = nullptr;  // the waits are its safe points
-    std::function<void(const std::string& line)> log;  // told of every back-off
+    std::function<void(const std::string& line)> log;  // told of every wait
+    // Told the seconds left of a rate-limit wait, once a second, then 0.
+    std::function<void(long long seconds_left)> countdown;
+    std::string extra_headers;  // CR LF separated
 };
 
 struct ServiceAnswer {
-    PageFetchResult fetch;  // still rate-limited after every wait: no body, status kept
+    // Still rate-limited or failing after every wait: no body, status kept.
+    PageFetchResult fetch;
     bool stopped = false;
+    bool gave_up = false;  // it kept answering "too many requests" or a server error
 };
 
-// A GET of a photo-service address through the shared cookie jar. Waits for
-// its turn; on a rate-limit status waits Retry-After seconds, else 30 s
-// doubling up to 30 min, logs "请求过于频繁，<n>秒后重试" and asks again.
-ServiceAnswer FetchFromPhotoService(std::string_view url, const ServiceRequest& request);
+// A GET of a service address through the shared cookie jar. Waits for its
+// turn. On a rate-limit status it waits Retry-After seconds, else 30 s
+// doubling up to 30 min, logs "请求过于频繁，<n>秒后重试" and asks again;
+// on a server error it asks again after 2, 4 and 8 s, then gives up.
+ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& request);
 
 }  // namespace wa

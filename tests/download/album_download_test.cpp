@@ -228,7 +228,7 @@ TEST_F(AlbumDownloadTest, APageThatNeverAnswersIsLoggedAndSkipped) {
     EXPECT_TRUE(fs::exists(AlbumFolder("旅行250") / "(100)照片100.jpg"));
     EXPECT_FALSE(fs::exists(AlbumFolder("旅行250") / "(101)照片101.jpg"));
     EXPECT_TRUE(fs::exists(AlbumFolder("旅行250") / "(201)照片201.jpg"));
-    EXPECT_NE(host.Log().find("第2页照片列表获取失败\r\n"), std::string::npos);
+    EXPECT_NE(host.Log().find("第2页照片列表获取失败：127.0.0.1:" + std::to_string(fake.port()) + " 的回答无法识别\r\n"), std::string::npos);
 }
 
 TEST_F(AlbumDownloadTest, FailedPicturesAreNeitherWrittenNorRecorded) {

@@ -164,13 +164,19 @@ TEST_F(TodaysSiteTest, LoginWallsAndUnknownUsersAreToldApart) {
     EXPECT_EQ(FetchAlbumList("2005").albums.size(), 2u);
     EXPECT_EQ(FetchAlbumList("4242").problem, ListingProblem::kUnknownUser);
 
-    EXPECT_EQ(ReadAlbumListing(R"({"ok":-100,"url":"https://weibo.com/login.php"})").problem,
-              ListingProblem::kLoginNeeded);
-    EXPECT_EQ(ReadAlbumListing("<html><title>Sina Visitor System</title></html>").problem,
-              ListingProblem::kLoginNeeded);
-    EXPECT_EQ(ReadAlbumListing("<html>系统繁忙</html>").problem, ListingProblem::kLoginNeeded);
-    EXPECT_EQ(ReadAlbumListing("").problem, ListingProblem::kNoAnswer);
-    EXPECT_EQ(ReadAlbumListing(R"({"data":{"album_list":[]}})").problem, ListingProblem::kNone);
+    // A login page is known by its markers; any other unusable body is no
+    // answer, never "please log in".
+    const std::pair<const char*, ListingProblem> answers[] = {
+        {R"({"ok":-100,"url":"https://weibo.com/login.php"})", ListingProblem::kLoginNeeded},
+        {"<html><title>Sina Visitor System</title></html>", ListingProblem::kLoginNeeded},
+        {"<html><head><title>登录 - 微博</title></head></html>", ListingProblem::kLoginNeeded},
+        {"<html>500 Internal Server Error</html>", ListingProblem::kNoAnswer},
+        {R"({"data":{"album_list":[{"album_id":)", ListingProblem::kNoAnswer},  // cut off
+        {R"({"ok":0,"msg":"busy"})", ListingProblem::kNoAnswer},
+        {"", ListingProblem::kNoAnswer},
+        {R"({"data":{"album_list":[]}})", ListingProblem::kNone},
+    };
+    for (const auto& [body, problem] : answers) EXPECT_EQ(ReadAlbumListing(body).problem, problem) << body;
     EXPECT_TRUE(ReadUserInfo(R"({"ok":-100,"url":"x"})").login_wall);
 }
 
