@@ -38,6 +38,7 @@ public:
     std::string SaveFolder() override { return folder_; }
     wa::NameFormat CheckedNameFormat() override { return wa::NameFormat::kNumberThenContent; }
     wa::SequenceScheme CheckedSequenceScheme() override { return wa::SequenceScheme::kRunning; }
+    bool LiveVideoEnabled() override { return true; }
     std::string CompletionSoundPath() override { return {}; }
     void AppendLog(const std::string& text) override { log += text; }
     void SetProgress(int, int) override {}

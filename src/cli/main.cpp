@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
@@ -45,6 +46,8 @@ constexpr const char* kHelp = R"(usage: weibo-albums-cli albums <home-page addre
 Lists or downloads the photo albums of a Sina Weibo user.
 
   albums     prints every album: number, name, photo count and id@@type
+             (albums of the album tab: page:wall for 全部图片, page:<containerid>,
+             and no count)
   download   downloads the albums with the given numbers (all when --albums
              is left out) into <save folder>/<user>/<album><count>/
 
@@ -65,6 +68,10 @@ writable, else in ~/.config/weibo-albums/):
   --no-window            ignore the date window of 配置.ini
   --parallel N           pictures downloaded at once, 1 to 16 (default 4);
                          names, logs and records are the same for any N
+  --source DOOR          where the albums are found: auto (the photo service,
+                         else the album tab of the user's page; the default),
+                         photo (the photo service only) or page (the album tab)
+  --no-live-video        do not save the videos of live photos
   --cookies FILE         cookies of a logged-in browser, Netscape format
   --config FILE          another settings file instead of 配置.ini
   --help                 this text
@@ -75,7 +82,8 @@ is a terminal. Ctrl-C stops like the stop button: the record store is closed
 and no partial file is left.
 
 Exit status: 0 every chosen album finished without a failed picture or page,
-1 some picture or photo-list page failed, 2 bad usage, an unusable address,
+1 some picture or photo-list page failed, or the album list could not be had,
+2 bad usage, an unusable address,
 an album number the user does not have, or a login is needed, 130 stopped.
 )";
 
@@ -93,6 +101,8 @@ struct Arguments {
     std::optional<DateTime> to;
     bool no_window = false;
     std::optional<int> parallel;
+    std::optional<AlbumDoor> door;
+    bool no_live_video = false;
 };
 
 bool Fail(const std::string& message) {
@@ -158,6 +168,15 @@ bool ParseArguments(int argc, char** argv, Arguments& args) {
             if (!value(text)) return false;
             args.parallel = ParallelFromText(text);
             if (!args.parallel) return Fail("--parallel takes a number from 1 to 16, not \"" + text + "\"");
+        } else if (arg == "--source") {
+            if (!value(text)) return false;
+            if (text == "auto" || text == "photo" || text == "page") {
+                args.door = text == "auto" ? AlbumDoor::kAuto : text == "photo" ? AlbumDoor::kPhotoService : AlbumDoor::kAlbumTab;
+            } else {
+                return Fail("--source takes auto, photo or page, not \"" + text + "\"");
+            }
+        } else if (arg == "--no-live-video") {
+            args.no_live_video = true;
         } else if (arg == "--no-window") {
             args.no_window = true;
         } else if (arg == "--cookies") {
@@ -193,31 +212,50 @@ public:
     std::string SaveFolder() override { return options_.save_folder; }
     NameFormat CheckedNameFormat() override { return options_.name_format.value_or(NameFormat::kContent); }
     SequenceScheme CheckedSequenceScheme() override { return options_.sequence; }
+    bool LiveVideoEnabled() override { return options_.live_video; }
     std::string CompletionSoundPath() override { return {}; }
 
     void AppendLog(const std::string& text) override {
+        std::lock_guard lock(mutex_);
         ClearBar();
         std::string lines = text;
         ReplaceAll(lines, "\r\n", "\n");
         std::fputs(lines.c_str(), stdout);
         std::fflush(stdout);
     }
-    void SetProgress(int position, int) override {
-        position_ = position;
+    void SetProgress(int position, int maximum) override {
+        std::lock_guard lock(mutex_);
+        position_ = maximum > 0 ? position : -1;
         DrawBar();
     }
     void SetLabel(StatusLabel label, const std::string& text) override {
+        std::lock_guard lock(mutex_);
         if (label == StatusLabel::kPhotoCounter) counter_ = text;
         if (label == StatusLabel::kCurrentAlbum) album_ = text;
+        if (label == StatusLabel::kStatusLine) status_ = text;
         DrawBar();
     }
     void SetRunState(RunState) override {}
     void PlaySound(const std::string&) override {}
-    void ShowMessage(const std::string&) override { ClearBar(); }
+    void ShowMessage(const std::string&) override {
+        std::lock_guard lock(mutex_);
+        ClearBar();
+    }
 
 private:
+    // Its callers hold the mutex: a countdown may come from a second thread.
     void DrawBar() {
         if (!bar_) return;
+        if (!status_.empty()) {
+            std::fprintf(stderr, "\r%s\033[K", status_.c_str());
+            std::fflush(stderr);
+            return;
+        }
+        if (position_ < 0) {  // no total: the counter alone
+            std::fprintf(stderr, "\r%s %s\033[K", album_.c_str(), counter_.c_str());
+            std::fflush(stderr);
+            return;
+        }
         const int filled = position_ * 30 / 100;
         std::fprintf(stderr, "\r%s [%s%s] %3d%% %s\033[K", album_.c_str(), std::string(filled, '#').c_str(),
                      std::string(30 - filled, '.').c_str(), position_, counter_.c_str());
@@ -233,6 +271,8 @@ private:
     int position_ = 0;
     std::string counter_;
     std::string album_;
+    std::string status_;
+    std::mutex mutex_;
 };
 
 bool AllDigits(const std::string& text) {
@@ -320,9 +360,20 @@ int main(int argc, char** argv) {
     request.log = [](std::string line) {
         ReplaceAll(line, "\r\n", "\n");
         std::fputs(line.c_str(), stdout);
+        std::fflush(stdout);
     };
-    AlbumListing listed = FetchAlbumList(user.uid, request);
+    if (::isatty(STDERR_FILENO) == 1) {
+        request.countdown = [](long long left) {
+            if (left > 0) std::fprintf(stderr, "\r请求过于频繁，%lld秒后重试\033[K", left);
+            else std::fputs("\r\033[K", stderr);
+        };
+    }
+    AlbumListing listed = ListAlbums(user.uid, args.door.value_or(options.album_door), request);
     if (listed.problem == ListingProblem::kStopped) return kExitStopped;
+    if (listed.problem == ListingProblem::kNoAnswer) {
+        std::cerr << "weibo-albums-cli: 相册列表获取失败：" << listed.reason << "\n";
+        return kExitPictureFailed;
+    }
     if (listed.problem == ListingProblem::kLoginNeeded) return LoginNeeded();
     if (listed.problem == ListingProblem::kUnknownUser) {
         std::cerr << "weibo-albums-cli: " << kUnknownUserLine << " (user " << user.uid << ")\n";
@@ -354,6 +405,7 @@ int main(int argc, char** argv) {
     if (args.sequence) options.sequence = *args.sequence;
     if (args.skip_downloaded) options.record_store = *args.skip_downloaded;
     if (args.no_window) options.time_window = false;
+    if (args.no_live_video) options.live_video = false;
     if (args.from || args.to) {
         options.time_window = true;
         options.start_date = args.from.value_or(DateTime{1970, 1, 1});
@@ -382,7 +434,8 @@ int main(int argc, char** argv) {
         std::fputs("下载已停止\n", stdout);
         return kExitStopped;
     }
-    std::printf("saved %d, skipped %d, failed %d, photo-list pages failed %d\n", outcome.saved, outcome.skipped,
-                outcome.failed, outcome.failed_pages);
+    const std::string videos = outcome.videos > 0 ? ", live videos " + std::to_string(outcome.videos) : "";
+    std::printf("saved %d%s, skipped %d, failed %d, photo-list pages failed %d\n", outcome.saved, videos.c_str(),
+                outcome.skipped, outcome.failed, outcome.failed_pages);
     return outcome.failed > 0 || outcome.failed_pages > 0 ? kExitPictureFailed : kExitOk;
 }

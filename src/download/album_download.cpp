@@ -17,6 +17,7 @@
 #include "util/job_token.h"
 #include "util/regex_matcher.h"
 #include "util/text.h"
+#include "weibo/http_text.h"
 #include "weibo/object_request.h"
 #include "weibo/service_request.h"
 #include "weibo/weibo_service.h"
@@ -42,42 +43,57 @@ bool IsPlainName(std::string_view name) {
 
 // A picture the photo list names fully, on an http(s) server.
 bool IsPictureAddress(const PhotoRecord& photo) {
-    const std::string host = AsciiLower(photo.pic_host);
-    return (host.starts_with("http://") || host.starts_with("https://")) && host.find_first_of(" \t\r\n") == std::string::npos &&
-           !photo.pic_name.empty() && photo.pic_name != "null";
+    if (!photo.picture_url.empty()) return IsWebAddress(photo.picture_url);
+    return IsWebAddress(photo.pic_host) && !photo.pic_name.empty() && photo.pic_name != "null";
 }
 
-// Timestamps count seconds, or milliseconds when they have 13 digits.
-std::int64_t UploadSeconds(std::string_view timestamp_text) {
-    const long long value = CountValue(timestamp_text);
-    return value > 9'999'999'999LL ? value / 1000 : value;
-}
+enum class Decision { kUndecided, kEndOfWindow, kSkip, kUnknownDate, kBadAddress, kFetch };
 
-enum class Decision { kUndecided, kEndOfWindow, kSkip, kBadAddress, kFetch };
+FailedAnswer AnswerOf(const PictureFetch& fetch) {
+    FailedAnswer answer;
+    answer.status = fetch.status;
+    answer.failure = fetch.failure;
+    return answer;
+}
 
 // Two ids the record store keeps as one.
-bool SameStoredId(std::string_view a, std::string_view b) {
-    return a.substr(0, kPhotoIdWidth) == b.substr(0, kPhotoIdWidth);
+bool SameStoredId(std::string_view a, std::string_view b) { return StoredPhotoId(a) == StoredPhotoId(b); }
+
+bool IsSaved(PictureFile::Placement placement) {
+    return placement == PictureFile::Placement::kPlaced || placement == PictureFile::Placement::kAlreadyThere;
+}
+
+// Gives the file `path`, or when another file holds that name, the first
+// free one of path(2), path(3) ...; the path it got, nullopt when none.
+std::optional<std::string> PlaceNumbered(PictureFile& file, const std::string& path) {
+    PictureFile::Placement placement = file.MoveTo(path);
+    if (IsSaved(placement)) return path;
+    for (long long n = 2; placement == PictureFile::Placement::kTaken && n < kMaxCollisionNumber; ++n) {
+        const std::string numbered = NumberedPath(path, n);
+        placement = file.MoveTo(numbered);
+        if (IsSaved(placement)) return numbered;
+    }
+    return std::nullopt;
 }
 
 // Gives the picture the first free name of the naming attempts, then of the
 // last attempt with a collision number; a name holding the same picture
 // already counts as saved. No saved picture is ever replaced.
-bool PlacePicture(PictureFile& file, PictureNamer& namer, PictureNamer::Choice& choice, DownloadHost& host) {
-    using Placement = PictureFile::Placement;
-    Placement placement = Placement::kFailed;
+std::optional<std::string> PlacePicture(PictureFile& file, PictureNamer& namer, PictureNamer::Choice& choice,
+                                        DownloadHost& host) {
     std::string path;
     for (int attempt = 1; attempt <= 3; ++attempt) {
         choice.format = host.CheckedNameFormat();
         path = namer.PicturePath(attempt, choice);
-        placement = file.MoveTo(path);
-        if (placement == Placement::kPlaced || placement == Placement::kAlreadyThere) return true;
+        if (attempt == 3) break;
+        if (IsSaved(file.MoveTo(path))) return path;
     }
-    for (long long n = 2; placement == Placement::kTaken && n < kMaxCollisionNumber; ++n) {
-        placement = file.MoveTo(NumberedPath(path, n));
-    }
-    return placement == Placement::kPlaced || placement == Placement::kAlreadyThere;
+    return PlaceNumbered(file, path);
 }
+
+// A live photo's video under the name its still got, numbered like a
+// picture when another file holds it.
+bool PlaceVideo(PictureFile& file, const std::string& path) { return PlaceNumbered(file, path).has_value(); }
 
 // One album's download: its record store, its folder, then its photo-list
 // pages one after the other, each page's pictures several at a time and
@@ -89,11 +105,13 @@ public:
 
     AlbumOutcome Run() {
         OpenStore();
-        if (host_.TimeWindowEnabled()) {
+        window_on_ = host_.TimeWindowEnabled();
+        if (window_on_) {
             window_start_ = LocalTimeToUnix(host_.TimeWindowStart());
             window_end_ = LocalTimeToUnix(host_.TimeWindowEnd());
         }
         skip_recorded_ = host_.RecordStoreEnabled();
+        live_video_ = host_.LiveVideoEnabled();
         use_24_hour_clock_ = Uses24HourClock();  // the user's setting, asked once per album
 
         host_.SetLabel(StatusLabel::kProgressPercent, "");
@@ -177,127 +195,185 @@ private:
             }
             const long long listed_before = listed_;
             listed_ += static_cast<long long>(list->photos.size());
+            // Sequence numbers count the photos listed; a page that never came
+            // keeps the numbers of a full page for when a later run gets it.
+            const long long numbered_before = numbered_;
+            numbered_ += list->fetched ? static_cast<long long>(list->photos.size()) : kPhotosPerPage;
             source->FetchAhead();  // the next page is asked for while this one's pictures download
-            if (!DownloadPage(*list, list->number, pages, listed_before)) return false;
+            if (!DownloadPage(*list, pages, listed_before, numbered_before)) return false;
         }
         return true;
     }
 
-    // Pictures are started ahead, up to the batch's size, and finished in
-    // photo order; a photo whose id an unfinished one shares waits for it, so
-    // the record store answers as it would one at a time. False when the
-    // album was stopped.
-    bool DownloadPage(const PhotoPage& list, int page, int pages, long long listed_before) {
+    // Where one page stands: what was decided for its photos so far, and
+    // their pictures in flight.
+    struct PagePlan {
+        const PhotoPage& list;
+        PictureQueue& queue;
+        std::vector<Decision> decisions;
+        int next = 0;  // the first photo not decided yet
+        bool window_end = false;
+    };
+
+    // What becomes of a photo, in the order the tests are made.
+    Decision Decide(const PhotoRecord& photo) {
+        if (!photo.upload_seconds) {
+            // An upload time nobody knows is outside any date window the user set.
+            if (window_on_) return Decision::kUnknownDate;
+        } else if (*photo.upload_seconds < window_start_) {
+            return Decision::kEndOfWindow;
+        } else if (*photo.upload_seconds == window_start_ || *photo.upload_seconds >= window_end_) {
+            return Decision::kSkip;
+        }
+        if (skip_recorded_ && store_.ContainsPhotoId(photo.photo_id)) return Decision::kSkip;
+        return IsPictureAddress(photo) ? Decision::kFetch : Decision::kBadAddress;
+    }
+
+    // Decides the photos ahead of `head`, the one being finished, and starts
+    // their pictures while the queue has room. A photo whose id an unfinished
+    // one shares waits for it, so the record store answers as it would one
+    // at a time.
+    void Plan(PagePlan& plan, int head) {
+        const auto photo_at = [&plan](int i) -> const PhotoRecord& { return plan.list.photos[static_cast<std::size_t>(i)]; };
+        const int n = static_cast<int>(plan.list.photos.size());
+        while (plan.next < n && plan.queue.HasRoom() && !plan.window_end) {
+            const PhotoRecord& photo = photo_at(plan.next);
+            if (skip_recorded_ && store_.IsOpen()) {
+                for (int i = head; i < plan.next; ++i) {
+                    if (plan.decisions[static_cast<std::size_t>(i)] == Decision::kFetch &&
+                        SameStoredId(photo_at(i).photo_id, photo.photo_id)) {
+                        return;
+                    }
+                }
+            }
+            const Decision decision = Decide(photo);
+            plan.decisions[static_cast<std::size_t>(plan.next)] = decision;
+            plan.window_end = decision == Decision::kEndOfWindow;  // nothing later is looked at
+            if (decision == Decision::kFetch) {
+                plan.queue.Start(plan.next, photo.PictureUrl());
+                if (WantsVideo(photo) && plan.queue.HasRoom()) {
+                    plan.queue.Start(VideoIndex(plan.next), photo.video_url, PictureQueue::Kind::kVideo);
+                }
+            }
+            ++plan.next;
+        }
+    }
+
+    bool WantsVideo(const PhotoRecord& photo) const { return live_video_ && !photo.video_url.empty(); }
+    static int VideoIndex(int index) { return -1 - index; }
+
+    // Shows where the album stands at photo `position` of the page.
+    void ShowProgress(const PhotoPage& list, int pages, long long listed_before, int position) {
+        if (entry_.count.empty()) {  // an album-tab album: how many photos it holds nobody says
+            host_.SetProgress(0, 0);
+            host_.SetLabel(StatusLabel::kProgressPercent, "");
+            host_.SetLabel(StatusLabel::kPhotoCounter, "?/" + std::to_string(listed_before + position));
+            return;
+        }
         const int n = static_cast<int>(list.photos.size());
         // When the listing disagrees with the page arithmetic (short pages, a
         // count that is too low), progress and the counter follow the photos
         // actually listed.
         const bool by_listing =
-            listed_before != static_cast<long long>(page - 1) * kPhotosPerPage || listed_ > count_;
+            listed_before != static_cast<long long>(list.number - 1) * kPhotosPerPage || listed_ > count_;
         const long long total = std::max(count_, listed_);
         const std::string count_text = listed_ > count_ ? std::to_string(listed_) : entry_.count;
+        const long long running = by_listing ? listed_before + position
+                                             : static_cast<long long>(list.number - 1) * kPhotosPerPage + position;
+        const double exact = std::trunc(by_listing ? running * 100.0 / static_cast<double>(total)
+                                                   : running * 100.0 / n / pages);
+        const int bar = static_cast<int>(std::clamp(exact, 0.0, 100.0));
+        host_.SetProgress(bar, 100);
+        host_.SetLabel(StatusLabel::kProgressPercent, std::to_string(bar) + "%");
+        host_.SetLabel(StatusLabel::kPhotoCounter, count_text + "/" + std::to_string(running));
+    }
 
+    // The photos of one page in order, their pictures fetched ahead up to the
+    // batch's size. False when the album was stopped.
+    bool DownloadPage(const PhotoPage& list, int pages, long long listed_before, long long numbered_before) {
         PictureQueue queue(*batch_, album_folder_, context_.referer, context_.job);
-        std::vector<Decision> decisions(static_cast<std::size_t>(n), Decision::kUndecided);
-        int next_to_plan = 0;
-        bool window_end_planned = false;
-        const auto plan = [&](int head) {
-            while (next_to_plan < n && queue.HasRoom() && !window_end_planned) {
-                const PhotoRecord& photo = list.photos[static_cast<std::size_t>(next_to_plan)];
-                if (skip_recorded_ && store_.IsOpen()) {
-                    bool shared = false;
-                    for (int i = head; i < next_to_plan && !shared; ++i) {
-                        shared = decisions[static_cast<std::size_t>(i)] == Decision::kFetch &&
-                                 SameStoredId(list.photos[static_cast<std::size_t>(i)].photo_id, photo.photo_id);
-                    }
-                    if (shared) return;
-                }
-                Decision& decision = decisions[static_cast<std::size_t>(next_to_plan)];
-                const std::int64_t uploaded = UploadSeconds(photo.timestamp);
-                if (uploaded < window_start_) {
-                    decision = Decision::kEndOfWindow;
-                    window_end_planned = true;  // nothing later is looked at
-                } else if (uploaded == window_start_ || uploaded >= window_end_ ||
-                           (skip_recorded_ && store_.ContainsPhotoId(photo.photo_id))) {
-                    decision = Decision::kSkip;
-                } else if (!IsPictureAddress(photo)) {
-                    decision = Decision::kBadAddress;
-                } else {
-                    decision = Decision::kFetch;
-                    queue.Start(next_to_plan, LargePictureUrl(photo.pic_host, photo.pic_name));
-                }
-                ++next_to_plan;
-            }
-        };
-        for (int position = 1; position <= n; ++position) {
+        PagePlan plan{list, queue, std::vector<Decision>(list.photos.size(), Decision::kUndecided)};
+        for (int position = 1; position <= static_cast<int>(list.photos.size()); ++position) {
             if (context_.job && !context_.job->Checkpoint()) return outcome_.stopped = true, false;
             const int index = position - 1;
             const PhotoRecord& photo = list.photos[static_cast<std::size_t>(index)];
-            const long long running =
-                by_listing ? listed_before + position : static_cast<long long>(page - 1) * kPhotosPerPage + position;
-
-            const double exact = std::trunc(by_listing ? running * 100.0 / static_cast<double>(total)
-                                                       : running * 100.0 / n / pages);
-            const int bar = static_cast<int>(std::clamp(exact, 0.0, 100.0));
-            host_.SetProgress(bar, 100);
-            host_.SetLabel(StatusLabel::kProgressPercent, std::to_string(bar) + "%");
-            host_.SetLabel(StatusLabel::kPhotoCounter, count_text + "/" + std::to_string(running));
-
-            plan(index);
-            const Decision decision = decisions[static_cast<std::size_t>(index)];
-            if (decision == Decision::kEndOfWindow) {
-                ended_by_window_ = true;
-                break;
-            }
-            if (decision == Decision::kSkip) {
-                ++outcome_.skipped;
-                continue;
-            }
-            const std::string url = LargePictureUrl(photo.pic_host, photo.pic_name);
-            if (decision == Decision::kBadAddress) {  // no request, no name lookup
-                host_.AppendLog("图片下载失败[0]：" + url + "\r\n");
-                ++outcome_.failed;
-                continue;
+            ShowProgress(list, pages, listed_before, position);
+            Plan(plan, index);
+            switch (plan.decisions[static_cast<std::size_t>(index)]) {
+                case Decision::kEndOfWindow: ended_by_window_ = true; return true;
+                case Decision::kSkip: ++outcome_.skipped; continue;
+                case Decision::kUnknownDate:
+                    host_.AppendLog("上传时间不明，不在固定时间段内，已跳过：" + photo.photo_id + "\r\n");
+                    ++outcome_.skipped;
+                    continue;
+                case Decision::kBadAddress:  // no request, no name lookup
+                    host_.AppendLog("图片下载失败[0]：" + photo.PictureUrl() + "\r\n");
+                    ++outcome_.failed;
+                    continue;
+                case Decision::kUndecided:
+                case Decision::kFetch: break;
             }
             PictureQueue::Taken taken = queue.Take(index);
             if (taken.fetch.stopped) return outcome_.stopped = true, false;
-            FinishPhoto(photo, url, taken, page, position);
+            const std::optional<std::string> placed = FinishPicture(photo, taken, numbered_before + position);
+            if (WantsVideo(photo) && !FinishVideo(photo, queue, VideoIndex(index), placed)) {
+                return outcome_.stopped = true, false;
+            }
         }
         return true;
     }
 
-    // Names, places and records one fetched picture.
-    void FinishPhoto(const PhotoRecord& photo, const std::string& url, PictureQueue::Taken& taken, int page,
-                     int position) {
+    // Names, places and records one fetched picture; the path it was given,
+    // nullopt when it failed.
+    std::optional<std::string> FinishPicture(const PhotoRecord& photo, PictureQueue::Taken& taken, long long sequence) {
         const PictureFetch& picture = taken.fetch;
         if (picture.write_failed) {
             host_.AppendLog("图片保存失败：" + photo.photo_id + "\r\n");
             ++outcome_.failed;
-            return;
+            return std::nullopt;
         }
         if (!picture.ok) {
-            FailedAnswer answer;
-            answer.status = picture.status;
-            answer.failure = picture.failure;
-            host_.AppendLog("图片下载失败[" + FailureTag(answer) + "]：" + url + "\r\n");
+            host_.AppendLog("图片下载失败[" + FailureTag(AnswerOf(picture)) + "]：" + photo.PictureUrl() + "\r\n");
             ++outcome_.failed;
-            return;
+            return std::nullopt;
         }
         // A name that holds this very picture already is free for it: a
         // second run without the record store saves nothing twice.
         PictureFile& file = *taken.file;
-        PictureNamer namer(album_folder_, photo, page, position, matcher_,
+        PictureNamer namer(album_folder_, photo, sequence, matcher_,
                            [&file](const std::string& path) { return file.NameTakenByAnother(path); });
         PictureNamer::Choice choice;
         choice.scheme = host_.CheckedSequenceScheme();
         choice.use_24_hour_clock = use_24_hour_clock_;
-        if (!PlacePicture(file, namer, choice, host_)) {
+        std::optional<std::string> placed = PlacePicture(file, namer, choice, host_);
+        if (!placed) {
             host_.AppendLog("图片保存失败：" + photo.photo_id + "\r\n");
             ++outcome_.failed;
-            return;
+            return std::nullopt;
         }
         ++outcome_.saved;
         if (!store_.ContainsPhotoId(photo.photo_id)) store_.AppendPhotoId(photo.photo_id);
+        return placed;
+    }
+
+    // A live photo's video, after its still and beside it under the still's
+    // name; nothing when the still was not saved. False when stopped.
+    bool FinishVideo(const PhotoRecord& photo, PictureQueue& queue, int index,
+                     const std::optional<std::string>& still) {
+        if (!still) {  // not saved: its video is not wanted after all
+            return !queue.Started(index) || !queue.Take(index).fetch.stopped;
+        }
+        if (!queue.Started(index)) queue.Start(index, photo.video_url, PictureQueue::Kind::kVideo);
+        PictureQueue::Taken taken = queue.Take(index);
+        if (taken.fetch.stopped) return false;
+        if (!taken.fetch.ok || taken.fetch.write_failed || !PlaceVideo(*taken.file, VideoPath(*still, photo.video_url))) {
+            const std::string tag = taken.fetch.write_failed ? "0" : FailureTag(AnswerOf(taken.fetch));
+            host_.AppendLog("实况视频下载失败[" + tag + "]：" + photo.video_url + "\r\n");
+            ++outcome_.failed;
+            return true;
+        }
+        ++outcome_.videos;
+        return true;
     }
 
     const AlbumEntry& entry_;
@@ -309,13 +385,16 @@ private:
     RecordStore store_;
     std::int64_t window_start_ = kWindowOffStart;
     std::int64_t window_end_ = kWindowOffEnd;
+    bool window_on_ = false;
     bool skip_recorded_ = false;
+    bool live_video_ = true;
     bool use_24_hour_clock_ = true;
     std::string folder_name_;
     std::string album_folder_;
     RequestBatch* batch_ = nullptr;
     long long count_ = 0;
-    long long listed_ = 0;  // photos of the pages read so far
+    long long listed_ = 0;    // photos of the pages read so far
+    long long numbered_ = 0;  // the sequence numbers those pages used up
     bool ended_by_window_ = false;
 };
 

@@ -4,6 +4,7 @@
 // chosen name.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,7 @@ namespace wa {
 
 class DownloadHost;
 class JobToken;
+class PostCache;
 class RequestBatch;
 
 // One album chosen for download, as the album list row gives it.
@@ -31,12 +33,14 @@ struct DownloadContext {
     int parallel = 1;                 // pictures in flight at once, 1 to 16
     RequestBatch* pictures = nullptr; // kept-alive connections for every picture of a run
     AttemptWait page_wait;            // the wait between photo-list attempts; PumpingWait by default
+    std::shared_ptr<PostCache> posts; // the album tab's posts, read once per run
 };
 
 struct AlbumOutcome {
     int saved = 0;
+    int videos = 0;   // live-photo videos saved beside their stills
     int skipped = 0;  // outside the date window or downloaded before
-    int failed = 0;   // not fetched, not a picture, or not written
+    int failed = 0;   // not fetched, not a picture (or video), or not written
     int failed_pages = 0;  // photo-list pages that never came
     bool stopped = false;
     bool login_needed = false;  // a photo page came back as a login page

@@ -1,8 +1,9 @@
 // What the download engine needs from whoever shows it: the window, the
 // command-line front end or a test. The engine reads each option at the
 // moment it needs it and reports progress, labels and log lines through it;
-// it never touches a widget. A window implementation carries every call out
-// on its own thread while the worker waits.
+// it never touches a widget. A run's calls come from its worker thread, and
+// a status-line countdown may also come from the thread that fetches the
+// next page ahead.
 #pragma once
 
 #include <string>
@@ -28,6 +29,7 @@ enum class StatusLabel {
     kPhotoCounter,     // 标签_第多少张照片
     kAlbumsSelected,   // 标签_选择了相册数量
     kCurrentAlbum,     // 标签_正在下载相册
+    kStatusLine,       // 标签_动态: a rate-limit countdown while one waits, then empty
 };
 
 class DownloadHost {
@@ -43,9 +45,12 @@ public:
     virtual std::string SaveFolder() = 0;
     virtual NameFormat CheckedNameFormat() = 0;
     virtual SequenceScheme CheckedSequenceScheme() = 0;
+    // Whether a live photo's video is saved beside its still (实况视频).
+    virtual bool LiveVideoEnabled() = 0;
     virtual std::string CompletionSoundPath() = 0;
 
     virtual void AppendLog(const std::string& text) = 0;
+    // A maximum of 0: how far the album is cannot be told (a busy bar).
     virtual void SetProgress(int position, int maximum) = 0;
     virtual void SetLabel(StatusLabel label, const std::string& text) = 0;
     virtual void SetRunState(RunState state) = 0;

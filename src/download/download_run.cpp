@@ -6,10 +6,12 @@
 #include <optional>
 #include <random>
 
+#include "download/album_tab_source.h"
 #include "download/download_host.h"
 #include "download/record_store.h"
 #include "util/job_token.h"
 #include "util/text.h"
+#include "weibo/album_tab.h"
 #include "weibo/object_request.h"
 
 namespace wa {
@@ -58,6 +60,7 @@ RunOutcome DownloadRun(DownloadHost& host, ResolvedUser user, DownloadContext co
     // Every picture of the run on the same kept-alive connections.
     std::optional<RequestBatch> batch;
     if (!context.pictures) context.pictures = &batch.emplace(context.parallel);
+    if (!context.posts) context.posts = std::make_shared<PostCache>();
 
     std::string numbers;
     std::vector<std::string> entries;
@@ -68,7 +71,10 @@ RunOutcome DownloadRun(DownloadHost& host, ResolvedUser user, DownloadContext co
         numbers += row.number + "、";
         AlbumEntry entry{row.count, row.id_text, TrimBlanksAndFullWidth(row.name)};
         if (entry.name.empty()) entry.name = StandInAlbumName();
-        if (!entry.count.empty() && !entry.id_text.empty()) entries.push_back(EntryText(entry));
+        // An album-tab album has no count; any other needs one.
+        if ((!entry.count.empty() || IsAlbumTabId(entry.id_text)) && !entry.id_text.empty()) {
+            entries.push_back(EntryText(entry));
+        }
     }
     host.AppendLog(numbers.empty() ? "当前未选择任何相册\r\n\r\n" : "当前被选择相册编号:" + numbers + "\r\n\r\n");
     host.SetLabel(StatusLabel::kAlbumsSelected, "总共需下载[" + std::to_string(entries.size()) + "]个相册");
@@ -78,6 +84,7 @@ RunOutcome DownloadRun(DownloadHost& host, ResolvedUser user, DownloadContext co
         const AlbumOutcome album = AlbumDownload(SplitEntryText(entries[k]), user, host, context);
         ++outcome.albums;
         outcome.saved += album.saved;
+        outcome.videos += album.videos;
         outcome.skipped += album.skipped;
         outcome.failed += album.failed;
         outcome.failed_pages += album.failed_pages;

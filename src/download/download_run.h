@@ -22,6 +22,7 @@ AlbumEntry SplitEntryText(std::string_view text);
 struct RunOutcome {
     int albums = 0;
     int saved = 0;
+    int videos = 0;
     int skipped = 0;
     int failed = 0;
     int failed_pages = 0;

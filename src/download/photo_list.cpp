@@ -10,6 +10,7 @@
 
 #include "util/job_token.h"
 #include "util/text.h"
+#include "weibo/album_tab.h"
 #include "weibo/json_text.h"
 #include "weibo/service_request.h"
 #include "weibo/weibo_service.h"
@@ -45,6 +46,15 @@ long long CountValue(std::string_view text) {
     return negative ? -value : value;
 }
 
+std::string PhotoRecord::PictureUrl() const {
+    return picture_url.empty() ? LargePictureUrl(pic_host, pic_name) : picture_url;
+}
+
+std::int64_t UploadSeconds(std::string_view timestamp_text) {
+    const long long value = CountValue(timestamp_text);
+    return value > 9'999'999'999LL ? value / 1000 : value;
+}
+
 int PhotoPageCount(std::string_view count_text) {
     const long long pages = CountValue(count_text) / kPhotosPerPage + 1;
     if (pages < 1) return 1;
@@ -66,28 +76,29 @@ std::optional<std::vector<PhotoRecord>> ReadPhotoPage(std::string_view text) {
     records.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         json_object* photo = json_object_array_get_idx(list, i);
-        records.push_back({
-            RemoveChars(MemberJsonText(photo, "photo_id"), "\""),
-            RemoveChars(MemberJsonText(photo, "timestamp"), "\""),
-            RemoveChars(MemberJsonText(photo, "pic_host"), "\\\""),
-            RemoveChars(MemberJsonText(photo, "pic_name"), "\\\""),
-            RemoveChars(MemberJsonText(photo, "caption_render"), "\""),
-        });
+        PhotoRecord record;
+        record.photo_id = RemoveChars(MemberJsonText(photo, "photo_id"), "\"");
+        record.timestamp = RemoveChars(MemberJsonText(photo, "timestamp"), "\"");
+        record.pic_host = RemoveChars(MemberJsonText(photo, "pic_host"), "\\\"");
+        record.pic_name = RemoveChars(MemberJsonText(photo, "pic_name"), "\\\"");
+        record.caption_render = RemoveChars(MemberJsonText(photo, "caption_render"), "\"");
+        record.upload_seconds = UploadSeconds(record.timestamp);
+        // A live photo's video, when the answer carries one.
+        if (json_object* video = JsonMember(photo, "video"); video && json_object_is_type(video, json_type_string)) {
+            record.video_url = LiveVideoUrl(json_object_get_string(video));
+        }
+        records.push_back(std::move(record));
     }
     return records;
 }
 
-PhotoPage FetchPhotoPage(std::string_view uid, std::string_view album_id_text, int page,
-                         const ServiceRequest& request, const AttemptWait& wait) {
+Attempts FetchWithAttempts(std::string_view url, const ServiceRequest& request, const AttemptWait& wait,
+                           const std::function<bool(const std::string& text)>& accept) {
     JobToken* job = request.job;
-    const AlbumKey key = SplitAlbumIdText(album_id_text);
-    const std::string url =
-        PhotoPageUrl(CurrentService(), uid, key.album_id, page, key.type, RandomFraction());
-    PhotoPage result;
-    std::optional<std::vector<PhotoRecord>> records;
+    Attempts result;
     FailedAnswer last;
     for (int attempt = 1; attempt <= kPhotoPageAttempts; ++attempt) {
-        result.attempts = attempt;
+        result.made = attempt;
         const ServiceAnswer answer = FetchFromService(url, request);
         if (answer.stopped) return result.stopped = true, result;
         const std::string text = Utf8BodyText(answer.fetch.body);
@@ -95,20 +106,30 @@ PhotoPage FetchPhotoPage(std::string_view uid, std::string_view album_id_text, i
         last = answer.fetch.Answer();
         // Still failing after every wait: more attempts would only wait longer.
         if (answer.gave_up) break;
-        if (answer.fetch.status == 200) records = ReadPhotoPage(text);
-        if (records) break;
+        if (answer.fetch.status == 200 && accept(text)) return result.accepted = true, result;
         const bool go_on = wait ? wait(2000) : PumpingWait(2000, 0, job);
-        if (!go_on || (job && job->StopRequested())) {
-            result.stopped = true;
-            return result;
-        }
+        if (!go_on || (job && job->StopRequested())) return result.stopped = true, result;
     }
-    result.fetched = records.has_value();
-    if (records) {
-        result.photos = std::move(*records);
-    } else {
-        result.failure = FailureReason(url, last);
-    }
+    result.failure = FailureReason(url, last);
+    return result;
+}
+
+PhotoPage FetchPhotoPage(std::string_view uid, std::string_view album_id_text, int page,
+                         const ServiceRequest& request, const AttemptWait& wait) {
+    const AlbumKey key = SplitAlbumIdText(album_id_text);
+    const std::string url =
+        PhotoPageUrl(CurrentService(), uid, key.album_id, page, key.type, RandomFraction());
+    PhotoPage result;
+    const Attempts attempts = FetchWithAttempts(url, request, wait, [&result](const std::string& text) {
+        std::optional<std::vector<PhotoRecord>> records = ReadPhotoPage(text);
+        if (records) result.photos = std::move(*records);
+        return records.has_value();
+    });
+    result.fetched = attempts.accepted;
+    result.stopped = attempts.stopped;
+    result.login_wall = attempts.login_wall;
+    result.attempts = attempts.made;
+    result.failure = attempts.failure;
     return result;
 }
 

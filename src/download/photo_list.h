@@ -2,6 +2,7 @@
 // at a time, newest first.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -16,15 +17,26 @@ struct ServiceRequest;
 inline constexpr int kPhotosPerPage = 100;
 inline constexpr int kPhotoPageAttempts = 10;
 
-// One photo of a page, each field in its JSON-text form with quotes (and for
-// the host and name, backslashes) removed; a missing member reads "null".
+// One photo of a page, each text field in its JSON-text form with quotes (and
+// for the host and name, backslashes) removed; a missing member reads "null".
 struct PhotoRecord {
     std::string photo_id;
-    std::string timestamp;
+    std::string timestamp;  // seconds or milliseconds; empty when the upload time is unknown
     std::string pic_host;
     std::string pic_name;
     std::string caption_render;  // still carries JSON escapes such as \n
+    // What the album tab brings besides.
+    std::string post_id;
+    std::string picture_url;  // the whole address, when it is not pic_host/large/pic_name
+    std::string video_url;    // a live photo's video
+    std::optional<std::int64_t> upload_seconds;  // nullopt when unknown
+
+    // Where the picture is fetched from.
+    std::string PictureUrl() const;
 };
+
+// Timestamps count seconds, or milliseconds when they have 13 digits.
+std::int64_t UploadSeconds(std::string_view timestamp_text);
 
 // The integer value of a count text: leading blanks, an optional sign, then
 // digits (full-width ones too) up to the first other character; 0 without any.
@@ -47,6 +59,8 @@ std::optional<std::vector<PhotoRecord>> ReadPhotoPage(std::string_view text);
 struct PhotoPage {
     int number = 0;  // 1 for the first page of the album
     std::vector<PhotoRecord> photos;
+    std::string next_cursor;  // where the next page starts, for a source that pages by cursor
+    int lost = 0;             // entries that named no picture that could be fetched
     bool fetched = false;  // an answer arrived within the attempts
     bool stopped = false;  // the job was stopped while fetching
     bool login_wall = false;  // the service answered with a login page
@@ -57,12 +71,24 @@ struct PhotoPage {
 // Waits between attempts; returns false when the job is to stop.
 using AttemptWait = std::function<bool(int milliseconds)>;
 
-// Fetches page `page` of an album, up to ten attempts with a two-second wait
-// after each answer that is not a photo list (none, an error status, HTML,
-// malformed JSON), all with the same address; a login page ends the attempts
-// at once, and so does a service that kept answering "too many requests" or
-// a server error through all its waits. `wait` defaults to PumpingWait on the
-// request's job.
+struct Attempts {
+    bool accepted = false;
+    bool stopped = false;
+    bool login_wall = false;  // the service answered with a login page
+    int made = 0;
+    std::string failure;      // why no answer was accepted
+};
+
+// Asks for `url` up to ten times, two seconds apart, until `accept` takes an
+// answer's text (status 200); a login page ends the attempts at once, and so
+// does a service that kept answering "too many requests" or a server error
+// through all its waits. `wait` defaults to PumpingWait on the request's job.
+Attempts FetchWithAttempts(std::string_view url, const ServiceRequest& request, const AttemptWait& wait,
+                           const std::function<bool(const std::string& text)>& accept);
+
+// Fetches page `page` of an album with the attempts above, all with the same
+// address; an answer that is not a photo list (none, an error status, HTML,
+// malformed JSON) is asked for again.
 PhotoPage FetchPhotoPage(std::string_view uid, std::string_view album_id_text, int page,
                          const ServiceRequest& request, const AttemptWait& wait = {});
 

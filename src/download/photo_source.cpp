@@ -1,6 +1,7 @@
 #include "download/photo_source.h"
 
 #include "download/album_download.h"
+#include "download/album_tab_source.h"
 #include "download/download_host.h"
 #include "weibo/service_request.h"
 
@@ -66,6 +67,17 @@ private:
 
 }  // namespace
 
+ServiceRequest PageFetcher::Request(std::function<void(const std::string&)> log) {
+    ServiceRequest request;
+    request.job = job_;
+    request.log = std::move(log);
+    // A countdown is shown at once, also while the page is fetched ahead.
+    request.countdown = [this](long long left) {
+        host_.SetLabel(StatusLabel::kStatusLine, left > 0 ? "请求过于频繁，" + std::to_string(left) + "秒后重试" : "");
+    };
+    return request;
+}
+
 PageFetcher::~PageFetcher() {
     if (next_.valid()) next_.wait();
 }
@@ -74,10 +86,7 @@ void PageFetcher::Ahead(int number, Fetch fetch) {
     if (next_.valid()) return;
     next_number_ = number;
     next_ = std::async(std::launch::async, [this, fetch = std::move(fetch)] {
-        ServiceRequest request;
-        request.job = job_;
-        request.log = [this](const std::string& line) { held_.push_back(line); };
-        return fetch(request);
+        return fetch(Request([this](const std::string& line) { held_.push_back(line); }));
     });
 }
 
@@ -93,14 +102,12 @@ PhotoPage PageFetcher::Get(int number, const Fetch& fetch) {
         next_ = {};
         held_.clear();
     }
-    ServiceRequest request;
-    request.job = job_;
-    request.log = [this](const std::string& line) { host_.AppendLog(line); };
-    return fetch(request);
+    return fetch(Request([this](const std::string& line) { host_.AppendLog(line); }));
 }
 
 std::unique_ptr<PhotoSource> MakePhotoSource(const AlbumEntry& entry, const std::string& uid,
                                              const DownloadContext& context, DownloadHost& host, bool ahead) {
+    if (IsAlbumTabId(entry.id_text)) return MakeAlbumTabSource(entry, uid, context, host, ahead);
     return std::make_unique<PhotoServiceSource>(entry, uid, context, host, ahead);
 }
 

@@ -48,6 +48,8 @@ public:
     PhotoPage Get(int number, const Fetch& fetch);
 
 private:
+    ServiceRequest Request(std::function<void(const std::string&)> log);
+
     DownloadHost& host_;
     JobToken* job_;
     std::future<PhotoPage> next_;

@@ -40,6 +40,12 @@ bool IsPictureData(std::string_view b) {
            b.starts_with("GIF89a") || (b.size() >= 12 && b.starts_with("RIFF") && b.substr(8, 4) == "WEBP");
 }
 
+bool IsVideoData(std::string_view b) {
+    if (b.size() < 8) return false;
+    const std::string_view box = b.substr(4, 4);  // the first atom's type
+    return box == "ftyp" || box == "moov" || box == "mdat" || box == "wide" || box == "free" || box == "skip";
+}
+
 PictureFile::PictureFile(const std::string& folder) {
     thread_local std::mt19937_64 engine{std::random_device{}()};
     std::string prefix = folder;

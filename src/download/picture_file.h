@@ -11,6 +11,8 @@ namespace wa {
 
 // True for bytes that start like a JPEG, PNG, GIF or WebP picture.
 bool IsPictureData(std::string_view bytes);
+// True for bytes that start like a QuickTime or MP4 video.
+bool IsVideoData(std::string_view bytes);
 
 class PictureFile {
 public:
@@ -25,6 +27,7 @@ public:
     bool Rewind();
     // True when what was written starts like a picture.
     bool HoldsPicture() const { return IsPictureData(head_); }
+    bool HoldsVideo() const { return IsVideoData(head_); }
     enum class Placement {
         kPlaced,       // the picture now has that name
         kAlreadyThere, // the name holds the same bytes: the picture counts as saved

@@ -34,9 +34,26 @@ std::string NumberedPath(std::string_view path, long long n) {
     return std::string(path.substr(0, dot)) + "(" + std::to_string(n) + ")" + std::string(path.substr(dot));
 }
 
-std::string SequenceText(SequenceScheme scheme, int page, int position) {
-    if (scheme == SequenceScheme::kPageCycle) return std::to_string(page) + "-" + std::to_string(position);
-    return std::to_string(static_cast<long long>(page - 1) * kPhotosPerPage + position);
+std::string VideoPath(std::string_view picture_path, std::string_view video_url) {
+    std::string_view name = video_url.substr(0, video_url.find_first_of("?#"));
+    name = name.substr(name.rfind('/') == std::string_view::npos ? 0 : name.rfind('/') + 1);
+    const std::size_t dot = name.rfind('.');
+    std::string extension = dot == std::string_view::npos ? std::string() : AsciiLower(name.substr(dot + 1));
+    const bool usable = !extension.empty() && extension.size() <= 4 &&
+                        extension.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789") == std::string::npos;
+    const std::size_t slash = picture_path.rfind('/');
+    std::size_t stem_end = picture_path.rfind('.');
+    if (stem_end == std::string_view::npos || (slash != std::string_view::npos && stem_end < slash)) {
+        stem_end = picture_path.size();
+    }
+    return std::string(picture_path.substr(0, stem_end)) + "." + (usable ? extension : "mov");
+}
+
+std::string SequenceText(SequenceScheme scheme, long long sequence) {
+    if (scheme == SequenceScheme::kPageCycle) {
+        return std::to_string((sequence - 1) / kPhotosPerPage + 1) + "-" + std::to_string((sequence - 1) % kPhotosPerPage + 1);
+    }
+    return std::to_string(sequence);
 }
 
 std::string DateTag(std::string_view timestamp_text, bool use_24_hour_clock) {
@@ -60,9 +77,9 @@ std::string CaptionForName(std::string_view caption_render) {
     return caption;
 }
 
-PictureNamer::PictureNamer(std::string album_folder, const PhotoRecord& photo, int page,
-                           int position, RegexMatcher& matcher, NameTaken taken)
-    : folder_(std::move(album_folder)), photo_(photo), page_(page), position_(position), matcher_(matcher),
+PictureNamer::PictureNamer(std::string album_folder, const PhotoRecord& photo, long long sequence,
+                           RegexMatcher& matcher, NameTaken taken)
+    : folder_(std::move(album_folder)), photo_(photo), sequence_(sequence), matcher_(matcher),
       taken_(taken ? std::move(taken) : NameTaken(Exists)) {
     if (folder_.empty() || folder_.back() != '/') folder_ += '/';
 }
@@ -71,7 +88,7 @@ std::string PictureNamer::PicturePath(int attempt, const Choice& choice) {
     if (attempt >= 3) {
         // The id comes from the service: cleaned like any name, never empty.
         std::string id = CleanName(photo_.photo_id);
-        if (id.empty()) id = "(" + SequenceText(choice.scheme, page_, position_) + ")";
+        if (id.empty()) id = "(" + SequenceText(choice.scheme, sequence_) + ")";
         return Path(id + PictureExtension(photo_.pic_name));
     }
     if (attempt == 2) {
@@ -82,7 +99,7 @@ std::string PictureNamer::PicturePath(int attempt, const Choice& choice) {
 }
 
 std::string PictureNamer::BuildName(std::string caption, const Choice& choice, bool first_attempt) {
-    const std::string number = SequenceText(choice.scheme, page_, position_);
+    const std::string number = SequenceText(choice.scheme, sequence_);
     const std::string extension = PictureExtension(photo_.pic_name);
     if (choice.format == NameFormat::kContent && caption.empty()) caption = "(" + number + ")";
     if (first_attempt) caption_used_ = caption;
@@ -92,7 +109,10 @@ std::string PictureNamer::BuildName(std::string caption, const Choice& choice, b
         case NameFormat::kNumberThenContent: return "(" + number + ")" + caption + extension;
         case NameFormat::kContentThenDate:
         case NameFormat::kDateThenContent: {
-            const std::string date = "[" + DateTag(photo_.timestamp, choice.use_24_hour_clock) + "]";
+            // A picture whose upload time nobody knows is named by its number.
+            const std::string date = photo_.timestamp.empty()
+                                         ? "(" + number + ")"
+                                         : "[" + DateTag(photo_.timestamp, choice.use_24_hour_clock) + "]";
             const std::string stem =
                 choice.format == NameFormat::kDateThenContent ? date + caption : caption + date;
             if (!first_attempt || !taken_(Path(stem + extension))) return stem + extension;

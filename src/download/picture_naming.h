@@ -26,7 +26,7 @@ enum class NameFormat {
 };
 
 enum class SequenceScheme {
-    kRunning,    // 1, 2, 3 ... (page 2 starts at 101)
+    kRunning,    // 1, 2, 3 ...
     kPageCycle,  // 1-1 ... 1-100, 2-1 ...
 };
 
@@ -38,7 +38,13 @@ std::string CleanName(std::string_view text);
 // naming attempt is taken by another file.
 std::string NumberedPath(std::string_view path, long long n);
 
-std::string SequenceText(SequenceScheme scheme, int page, int position);
+// The name of a live photo's video beside its still: the still's path with
+// the extension of the video's address (".mov" when it has none).
+std::string VideoPath(std::string_view picture_path, std::string_view video_url);
+
+// The sequence number of the `sequence`-th photo listed in the album
+// (1-based): "137", or "2-37" in the page-cycle scheme.
+std::string SequenceText(SequenceScheme scheme, long long sequence);
 
 // The upload minute as "2014.05.14 00.53" (UTC+8).
 std::string DateTag(std::string_view timestamp_text, bool use_24_hour_clock);
@@ -62,8 +68,9 @@ public:
         bool use_24_hour_clock = true;
     };
 
-    PictureNamer(std::string album_folder, const PhotoRecord& photo, int page, int position,
-                 RegexMatcher& matcher, NameTaken taken = {});
+    // `sequence`: the photo's place among those listed in the album, from 1.
+    PictureNamer(std::string album_folder, const PhotoRecord& photo, long long sequence, RegexMatcher& matcher,
+                 NameTaken taken = {});
 
     // Attempt 1: the chosen format on the full caption; attempt 2: the same on
     // its Chinese characters only; attempt 3: the photo id, cleaned.
@@ -75,8 +82,7 @@ private:
 
     std::string folder_;  // ends in "/"
     const PhotoRecord& photo_;
-    int page_;
-    int position_;
+    long long sequence_;
     RegexMatcher& matcher_;
     NameTaken taken_;
     std::optional<std::string> caption_used_;  // the caption attempt 1 ended up with

@@ -19,9 +19,10 @@ PictureQueue::~PictureQueue() {
 
 bool PictureQueue::HasRoom() const { return static_cast<int>(pictures_.size()) < batch_.Slots(); }
 
-void PictureQueue::Start(int index, const std::string& url) {
+void PictureQueue::Start(int index, const std::string& url, Kind kind) {
     Picture& picture = pictures_[index];
     picture.url = url;
+    picture.kind = kind;
     picture.file = std::make_unique<PictureFile>(album_folder_);
     if (!picture.file->IsOpen()) {
         picture.fetch.write_failed = true;
@@ -67,7 +68,8 @@ bool PictureQueue::DriveOne() {
     if (!fetch.write_failed) {
         fetch.status = result.status;
         fetch.failure = result.failure;
-        fetch.ok = result.status == 200 && picture.file->HoldsPicture();
+        const bool expected = picture.kind == Kind::kVideo ? picture.file->HoldsVideo() : picture.file->HoldsPicture();
+        fetch.ok = result.status == 200 && expected;
         // The one repetition goes out at once, on the same connection.
         if (!fetch.ok && picture.attempts < kPictureAttempts && Request(index, picture, done->slot)) return true;
     }

@@ -19,7 +19,7 @@ class RequestBatch;
 struct PictureFetch {
     long status = 0;
     NetFailure failure = NetFailure::kNone;  // why nothing answered, when nothing did
-    bool ok = false;  // status 200 and the bytes of a picture
+    bool ok = false;  // status 200 and the bytes of a picture (or of a video)
     bool stopped = false;
     bool write_failed = false;
 };
@@ -36,8 +36,11 @@ public:
     bool HasRoom() const;
     // Starts fetching picture `index` from `url` into a temporary file of the
     // album folder; a picture that is not a picture with status 200 is asked
-    // for once more.
-    void Start(int index, const std::string& url);
+    // for once more. A live photo's video goes under an index of its own and
+    // must be the bytes of a video.
+    enum class Kind { kPicture, kVideo };
+    void Start(int index, const std::string& url, Kind kind = Kind::kPicture);
+    bool Started(int index) const { return pictures_.contains(index); }
     // Waits for picture `index`, which must have been started, and hands it
     // over with its file.
     struct Taken {
@@ -49,6 +52,7 @@ public:
 private:
     struct Picture {
         std::string url;
+        Kind kind = Kind::kPicture;
         std::unique_ptr<PictureFile> file;
         PictureFetch fetch;
         int attempts = 0;

@@ -11,11 +11,6 @@ namespace {
 // Marks a file as this program's store ("WBA1").
 constexpr int kApplicationId = 0x57424131;
 
-std::string_view StoredForm(std::string_view photo_id) {
-    if (photo_id.size() <= kPhotoIdWidth) return photo_id;
-    return photo_id.substr(0, kPhotoIdWidth);
-}
-
 constexpr int kBusyMilliseconds = 5000;
 
 bool Exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
@@ -39,6 +34,11 @@ bool HasPhotoTable(sqlite3* db) {
 }
 
 }  // namespace
+
+std::string_view StoredPhotoId(std::string_view photo_id) {
+    const bool digits = photo_id.find_first_not_of("0123456789") == std::string_view::npos;
+    return digits ? photo_id.substr(0, kPhotoIdWidth) : photo_id;
+}
 
 std::string RecordStoreFolder(const std::string& program_folder) {
     return program_folder + "/防止重复下载数据库/";
@@ -112,7 +112,7 @@ bool RecordStore::OpenStore(const std::string& path, std::string* error) {
 
 bool RecordStore::ContainsPhotoId(std::string_view photo_id) {
     if (!contains_) return false;
-    const std::string_view key = StoredForm(photo_id);
+    const std::string_view key = StoredPhotoId(photo_id);
     sqlite3_bind_text(contains_, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
     const bool found = sqlite3_step(contains_) == SQLITE_ROW;
     sqlite3_reset(contains_);
@@ -122,7 +122,7 @@ bool RecordStore::ContainsPhotoId(std::string_view photo_id) {
 
 bool RecordStore::AppendPhotoId(std::string_view photo_id) {
     if (!append_) return false;
-    const std::string_view key = StoredForm(photo_id);
+    const std::string_view key = StoredPhotoId(photo_id);
     sqlite3_bind_text(append_, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
     const bool ok = sqlite3_step(append_) == SQLITE_DONE;
     sqlite3_reset(append_);

@@ -13,6 +13,11 @@ namespace wa {
 
 inline constexpr std::size_t kPhotoIdWidth = 20;
 
+// The id as the store keeps it: a photo-service id (digits) on its first 20
+// bytes, as stores always have; any other id, such as an album-tab picture id,
+// whole, since two of those may share their first 20 bytes.
+std::string_view StoredPhotoId(std::string_view photo_id);
+
 // "<program folder>/防止重复下载数据库/"
 std::string RecordStoreFolder(const std::string& program_folder);
 // "<program folder>/防止重复下载数据库/<uid>.edb"

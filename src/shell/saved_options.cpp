@@ -11,7 +11,24 @@ constexpr std::pair<std::string_view, NameFormat> kFormats[] = {
     {"日期加内容", NameFormat::kDateThenContent},
 };
 
+constexpr std::pair<std::string_view, AlbumDoor> kDoors[] = {
+    {"自动", AlbumDoor::kAuto}, {"相册服务", AlbumDoor::kPhotoService}, {"相册页", AlbumDoor::kAlbumTab}};
+
 }  // namespace
+
+AlbumDoor AlbumDoorFromText(std::string_view text) {
+    for (const auto& [word, door] : kDoors) {
+        if (word == text) return door;
+    }
+    return AlbumDoor::kAuto;
+}
+
+std::string_view AlbumDoorText(AlbumDoor door) {
+    for (const auto& [word, value] : kDoors) {
+        if (value == door) return word;
+    }
+    return kDoors[0].first;
+}
 
 std::string ConfigPathIn(const std::string& program_folder) {
     return program_folder + "/" + std::string(kConfigFileName);
@@ -61,6 +78,8 @@ SavedOptions ReadSavedOptions(const std::string& config, const std::string& prog
                            : SequenceScheme::kRunning;
     options.sound_path = ReadSetting(config, kSoundSection, kSoundKey);
     options.parallel = ParallelFromText(ReadSetting(config, kGlobalSection, kParallelKey)).value_or(kDefaultParallel);
+    options.album_door = AlbumDoorFromText(ReadSetting(config, kGlobalSection, kAlbumDoorKey));
+    options.live_video = ReadSetting(config, kGlobalSection, kLiveVideoKey, kSwitchOn) != kSwitchOff;
     const std::string spacing = ReadSetting(config, kGlobalSection, kRequestSpacingKey);
     if (!spacing.empty() && spacing.find_first_not_of("0123456789") == std::string::npos && spacing.size() <= 7) {
         options.request_spacing_ms = std::stoi(spacing);

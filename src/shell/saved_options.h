@@ -8,6 +8,7 @@
 
 #include "download/picture_naming.h"
 #include "util/date_time.h"
+#include "weibo/album_list.h"
 
 namespace wa {
 
@@ -24,6 +25,8 @@ inline constexpr std::string_view kSequenceKey = "下载序号";
 inline constexpr std::string_view kSoundKey = "保存位置";  // in the "mp3路径" section
 inline constexpr std::string_view kRequestSpacingKey = "请求间隔";  // milliseconds between photo-service requests
 inline constexpr int kDefaultRequestSpacingMs = 1000;
+inline constexpr std::string_view kAlbumDoorKey = "相册来源";  // 自动, 相册服务 or 相册页
+inline constexpr std::string_view kLiveVideoKey = "实况视频";  // 已启用 by default
 inline constexpr std::string_view kParallelKey = "同时下载数";  // pictures in flight at once
 inline constexpr int kDefaultParallel = 4;
 inline constexpr int kMaxParallel = 16;
@@ -41,6 +44,10 @@ inline constexpr DateTime kEndDateMaximum{2037, 12, 30, 23, 59, 59};
 
 std::string ConfigPathIn(const std::string& program_folder);
 
+// "自动", "相册服务", "相册页"; any other word is 自动.
+AlbumDoor AlbumDoorFromText(std::string_view text);
+std::string_view AlbumDoorText(AlbumDoor door);
+
 // "序号加内容" and the other four stored words; empty text is the default
 // format, any other word none (no naming button checked).
 std::optional<NameFormat> NameFormatFromText(std::string_view text);
@@ -57,6 +64,8 @@ struct SavedOptions {
     std::string sound_path;
     int request_spacing_ms = kDefaultRequestSpacingMs;  // 0 turns the spacing off
     int parallel = kDefaultParallel;                     // 1 to kMaxParallel
+    AlbumDoor album_door = AlbumDoor::kAuto;
+    bool live_video = true;
 };
 
 // A stored or typed number of pictures in flight: 1 to 16, else nullopt.

@@ -72,24 +72,20 @@ void MainWindow::AlbumListTask(ResolvedUser user, int generation, JobToken* job,
     ServiceRequest request;
     request.job = job;
     request.log = [&on_window, this](const std::string& line) { on_window([this, &line] { AppendLog(line); }); };
+    request.countdown = [&on_window, this](long long left) {
+        on_window([this, left] { ShowCountdown(left > 0 ? "请求过于频繁，" + std::to_string(left) + "秒后重试" : ""); });
+    };
     AlbumListing listing;
+    AlbumDoor door = AlbumDoor::kAuto;
+    if (!on_window([this, &door] { door = settings_->CheckedAlbumDoor(); })) return;
     if (!user.uid.empty()) {
-        listing = FetchAlbumList(user.uid, request);
+        listing = ListAlbums(user.uid, door, request);
     } else if (login_wall) {
         listing.problem = ListingProblem::kLoginNeeded;  // no uid behind the visitor page
     }
     const std::vector<AlbumInfo>& albums = listing.albums;
     if (albums.empty()) {
-        on_window([this, problem = listing.problem] {
-            album_->drawing_board->hide();
-            if (problem == ListingProblem::kLoginNeeded) {
-                AppendLog(std::string(kLoginNeededLine) + "\r\n");
-                OpenMessage(QString::fromUtf8("温馨提示"), QString::fromUtf8(kLoginNeededLine.data()));
-                return;
-            }
-            if (problem == ListingProblem::kUnknownUser) AppendLog(std::string(kUnknownUserLine) + "\r\n");
-            OpenMessage(QString::fromUtf8("温馨提示"), QString::fromUtf8("获取到相册个数为：0"));
-        });
+        on_window([this, &listing] { ShowListingEnd(listing); });
         return;
     }
     const int count = static_cast<int>(albums.size());
@@ -133,6 +129,21 @@ void MainWindow::AlbumListTask(ResolvedUser user, int generation, JobToken* job,
         album_->label_status->setText(QString::fromUtf8("相册列表获取完毕,共计") + total + QString::fromUtf8("个"));
         AppendLog("-----获取完毕,共计" + total.toStdString() + "个\r\n选择要下载的 点击【3下载选中】\r\n\r\n");
     });
+}
+
+void MainWindow::ShowListingEnd(const AlbumListing& listing) {
+    album_->drawing_board->hide();
+    std::string line = "获取到相册个数为：0";
+    switch (listing.problem) {
+        case ListingProblem::kStopped: return;
+        case ListingProblem::kLoginNeeded: line = kLoginNeededLine; break;
+        case ListingProblem::kNoAnswer: line = "相册列表获取失败：" + listing.reason; break;
+        case ListingProblem::kUnknownUser: line = kUnknownUserLine; break;
+        case ListingProblem::kNone: break;
+    }
+    album_->label_status->setText(QString::fromStdString(line));
+    if (listing.problem != ListingProblem::kNone) AppendLog(line + "\r\n");
+    OpenMessage(QString::fromUtf8("温馨提示"), QString::fromStdString(line));
 }
 
 void MainWindow::DownloadThisUser() {

@@ -11,12 +11,14 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "download/download_host.h"
 #include "download/download_run.h"
 #include "shell/globals.h"
 #include "util/job_token.h"
+#include "weibo/album_list.h"
 #include "weibo/user_resolution.h"
 
 class QAudioOutput;
@@ -47,6 +49,7 @@ public:
     std::string SaveFolder() override;
     NameFormat CheckedNameFormat() override;
     SequenceScheme CheckedSequenceScheme() override;
+    bool LiveVideoEnabled() override;
     std::string CompletionSoundPath() override;
     void AppendLog(const std::string& text) override;
     void SetProgress(int position, int maximum) override;
@@ -75,6 +78,8 @@ private:
     void OnOpenAlbumPageClicked();
     void ResolveUser();
     void AlbumListTask(ResolvedUser user, int generation, JobToken* job, bool login_wall);
+    // The status line, log line and message of a listing that found no album.
+    void ShowListingEnd(const AlbumListing& listing);
 
     // A download run.
     void OnDownloadClicked();
@@ -92,6 +97,8 @@ private:
     // Runs `call` on the window thread, waiting for it when called from a worker.
     void OnWindowThread(const std::function<void()>& call);
     void OpenMessage(const QString& caption, const QString& text);
+    // A rate-limit countdown on the status line; empty text ends it.
+    void ShowCountdown(const std::string& text);
     // Writes one option; a write that fails is said in a message.
     void SaveSetting(std::string_view section, std::string_view key, std::string_view value);
 
@@ -102,6 +109,7 @@ private:
     int version_check_pending_ = 1;
     int listing_generation_ = 0;
     bool setting_write_failed_ = false;  // the last write of an option failed and was said
+    std::optional<QString> status_before_wait_;  // the status line before a countdown began
     std::atomic<bool> closing_ = false;
 
     QWidget* tab_control_ = nullptr;  // 高级选择夹1

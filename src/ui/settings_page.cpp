@@ -1,6 +1,7 @@
 #include "ui/settings_page.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateTimeEdit>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -64,6 +65,16 @@ SettingsPage::SettingsPage(std::string config_path, SettingWriter save, QWidget*
     radio_sequence_cycle = Make<QRadioButton>(sequence, "单选框_循环序号", 10, 69, 222, 18,
                                               QString::fromUtf8("100次循环,如1-1...1-100, 2-1..."));
 
+    auto* sources = Make<QGroupBox>(frame, "分组框_来源", 812, 15, 208, 322, QString::fromUtf8("来源与文件："));
+    Make<QLabel>(sources, "标签_相册来源", 12, 28, 64, 24, QString::fromUtf8("相册来源："));
+    combo_album_door = Make<QComboBox>(sources, "组合框_相册来源", 80, 28, 116, 24);
+    for (const AlbumDoor door : {AlbumDoor::kAuto, AlbumDoor::kPhotoService, AlbumDoor::kAlbumTab}) {
+        combo_album_door->addItem(QString::fromUtf8(AlbumDoorText(door).data()), static_cast<int>(door));
+    }
+    combo_album_door->setToolTip(QString::fromUtf8("自动：先问相册服务，它无法获取相册列表时改从微博主页的相册页获取"));
+    check_live_video = Make<QCheckBox>(sources, "选择框_实况视频", 12, 64, 184, 20, QString::fromUtf8("保存实况照片的视频"));
+    check_live_video->setChecked(true);
+
     auto* sound = Make<QGroupBox>(frame, "分组框6", 20, 354, 776, 64, QString::fromUtf8("下载完成提示音（mp3格式,不使用请留空）："));
     Make<QLabel>(sound, "标签_保存路径1", 8, 21, 64, 32, QString::fromUtf8("MP3位置："));
     edit_sound = Make<QLineEdit>(sound, "编辑框_MP3", 80, 25, 260, 27);
@@ -109,6 +120,10 @@ SettingsPage::SettingsPage(std::string config_path, SettingWriter save, QWidget*
     connect(button_save_sound, &QPushButton::clicked, this, [this] { OnSaveSoundPath(); });
     connect(button_stop_sound, &QPushButton::clicked, this, &SettingsPage::stopSoundClicked);
     connect(check_show_album_button, &QCheckBox::clicked, this, &SettingsPage::showAlbumButtonClicked);
+    connect(combo_album_door, &QComboBox::activated, this, [this] {
+        save_(kGlobalSection, kAlbumDoorKey, AlbumDoorText(CheckedAlbumDoor()));
+    });
+    connect(check_live_video, &QCheckBox::clicked, this, [this] { WriteSwitch(kLiveVideoKey, check_live_video->isChecked()); });
 }
 
 void SettingsPage::Load() {
@@ -138,6 +153,9 @@ void SettingsPage::Load() {
     (ReadSetting(config, kGlobalSection, kSequenceKey) == kSequenceCycle ? radio_sequence_cycle : radio_sequence_default)
         ->setChecked(true);
     edit_sound->setText(QString::fromStdString(ReadSetting(config, kSoundSection, kSoundKey)));
+    const SavedOptions saved = ReadSavedOptions(config, {});
+    combo_album_door->setCurrentIndex(combo_album_door->findData(static_cast<int>(saved.album_door)));
+    check_live_video->setChecked(saved.live_video);
     const QSignalBlocker block_parallel(spin_parallel);
     spin_parallel->setValue(ParallelFromText(ReadSetting(config, kGlobalSection, kParallelKey)).value_or(kDefaultParallel));
 }
@@ -149,6 +167,8 @@ NameFormat SettingsPage::CheckedNameFormat() const {
     if (radio_date_text->isChecked()) return NameFormat::kDateThenContent;
     return NameFormat::kContent;  // also when no naming button is checked
 }
+
+AlbumDoor SettingsPage::CheckedAlbumDoor() const { return static_cast<AlbumDoor>(combo_album_door->currentData().toInt()); }
 
 SequenceScheme SettingsPage::CheckedSequenceScheme() const {
     return radio_sequence_cycle->isChecked() ? SequenceScheme::kPageCycle : SequenceScheme::kRunning;

@@ -10,8 +10,10 @@
 #include "download/picture_naming.h"
 #include "ui/widget_factory.h"
 #include "util/date_time.h"
+#include "weibo/album_list.h"
 
 class QCheckBox;
+class QComboBox;
 class QDateTimeEdit;
 class QGroupBox;
 class QLineEdit;
@@ -34,6 +36,7 @@ public:
 
     NameFormat CheckedNameFormat() const;
     SequenceScheme CheckedSequenceScheme() const;
+    AlbumDoor CheckedAlbumDoor() const;
     DateTime WindowStart() const;
     DateTime WindowEnd() const;
 
@@ -54,6 +57,8 @@ public:
     QPushButton* button_save_sound = nullptr;    // 按钮3
     QPushButton* button_stop_sound = nullptr;    // 按钮4
     QCheckBox* check_show_album_button = nullptr;  // 选择框_用户专辑按钮不显示
+    QComboBox* combo_album_door = nullptr;  // 组合框_相册来源
+    QCheckBox* check_live_video = nullptr;  // 选择框_实况视频
 
     // Tests replace the file dialog.
     std::function<QString()> choose_sound_file;

@@ -104,6 +104,12 @@ SequenceScheme MainWindow::CheckedSequenceScheme() {
     return scheme;
 }
 
+bool MainWindow::LiveVideoEnabled() {
+    bool on = true;
+    OnWindowThread([&] { on = settings_->check_live_video->isChecked(); });
+    return on;
+}
+
 std::string MainWindow::CompletionSoundPath() {
     std::string path;
     OnWindowThread([&] { path = settings_->edit_sound->text().toStdString(); });
@@ -123,12 +129,20 @@ void MainWindow::SetProgress(int position, int maximum) {
 
 void MainWindow::SetLabel(StatusLabel label, const std::string& text) {
     OnWindowThread([&] {
+        if (label == StatusLabel::kStatusLine) return ShowCountdown(text);
         QLabel* target = label == StatusLabel::kProgressPercent ? album_->label_percent
                          : label == StatusLabel::kPhotoCounter  ? album_->label_photo_counter
                          : label == StatusLabel::kAlbumsSelected ? album_->label_selected
                                                                   : album_->label_current_album;
         target->setText(QString::fromStdString(text));
     });
+}
+
+void MainWindow::ShowCountdown(const std::string& text) {
+    // The status line says again what it said before the wait.
+    if (!status_before_wait_) status_before_wait_ = album_->label_status->text();
+    album_->label_status->setText(text.empty() ? *status_before_wait_ : QString::fromStdString(text));
+    if (text.empty()) status_before_wait_.reset();
 }
 
 void MainWindow::SetRunState(RunState state) {

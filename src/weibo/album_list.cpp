@@ -6,19 +6,16 @@
 
 #include "util/escapes.h"
 #include "util/text.h"
+#include "weibo/album_tab.h"
 #include "weibo/json_text.h"
 #include "weibo/service_request.h"
 #include "weibo/weibo_service.h"
 
 namespace wa {
-namespace {
-
-std::string StandInName() {
+std::string UnnamedAlbumName() {
     thread_local std::mt19937 engine{std::random_device{}()};
     return "未知名称随机数字" + std::to_string(std::uniform_int_distribution<int>(100, 1000)(engine));
 }
-
-}  // namespace
 
 std::vector<AlbumInfo> ReadAlbumList(std::string_view text) {
     std::vector<AlbumInfo> albums;
@@ -30,7 +27,7 @@ std::vector<AlbumInfo> ReadAlbumList(std::string_view text) {
         json_object* album = json_object_array_get_idx(list, i);
         AlbumInfo info;
         info.name = UnescapeText(RemoveChars(MemberJsonText(album, "caption"), "\""));
-        if (info.name.empty()) info.name = StandInName();
+        if (info.name.empty()) info.name = UnnamedAlbumName();
         info.cover_url = RemoveChars(MemberJsonText(album, "cover_pic"), "\"\\");
         info.count = RemoveChars(MemberJsonText(JsonMember(album, "count"), "photos"), "\"");
         info.album_id = RemoveChars(MemberJsonText(album, "album_id"), "\"");
@@ -72,6 +69,18 @@ AlbumListing FetchAlbumList(std::string_view uid, const ServiceRequest& request)
         listing.reason = FailureReason(url, answer.fetch.Answer());
     }
     return listing;
+}
+
+AlbumListing ListAlbums(std::string_view uid, AlbumDoor door, const ServiceRequest& request) {
+    if (door == AlbumDoor::kAlbumTab) return FetchAlbumTabList(uid, request);
+    AlbumListing photo_service = FetchAlbumList(uid, request);
+    const bool closed = photo_service.problem == ListingProblem::kNoAnswer ||
+                        photo_service.problem == ListingProblem::kLoginNeeded;
+    if (door == AlbumDoor::kPhotoService || !closed) return photo_service;
+    if (request.log) request.log("相册服务无法获取相册列表，改从相册页获取\r\n");
+    AlbumListing album_tab = FetchAlbumTabList(uid, request);
+    if (album_tab.problem == ListingProblem::kNone || album_tab.problem == ListingProblem::kStopped) return album_tab;
+    return photo_service;
 }
 
 }  // namespace wa

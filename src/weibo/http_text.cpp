@@ -42,6 +42,14 @@ std::string TextBetween(std::string_view text, std::string_view left, std::strin
     return std::string(text.substr(value, r - value));
 }
 
+bool IsWebAddress(std::string_view url) {
+    const std::string lower = AsciiLower(url.substr(0, 8));
+    const std::size_t scheme = lower.starts_with("http://") ? 7 : lower.starts_with("https://") ? 8 : 0;
+    if (scheme == 0 || url.find_first_of(" \t\r\n") != std::string_view::npos) return false;
+    const std::string_view authority = url.substr(scheme, url.find_first_of("/?#", scheme) - scheme);
+    return !authority.empty() && authority.find('@') == std::string_view::npos;
+}
+
 bool IsHttpsUrl(std::string_view url) { return AsciiLower(url.substr(0, 5)) == "https"; }
 
 std::string UrlHost(std::string_view url, bool keep_port) {

@@ -17,6 +17,10 @@ inline constexpr std::string_view kDefaultUserAgent =
 std::string TextBetween(std::string_view text, std::string_view left, std::string_view right,
                         int start = 1, bool ignore_case = false);
 
+// An http or https address without blanks and without user information
+// ("user:password@"): the only kind the program asks for.
+bool IsWebAddress(std::string_view url);
+
 // True when the address starts with "https" (any case).
 bool IsHttpsUrl(std::string_view url);
 // Lower-case host of the address; with `keep_port` the ":port" stays.

@@ -45,11 +45,14 @@ std::string HomePageScheme(const ServiceAddresses& service) {
     return service.home_page.starts_with("https://") ? "https://" : "http://";
 }
 
-std::string UserInfoUrl(const ServiceAddresses& service, std::string_view key, std::string_view value) {
+std::string SiteBase(const ServiceAddresses& service) {
     const std::string& home = service.home_page;
     const std::size_t host_start = home.find("://");
-    const std::size_t path_start = home.find('/', host_start == std::string::npos ? 0 : host_start + 3);
-    return home.substr(0, path_start) + "/ajax/profile/info?" + std::string(key) + "=" + std::string(value);
+    return home.substr(0, home.find('/', host_start == std::string::npos ? 0 : host_start + 3));
+}
+
+std::string UserInfoUrl(const ServiceAddresses& service, std::string_view key, std::string_view value) {
+    return SiteBase(service) + "/ajax/profile/info?" + std::string(key) + "=" + std::string(value);
 }
 
 std::string AlbumListUrl(const ServiceAddresses& service, std::string_view uid) {

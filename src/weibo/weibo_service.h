@@ -25,6 +25,9 @@ void SetCurrentService(const ServiceAddresses& addresses);
 
 // The photo service's scheme and host, without a trailing "/".
 std::string PhotoServiceBase(const ServiceAddresses& service);
+// The scheme and host of the home page, without a trailing "/": where the
+// site's own answers (user info, the album tab) live.
+std::string SiteBase(const ServiceAddresses& service);
 // "https://" when the home page is an https address, else "http://".
 std::string HomePageScheme(const ServiceAddresses& service);
 // The user-info answer on the home page's host, asked by "uid" or "custom".

@@ -196,5 +196,32 @@ TEST_F(CliTodayTest, ListsWithTheSecureLoginCookieOfACookieFile) {
     EXPECT_NE(done.out.find("演示用户的微博 (uid 4005)\n1\t微博配图\t3\t"), std::string::npos) << done.out;
 }
 
+TEST_F(CliTodayTest, APhotoServiceThatAnswers504FallsBackToTheAlbumTabWithinSeconds) {
+    fake::User user = fake::SampleUser("4006", 2, 12);
+    user.photo_service_down = true;
+    fake.AddUser(user);
+    fake.SetRequireLogin(true);
+    const std::string cookies = (temp.path() / "cookies.txt").string();
+    std::ofstream(cookies) << "#HttpOnly_127.0.0.1\tFALSE\t/\tTRUE\t1924992000\t" << fake::FakeWeibo::kSessionCookie
+                           << "\t" << fake::FakeWeibo::kSessionValue << "\n";
+    const auto start = std::chrono::steady_clock::now();
+    const Finished listed = Run({"albums", fake.BaseUrl() + "/u/4006", "--cookies", cookies});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));  // 2 + 4 + 8 s of waits, not hours
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_NE(listed.out.find("服务器错误（HTTP 504），8秒后重试\n相册服务无法获取相册列表，改从相册页获取\n"), std::string::npos)
+        << listed.out;
+    EXPECT_NE(listed.out.find("1\t全部图片\t\tpage:wall\n2\t微博配图\t\tpage:"), std::string::npos) << listed.out;
+    EXPECT_EQ(fake.CountRequests("/albums/get_all"), 4);
+
+    const Finished done = Run({"download", "4006", "--cookies", cookies, "--source", "page", "--albums", "2"});
+    EXPECT_EQ(done.status, 0) << done.out;
+    EXPECT_NE(done.out.find("saved 12, live videos 1, skipped 0"), std::string::npos) << done.out;
+    const fs::path album = temp.path() / "saved" / "演示用户的微博" / "微博配图";
+    EXPECT_TRUE(fs::exists(album / "(1)春天的花北京植物园.jpg"));
+    EXPECT_TRUE(fs::exists(album / "(5)第一行rn第二行.mov"));
+    EXPECT_TRUE(fs::exists(album / "(6)第一行rn第二行.gif"));
+    EXPECT_EQ(fake.CountRequests("/albums/get_all"), 4);  // the album tab only
+}
+
 }  // namespace
 }  // namespace wa

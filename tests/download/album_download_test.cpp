@@ -8,12 +8,10 @@
 #include <map>
 #include <thread>
 
-#include "../fake_service.h"
-#include "../util/temp_folder.h"
+#include "album_download_fixture.h"
 #include "download/download_run.h"
 #include "download/picture_file.h"
 #include "download/record_store.h"
-#include "memory_host.h"
 #include "util/date_time.h"
 #include "util/job_token.h"
 #include "weibo/object_request.h"
@@ -23,67 +21,9 @@ namespace wa {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::string> FileNames(const fs::path& folder) {
-    std::vector<std::string> names;
-    if (!fs::exists(folder)) return names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-class AlbumDownloadTest : public test::FakeServiceTest {
-protected:
-    void SetUp() override {
-        FakeServiceTest::SetUp();
-        host.save_folder = (temp.path() / "saved").string();
-        context.program_folder = (temp.path() / "program").string();
-        fs::create_directories(context.program_folder);
-        context.referer = fake.BaseUrl() + "/";
-        context.page_wait = [](int) { return true; };
-        user = {"1001", "小明的微博"};
-    }
-
-    // An album of `count` photos captioned "照片<i>", newest first, one per hour.
-    fake::Album Album(const std::string& id, int count) {
-        fake::Album album;
-        album.album_id = id;
-        album.caption = "旅行";
-        for (int i = 1; i <= count; ++i) {
-            album.photos.push_back({.photo_id = id + std::to_string(100000 + i),
-                                    .timestamp = 1400000000 - i * 3600,
-                                    .caption = "照片" + std::to_string(i)});
-        }
-        return album;
-    }
-    void Serve(std::vector<fake::Album> albums) {
-        fake::User served;
-        served.uid = "1001";
-        served.title = "小明的微博";
-        served.albums = std::move(albums);
-        fake.AddUser(served);
-    }
-    AlbumOutcome Download(const std::string& id, const std::string& count, const std::string& name = "旅行") {
-        ResolvedUser copy = user;
-        return AlbumDownload({count, id + "@@3", name}, copy, host, context);
-    }
-    fs::path AlbumFolder(const std::string& name) const { return temp.path() / "saved" / "小明的微博" / name; }
-    std::string StorePath() const { return RecordStorePath(context.program_folder, "1001"); }
-    bool Recorded(const std::string& id) const {
-        RecordStore store;
-        return store.OpenStore(StorePath()) && store.ContainsPhotoId(id);
-    }
-
-    test::TempFolder temp;
-    test::MemoryHost host;
-    DownloadContext context;
-    ResolvedUser user;
-};
+using test::AlbumDownloadTest;
+using test::FileNames;
+using test::ReadFile;
 
 TEST_F(AlbumDownloadTest, MultiPageAlbumLandsInSaveFolderUserAlbum) {
     Serve({Album("501", 250)});
@@ -128,6 +68,10 @@ TEST_F(AlbumDownloadTest, WrongCountsAndShortPagesAreDownloadedWhole) {
         EXPECT_EQ(fake.CountRequests("/photos/get_all"), c.pages_asked) << c.id;
         EXPECT_EQ(host.LastShown(StatusLabel::kPhotoCounter), c.last_counter) << c.id;
     }
+    // Sequence numbers count the photos listed, whatever the pages held.
+    EXPECT_TRUE(fs::exists(AlbumFolder("旅行75") / "(30)照片30.jpg"));
+    EXPECT_TRUE(fs::exists(AlbumFolder("旅行75") / "(31)照片31.jpg"));
+    EXPECT_TRUE(fs::exists(AlbumFolder("旅行75") / "(75)照片75.jpg"));
 }
 
 TEST_F(AlbumDownloadTest, RateLimitsAreWaitedOutAndLoginWallsEndTheAlbum) {

@@ -23,6 +23,7 @@ public:
     NameFormat format = NameFormat::kNumberThenContent;
     SequenceScheme scheme = SequenceScheme::kRunning;
     std::string sound;
+    bool live_video = true;
     // Called on every progress update, from the worker.
     std::function<void(int position)> on_progress;
 
@@ -66,6 +67,7 @@ public:
     std::string SaveFolder() override { return save_folder; }
     NameFormat CheckedNameFormat() override { return format; }
     SequenceScheme CheckedSequenceScheme() override { return scheme; }
+    bool LiveVideoEnabled() override { return live_video; }
     std::string CompletionSoundPath() override { return sound; }
 
     void AppendLog(const std::string& text) override {

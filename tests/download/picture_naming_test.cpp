@@ -15,7 +15,7 @@ using Choice = PictureNamer::Choice;
 class PictureNamingTest : public ::testing::Test {
 protected:
     std::string Name(const PhotoRecord& photo, int page, int position, int attempt, Choice choice) {
-        PictureNamer namer(folder.path().string(), photo, page, position, matcher);
+        PictureNamer namer(folder.path().string(), photo, (page - 1) * 100LL + position, matcher);
         for (int a = 1; a < attempt; ++a) namer.PicturePath(a, choice);
         const std::string path = namer.PicturePath(attempt, choice);
         return path.substr(path.rfind('/') + 1);
@@ -36,9 +36,11 @@ TEST(CleanName, RemovesPathAndPunctuationCharacters) {
 }
 
 TEST(PictureNaming, PiecesOfAName) {
-    EXPECT_EQ(SequenceText(SequenceScheme::kRunning, 1, 7), "7");
-    EXPECT_EQ(SequenceText(SequenceScheme::kRunning, 2, 1), "101");
-    EXPECT_EQ(SequenceText(SequenceScheme::kPageCycle, 3, 7), "3-7");
+    EXPECT_EQ(SequenceText(SequenceScheme::kRunning, 7), "7");
+    EXPECT_EQ(SequenceText(SequenceScheme::kRunning, 101), "101");
+    EXPECT_EQ(SequenceText(SequenceScheme::kPageCycle, 207), "3-7");
+    EXPECT_EQ(SequenceText(SequenceScheme::kPageCycle, 100), "1-100");
+    EXPECT_EQ(SequenceText(SequenceScheme::kPageCycle, 101), "2-1");
     EXPECT_EQ(DateTag("1400000000", true), "2014.05.14 00.53");
     EXPECT_EQ(DateTag("1400000000000", true), "2014.05.14 00.53");
     EXPECT_EQ(DateTag("1400050000", false), "2014.05.14 02.46");

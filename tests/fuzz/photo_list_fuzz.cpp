@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const wa::PhotoRecord& photo : *records) {
             // The existence tests say "taken" for every name, so every rule runs
             // without touching the disk.
-            wa::PictureNamer namer(kFolder, photo, 1, ++position, matcher,
+            wa::PictureNamer namer(kFolder, photo, ++position, matcher,
                                    [](const std::string& path) { return path.size() % 3 == 0; });
             for (int attempt = 1; attempt <= 3; ++attempt) {
                 wa::PictureNamer::Choice choice;

@@ -2,6 +2,7 @@
 // the album list's check boxes, the run buttons and a whole download.
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateTimeEdit>
 #include <QGroupBox>
 #include <QTimer>
@@ -317,6 +318,17 @@ TEST_F(MainWindowTest, EachOptionWritesItsOwnKey) {
     EXPECT_EQ(Setting("全局设置", "开始日期"), "2014年5月7日");
     w.date_end->setDateTime(QDateTime(QDate(2020, 1, 2), QTime(13, 5)));
     EXPECT_EQ(Setting("全局设置", "结束日期"), "2020年1月2日13时5分");
+    auto* door = w.window->findChild<QComboBox*>(QString::fromUtf8("组合框_相册来源"));
+    ASSERT_TRUE(door);
+    EXPECT_EQ(door->currentText(), QString::fromUtf8("自动"));
+    door->setCurrentIndex(2);
+    emit door->activated(2);
+    EXPECT_EQ(Setting("全局设置", "相册来源"), "相册页");
+    auto* live = w.window->findChild<QCheckBox*>(QString::fromUtf8("选择框_实况视频"));
+    ASSERT_TRUE(live && live->isChecked());
+    live->click();
+    EXPECT_EQ(Setting("全局设置", "实况视频"), "未启用");
+    EXPECT_FALSE(w.window->LiveVideoEnabled());
 
     WriteSetting(globals.config_path, "全局设置", "保存位置", "/photos");
     w.edit_save_folder->setText("/photos");

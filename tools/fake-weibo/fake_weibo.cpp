@@ -4,6 +4,8 @@
 #include <openssl/pem.h>
 
 #include <algorithm>
+#include <cctype>
+#include <ctime>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -94,6 +96,48 @@ void SleepUnlessStopping(int ms, const std::atomic<bool>& stopping) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
+
+// Percent-encodes all but the unreserved characters, as the album tab's
+// container ids come.
+std::string PercentEncoded(const std::string& text) {
+    std::string out;
+    char buffer[4];
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (std::isalnum(u) || c == '-' || c == '_' || c == '.' || c == '~') {
+            out += c;
+        } else {
+            std::snprintf(buffer, sizeof buffer, "%%%02X", u);
+            out += buffer;
+        }
+    }
+    return out;
+}
+
+// "Wed May 14 00:53:12 +0800 2014": a post's time at UTC+8.
+std::string PostTime(std::int64_t seconds) {
+    const std::time_t shifted = static_cast<std::time_t>(seconds + 8 * 3600);
+    std::tm parts{};
+    ::gmtime_r(&shifted, &parts);
+    char buffer[64];
+    std::strftime(buffer, sizeof buffer, "%a %b %d %H:%M:%S +0800 %Y", &parts);
+    return buffer;
+}
+
+// The container id of an album on the album tab, before percent-encoding.
+std::string ContainerId(const User& user, const Album& album) {
+    return "107803" + user.uid + "_-_albumeach_-_" + album.album_id + "_-_" + album.caption;
+}
+
+// A few bytes a player would take for a QuickTime movie.
+std::string MovieBytes(const std::string& seed) {
+    std::string bytes("\x00\x00\x00\x14" "ftypqt  \x00\x00\x00\x00qt  ", 20);
+    bytes += std::string("\x00\x00\x00\x08" "wide", 8);
+    bytes += "mdat-" + seed;
+    return bytes;
+}
+
+const char* const kLoginWallJson = "{\"ok\":-100,\"url\":\"https://weibo.com/login.php?url=%2F\"}";
 
 const char* const kLoginPage =
     "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>新浪通行证</title></head>"
@@ -192,6 +236,8 @@ void FakeWeibo::AddUser(User user) {
     for (Album& album : user.albums) {
         for (Photo& photo : album.photos) {
             if (photo.pic_name.empty()) photo.pic_name = photo.photo_id + Extension(photo.format);
+            if (photo.pid.empty()) photo.pid = "006Xmpvgly1h" + photo.photo_id;
+            if (photo.mid.empty()) photo.mid = "48" + photo.photo_id;
         }
         std::stable_sort(album.photos.begin(), album.photos.end(),
                          [](const Photo& a, const Photo& b) { return a.timestamp > b.timestamp; });
@@ -350,10 +396,29 @@ void FakeWeibo::Route(const httplib::Request& request, httplib::Response& respon
             response.set_content(kLoginPage, "text/html; charset=utf-8");
             return;
         }
+        if (const User* user = FindUser(request.get_param_value("uid")); user && user->photo_service_down) {
+            response.status = 504;
+            response.set_content("<html><body><h1>504 Gateway Time-out</h1></body></html>", "text/html");
+            return;
+        }
         lock.unlock();
         return path == "/albums/get_all" ? ServeAlbumList(request, response) : ServePhotoList(request, response);
     }
     if (path == "/ajax/profile/info") return ServeUserInfo(request, response);
+    if (path == "/ajax/profile/getImageWall" || path == "/ajax/profile/getAlbumDetail" ||
+        path == "/ajax/statuses/show") {
+        if (RateLimited(request, response)) return;
+        std::unique_lock lock(mutex_);
+        if (require_login_ && !LoggedIn(request)) {
+            response.set_content(kLoginWallJson, "application/json");
+            return;
+        }
+        lock.unlock();
+        return path == "/ajax/statuses/show" ? ServePost(request, response) : ServeAlbumTab(request, response);
+    }
+    if (path == "/ajax/common/download") return ServeByPid(request, response, false);
+    if (path.starts_with("/mw2000/")) return ServeByPid(request, response, false);
+    if (path.starts_with("/livephoto/")) return ServeByPid(request, response, true);
     if (path == "/visitor/visitor") {
         response.set_content("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Sina Visitor System</title>"
                              "</head><body><script>/* visitor check */</script></body></html>",
@@ -452,7 +517,7 @@ bool FakeWeibo::ServeUserPage(const httplib::Request& request, httplib::Response
 void FakeWeibo::ServeUserInfo(const httplib::Request& request, httplib::Response& response) {
     std::lock_guard lock(mutex_);
     if (require_login_ && !LoggedIn(request)) {
-        response.set_content("{\"ok\":-100,\"url\":\"https://weibo.com/login.php?url=%2F\"}", "application/json");
+        response.set_content(kLoginWallJson, "application/json");
         return;
     }
     const std::string uid = request.get_param_value("uid");
@@ -544,8 +609,10 @@ void FakeWeibo::ServePhotoList(const httplib::Request& request, httplib::Respons
     int count = std::max(1, std::atoi(request.get_param_value("count").c_str()));
     std::lock_guard lock(mutex_);
     const Album* album = nullptr;
+    bool user_videos = false;
     for (const User& user : users_) {
         if (user.uid != uid) continue;
+        user_videos = user.photo_service_videos;
         for (const Album& a : user.albums) {
             if (a.album_id == album_id) album = &a;
         }
@@ -566,6 +633,7 @@ void FakeWeibo::ServePhotoList(const httplib::Request& request, httplib::Respons
             add("pic_host", JsonString(BaseUrl(), false));
             add("pic_name", JsonString(p.pic_name, false));
             add("caption_render", JsonString(p.caption, true));
+            if (p.live && user_videos) add("video", JsonString(BaseUrl() + "/livephoto/" + p.pid + ".mov", false));
             json += (i == begin ? "{" : ",{");
             for (std::size_t m = 0; m < members.size(); ++m) json += (m ? "," : "") + members[m];
             json += "}";
@@ -606,6 +674,158 @@ void FakeWeibo::ServePicture(const httplib::Request& request, httplib::Response&
     response.set_content(MakePicture(photo->format, Seed(photo->photo_id), photo->size), MimeType(photo->format));
 }
 
+const Photo* FakeWeibo::FindPid(const std::string& pid) const {
+    for (const User& user : users_) {
+        for (const Album& album : user.albums) {
+            for (const Photo& photo : album.photos) {
+                if (photo.pid == pid) return &photo;
+            }
+        }
+    }
+    return nullptr;
+}
+
+void FakeWeibo::ServeAlbumTab(const httplib::Request& request, httplib::Response& response) {
+    std::lock_guard lock(mutex_);
+    const User* user = FindUser(request.get_param_value("uid"));
+    if (!user) {
+        response.set_content("{\"ok\":0,\"msg\":\"用户不存在\"}", "application/json");
+        return;
+    }
+    const bool wall = request.path == "/ajax/profile/getImageWall";
+    // The wall holds every picture of the user, newest first; an album its own.
+    std::vector<const Photo*> photos;
+    std::string json_albums;
+    if (wall) {
+        std::set<std::string> seen;
+        for (const Album& album : user->albums) {
+            for (const Photo& photo : album.photos) {
+                if (seen.insert(photo.pid).second) photos.push_back(&photo);
+            }
+            if (!json_albums.empty()) json_albums += ",";
+            json_albums += "{\"pic_title\":" + JsonString(album.caption, false) + ",\"containerid\":\"" +
+                           PercentEncoded(ContainerId(*user, album)) + "\",\"pic\":" +
+                           JsonString(BaseUrl() + "/cover/" + album.album_id + ".jpg", false) + "}";
+        }
+        std::stable_sort(photos.begin(), photos.end(), [](const Photo* a, const Photo* b) { return a->timestamp > b->timestamp; });
+    } else {
+        const std::string containerid = request.get_param_value("containerid");
+        for (const Album& album : user->albums) {
+            if (ContainerId(*user, album) != containerid) continue;
+            for (const Photo& photo : album.photos) photos.push_back(&photo);
+        }
+    }
+    // Entries: a picture each, or its post once when the list names posts.
+    std::vector<std::string> items;
+    std::set<std::string> posts_named;
+    for (const Photo* photo : photos) {
+        const std::string type = photo->live ? "livephoto" : "pic";
+        if (photo->listed_without_pid) {
+            if (posts_named.insert(photo->mid).second) items.push_back("{\"mid\":\"" + photo->mid + "\",\"type\":\"pic\"}");
+            continue;
+        }
+        items.push_back("{\"pid\":\"" + photo->pid + "\",\"mid\":\"" + photo->mid + "\",\"type\":\"" + type +
+                        "\",\"timeline_year\":\"2014\",\"timeline_month\":\"5\"}");
+    }
+    const std::string cursor = request.get_param_value(wall ? "sinceid" : "since_id");
+    std::size_t begin = 0;
+    if (cursor.find('_') != std::string::npos) {
+        begin = std::stoul(cursor.substr(cursor.find('_') + 1));
+    } else if (!cursor.empty() && cursor != "0") {
+        begin = std::stoul(cursor) - 1000;
+    }
+    const std::size_t size = static_cast<std::size_t>(std::max(1, user->tab_page_size));
+    const std::size_t end = std::min(items.size(), begin + size);
+    std::string json = "{\"ok\":1,\"data\":{";
+    if (end < items.size()) {
+        // The cursor of the next page: text on the wall, a number in albums.
+        json += wall ? "\"since_id\":\"4954_" + std::to_string(end) + "\"," : "\"since_id\":" + std::to_string(1000 + end) + ",";
+    } else {
+        switch (user->tab_end) {
+            case CursorEnd::kZero: json += "\"since_id\":0,"; break;
+            case CursorEnd::kZeroText: json += "\"since_id\":\"0\","; break;
+            case CursorEnd::kEmpty: json += "\"since_id\":\"\","; break;
+            case CursorEnd::kMissing: break;
+        }
+    }
+    json += "\"list\":[";
+    for (std::size_t i = begin; i < end; ++i) json += (i == begin ? "" : ",") + items[i];
+    json += "]";
+    if (wall && request.get_param_value("has_album") == "true") json += ",\"album_list\":[" + json_albums + "]";
+    response.set_content(json + "},\"bottom_tips_visible\":false}", "application/json");
+}
+
+void FakeWeibo::ServePost(const httplib::Request& request, httplib::Response& response) {
+    const std::string mid = request.get_param_value("id");
+    std::lock_guard lock(mutex_);
+    std::vector<const Photo*> pictures;
+    std::set<std::string> seen;
+    for (const User& user : users_) {
+        for (const Album& album : user.albums) {
+            for (const Photo& photo : album.photos) {
+                if (photo.mid == mid && seen.insert(photo.pid).second) pictures.push_back(&photo);
+            }
+        }
+    }
+    if (pictures.empty()) {
+        response.set_content("{\"ok\":0,\"message\":\"该微博不存在\"}", "application/json");
+        return;
+    }
+    for (const Photo* photo : pictures) {
+        if (photo->followers_only) {
+            response.set_content("{\"ok\":0,\"message\":\"暂无查看权限\",\"error_code\":20112}", "application/json");
+            return;
+        }
+    }
+    std::string ids;
+    std::string infos;
+    for (const Photo* photo : pictures) {
+        const std::string url = BaseUrl() + "/mw2000/" + photo->pid + ".jpg";
+        const std::string type = photo->format == PictureFormat::kGif ? "gif" : photo->live ? "livephoto" : "pic";
+        ids += (ids.empty() ? "\"" : ",\"") + photo->pid + "\"";
+        infos += (infos.empty() ? "\"" : ",\"") + photo->pid + "\":{\"type\":\"" + type + "\",\"largest\":{\"url\":" +
+                 JsonString(url, false) + "},\"large\":{\"url\":" + JsonString(url, false) + "}";
+        if (photo->live) {
+            const std::string video = BaseUrl() + "/livephoto/" + photo->pid + ".mov?Expires=1";
+            infos += ",\"video\":" + JsonString(photo->wrapped_video
+                                                    ? "https://video.weibo.com/media/play?livephoto=" + PercentEncoded(video)
+                                                    : video,
+                                                false);
+        }
+        infos += "}";
+    }
+    const Photo& first = *pictures.front();
+    response.set_content("{\"ok\":1,\"mid\":\"" + mid + "\",\"created_at\":\"" + PostTime(first.timestamp) +
+                             "\",\"text_raw\":" + JsonString(first.caption, false) + ",\"pic_ids\":[" + ids +
+                             "],\"pic_infos\":{" + infos + "}}",
+                         "application/json");
+}
+
+void FakeWeibo::ServeByPid(const httplib::Request& request, httplib::Response& response, bool video) {
+    std::string pid = request.get_param_value("pid");
+    if (pid.empty()) {
+        pid = request.path.substr(request.path.rfind('/') + 1);
+        pid = pid.substr(0, pid.find('.'));
+    }
+    std::lock_guard lock(mutex_);
+    if (hotlink_protection_ && request.get_header_value("Referer") != BaseUrl() + "/") {
+        response.status = 403;
+        response.set_content("<html><body>403 Forbidden</body></html>", "text/html");
+        return;
+    }
+    const Photo* photo = FindPid(pid);
+    if (!photo || (video && !photo->live)) {
+        response.status = 404;
+        response.set_content("<html><body>404</body></html>", "text/html");
+        return;
+    }
+    if (video) {
+        response.set_content(MovieBytes(photo->pid), "video/quicktime");
+    } else {
+        response.set_content(MakePicture(photo->format, Seed(photo->photo_id), photo->size), MimeType(photo->format));
+    }
+}
+
 User SampleUser(const std::string& uid, int albums, int photos_each) {
     static const char* const kCaptions[] = {
         "春天的花 / 北京植物园",
@@ -637,6 +857,13 @@ User SampleUser(const std::string& uid, int albums, int photos_each) {
             timestamp -= 86400 / 2;
             photo.caption = kCaptions[p % 10];
             photo.format = p % 7 == 3 ? PictureFormat::kPng : p % 11 == 5 ? PictureFormat::kGif : PictureFormat::kJpeg;
+            // On the album tab three pictures make a post; some are live photos,
+            // some posts are for followers only, some are listed as posts.
+            const int post = p / 3;
+            photo.mid = "48" + std::to_string(3600000000000LL + a * 100000LL + post * 3);
+            photo.live = p % 9 == 4;
+            photo.followers_only = post % 8 == 3;
+            photo.listed_without_pid = post % 6 == 4;
             album.photos.push_back(std::move(photo));
         }
         user.albums.push_back(std::move(album));

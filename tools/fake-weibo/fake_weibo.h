@@ -35,6 +35,13 @@ struct Photo {
     std::size_t size = 0;        // padded picture size; 0 keeps the plain picture
     std::set<std::string> omit;  // members left out of the photo's JSON
     bool id_as_number = false;   // "photo_id": 123 instead of "123"
+    // On the album tab:
+    std::string pid;             // the picture's id there; defaults to "006Xmpvgly1h" + photo_id
+    std::string mid;             // its post; defaults to a post of its own, "48" + photo_id
+    bool live = false;           // a live photo: its post also gives a .mov video
+    bool wrapped_video = false;  // the video as the older video.weibo.com/media/play?livephoto= address
+    bool followers_only = false; // its post answers 暂无查看权限
+    bool listed_without_pid = false;  // the wall and albums name its post, not the picture
 };
 
 struct Album {
@@ -51,6 +58,9 @@ struct Album {
 // form, or not at all (built by script, as today; the title is then "微博").
 enum class UidMarker { kConfigOid, kOwnerUid, kSpacedOid, kNone };
 
+// How the album tab marks its last page: since_id 0, "0", "" or no since_id.
+enum class CursorEnd { kZero, kZeroText, kEmpty, kMissing };
+
 struct User {
     std::string uid;
     std::string title;
@@ -59,6 +69,10 @@ struct User {
     std::string screen_name;  // of the user-info answer; defaults to the title before "的微博"
     UidMarker marker = UidMarker::kConfigOid;
     std::vector<Album> albums;
+    bool photo_service_down = false;  // its album and photo lists answer 504
+    bool photo_service_videos = false;  // photo-list entries of live photos carry "video"
+    int tab_page_size = 20;           // entries of an album-tab page
+    CursorEnd tab_end = CursorEnd::kZeroText;
 };
 
 struct Fault {
@@ -141,11 +155,15 @@ private:
     void ServePhotoList(const httplib::Request& request, httplib::Response& response);
     void ServePicture(const httplib::Request& request, httplib::Response& response, bool cover);
     void ServeUserInfo(const httplib::Request& request, httplib::Response& response);
+    void ServeAlbumTab(const httplib::Request& request, httplib::Response& response);
+    void ServePost(const httplib::Request& request, httplib::Response& response);
+    void ServeByPid(const httplib::Request& request, httplib::Response& response, bool video);
     bool ServeUserPage(const httplib::Request& request, httplib::Response& response);
     bool RateLimited(const httplib::Request& request, httplib::Response& response);
     const User* FindUser(const std::string& uid) const;
     bool LoggedIn(const httplib::Request& request) const;
     const Photo* FindPhoto(const std::string& pic_name) const;
+    const Photo* FindPid(const std::string& pid) const;
 
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;

@@ -1,4 +1,5 @@
 // The fake Weibo service as a program of its own, for demos and manual tests.
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -16,7 +17,7 @@ void Usage() {
     std::puts(
         "usage: fake-weibo [--port N] [--user UID:ALBUMS:PHOTOS[:NAME]]... [--require-login] [--hotlink]\n"
         "                  [--tls CA_FILE] [--script-pages] [--visitor-wall] [--rate-limit N:SECONDS:RETRY]\n"
-        "                  [--today CA_FILE] [--latency MS]\n"
+        "                  [--today CA_FILE] [--latency MS] [--photo-service-down UID]\n"
         "\n"
         "Serves a fake Weibo site and photo service on 127.0.0.1 until interrupted.\n"
         "  --port N            port to listen on (default 8080; 0 picks a free one)\n"
@@ -32,6 +33,9 @@ void Usage() {
         "  --rate-limit N:S:R  more than N photo-service requests in S seconds answer\n"
         "                      418 with Retry-After R (R < 0 sends none)\n"
         "  --latency MS        every answer waits MS milliseconds before its first byte\n"
+        "  --photo-service-down UID\n"
+        "                      the photo service answers 504 for user UID; its albums\n"
+        "                      are still on the album tab of its home page\n"
         "  --today CA_FILE     today's site: --tls CA_FILE --script-pages --visitor-wall\n"
         "                      --require-login --hotlink, the first album's pages hold\n"
         "                      at most 30 photos and the second's count is too low\n");
@@ -44,6 +48,7 @@ int main(int argc, char** argv) {
     bool script_pages = false;
     bool today = false;
     std::vector<wa::fake::User> users;
+    std::vector<std::string> down;
     wa::fake::FakeWeibo fake;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -80,6 +85,8 @@ int main(int argc, char** argv) {
             }
         } else if (arg == "--latency" && has_value) {
             fake.SetLatency(std::atoi(argv[++i]));
+        } else if (arg == "--photo-service-down" && has_value) {
+            down.emplace_back(argv[++i]);
         } else if (arg == "--script-pages") {
             script_pages = true;
         } else if (arg == "--visitor-wall") {
@@ -101,6 +108,7 @@ int main(int argc, char** argv) {
     if (users.empty()) users.push_back(wa::fake::SampleUser("1000000001", 4, 60));
     for (wa::fake::User& user : users) {
         if (script_pages) user.marker = wa::fake::UidMarker::kNone;
+        user.photo_service_down = std::find(down.begin(), down.end(), user.uid) != down.end();
         if (today && !user.albums.empty()) user.albums[0].page_size = 30;
         if (today && user.albums.size() > 1) {
             user.albums[1].count_text = std::to_string(user.albums[1].photos.size() / 2);

@@ -1,0 +1,205 @@
+#include "weibo/album_tab.h"
+
+#include <curl/curl.h>
+#include <json-c/json.h>
+
+#include <ctime>
+
+#include "util/escapes.h"
+#include "util/text.h"
+#include "weibo/cookie_jar.h"
+#include "weibo/http_text.h"
+#include "weibo/json_text.h"
+
+namespace wa {
+namespace {
+
+// A string member's value, or a number's digits; empty for anything else.
+std::string Scalar(json_object* object, const char* name) {
+    json_object* value = JsonMember(object, name);
+    if (!value) return {};
+    if (json_object_is_type(value, json_type_string)) return json_object_get_string(value);
+    if (json_object_is_type(value, json_type_int)) return JsonText(value);
+    return {};
+}
+
+bool OkIsOne(json_object* root) { return Scalar(root, "ok") == "1"; }
+
+// Percent-encodes everything but the unreserved characters.
+std::string Encoded(std::string_view text) {
+    char* escaped = curl_easy_escape(nullptr, text.data(), static_cast<int>(text.size()));
+    std::string out = escaped ? escaped : "";
+    curl_free(escaped);
+    return out;
+}
+
+std::string Decoded(std::string_view text) {
+    int length = 0;
+    char* plain = curl_easy_unescape(nullptr, text.data(), static_cast<int>(text.size()), &length);
+    std::string out = plain ? std::string(plain, static_cast<std::size_t>(length)) : std::string();
+    curl_free(plain);
+    return out;
+}
+
+// The paging ends at a cursor of 0, "0", "" or none.
+std::string Cursor(json_object* data) {
+    std::string cursor = Scalar(data, "since_id");
+    return cursor == "0" ? std::string() : cursor;
+}
+
+std::optional<AlbumInfo> ReadNamedAlbum(json_object* album) {
+    const std::string containerid = Scalar(album, "containerid");
+    if (containerid.empty()) return std::nullopt;
+    AlbumInfo info;
+    info.album_tab = true;
+    info.album_id = std::string(kAlbumTabPrefix) + containerid;
+    info.name = Scalar(album, "pic_title");
+    if (info.name.empty()) info.name = UnnamedAlbumName();
+    info.cover_url = Scalar(album, "pic");
+    return info;
+}
+
+PostPicture ReadPicture(std::string pid, json_object* info) {
+    PostPicture picture;
+    picture.pid = std::move(pid);
+    picture.url = Scalar(JsonMember(info, "largest"), "url");
+    if (picture.url.empty()) picture.url = Scalar(JsonMember(info, "large"), "url");
+    const std::string type = Scalar(info, "type");
+    picture.gif = type == "gif";
+    if (type == "livephoto") picture.video_url = LiveVideoUrl(Scalar(info, "video"));
+    return picture;
+}
+
+}  // namespace
+
+bool IsAlbumTabId(std::string_view id_text) { return id_text.starts_with(kAlbumTabPrefix); }
+
+std::string ImageWallUrl(const ServiceAddresses& service, std::string_view uid, std::string_view cursor) {
+    std::string url = SiteBase(service) + "/ajax/profile/getImageWall?uid=" + Encoded(uid);
+    return url + (cursor.empty() ? "&sinceid=0&has_album=true" : "&sinceid=" + Encoded(cursor));
+}
+
+std::string AlbumDetailUrl(const ServiceAddresses& service, std::string_view uid, std::string_view containerid,
+                           std::string_view cursor) {
+    std::string url = SiteBase(service) + "/ajax/profile/getAlbumDetail?uid=" + Encoded(uid) +
+                      "&containerid=" + Encoded(Decoded(containerid));
+    return cursor.empty() ? url : url + "&since_id=" + Encoded(cursor);
+}
+
+std::string PostUrl(const ServiceAddresses& service, std::string_view mid) {
+    return SiteBase(service) + "/ajax/statuses/show?id=" + Encoded(mid) + "&isGetLongText=true";
+}
+
+std::string PictureByIdUrl(const ServiceAddresses& service, std::string_view pid) {
+    return SiteBase(service) + "/ajax/common/download?pid=" + Encoded(pid);
+}
+
+ServiceRequest AlbumTabRequest(const ServiceRequest& request, std::string_view uid) {
+    const ServiceAddresses service = CurrentService();
+    ServiceRequest tab = request;
+    tab.extra_headers = "X-Requested-With: XMLHttpRequest\r\nAccept: application/json, text/plain, */*\r\nReferer: " +
+                        SiteBase(service) + "/u/" + std::string(uid);
+    const std::string host = UrlHost(service.home_page);
+    for (const Cookie& cookie : CookieJar::Shared().AllCookies()) {
+        std::string_view domain = cookie.domain;
+        if (domain.starts_with('.')) domain.remove_prefix(1);
+        const bool matches = host == domain || (host.ends_with(domain) && host[host.size() - domain.size() - 1] == '.');
+        if (cookie.name == "XSRF-TOKEN" && matches) tab.extra_headers += "\r\nX-XSRF-TOKEN: " + cookie.value;
+    }
+    return tab;
+}
+
+std::optional<AlbumTabPage> ReadAlbumTabPage(std::string_view text) {
+    const JsonDocument document = ParseJson(text);
+    json_object* data = JsonMember(document.get(), "data");
+    if (!OkIsOne(document.get()) || !data || !json_object_is_type(data, json_type_object)) return std::nullopt;
+    AlbumTabPage page;
+    page.cursor = Cursor(data);
+    if (json_object* list = JsonMember(data, "list"); list && json_object_is_type(list, json_type_array)) {
+        for (std::size_t i = 0; i < json_object_array_length(list); ++i) {
+            json_object* item = json_object_array_get_idx(list, i);
+            AlbumTabItem entry{Scalar(item, "pid"), Scalar(item, "mid")};
+            if (!entry.pid.empty() || !entry.mid.empty()) page.items.push_back(std::move(entry));
+        }
+    }
+    if (json_object* albums = JsonMember(data, "album_list"); albums && json_object_is_type(albums, json_type_array)) {
+        for (std::size_t i = 0; i < json_object_array_length(albums); ++i) {
+            if (auto album = ReadNamedAlbum(json_object_array_get_idx(albums, i))) page.albums.push_back(std::move(*album));
+        }
+    }
+    return page;
+}
+
+std::optional<Post> ReadPost(std::string_view text) {
+    const JsonDocument document = ParseJson(text);
+    json_object* root = document.get();
+    if (!root || !json_object_is_type(root, json_type_object) || !JsonMember(root, "ok")) return std::nullopt;
+    Post post;
+    if (!OkIsOne(root)) {
+        post.message = Scalar(root, "message");
+        if (post.message.empty()) post.message = Scalar(root, "msg");
+        return post;
+    }
+    post.readable = true;
+    post.caption = RemoveChars(MemberJsonText(root, "text_raw"), "\"");
+    post.uploaded = ParsePostTime(Scalar(root, "created_at"));
+    json_object* infos = JsonMember(root, "pic_infos");
+    if (json_object* ids = JsonMember(root, "pic_ids"); ids && json_object_is_type(ids, json_type_array)) {
+        for (std::size_t i = 0; i < json_object_array_length(ids); ++i) {
+            json_object* id = json_object_array_get_idx(ids, i);
+            if (!json_object_is_type(id, json_type_string)) continue;
+            const std::string pid = json_object_get_string(id);
+            post.pictures.push_back(ReadPicture(pid, JsonMember(infos, pid.c_str())));
+        }
+    }
+    return post;
+}
+
+std::optional<std::int64_t> ParsePostTime(std::string_view text) {
+    std::tm parts{};
+    const std::string copy(text);
+    const char* end = ::strptime(copy.c_str(), "%a %b %d %H:%M:%S %z %Y", &parts);
+    if (!end || *end != '\0') return std::nullopt;
+    const long offset = parts.tm_gmtoff;
+    return static_cast<std::int64_t>(::timegm(&parts)) - offset;
+}
+
+std::string LiveVideoUrl(std::string_view video) {
+    std::string url(TrimBlanks(video));
+    if (url.find("video.weibo.com/media/play") != std::string::npos) {
+        const std::size_t at = url.find("livephoto=");
+        if (at == std::string::npos) return {};
+        url = Decoded(std::string_view(url).substr(at + 10, url.find('&', at) - at - 10));
+    }
+    return IsWebAddress(url) ? url : std::string();
+}
+
+AlbumListing FetchAlbumTabList(std::string_view uid, const ServiceRequest& request) {
+    const std::string url = ImageWallUrl(CurrentService(), uid, {});
+    const ServiceAnswer answer = FetchFromService(url, AlbumTabRequest(request, uid));
+    AlbumListing listing;
+    const std::string& body = answer.fetch.body;
+    if (answer.stopped) {
+        listing.problem = ListingProblem::kStopped;
+        return listing;
+    }
+    if (IsLoginWall(body)) {
+        listing.problem = ListingProblem::kLoginNeeded;
+        return listing;
+    }
+    const std::optional<AlbumTabPage> wall = answer.fetch.status == 200 ? ReadAlbumTabPage(body) : std::nullopt;
+    if (!wall) {
+        listing.problem = ListingProblem::kNoAnswer;
+        listing.reason = FailureReason(url, answer.fetch.Answer());
+        return listing;
+    }
+    AlbumInfo all;
+    all.album_tab = true;
+    all.album_id = std::string(kWallIdText);
+    all.name = std::string(kWallName);
+    listing.albums.push_back(std::move(all));
+    for (const AlbumInfo& album : wall->albums) listing.albums.push_back(album);
+    return listing;
+}
+
+}  // namespace wa

@@ -1,0 +1,137 @@
+// Albums downloaded through the album tab: pictures completed from their
+// posts, live-photo videos beside their stills, every paging end.
+#include <gtest/gtest.h>
+
+#include "album_download_fixture.h"
+#include "download/download_run.h"
+#include "download/picture_file.h"
+#include "weibo/album_tab.h"
+
+namespace wa {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FileNames;
+using test::ReadFile;
+
+class AlbumTabDownloadTest : public test::AlbumDownloadTest {
+protected:
+    // Eight pictures in six posts: two in one post, a gif, two live photos
+    // (one video behind the older wrapped address), a followers-only post,
+    // and a post the lists name without its two pictures.
+    fake::Album PostAlbum() {
+        fake::Album album = Album("601", 8);
+        album.caption = "春天";
+        const char* captions[] = {"春游 第一天", "", "动图", "实况", "旧实况", "秘密", "合集", ""};
+        const char* mids[] = {"m1", "m1", "m2", "m3", "m4", "m5", "m6", "m6"};
+        for (std::size_t i = 0; i < 8; ++i) {
+            album.photos[i].caption = captions[i];
+            album.photos[i].mid = mids[i];
+        }
+        album.photos[2].format = fake::PictureFormat::kGif;
+        album.photos[3].live = album.photos[4].live = true;
+        album.photos[4].wrapped_video = true;
+        album.photos[5].followers_only = true;
+        album.photos[6].listed_without_pid = album.photos[7].listed_without_pid = true;
+        return album;
+    }
+    AlbumOutcome DownloadTab(const std::string& id_text, const std::string& name) {
+        ResolvedUser copy = user;
+        return AlbumDownload({"", id_text, name}, copy, host, context);
+    }
+    static std::string Pid(int i) { return "006Xmpvgly1h601" + std::to_string(100000 + i); }
+};
+
+TEST_F(AlbumTabDownloadTest, PicturesTakeCaptionTimeAndVideoFromTheirPostsAskedOncePerRun) {
+    Serve({PostAlbum()});
+    fake.SetHotlinkProtection(true);
+    const AlbumListing listing = ListAlbums("1001", AlbumDoor::kAlbumTab);
+    ASSERT_EQ(listing.albums.size(), 2u);
+    host.rows = {{true, "1", "全部图片", "", "page:wall"}, {true, "2", "春天", "", listing.albums[1].IdText()}};
+    context.parallel = 4;
+    DownloadJob job;
+    job.Start(host, user, context);
+    const RunOutcome run = job.Wait();
+    EXPECT_EQ(run.saved, 16);
+    EXPECT_EQ(run.videos, 4);
+    EXPECT_EQ(run.failed, 0);
+    const std::vector<std::string> expected{"(1)春游第一天.jpg", "(2)春游第一天.jpg", "(3)动图.gif", "(4)实况.jpg",
+                                            "(4)实况.mov",       "(5)旧实况.jpg",     "(5)旧实况.mov", "(6).jpg",
+                                            "(7)合集.jpg",       "(8)合集.jpg"};
+    EXPECT_EQ(FileNames(AlbumFolder("全部图片")), expected);
+    EXPECT_EQ(FileNames(AlbumFolder("春天")), expected);
+    EXPECT_TRUE(IsVideoData(ReadFile(AlbumFolder("春天") / "(5)旧实况.mov")));
+    EXPECT_TRUE(IsPictureData(ReadFile(AlbumFolder("春天") / "(6).jpg")));
+    EXPECT_EQ(fake.CountRequests("/ajax/statuses/show"), 6);  // one a post, for both albums
+    EXPECT_EQ(fake.CountRequests("/ajax/common/download?pid=" + Pid(6)), 2);
+    EXPECT_NE(host.Log().find("微博m5无法查看（暂无查看权限），图片按序号保存\r\n"), std::string::npos);
+    EXPECT_TRUE(Recorded(Pid(1)));
+    EXPECT_FALSE(Recorded(Pid(1).substr(0, 20)));  // picture ids are kept whole
+
+    // The upload time names the pictures too; a second run skips what it recorded.
+    fake.ClearRequests();
+    host.format = NameFormat::kDateThenContent;
+    host.record_store = true;
+    host.save_folder = (temp.path() / "dated").string();
+    EXPECT_EQ(DownloadTab("page:wall", "全部图片").skipped, 8);
+    EXPECT_EQ(fake.CountRequests("/mw2000/") + fake.CountRequests("/livephoto/"), 0);
+    host.record_store = false;
+    DownloadTab("page:wall", "全部图片");
+    const fs::path dated = temp.path() / "dated" / "小明的微博" / "全部图片";
+    EXPECT_TRUE(fs::exists(dated / "[2014.05.13 23.53]春游第一天.jpg"));
+    EXPECT_TRUE(fs::exists(dated / "(6).jpg"));  // no date known: its number
+}
+
+TEST_F(AlbumTabDownloadTest, DateWindowSkipsUnknownDatesAndAFailedVideoLeavesItsStill) {
+    Serve({PostAlbum()});
+    fake.AddFault("/livephoto/" + Pid(4), fake::Fault{.status = 404});
+    host.time_window = true;
+    host.window_start = UnixToLocalTime(1400000000 - 100 * 3600);
+    host.window_end = UnixToLocalTime(1400000000);
+    const AlbumOutcome outcome = DownloadTab("page:wall", "全部图片");
+    EXPECT_EQ(outcome.saved, 7);
+    EXPECT_EQ(outcome.videos, 1);
+    EXPECT_EQ(outcome.failed, 1);
+    EXPECT_EQ(outcome.skipped, 1);
+    EXPECT_NE(host.Log().find("上传时间不明，不在固定时间段内，已跳过：" + Pid(6)), std::string::npos);
+    EXPECT_NE(host.Log().find("实况视频下载失败[404]：" + fake.BaseUrl() + "/livephoto/" + Pid(4) + ".mov?Expires=1"),
+              std::string::npos);
+    EXPECT_TRUE(fs::exists(AlbumFolder("全部图片") / "(4)实况.jpg"));
+    EXPECT_TRUE(Recorded(Pid(4)));
+
+    // Without live videos none is asked for.
+    fake.ClearRequests();
+    host.live_video = false;
+    host.save_folder = (temp.path() / "stills").string();
+    EXPECT_EQ(DownloadTab("page:wall", "全部图片").videos, 0);
+    EXPECT_EQ(fake.CountRequests("/livephoto/"), 0);
+}
+
+TEST_F(AlbumTabDownloadTest, PagingEndsAtEveryMarkerAnEmptyPageOrACursorSeenBefore) {
+    const fake::CursorEnd ends[] = {fake::CursorEnd::kZero, fake::CursorEnd::kZeroText, fake::CursorEnd::kEmpty,
+                                    fake::CursorEnd::kMissing};
+    for (int i = 0; i < 4; ++i) {
+        fake::User paged;
+        paged.uid = std::to_string(1100 + i);
+        paged.title = "小明的微博";
+        paged.albums = {Album(std::to_string(610 + i), 7)};
+        paged.tab_page_size = 3;
+        paged.tab_end = ends[i];
+        fake.AddUser(paged);
+        user.uid = paged.uid;
+        fake.ClearRequests();
+        host.save_folder = (temp.path() / paged.uid).string();
+        EXPECT_EQ(DownloadTab("page:wall", "全部图片").saved, 7) << i;
+        EXPECT_EQ(fake.CountRequests("/ajax/profile/getImageWall"), 3) << i;  // 3, 3 and 1
+    }
+    // A list that keeps answering the same cursor is read once more, no further.
+    fake.AddFault("/ajax/profile/getImageWall",
+                  fake::Fault{.body = R"({"ok":1,"data":{"since_id":"same","list":[{"pid":")" +
+                                      std::string("006Xmpvgly1h613100001") + R"(","mid":"48613100001"}]}})"});
+    fake.ClearRequests();
+    EXPECT_EQ(DownloadTab("page:wall", "全部图片").saved, 1);
+    EXPECT_EQ(fake.CountRequests("/ajax/profile/getImageWall"), 2);
+}
+
+}  // namespace
+}  // namespace wa
