@@ -61,7 +61,10 @@ case "${1:-}" in
         demo=$(mktemp -d /tmp/weibo-albums-demo.XXXXXX)
         cp build/src/shell/weibo-albums "$demo/"
         # Today's site: https, a Secure login cookie, home pages built by script.
+        # A second user whose photo service answers 504: the albums come from
+        # the album tab of the user's page instead.
         build/tools/fake-weibo/fake-weibo --port 0 --user 1000000001:6:60:demo_user \
+            --user 1000000002:3:40 --photo-service-down 1000000002 \
             --today "$demo/fake-weibo-ca.pem" >"$demo/fake-weibo.log" 2>&1 &
         fake=$!
         trap 'kill $fake 2>/dev/null' EXIT
@@ -74,6 +77,9 @@ case "${1:-}" in
 Demo: a fake Weibo at $base, the program and its files in $demo.
   1. On the login page log in with any name and password (the demo needs no account).
   2. Click the user 演示用户的微博, then 下载此用户: the albums appear on the next page.
+     演示用户2的微博 has a photo service that answers 504: after about 15 s its
+     albums come from the album tab of its page (全部图片 first), live photos
+     with their videos.
   3. Tick albums and click 3：下载选中; the pictures land in $demo/下载.
 EOT
         # A home of its own keeps the demo's browser profile out of the real one.

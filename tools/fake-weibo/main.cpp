@@ -67,6 +67,8 @@ int main(int argc, char** argv) {
             }
             users.push_back(wa::fake::SampleUser(uid, albums, photos));
             users.back().custom_name = name;
+            // Users after the first are told apart by their titles.
+            if (users.size() > 1) users.back().title = "演示用户" + std::to_string(users.size()) + "的微博";
         } else if (arg == "--require-login") {
             fake.SetRequireLogin(true);
         } else if (arg == "--hotlink") {
