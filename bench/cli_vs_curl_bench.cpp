@@ -4,6 +4,8 @@
 //   cli_vs_curl_bench latency    1,000 × 200 KB, 50 ms a request; N = 1, 4, 8
 //   cli_vs_curl_bench loopback   2,000 × 200 KB, no latency; N = 1
 //   cli_vs_curl_bench memory     peak RSS for 2,000 and 20,000 pictures
+//   cli_vs_curl_bench doors      1,000 × 200 KB, 50 ms a request, N = 8, through
+//                                the photo service and through the album tab
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -65,7 +67,8 @@ public:
         album.caption = "相册";
         for (int i = 0; i < pictures; ++i) {
             album.photos.push_back({.photo_id = std::to_string(5000000 + i), .timestamp = 1400000000 - i,
-                                    .caption = "第" + std::to_string(i) + "张照片", .size = size});
+                                    .caption = "第" + std::to_string(i) + "张照片", .size = size,
+                                    .mid = std::to_string(4800000 + i / 3)});  // three pictures a post
         }
         user.albums.push_back(album);
         fake_.AddUser(user);
@@ -87,15 +90,17 @@ public:
         fs::remove_all(root_);
     }
 
-    Timed Cli(int parallel, int spacing_ms = 0) {
+    // `source` "page" downloads the album from the album tab.
+    Timed Cli(int parallel, int spacing_ms = 0, const std::string& source = "photo") {
         Reset();
+        fake_.ClearRequests();
         std::ofstream config(root_ / "bin" / "配置.ini");
         config << "[服务地址]\n微博首页=" << fake_.BaseUrl() << "/\n相册服务=" << fake_.BaseUrl()
                << "\n[全局设置]\n保存位置=" << (root_ / "cli").string() << "\n请求间隔=" << spacing_ms << "\n";
         config.close();
         const Timed timed = RunProgram({cli_, "download", "1", "--parallel", std::to_string(parallel),
-                                        "--no-skip-downloaded"});
-        Check(root_ / "cli" / "bench" / ("相册" + std::to_string(pictures_)), timed);
+                                        "--no-skip-downloaded", "--source", source, "--albums", source == "page" ? "2" : "1"});
+        Check(root_ / "cli" / "bench" / ("相册" + (source == "page" ? "" : std::to_string(pictures_))), timed);
         return timed;
     }
     Timed Curl(int parallel) {
@@ -125,6 +130,10 @@ private:
         }
     }
 
+public:
+    int Requests(const std::string& part) const { return fake_.CountRequests(part); }
+
+private:
     int pictures_;
     wa::fake::FakeWeibo fake_;
     fs::path root_;
@@ -175,8 +184,26 @@ int main(int argc, char** argv) {
             std::printf("  %6d pictures of 10 KB, N = 4: peak RSS %6.1f MiB, %.1f s\n", pictures,
                         timed.peak_kib / 1024.0, timed.seconds);
         }
+    } else if (mode == "doors") {
+        Bench bench(1000, 200 * 1024, 50);
+        std::printf("1,000 pictures of 200 KB in posts of 3, 50 ms before each answer, N = 8\n"
+                    "(median of 3 rounds without spacing; one round at the default 1000 ms)\n");
+        for (const int spacing : {0, 1000}) {
+            for (const std::string source : {"photo", "page"}) {
+                std::vector<double> seconds;
+                for (int round = 0; round < (spacing == 0 ? 3 : 1); ++round) {
+                    seconds.push_back(bench.Cli(8, spacing, source).seconds);
+                }
+                const int pages = source == "photo" ? bench.Requests("/photos/get_all")
+                                                    : bench.Requests("/ajax/profile/getAlbumDetail");
+                std::printf("  %-13s spacing %4d ms: %7.2f s   %3d list pages, %3d posts, %4d pictures asked\n",
+                            source == "photo" ? "photo service" : "album tab", spacing, Median(seconds), pages,
+                            bench.Requests("/ajax/statuses/show"), bench.Requests("/large/") + bench.Requests("/mw2000/"));
+                std::fflush(stdout);
+            }
+        }
     } else {
-        std::fprintf(stderr, "usage: cli_vs_curl_bench latency|loopback|memory\n");
+        std::fprintf(stderr, "usage: cli_vs_curl_bench latency|loopback|memory|doors\n");
         return 2;
     }
     return 0;

@@ -22,7 +22,7 @@ protected:
         ServiceAddresses service;
         service.home_page = fake.BaseUrl() + "/";
         service.photo_host = tls ? fake.BaseUrl() : "127.0.0.1:" + std::to_string(fake.port());
-        service.maker_host = service.photo_host;
+        service.maker_host = fake.BaseUrl();
         if (tls) service.ca_file = CaFile();
         SetCurrentService(service);
     }

@@ -275,10 +275,6 @@ private:
     std::mutex mutex_;
 };
 
-bool AllDigits(const std::string& text) {
-    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-}
-
 int LoginNeeded() {
     std::cerr << "weibo-albums-cli: " << kLoginNeededLine
               << " (a login is needed: export the cookies of a logged-in browser and pass them with --cookies FILE)\n";
@@ -339,18 +335,12 @@ int main(int argc, char** argv) {
     StopOnSignals(listing, job);
 
     const ServiceAddresses service = CurrentService();
-    std::string address = args.target;
-    if (AllDigits(address)) {
-        address = service.home_page + (service.home_page.ends_with('/') ? "" : "/") + "u/" + args.target;
-    }
-    const UserLookup lookup = ResolveUserPage(address, &listing);
+    const UserLookup lookup = ResolveUserPage(args.target, &listing);
     if (listing.StopRequested()) return kExitStopped;
     ResolvedUser user = lookup.user;
-    if (user.uid.empty() && AllDigits(args.target)) user = {args.target, args.target};
     if (user.uid.empty()) {
         if (lookup.login_wall) return LoginNeeded();
-        std::cerr << "weibo-albums-cli: no Weibo user found at "
-                  << NormalizeHomeAddress(address, HomePageScheme(service))
+        std::cerr << "weibo-albums-cli: no Weibo user found at " << HomeAddressOf(args.target)
                   << " (not a home page, or a login is needed: see --cookies)\n";
         return kExitUsage;
     }

@@ -5,6 +5,7 @@
 
 namespace wa {
 
+inline constexpr const char* kProgramName = "Tavrin新浪微博Quorvel工具";
 inline constexpr const char* kVersionText = "2.1";
 inline constexpr const char* kVersionKey = "weibo";
 

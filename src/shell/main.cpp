@@ -26,11 +26,18 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("weibo-albums");
     QApplication::setApplicationVersion(wa::kVersionText);
-    // Qt's own dialogs speak the user's language, Chinese when Qt has none for it.
-    QTranslator qt_translator;
+    // The program speaks Chinese, and so do Qt's own dialogs and the embedded
+    // browser's menus, with dates written the Chinese way, whatever language
+    // the desktop speaks.
+    const QLocale chinese = QLocale::system().language() == QLocale::Chinese ? QLocale::system()
+                                                                              : QLocale(QLocale::Chinese, QLocale::China);
+    QLocale::setDefault(chinese);
     const QString translations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    if (qt_translator.load(QLocale(), "qt", "_", translations) || qt_translator.load("qt_zh_CN", translations)) {
-        QApplication::installTranslator(&qt_translator);
+    for (const char* catalog : {"qt", "qtwebengine"}) {
+        auto* translator = new QTranslator(&app);
+        if (translator->load(chinese, catalog, "_", translations) || translator->load(QString(catalog) + "_zh_CN", translations)) {
+            QApplication::installTranslator(translator);
+        }
     }
 
     wa::Globals globals;

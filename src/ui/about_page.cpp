@@ -5,10 +5,28 @@
 
 #include "shell/globals.h"
 #include "ui/widget_factory.h"
+#include "weibo/weibo_service.h"
 
 namespace wa {
 
 AboutPage::AboutPage(QWidget* parent) : QWidget(parent) {
+    auto* about = Make<QGroupBox>(this, "分组框_关于", 8, 40, 800, 140, QString::fromUtf8("关于："));
+    label_name = Make<QLabel>(about, "标签_程序名", 16, 24, 600, 28,
+                              QString::fromUtf8(kProgramName) + " " + kVersionText);
+    QFont bigger = label_name->font();
+    bigger.setPointSizeF(bigger.pointSizeF() * 1.3);
+    bigger.setBold(true);
+    label_name->setFont(bigger);
+    Make<QLabel>(about, "标签_简介", 16, 54, 760, 24,
+                 QString::fromUtf8("批量下载新浪微博用户的相册：在程序里登录、选择用户、勾选相册，照片按“保存位置/用户/相册”保存。"));
+    const QString home = QString::fromStdString(MakerBase(CurrentService()));
+    label_home_page = Make<QLabel>(about, "标签_官网", 16, 80, 760, 24,
+                                   QString::fromUtf8("官网：<a href=\"%1\">%1</a>").arg(home.toHtmlEscaped()));
+    label_home_page->setTextFormat(Qt::RichText);
+    label_home_page->setOpenExternalLinks(true);
+    Make<QLabel>(about, "标签_许可", 16, 106, 760, 24,
+                 QString::fromUtf8("许可：专有软件，版权所有 © 2026 weibo-albums 开发者。"));
+
     auto* box = Make<QGroupBox>(this, "分组框3", 8, 190, 228, 208, QString::fromUtf8("版本："));
     label_version_result = Make<QLabel>(box, "标签_banbenjieguo", 16, 31, 164, 24);
     Make<QLabel>(box, "标签5", 16, 57, 72, 40, QString::fromUtf8("当前版本："));

@@ -63,7 +63,7 @@ void MainWindow::AlbumListTask(ResolvedUser user, int generation, JobToken* job,
     if (!on_window([this, &user] {
             listed_user_ = user;  // the rows about to be listed are this user's
             album_->drawing_board->show();
-            for (const int column : {5, 6, 7}) album_->album_list->setColumnWidth(column, 0);
+            for (const int column : {5, 6, 7}) album_->SetColumnWidth(column, 0);
             album_->label_status->setText(QString::fromUtf8("相册获取中，耐心等待..."));
             album_->album_list->clear();
         })) {
@@ -80,8 +80,9 @@ void MainWindow::AlbumListTask(ResolvedUser user, int generation, JobToken* job,
     if (!on_window([this, &door] { door = settings_->CheckedAlbumDoor(); })) return;
     if (!user.uid.empty()) {
         listing = ListAlbums(user.uid, door, request);
-    } else if (login_wall) {
-        listing.problem = ListingProblem::kLoginNeeded;  // no uid behind the visitor page
+    } else {
+        // No uid: the visitor page stood in the way, or there is no such user.
+        listing.problem = login_wall ? ListingProblem::kLoginNeeded : ListingProblem::kUnknownUser;
     }
     const std::vector<AlbumInfo>& albums = listing.albums;
     if (albums.empty()) {
@@ -111,7 +112,7 @@ void MainWindow::AlbumListTask(ResolvedUser user, int generation, JobToken* job,
             cover = AlbumPage::CoverImage(PageFetch(album.cover_url, options).body);
         }
         if (!on_window([this, &album, covers, &cover] {
-                album_->album_list->setColumnWidth(3, covers ? 100 : 0);
+                album_->SetColumnWidth(3, covers ? 100 : 0);
                 QTreeWidgetItem* item = album_->AppendAlbumRow({true, std::to_string(album_->album_list->topLevelItemCount() + 1),
                                                         album.name, album.count, album.IdText()});
                 if (covers) {
@@ -171,8 +172,13 @@ void MainWindow::OnDownloadClicked() {
     context.parallel = settings_->spin_parallel->value();
     // The rows the run downloads belong to the user they were listed for, and
     // the save folder is taken as it stands now, not as it may be typed later.
-    run_save_folder_ = album_->edit_save_folder->text().trimmed().toStdString();
-    if (run_save_folder_.empty()) run_save_folder_ = globals_.default_save_folder;
+    {
+        std::lock_guard lock(options_mutex_);
+        run_save_folder_ = album_->edit_save_folder->text().trimmed().toStdString();
+        if (run_save_folder_.empty()) run_save_folder_ = globals_.default_save_folder;
+        run_rows_.clear();
+        for (int i = 0; i < album_->album_list->topLevelItemCount(); ++i) run_rows_.push_back(album_->AlbumRowAt(i));
+    }
     download_.Start(*this, listed_user_, context);
 }
 
@@ -181,6 +187,7 @@ void MainWindow::OnPauseClicked() {
     album_->button_pause->hide();
     album_->button_continue->show();
     download_.Pause();
+    AppendLog("已暂停下载\r\n");
 }
 
 void MainWindow::OnContinueClicked() {
@@ -188,11 +195,13 @@ void MainWindow::OnContinueClicked() {
     album_->button_pause->show();
     album_->button_continue->hide();
     download_.Continue();
+    AppendLog("继续下载\r\n");
 }
 
 void MainWindow::OnStopClicked() {
     download_.Stop();
     album_->SetButtonsFor(RunState::kIdle);
+    AppendLog("已结束下载\r\n");
 }
 
 }  // namespace wa

@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QEvent>
-#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +17,7 @@
 #include <QUrl>
 
 #include "shell/saved_options.h"
+#include "ui/file_chooser.h"
 #include "weibo/cover_image.h"
 #include "weibo/weibo_service.h"
 
@@ -89,7 +89,8 @@ AlbumPage::AlbumPage(std::string program_folder, SettingWriter save, QWidget* pa
                                  QString::fromUtf8("封面"), QString::fromUtf8("图片数量"), QString::fromUtf8("相册ID"),
                                  QString::fromUtf8("相册问题"), QString::fromUtf8("相册密码")});
     const int widths[] = {60, 40, 120, 100, 70, 0, 0, 0};  // id, question and password stay hidden
-    for (int column = 0; column < 8; ++column) album_list->setColumnWidth(column, widths[column]);
+    for (int column = 0; column < 8; ++column) SetColumnWidth(column, widths[column]);
+    album_list->header()->setSectionResizeMode(2, QHeaderView::Stretch);  // the name takes the room there is
 
     drawing_board = Make<QLabel>(group_list, "画板1", 455, 107, 112, 88);
     drawing_board->setAlignment(Qt::AlignCenter);
@@ -153,6 +154,13 @@ void AlbumPage::LayOut(int width, int extra_height) {
     set_width(edit_save_folder, edit_home->width());
     set_left(button_choose_folder, button_get_albums->x());
     set_left(button_open_folder, button_start->x());
+}
+
+void AlbumPage::SetColumnWidth(int column, int width) {
+    // A width of 0 hides the column: beside a stretching column the header
+    // would otherwise give it its least width.
+    album_list->setColumnHidden(column, width == 0);
+    if (width > 0) album_list->setColumnWidth(column, width);
 }
 
 QImage AlbumPage::CoverImage(std::string_view bytes) {
@@ -250,8 +258,7 @@ void AlbumPage::OnOpenFolderClicked() {
 
 void AlbumPage::OnChooseSaveFolder() {
     QString chosen = choose_folder ? choose_folder()
-                                   : QFileDialog::getExistingDirectory(this, QString::fromUtf8("选择相册的存放位置"),
-                                                                       edit_save_folder->text());
+                                   : ChooseFolder(this, QString::fromUtf8("选择相册的存放位置"), edit_save_folder->text());
     if (chosen.trimmed().isEmpty()) return;  // cancelled: nothing changes
     edit_save_folder->setText(chosen.trimmed());
     save_(kGlobalSection, kSaveFolderKey, edit_save_folder->text().toStdString());

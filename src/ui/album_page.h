@@ -41,6 +41,8 @@ public:
     const QImage& placeholder() const { return cover_placeholder_; }
 
     QTreeWidgetItem* AppendAlbumRow(const AlbumRow& row);
+    // 0 hides the column.
+    void SetColumnWidth(int column, int width);
     AlbumRow AlbumRowAt(int index) const;
     void AppendLog(const std::string& text);
     void SetButtonsFor(RunState state);

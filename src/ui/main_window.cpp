@@ -35,15 +35,11 @@ MainWindow::MainWindow(Globals globals, QWidget* parent) : QWidget(parent), glob
         if (folder->empty()) *folder = globals_.program_folder;
     }
     setObjectName("MainWindow");
-    setWindowTitle(QString::fromUtf8("Tavrin新浪微博Quorvel工具"));
+    setWindowTitle(QString::fromUtf8(kProgramName));
     setWindowIcon(QIcon(":/weibo-albums.png"));
     // Below the design size controls would overlap: the window does not shrink past it.
     setMinimumSize(kDesignWidth, kDesignHeight);
-    resize(kDesignWidth, kDesignHeight);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect free = screen->availableGeometry();
-        move(free.x() + (free.width() - kDesignWidth) / 2, free.y() + (free.height() - kDesignHeight) / 2);
-    }
+    RestorePlace();
 
     // The tab control: pages share its coordinates, tab strip included, as the
     // window design places them.
@@ -83,6 +79,17 @@ MainWindow::MainWindow(Globals globals, QWidget* parent) : QWidget(parent), glob
                                                    QString::fromStdString(globals_.config_path));
     }
     settings_->Load();
+    MirrorOptions();
+    connect(settings_, &SettingsPage::optionsChanged, this, [this] { MirrorOptions(); });
+    // The size and place are written once the user has stopped moving the window.
+    place_timer_ = new QTimer(this);
+    place_timer_->setSingleShot(true);
+    place_timer_->setInterval(500);
+    connect(place_timer_, &QTimer::timeout, this, [this] { SavePlace(); });
+    draw_timer_ = new QTimer(this);
+    draw_timer_->setSingleShot(true);
+    connect(draw_timer_, &QTimer::timeout, this, [this] { DrawPending(); });
+    since_draw_.start();
     const std::string folder = ReadSetting(globals_.config_path, kGlobalSection, kSaveFolderKey);
     album_->edit_save_folder->setText(QString::fromStdString(folder.empty() ? globals_.default_save_folder : folder));
     QTimer::singleShot(0, this, [this] { login_->OpenHomePage(); });
@@ -121,6 +128,12 @@ void MainWindow::ConnectPages() {
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     LayoutOnResize();
+    if (place_timer_ && event->spontaneous()) place_timer_->start();  // the user's doing, not ours
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (place_timer_ && event->spontaneous()) place_timer_->start();
 }
 
 void MainWindow::LayoutOnResize() {
@@ -150,6 +163,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // No question asked: a running download stops at its next safe point, so
     // no half-written picture is left, and the window closes.
     StopAllWork();
+    SavePlace();
     event->accept();
 }
 

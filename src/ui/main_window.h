@@ -1,22 +1,26 @@
 // The program's one window: four pages under a tab strip (login, album list
 // and download, settings, about), each a widget of its own. The window
 // composes them, owns the background workers, and is the download engine's
-// host: every call a worker makes is carried out here, on the window thread,
-// while the worker waits.
+// host: what a worker shows is drawn here once a frame without the worker
+// waiting, and the options it reads are copies kept up to date.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <atomic>
 #include <functional>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
 #include "download/download_host.h"
 #include "download/download_run.h"
 #include "shell/globals.h"
+#include "shell/saved_options.h"
+#include "ui/display_buffer.h"
 #include "util/job_token.h"
 #include "weibo/album_list.h"
 #include "weibo/user_resolution.h"
@@ -24,6 +28,7 @@
 class QAudioOutput;
 class QMediaPlayer;
 class QTabBar;
+class QTimer;
 
 namespace wa {
 
@@ -39,7 +44,7 @@ public:
     explicit MainWindow(Globals globals, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // DownloadHost: read on the window thread while the worker waits.
+    // DownloadHost: no call waits for the window thread.
     int AlbumRowCount() override;
     AlbumRow AlbumRowAt(int index) override;
     bool RecordStoreEnabled() override;
@@ -65,10 +70,15 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void ConnectPages();
+    // The size and place of the last run (section 窗口), when the window
+    // would still show on a screen; else the design size, centred.
+    void RestorePlace();
+    void SavePlace();
     void LayoutOnResize();
     void OnTabClicked(int index);
     void ShowPage(int index);
@@ -96,6 +106,19 @@ private:
     void RunInBackground(std::function<void(JobToken*)> work);
     // Runs `call` on the window thread, waiting for it when called from a worker.
     void OnWindowThread(const std::function<void()>& call);
+    bool OnOwnThread() const;
+    // What workers asked to show, drawn at most once a frame.
+    void DrawLater(bool first);
+    void ScheduleDraw();
+    void DrawPending();
+    // Runs `call` on the window thread after what is pending is drawn,
+    // without waiting for it.
+    void AfterPending(std::function<void()> call);
+    void ShowLabel(StatusLabel label, const std::string& text);
+    // One option of the copy the settings page keeps up to date.
+    template <typename Read>
+    auto Option(Read read) const;
+    void MirrorOptions();
     void OpenMessage(const QString& caption, const QString& text);
     // A rate-limit countdown on the status line; empty text ends it.
     void ShowCountdown(const std::string& text);
@@ -106,10 +129,19 @@ private:
     ResolvedUser resolved_user_;
     ResolvedUser listed_user_;     // whose albums the list shows
     std::string run_save_folder_;  // the save folder as the latest run began
+    std::vector<AlbumRow> run_rows_;  // the album rows as the latest run began
     int version_check_pending_ = 1;
     int listing_generation_ = 0;
     bool setting_write_failed_ = false;  // the last write of an option failed and was said
     std::optional<QString> status_before_wait_;  // the status line before a countdown began
+    static constexpr int kFrameMilliseconds = 100;
+    DisplayBuffer display_;
+    QTimer* draw_timer_ = nullptr;
+    QTimer* place_timer_ = nullptr;
+    QRect saved_place_;  // as 配置.ini holds it
+    QElapsedTimer since_draw_;
+    mutable std::mutex options_mutex_;  // guards the copies a run reads
+    SavedOptions options_;
     std::atomic<bool> closing_ = false;
 
     QWidget* tab_control_ = nullptr;  // 高级选择夹1

@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +12,7 @@
 #include <QSpinBox>
 
 #include "shell/saved_options.h"
+#include "ui/file_chooser.h"
 #include "ui/qt_dates.h"
 #include "util/ini_file.h"
 
@@ -53,7 +53,8 @@ SettingsPage::SettingsPage(std::string config_path, SettingWriter save, QWidget*
     spin_parallel->setValue(kDefaultParallel);
 
     auto* naming = Make<QGroupBox>(frame, "分组框_文件设置", 429, 15, 367, 322, QString::fromUtf8("下载图片命名格式："));
-    radio_number_text = Make<QRadioButton>(naming, "单选框_序号加内容", 13, 124, 163, 13, QString::fromUtf8("下载序号+微博内容(默认)"));
+    // Tall enough for its indicator in every skin.
+    radio_number_text = Make<QRadioButton>(naming, "单选框_序号加内容", 13, 120, 180, 20, QString::fromUtf8("下载序号+微博内容(默认)"));
     radio_text_number = Make<QRadioButton>(naming, "单选框_内容加序号", 13, 155, 136, 16, QString::fromUtf8("微博内容+下载序号"));
     radio_text = Make<QRadioButton>(naming, "单选框_内容", 13, 185, 136, 18, QString::fromUtf8("微博内容"));
     radio_text_date = Make<QRadioButton>(naming, "单选框_内容加日期", 13, 212, 139, 24, QString::fromUtf8("微博内容+发布日期"));
@@ -120,6 +121,20 @@ SettingsPage::SettingsPage(std::string config_path, SettingWriter save, QWidget*
     connect(button_save_sound, &QPushButton::clicked, this, [this] { OnSaveSoundPath(); });
     connect(button_stop_sound, &QPushButton::clicked, this, &SettingsPage::stopSoundClicked);
     connect(check_show_album_button, &QCheckBox::clicked, this, &SettingsPage::showAlbumButtonClicked);
+    // Every change reaches the copy a running download reads.
+    for (QCheckBox* box : {check_record, check_window, check_live_video}) {
+        connect(box, &QCheckBox::toggled, this, &SettingsPage::optionsChanged);
+    }
+    for (QRadioButton* radio : {radio_number_text, radio_text_number, radio_text, radio_text_date, radio_date_text,
+                                radio_sequence_default, radio_sequence_cycle}) {
+        connect(radio, &QRadioButton::toggled, this, &SettingsPage::optionsChanged);
+    }
+    for (QDateTimeEdit* box : {date_start, date_end}) {
+        connect(box, &QDateTimeEdit::dateTimeChanged, this, &SettingsPage::optionsChanged);
+    }
+    connect(edit_sound, &QLineEdit::textChanged, this, &SettingsPage::optionsChanged);
+    connect(spin_parallel, &QSpinBox::valueChanged, this, &SettingsPage::optionsChanged);
+    connect(combo_album_door, &QComboBox::currentIndexChanged, this, &SettingsPage::optionsChanged);
     connect(combo_album_door, &QComboBox::activated, this, [this] {
         save_(kGlobalSection, kAlbumDoorKey, AlbumDoorText(CheckedAlbumDoor()));
     });
@@ -160,6 +175,23 @@ void SettingsPage::Load() {
     spin_parallel->setValue(ParallelFromText(ReadSetting(config, kGlobalSection, kParallelKey)).value_or(kDefaultParallel));
 }
 
+SavedOptions SettingsPage::Options() const {
+    SavedOptions options;
+    options.record_store = check_record->isChecked();
+    options.time_window = check_window->isChecked();
+    options.start_date = WindowStart();
+    options.end_date = WindowEnd();
+    const bool any_format = radio_number_text->isChecked() || radio_text_number->isChecked() || radio_text->isChecked() ||
+                            radio_text_date->isChecked() || radio_date_text->isChecked();
+    if (any_format) options.name_format = CheckedNameFormat();
+    options.sequence = CheckedSequenceScheme();
+    options.sound_path = edit_sound->text().toStdString();
+    options.parallel = spin_parallel->value();
+    options.album_door = CheckedAlbumDoor();
+    options.live_video = check_live_video->isChecked();
+    return options;
+}
+
 NameFormat SettingsPage::CheckedNameFormat() const {
     if (radio_text_number->isChecked()) return NameFormat::kContentThenNumber;
     if (radio_number_text->isChecked()) return NameFormat::kNumberThenContent;
@@ -182,8 +214,8 @@ void SettingsPage::WriteSwitch(std::string_view key, bool on) { save_(kGlobalSec
 void SettingsPage::OnChooseSound() {
     const QString chosen = choose_sound_file
                                ? choose_sound_file()
-                               : QFileDialog::getOpenFileName(this, QString::fromUtf8("选择mp3的位置"), QString(),
-                                                              QString::fromUtf8("声音文件 (*.mp3 *.wav *.ogg);;所有文件 (*)"));
+                               : ChooseFile(this, QString::fromUtf8("选择mp3的位置"), QString(),
+                                            QString::fromUtf8("声音文件 (*.mp3 *.wav *.ogg);;所有文件 (*)"));
     edit_sound->setText(chosen.trimmed());
     save_(kSoundSection, kSoundKey, edit_sound->text().toStdString());
 }

@@ -9,6 +9,7 @@
 
 #include "download/picture_naming.h"
 #include "ui/widget_factory.h"
+#include "shell/saved_options.h"
 #include "util/date_time.h"
 #include "weibo/album_list.h"
 
@@ -34,6 +35,9 @@ public:
     // The page's frame grows by what the window is taller than its design.
     void LayOut(int extra_height);
 
+    // Every option as the controls show it; the save folder is the album
+    // page's and stays empty here.
+    SavedOptions Options() const;
     NameFormat CheckedNameFormat() const;
     SequenceScheme CheckedSequenceScheme() const;
     AlbumDoor CheckedAlbumDoor() const;
@@ -64,6 +68,7 @@ public:
     std::function<QString()> choose_sound_file;
 
 signals:
+    void optionsChanged();  // any option control changed, by the user or from code
     void showAlbumButtonClicked();
     void stopSoundClicked();
 

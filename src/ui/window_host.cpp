@@ -1,6 +1,8 @@
-// The window as the download engine's host. A worker's call waits while the
-// window thread carries it out; once the window is closing, calls do nothing
-// and reads answer what a stopped run needs.
+// The window as the download engine's host. A worker never waits for the
+// window thread: labels, progress and log lines are gathered and drawn once a
+// frame, the options it reads are copies the settings page keeps up to date,
+// and the album rows and the save folder are those of the moment the run was
+// started. Once the window is closing, calls do nothing.
 #include <QCheckBox>
 #include <QDateTimeEdit>
 #include <QLabel>
@@ -13,6 +15,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QThread>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "ui/album_page.h"
@@ -20,6 +23,7 @@
 #include "ui/settings_page.h"
 #include "util/ini_file.h"
 #include "ui/qt_dates.h"
+#include "shell/saved_options.h"
 
 namespace wa {
 
@@ -51,91 +55,103 @@ bool MainWindow::BusyWithWork() const {
 }
 
 int MainWindow::AlbumRowCount() {
-    int count = 0;
-    OnWindowThread([&] { count = album_->album_list->topLevelItemCount(); });
-    return count;
+    std::lock_guard lock(options_mutex_);
+    return static_cast<int>(run_rows_.size());
 }
 
 AlbumRow MainWindow::AlbumRowAt(int index) {
-    AlbumRow row;
-    OnWindowThread([&] { row = album_->AlbumRowAt(index); });
-    return row;
+    std::lock_guard lock(options_mutex_);
+    return index >= 0 && index < static_cast<int>(run_rows_.size()) ? run_rows_[static_cast<std::size_t>(index)] : AlbumRow{};
 }
 
-bool MainWindow::RecordStoreEnabled() {
-    bool on = false;
-    OnWindowThread([&] { on = settings_->check_record->isChecked(); });
-    return on;
+// The options as the settings page shows them, copied the moment a control
+// changes: a run reads them without waiting for the window thread.
+void MainWindow::MirrorOptions() {
+    SavedOptions now = settings_->Options();
+    std::lock_guard lock(options_mutex_);
+    options_ = std::move(now);
 }
 
-bool MainWindow::TimeWindowEnabled() {
-    bool on = false;
-    OnWindowThread([&] { on = settings_->check_window->isChecked(); });
-    return on;
+template <typename Read>
+auto MainWindow::Option(Read read) const {
+    std::lock_guard lock(options_mutex_);
+    return read(options_);
 }
 
-DateTime MainWindow::TimeWindowStart() {
-    DateTime value;
-    OnWindowThread([&] { value = settings_->WindowStart(); });
-    return value;
+bool MainWindow::RecordStoreEnabled() { return Option([](const SavedOptions& o) { return o.record_store; }); }
+bool MainWindow::TimeWindowEnabled() { return Option([](const SavedOptions& o) { return o.time_window; }); }
+DateTime MainWindow::TimeWindowStart() { return Option([](const SavedOptions& o) { return o.start_date; }); }
+DateTime MainWindow::TimeWindowEnd() { return Option([](const SavedOptions& o) { return o.end_date; }); }
+NameFormat MainWindow::CheckedNameFormat() {
+    return Option([](const SavedOptions& o) { return o.name_format.value_or(NameFormat::kContent); });
 }
-
-DateTime MainWindow::TimeWindowEnd() {
-    DateTime value;
-    OnWindowThread([&] { value = settings_->WindowEnd(); });
-    return value;
-}
+SequenceScheme MainWindow::CheckedSequenceScheme() { return Option([](const SavedOptions& o) { return o.sequence; }); }
+bool MainWindow::LiveVideoEnabled() { return Option([](const SavedOptions& o) { return o.live_video; }); }
+std::string MainWindow::CompletionSoundPath() { return Option([](const SavedOptions& o) { return o.sound_path; }); }
 
 std::string MainWindow::SaveFolder() {
-    std::string folder;
-    OnWindowThread([&] { folder = run_save_folder_; });
-    return folder;
+    std::lock_guard lock(options_mutex_);
+    return run_save_folder_;
 }
 
-NameFormat MainWindow::CheckedNameFormat() {
-    NameFormat format = NameFormat::kContent;
-    OnWindowThread([&] { format = settings_->CheckedNameFormat(); });
-    return format;
+bool MainWindow::OnOwnThread() const { return QThread::currentThread() == thread(); }
+
+void MainWindow::DrawLater(bool first) {
+    // The first call of a frame asks for it; the rest only add to it.
+    if (first && !closing_) QMetaObject::invokeMethod(this, [this] { ScheduleDraw(); }, Qt::QueuedConnection);
 }
 
-SequenceScheme MainWindow::CheckedSequenceScheme() {
-    SequenceScheme scheme = SequenceScheme::kRunning;
-    OnWindowThread([&] { scheme = settings_->CheckedSequenceScheme(); });
-    return scheme;
+void MainWindow::ScheduleDraw() {
+    if (draw_timer_->isActive()) return;
+    draw_timer_->start(static_cast<int>(std::max<qint64>(0, kFrameMilliseconds - since_draw_.elapsed())));
 }
 
-bool MainWindow::LiveVideoEnabled() {
-    bool on = true;
-    OnWindowThread([&] { on = settings_->check_live_video->isChecked(); });
-    return on;
+void MainWindow::DrawPending() {
+    since_draw_.restart();
+    DisplayBuffer::Pending pending = display_.Take();
+    if (!pending.log.empty()) album_->AppendLog(pending.log);
+    if (pending.progress) {
+        album_->progress->setMaximum(pending.progress->second);
+        album_->progress->setValue(pending.progress->first);
+    }
+    for (const auto& [label, text] : pending.labels) ShowLabel(label, text);
 }
 
-std::string MainWindow::CompletionSoundPath() {
-    std::string path;
-    OnWindowThread([&] { path = settings_->edit_sound->text().toStdString(); });
-    return path;
+void MainWindow::AfterPending(std::function<void()> call) {
+    if (OnOwnThread()) {
+        DrawPending();
+        call();
+    } else if (!closing_) {
+        QMetaObject::invokeMethod(this, [this, call = std::move(call)] { DrawPending(); call(); }, Qt::QueuedConnection);
+    }
 }
 
 void MainWindow::AppendLog(const std::string& text) {
-    OnWindowThread([&] { album_->AppendLog(text); });
+    if (!OnOwnThread()) return DrawLater(display_.AppendLog(text));
+    DrawPending();  // a worker's lines come first
+    album_->AppendLog(text);
 }
 
 void MainWindow::SetProgress(int position, int maximum) {
-    OnWindowThread([&] {
-        album_->progress->setMaximum(maximum);
-        album_->progress->setValue(position);
-    });
+    if (!OnOwnThread()) return DrawLater(display_.SetProgress(position, maximum));
+    DrawPending();
+    album_->progress->setMaximum(maximum);
+    album_->progress->setValue(position);
 }
 
 void MainWindow::SetLabel(StatusLabel label, const std::string& text) {
-    OnWindowThread([&] {
-        if (label == StatusLabel::kStatusLine) return ShowCountdown(text);
-        QLabel* target = label == StatusLabel::kProgressPercent ? album_->label_percent
-                         : label == StatusLabel::kPhotoCounter  ? album_->label_photo_counter
-                         : label == StatusLabel::kAlbumsSelected ? album_->label_selected
-                                                                  : album_->label_current_album;
-        target->setText(QString::fromStdString(text));
-    });
+    if (!OnOwnThread()) return DrawLater(display_.SetLabel(label, text));
+    DrawPending();
+    ShowLabel(label, text);
+}
+
+void MainWindow::ShowLabel(StatusLabel label, const std::string& text) {
+    if (label == StatusLabel::kStatusLine) return ShowCountdown(text);
+    QLabel* target = label == StatusLabel::kProgressPercent ? album_->label_percent
+                     : label == StatusLabel::kPhotoCounter  ? album_->label_photo_counter
+                     : label == StatusLabel::kAlbumsSelected ? album_->label_selected
+                                                              : album_->label_current_album;
+    target->setText(QString::fromStdString(text));
 }
 
 void MainWindow::ShowCountdown(const std::string& text) {
@@ -146,11 +162,11 @@ void MainWindow::ShowCountdown(const std::string& text) {
 }
 
 void MainWindow::SetRunState(RunState state) {
-    OnWindowThread([&] { album_->SetButtonsFor(state); });
+    AfterPending([this, state] { album_->SetButtonsFor(state); });
 }
 
 void MainWindow::PlaySound(const std::string& path) {
-    OnWindowThread([&] {
+    AfterPending([this, path] {
         if (path.empty()) return;  // an unusable file simply plays nothing
         player_->setSource(QUrl::fromLocalFile(QString::fromStdString(path)));
         player_->play();
@@ -158,7 +174,7 @@ void MainWindow::PlaySound(const std::string& path) {
 }
 
 void MainWindow::ShowMessage(const std::string& text) {
-    OnWindowThread([&] { OpenMessage(QString::fromUtf8("信息："), QString::fromStdString(text)); });
+    AfterPending([this, text] { OpenMessage(QString::fromUtf8("信息："), QString::fromStdString(text)); });
 }
 
 void MainWindow::SaveSetting(std::string_view section, std::string_view key, std::string_view value) {

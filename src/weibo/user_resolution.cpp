@@ -70,6 +70,13 @@ std::string NormalizeHomeAddress(std::string_view text, std::string_view scheme)
     return address;
 }
 
+std::string HomeAddressOf(std::string_view typed) {
+    const ServiceAddresses service = CurrentService();
+    const std::string_view text = TrimBlanks(typed);
+    if (IsUid(text)) return service.home_page + (service.home_page.ends_with('/') ? "" : "/") + "u/" + std::string(text);
+    return NormalizeHomeAddress(text, HomePageScheme(service));
+}
+
 ResolvedUser ReadUserPage(std::string_view page) {
     ResolvedUser user;
     for (const auto& [left, right] : {std::pair{"$CONFIG['oid']='", "'"}, std::pair{"owner_uid: ", ","},
@@ -118,7 +125,7 @@ UserInfo ReadUserInfo(std::string_view text) {
 }
 
 UserLookup ResolveUserPage(std::string_view address_text, JobToken* job) {
-    const std::string address = NormalizeHomeAddress(address_text, HomePageScheme(CurrentService()));
+    const std::string address = HomeAddressOf(address_text);
     PageFetchOptions options;
     options.job = job;
     const std::string page = Utf8BodyText(PageFetch(address, options).body);
@@ -141,6 +148,7 @@ UserLookup ResolveUserPage(std::string_view address_text, JobToken* job) {
     if (!lookup.user.uid.empty() && IsSiteTitle(lookup.user.title) && !info.screen_name.empty()) {
         lookup.user.title = info.screen_name + "的微博";
     }
+    if (!lookup.user.uid.empty() && TrimBlanks(lookup.user.title).empty()) lookup.user.title = lookup.user.uid;
     return lookup;
 }
 

@@ -25,6 +25,10 @@ bool IsUid(std::string_view text);
 // "https://".
 std::string NormalizeHomeAddress(std::string_view text, std::string_view scheme = "http://");
 
+// The address a typed text stands for: a bare uid (digits only) is the home
+// page <微博首页>/u/<uid>; anything else is normalised with the home page's scheme.
+std::string HomeAddressOf(std::string_view typed);
+
 // The uid ("$CONFIG['oid']='…'", else "owner_uid: …,", else the older
 // "$CONFIG['oid'] = '…'") and the title of a home page's source. A marker
 // whose value is not digits gives no uid.
@@ -50,7 +54,8 @@ struct UserLookup {
 
 // Fetches the (normalised) address through the shared cookie jar and reads
 // it: the page's markers, then the address, then the user-info answer. An
-// unreachable page gives empty values.
+// unreachable page gives empty values; a uid found without a title is its
+// own title.
 UserLookup ResolveUserPage(std::string_view address, JobToken* job = nullptr);
 
 }  // namespace wa

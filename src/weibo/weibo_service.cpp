@@ -10,9 +10,9 @@ namespace {
 std::mutex g_service_mutex;
 ServiceAddresses g_service;
 
-// A host setting as an address base: a bare "host[:port]" means http://.
-std::string BaseOf(std::string base) {
-    if (base.find("://") == std::string::npos) base.insert(0, "http://");
+// A host setting as an address base: a bare "host[:port]" gets `scheme`.
+std::string BaseOf(std::string base, std::string_view scheme = "http://") {
+    if (base.find("://") == std::string::npos) base.insert(0, scheme);
     while (base.ends_with('/')) base.pop_back();
     return base;
 }
@@ -40,6 +40,8 @@ void SetCurrentService(const ServiceAddresses& addresses) {
 }
 
 std::string PhotoServiceBase(const ServiceAddresses& service) { return BaseOf(service.photo_host); }
+
+std::string MakerBase(const ServiceAddresses& service) { return BaseOf(service.maker_host, "https://"); }
 
 std::string HomePageScheme(const ServiceAddresses& service) {
     return service.home_page.starts_with("https://") ? "https://" : "http://";
@@ -78,11 +80,11 @@ std::string AlbumPageUrl(const ServiceAddresses& service, std::string_view uid) 
 }
 
 std::string VersionPageUrl(const ServiceAddresses& service) {
-    return BaseOf(service.maker_host) + "/download/softzuixinv/index.html";
+    return MakerBase(service) + "/download/softzuixinv/index.html";
 }
 
 std::string HelpPageUrl(const ServiceAddresses& service) {
-    return BaseOf(service.maker_host) + "/download/help/weibo_zhuye.html";
+    return MakerBase(service) + "/download/help/weibo_zhuye.html";
 }
 
 std::string LargePictureUrl(std::string_view pic_host, std::string_view pic_name) {

@@ -25,6 +25,8 @@ void SetCurrentService(const ServiceAddresses& addresses);
 
 // The photo service's scheme and host, without a trailing "/".
 std::string PhotoServiceBase(const ServiceAddresses& service);
+// The maker's home page (官网), https when the setting names no scheme.
+std::string MakerBase(const ServiceAddresses& service);
 // The scheme and host of the home page, without a trailing "/": where the
 // site's own answers (user info, the album tab) live.
 std::string SiteBase(const ServiceAddresses& service);

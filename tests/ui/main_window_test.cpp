@@ -28,6 +28,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "../fake_service.h"
 #include "../util/temp_folder.h"
@@ -478,6 +479,7 @@ TEST_F(MainWindowTest, PauseContinueAndStopButtons) {
     ASSERT_TRUE(WaitFor([&] { return !w.window->BusyWithWork(); }));
     EXPECT_TRUE(OpenMessageText().isEmpty());
     EXPECT_FALSE(w.log_box->toPlainText().contains(QString::fromUtf8("全部下载完毕")));
+    EXPECT_TRUE(w.log_box->toPlainText().contains(QString::fromUtf8("已暂停下载\n继续下载\n已暂停下载\n已结束下载\n")));
     const fs::path album = temp.path() / "saved" / "演示用户的微博" / "微博配图5";
     for (const auto& entry : fs::directory_iterator(album)) {
         EXPECT_FALSE(entry.path().filename().string().starts_with(".weibo-albums-"));
@@ -508,6 +510,94 @@ TEST_F(MainWindowTest, ASupersededResolutionWritesNothingAndTheRunTakesTheListed
     CloseMessageBoxes();
     EXPECT_TRUE(fs::exists(temp.path() / "saved" / "乙的微博"));
     EXPECT_FALSE(fs::exists(temp.path() / "saved" / "甲的微博"));
+}
+
+TEST_F(MainWindowTest, ABusyWindowThreadNeverHoldsARunBackAndItsLinesComeInOrder) {
+    fake.AddUser(fake::SampleUser("9009", 1, 40));
+    for (const char* id : {"3600000000003", "3600000000017", "3600000000031"}) {
+        fake.AddFault(std::string("/large/") + id, fake::Fault{.status = 404});
+    }
+    View& w = Open();
+    w.edit_save_folder->setText(QString::fromStdString((temp.path() / "saved").string()));
+    w.edit_home->setText("9009");  // a bare uid stands for its home page
+    w.button_get_albums->click();
+    ASSERT_TRUE(WaitFor([&] { return w.label_status->text().startsWith(QString::fromUtf8("相册列表获取完毕")); }));
+    w.button_start->click();
+    // The window thread does nothing else until the pictures are saved: the
+    // worker must not be waiting for it.
+    const fs::path album = temp.path() / "saved" / "演示用户的微博" / "微博配图40";
+    const auto count = [&album] {
+        std::error_code error;
+        auto entries = fs::directory_iterator(album, error);
+        return error ? 0 : static_cast<int>(std::distance(fs::begin(entries), fs::end(entries)));
+    };
+    const auto start = std::chrono::steady_clock::now();
+    while (count() < 37 && std::chrono::steady_clock::now() - start < std::chrono::seconds(20)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(count(), 37);
+    ASSERT_TRUE(WaitFor([&] { return !OpenMessageText().isEmpty(); }));
+    CloseMessageBoxes();
+    const QString log = w.log_box->toPlainText();
+    const QString base = QString::fromStdString(fake.BaseUrl());
+    const QStringList in_order = {"当前被选择相册编号:1、", "准备下载相册《微博配图》",
+                                  "图片下载失败[404]：" + base + "/large/3600000000003.png",
+                                  "图片下载失败[404]：" + base + "/large/3600000000017.png",
+                                  "图片下载失败[404]：" + base + "/large/3600000000031.png",
+                                  "---完成相册《微博配图40》下载", "-------全部下载完毕--------"};
+    qsizetype at = 0;
+    for (const QString& line : in_order) {
+        const qsizetype found = log.indexOf(line, at);
+        EXPECT_GE(found, at) << line.toStdString();
+        at = std::max(at, found);
+    }
+    EXPECT_EQ(w.label_photo_counter->text(), QString::fromUtf8("下载完成"));
+    EXPECT_EQ(w.label_percent->text(), "100%");
+}
+
+TEST_F(MainWindowTest, EveryListingEndsWithATrueStatusLine) {
+    View& w = Open();
+    const struct {
+        std::string typed;
+        bool photo_service_closed;
+        QString status;
+    } cases[] = {
+        {fake.BaseUrl() + "/nobody", false, QString::fromUtf8("用户不存在或者获取用户信息失败")},
+        {"12345", true, QString::fromUtf8("相册列表获取失败：无法连接到 127.0.0.1:1（Connection refused）")},
+    };
+    ServiceAddresses closed = CurrentService();
+    closed.photo_host = "127.0.0.1:1";
+    WriteSetting(globals.config_path, "全局设置", "相册来源", "相册服务");
+    w.window->findChild<SettingsPage*>()->Load();
+    for (const auto& c : cases) {
+        if (c.photo_service_closed) SetCurrentService(closed);
+        w.edit_home->setText(QString::fromStdString(c.typed));
+        w.button_get_albums->click();
+        ASSERT_TRUE(WaitFor([&] { return !OpenMessageText().isEmpty(); })) << c.typed;
+        EXPECT_EQ(w.label_status->text(), c.status) << c.typed;
+        EXPECT_EQ(OpenMessageText(), c.status) << c.typed;
+        CloseMessageBoxes();
+    }
+}
+
+TEST_F(MainWindowTest, TheWindowComesBackWhereItWasWhenAScreenStillShowsIt) {
+    WriteSetting(globals.config_path, "窗口", "左", "30");
+    WriteSetting(globals.config_path, "窗口", "上", "40");
+    WriteSetting(globals.config_path, "窗口", "宽", "1200");
+    WriteSetting(globals.config_path, "窗口", "高", "700");
+    View& w = Open();
+    EXPECT_EQ(w.window->pos(), QPoint(30, 40));
+    EXPECT_EQ(w.window->size(), QSize(1200, 700));
+    w.window->move(50, 60);
+    w.window->close();  // closing writes where it is
+    EXPECT_EQ(Setting("窗口", "左"), "50");
+    EXPECT_EQ(Setting("窗口", "高"), "700");
+
+    WriteSetting(globals.config_path, "窗口", "左", "9000");  // no screen shows it there
+    window.reset();
+    View& again = Open();
+    EXPECT_EQ(again.window->size(), again.window->minimumSize());
+    EXPECT_LT(again.window->x(), 9000);
 }
 
 TEST_F(MainWindowTest, AtTheMinimumSizeNoControlsOverlap) {

@@ -26,7 +26,7 @@ TEST(ServiceAddresses, RealAddressesUnlessTheSettingsFileOverridesThem) {
     EXPECT_EQ(fake.ca_file, "/tmp/ca.pem");
     EXPECT_EQ(PhotoPageUrl(fake, "1", "2", 3, "", "0.5"),
               "http://127.0.0.1:8080/photos/get_all?uid=1&album_id=2&count=100&page=3&type=&__rnd=0.5");
-    EXPECT_EQ(VersionPageUrl(fake), "http://127.0.0.1:8081/download/softzuixinv/index.html");
+    EXPECT_EQ(VersionPageUrl(fake), "https://127.0.0.1:8081/download/softzuixinv/index.html");  // https unless told
     ASSERT_TRUE(WriteSetting(config, "服务地址", "相册服务", "https://127.0.0.1:8443/"));
     EXPECT_EQ(AlbumListUrl(ServiceAddresses::FromSettings(config), "1"),
               "https://127.0.0.1:8443/albums/get_all?uid=1&count=6355");

@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     wa::ServiceAddresses service;
     service.home_page = fake.BaseUrl() + "/";
     service.photo_host = "127.0.0.1:" + std::to_string(fake.port());
-    service.maker_host = service.photo_host;
+    service.maker_host = fake.BaseUrl();
     wa::SetCurrentService(service);
     wa::ApplySkin(app, QString::fromStdString(program_folder), 13);
 
