@@ -1,14 +1,40 @@
 #include "ui/file_chooser.h"
 
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QHeaderView>
+#include <QIdentityProxyModel>
+#include <QSplitter>
 #include <QTreeView>
 
 namespace wa {
 namespace {
 
+// The dialog's list as a Chinese desktop shows it: the type column says
+// 文件夹 and 文件, and dates are written the Chinese way; Qt's own words for
+// these follow the system's language, which may be English here.
+class ChineseFileList : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (role != Qt::DisplayRole || !files) return QIdentityProxyModel::data(index, role);
+        const QModelIndex source = mapToSource(index);
+        if (index.column() == 2) {
+            if (files->isDir(source)) return QString::fromUtf8("文件夹");
+            const QString suffix = files->fileInfo(source).suffix();
+            return suffix.isEmpty() ? QString::fromUtf8("文件") : suffix + QString::fromUtf8(" 文件");
+        }
+        if (index.column() == 3) return QLocale().toString(files->lastModified(source), "yyyy/M/d HH:mm");
+        return QIdentityProxyModel::data(index, role);
+    }
+};
+
 QString Choose(QFileDialog& dialog) {
+    dialog.setProxyModel(new ChineseFileList(&dialog));  // a desktop's own dialog ignores it
     dialog.resize(860, 520);
+    for (QSplitter* splitter : dialog.findChildren<QSplitter*>()) splitter->setSizes({170, 690});  // places, files
     // In the detail view each column gets room for what it shows.
     for (QTreeView* view : dialog.findChildren<QTreeView*>()) {
         view->header()->setMinimumSectionSize(90);
