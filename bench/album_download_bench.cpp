@@ -39,6 +39,8 @@ public:
     wa::NameFormat CheckedNameFormat() override { return wa::NameFormat::kNumberThenContent; }
     wa::SequenceScheme CheckedSequenceScheme() override { return wa::SequenceScheme::kRunning; }
     bool LiveVideoEnabled() override { return true; }
+    bool NewOnlyEnabled() override { return false; }
+    bool UploadTimeAsFileTime() override { return true; }
     std::string CompletionSoundPath() override { return {}; }
     void AppendLog(const std::string& text) override { log += text; }
     void SetProgress(int, int) override {}

@@ -1,308 +1,249 @@
 // weibo-albums-cli: the download engine from a terminal or a script. Lists a
-// user's albums or downloads them, with the options of "配置.ini" beside the
-// program unless flags say otherwise.
+// user's albums or downloads those of one user after the other, with the
+// options of "配置.ini" unless flags say otherwise.
+#include <json-c/json.h>
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
-#include <mutex>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "download/download_host.h"
+#include "cli/arguments.h"
+#include "cli/terminal_host.h"
 #include "download/download_run.h"
 #include "download/record_store.h"
 #include "shell/file_locations.h"
-#include "shell/saved_options.h"
 #include "util/folders.h"
 #include "util/ini_file.h"
-#include "util/text.h"
-#include "weibo/album_list.h"
 #include "util/job_token.h"
+#include "util/text.h"
+#include "weibo/browser_login.h"
 #include "weibo/cookie_jar.h"
+#include "weibo/curl_transfer.h"
 #include "weibo/service_request.h"
 #include "weibo/user_resolution.h"
 #include "weibo/weibo_service.h"
 
+namespace wa::cli {
 namespace {
-
-using namespace wa;
-
-constexpr int kExitOk = 0;
-constexpr int kExitPictureFailed = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitStopped = 130;
-constexpr long kMaxAlbumNumber = 1'000'000;  // as a shell reports a program ended by Ctrl-C
-
-constexpr const char* kHelp = R"(usage: weibo-albums-cli albums <home-page address or uid> [options]
-       weibo-albums-cli download <home-page address or uid> [--albums 1,3,...] [options]
-
-Lists or downloads the photo albums of a Sina Weibo user.
-
-  albums     prints every album: number, name, photo count and id@@type
-             (albums of the album tab: page:wall for 全部图片, page:<containerid>,
-             and no count)
-  download   downloads the albums with the given numbers (all when --albums
-             is left out) into <save folder>/<user>/<album><count>/
-
-Options (defaults come from 配置.ini: beside the program when its folder is
-writable, else in ~/.config/weibo-albums/):
-  --albums LIST          album numbers as "albums" prints them, e.g. 1,3,4
-  --save-folder DIR      where the user's folder is made
-  --format NAME          picture names: 序号加内容 (number+text, default),
-                         内容加序号, 内容, 内容加日期, 日期加内容
-                         (or number-text, text-number, text, text-date, date-text)
-  --sequence NAME        默认 (1, 2, 3 ...) or 循环 (1-1 ... 1-100, 2-1 ...)
-                         (or running, cycle)
-  --skip-downloaded      skip photos recorded as downloaded before
-  --no-skip-downloaded   download them again
-  --from DATE            only photos uploaded after DATE (2014-05-06 or
-  --to DATE              2014年5月6日, optionally with a time) and before
-                         --to; either one turns the date window on
-  --no-window            ignore the date window of 配置.ini
-  --parallel N           pictures downloaded at once, 1 to 16 (default 4);
-                         names, logs and records are the same for any N
-  --source DOOR          where the albums are found: auto (the photo service,
-                         else the album tab of the user's page; the default),
-                         photo (the photo service only) or page (the album tab)
-  --no-live-video        do not save the videos of live photos
-  --cookies FILE         cookies of a logged-in browser, Netscape format
-  --config FILE          another settings file instead of 配置.ini
-  --help                 this text
-
-A uid alone stands for the home page <Weibo home page>/u/<uid>.
-Log lines go to standard output; a progress bar goes to standard error when it
-is a terminal. Ctrl-C stops like the stop button: the record store is closed
-and no partial file is left.
-
-Exit status: 0 every chosen album finished without a failed picture or page,
-1 some picture or photo-list page failed, or the album list could not be had,
-2 bad usage, an unusable address,
-an album number the user does not have, or a login is needed, 130 stopped.
-)";
-
-struct Arguments {
-    std::string command;
-    std::string target;
-    std::set<int> albums;
-    std::string config;
-    std::string cookies;
-    std::optional<std::string> save_folder;
-    std::optional<NameFormat> format;
-    std::optional<SequenceScheme> sequence;
-    std::optional<bool> skip_downloaded;
-    std::optional<DateTime> from;
-    std::optional<DateTime> to;
-    bool no_window = false;
-    std::optional<int> parallel;
-    std::optional<AlbumDoor> door;
-    bool no_live_video = false;
-};
-
-bool Fail(const std::string& message) {
-    std::cerr << "weibo-albums-cli: " << message << "\n(see weibo-albums-cli --help)\n";
-    return false;
-}
-
-std::optional<NameFormat> ParseFormat(const std::string& text) {
-    if (text == "number-text") return NameFormat::kNumberThenContent;
-    if (text == "text-number") return NameFormat::kContentThenNumber;
-    if (text == "text") return NameFormat::kContent;
-    if (text == "text-date") return NameFormat::kContentThenDate;
-    if (text == "date-text") return NameFormat::kDateThenContent;
-    if (text.empty()) return std::nullopt;
-    return NameFormatFromText(text);
-}
-
-bool ParseArguments(int argc, char** argv, Arguments& args) {
-    std::vector<std::string> positional;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const auto value = [&](std::string& out) {
-            if (i + 1 >= argc) return Fail(arg + " needs a value");
-            out = argv[++i];
-            return true;
-        };
-        std::string text;
-        if (arg == "--albums") {
-            if (!value(text)) return false;
-            for (const std::string& piece : SplitText(text, ",")) {
-                char* end = nullptr;
-                errno = 0;
-                const long number = std::strtol(piece.c_str(), &end, 10);
-                if (piece.empty() || *end != '\0' || number < 1) return Fail("bad album number \"" + piece + "\"");
-                // No user has that many albums: a number past any int is simply not one of them.
-                if (errno == ERANGE || number > kMaxAlbumNumber) return Fail("there is no album " + piece);
-                args.albums.insert(static_cast<int>(number));
-            }
-        } else if (arg == "--save-folder") {
-            if (!value(text)) return false;
-            args.save_folder = text;
-        } else if (arg == "--format") {
-            if (!value(text)) return false;
-            args.format = ParseFormat(text);
-            if (!args.format) return Fail("unknown naming format \"" + text + "\"");
-        } else if (arg == "--sequence") {
-            if (!value(text)) return false;
-            if (text == "默认" || text == "running") {
-                args.sequence = SequenceScheme::kRunning;
-            } else if (text == "循环" || text == "cycle") {
-                args.sequence = SequenceScheme::kPageCycle;
-            } else {
-                return Fail("unknown sequence scheme \"" + text + "\"");
-            }
-        } else if (arg == "--skip-downloaded" || arg == "--no-skip-downloaded") {
-            args.skip_downloaded = arg == "--skip-downloaded";
-        } else if (arg == "--from" || arg == "--to") {
-            if (!value(text)) return false;
-            const DateTime date = ParseDateText(text);
-            if (date.year == 100) return Fail("not a date: \"" + text + "\"");
-            (arg == "--from" ? args.from : args.to) = date;
-        } else if (arg == "--parallel") {
-            if (!value(text)) return false;
-            args.parallel = ParallelFromText(text);
-            if (!args.parallel) return Fail("--parallel takes a number from 1 to 16, not \"" + text + "\"");
-        } else if (arg == "--source") {
-            if (!value(text)) return false;
-            if (text == "auto" || text == "photo" || text == "page") {
-                args.door = text == "auto" ? AlbumDoor::kAuto : text == "photo" ? AlbumDoor::kPhotoService : AlbumDoor::kAlbumTab;
-            } else {
-                return Fail("--source takes auto, photo or page, not \"" + text + "\"");
-            }
-        } else if (arg == "--no-live-video") {
-            args.no_live_video = true;
-        } else if (arg == "--no-window") {
-            args.no_window = true;
-        } else if (arg == "--cookies") {
-            if (!value(args.cookies)) return false;
-        } else if (arg == "--config") {
-            if (!value(args.config)) return false;
-        } else if (arg.starts_with("--")) {
-            return Fail("unknown option " + arg);
-        } else {
-            positional.push_back(arg);
-        }
-    }
-    if (positional.size() != 2) return Fail("expected a command and an address");
-    args.command = positional[0];
-    args.target = positional[1];
-    if (args.command != "albums" && args.command != "download") return Fail("unknown command " + args.command);
-    return true;
-}
-
-// The terminal as the engine's window: log lines to standard output, a
-// progress bar to standard error.
-class TerminalHost : public DownloadHost {
-public:
-    TerminalHost(std::vector<AlbumRow> rows, SavedOptions options)
-        : rows_(std::move(rows)), options_(std::move(options)), bar_(::isatty(STDERR_FILENO) == 1) {}
-
-    int AlbumRowCount() override { return static_cast<int>(rows_.size()); }
-    AlbumRow AlbumRowAt(int index) override { return rows_[static_cast<std::size_t>(index)]; }
-    bool RecordStoreEnabled() override { return options_.record_store; }
-    bool TimeWindowEnabled() override { return options_.time_window; }
-    DateTime TimeWindowStart() override { return options_.start_date; }
-    DateTime TimeWindowEnd() override { return options_.end_date; }
-    std::string SaveFolder() override { return options_.save_folder; }
-    NameFormat CheckedNameFormat() override { return options_.name_format.value_or(NameFormat::kContent); }
-    SequenceScheme CheckedSequenceScheme() override { return options_.sequence; }
-    bool LiveVideoEnabled() override { return options_.live_video; }
-    std::string CompletionSoundPath() override { return {}; }
-
-    void AppendLog(const std::string& text) override {
-        std::lock_guard lock(mutex_);
-        ClearBar();
-        std::string lines = text;
-        ReplaceAll(lines, "\r\n", "\n");
-        std::fputs(lines.c_str(), stdout);
-        std::fflush(stdout);
-    }
-    void SetProgress(int position, int maximum) override {
-        std::lock_guard lock(mutex_);
-        position_ = maximum > 0 ? position : -1;
-        DrawBar();
-    }
-    void SetLabel(StatusLabel label, const std::string& text) override {
-        std::lock_guard lock(mutex_);
-        if (label == StatusLabel::kPhotoCounter) counter_ = text;
-        if (label == StatusLabel::kCurrentAlbum) album_ = text;
-        if (label == StatusLabel::kStatusLine) status_ = text;
-        DrawBar();
-    }
-    void SetRunState(RunState) override {}
-    void PlaySound(const std::string&) override {}
-    void ShowMessage(const std::string&) override {
-        std::lock_guard lock(mutex_);
-        ClearBar();
-    }
-
-private:
-    // Its callers hold the mutex: a countdown may come from a second thread.
-    void DrawBar() {
-        if (!bar_) return;
-        if (!status_.empty()) {
-            std::fprintf(stderr, "\r%s\033[K", status_.c_str());
-            std::fflush(stderr);
-            return;
-        }
-        if (position_ < 0) {  // no total: the counter alone
-            std::fprintf(stderr, "\r%s %s\033[K", album_.c_str(), counter_.c_str());
-            std::fflush(stderr);
-            return;
-        }
-        const int filled = position_ * 30 / 100;
-        std::fprintf(stderr, "\r%s [%s%s] %3d%% %s\033[K", album_.c_str(), std::string(filled, '#').c_str(),
-                     std::string(30 - filled, '.').c_str(), position_, counter_.c_str());
-        std::fflush(stderr);
-    }
-    void ClearBar() {
-        if (bar_) std::fputs("\r\033[K", stderr);
-    }
-
-    std::vector<AlbumRow> rows_;
-    SavedOptions options_;
-    bool bar_;
-    int position_ = 0;
-    std::string counter_;
-    std::string album_;
-    std::string status_;
-    std::mutex mutex_;
-};
 
 int LoginNeeded() {
     std::cerr << "weibo-albums-cli: " << kLoginNeededLine
-              << " (a login is needed: export the cookies of a logged-in browser and pass them with --cookies FILE)\n";
+              << " (a login is needed: log in in the window, or use --cookies-from-browser or --cookies FILE)\n";
     return kExitUsage;
 }
 
-// Ctrl-C and SIGTERM stop the listing or the run at its next safe point.
-void StopOnSignals(JobToken& listing, DownloadJob& job) {
+// Ctrl-C and SIGTERM stop the listing or the run at its next safe point, and
+// every user after it.
+void StopOnSignals(JobToken& stop, DownloadJob& job) {
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
-    std::thread([signals, &listing, &job] {
+    std::thread([signals, &stop, &job] {
         int received = 0;
         sigwait(&signals, &received);
         std::fputs("\nstopping...\n", stderr);
-        listing.RequestStop();
+        stop.RequestStop();
         job.Stop();
     }).detach();
 }
 
+// The login of a cookie file, of a browser, or else of the window; false
+// when the one asked for cannot be had.
+bool LoadLogin(const Arguments& args, const FileLocations& where) {
+    if (!args.cookies.empty()) {
+        return CookieJar::Shared().LoadNetscapeFile(args.cookies) || Fail("cannot read the cookie file " + args.cookies);
+    }
+    const bool asked = !args.cookies_from_browser.empty();
+    BrowserLogin login = asked ? LoginOfBrowser(args.cookies_from_browser) : WindowLogin(where.browser_folder);
+    if (!asked && login.cookies.empty() && login.error.empty()) login = WindowLogin(EarlierBrowserFolder());
+    if (!login.error.empty()) {
+        std::cerr << "weibo-albums-cli: 无法使用" << login.source << "的登录：" << login.error << "\n";
+        return !asked;
+    }
+    if (login.cookies.empty()) {
+        if (asked) std::cerr << "weibo-albums-cli: " << login.source << "里没有微博的登录\n";
+        return true;
+    }
+    for (const Cookie& cookie : login.cookies) CookieJar::Shared().SetCookie(cookie);
+    std::cerr << "使用" << login.source << "的登录（" << login.cookies.size() << "个Cookie）\n";
+    return true;
+}
+
+struct Listed {
+    ResolvedUser user;
+    std::vector<AlbumInfo> albums;
+    int status = kExitOk;  // not 0: finding the user or listing failed, and was said
+};
+
+// Finds the user and lists the albums; the listing's log lines go to
+// standard output, or standard error when that is to hold JSON alone.
+Listed ListUser(const std::string& target, AlbumDoor door, JobToken& stop, bool lines_to_stderr) {
+    Listed listed;
+    const UserLookup lookup = ResolveUserPage(target, &stop);
+    if (stop.StopRequested()) return listed.status = kExitStopped, listed;
+    listed.user = lookup.user;
+    if (listed.user.uid.empty()) {
+        if (lookup.login_wall) return listed.status = LoginNeeded(), listed;
+        std::cerr << "weibo-albums-cli: no Weibo user found at " << HomeAddressOf(target)
+                  << " (not a home page, or a login is needed)\n";
+        return listed.status = kExitUsage, listed;
+    }
+    ServiceRequest request;
+    request.job = &stop;
+    request.log = [lines_to_stderr](std::string line) {
+        ReplaceAll(line, "\r\n", "\n");
+        std::fputs(line.c_str(), lines_to_stderr ? stderr : stdout);
+        std::fflush(lines_to_stderr ? stderr : stdout);
+    };
+    if (::isatty(STDERR_FILENO) == 1) {
+        request.countdown = [](long long left) {
+            if (left > 0) std::fprintf(stderr, "\r请求过于频繁，%lld秒后重试\033[K", left);
+            else std::fputs("\r\033[K", stderr);
+        };
+    }
+    AlbumListing listing = ListAlbums(listed.user.uid, door, request);
+    switch (listing.problem) {
+        case ListingProblem::kStopped: return listed.status = kExitStopped, listed;
+        case ListingProblem::kLoginNeeded: return listed.status = LoginNeeded(), listed;
+        case ListingProblem::kNoAnswer:
+            std::cerr << "weibo-albums-cli: 相册列表获取失败：" << listing.reason << "\n";
+            return listed.status = kExitFailed, listed;
+        case ListingProblem::kUnknownUser:
+            std::cerr << "weibo-albums-cli: " << kUnknownUserLine << " (user " << listed.user.uid << ")\n";
+            return listed.status = kExitUsage, listed;
+        case ListingProblem::kNone: break;
+    }
+    listed.albums = std::move(listing.albums);
+    std::erase_if(listed.albums, [](const AlbumInfo& album) { return album.IsEmpty(); });
+    if (listed.albums.empty()) {
+        std::cerr << "weibo-albums-cli: 获取到相册个数为：0 (user " << listed.user.uid << ")\n";
+        listed.status = kExitUsage;
+    }
+    return listed;
+}
+
+// The albums as lines, or as one JSON array.
+void PrintAlbums(const Listed& listed, bool json) {
+    if (!json) {
+        std::printf("%s (uid %s)\n", listed.user.title.c_str(), listed.user.uid.c_str());
+        for (std::size_t i = 0; i < listed.albums.size(); ++i) {
+            const AlbumInfo& album = listed.albums[i];
+            std::printf("%zu\t%s\t%s\t%s\n", i + 1, album.name.c_str(), album.count.c_str(), album.IdText().c_str());
+        }
+        return;
+    }
+    json_object* array = json_object_new_array();
+    for (std::size_t i = 0; i < listed.albums.size(); ++i) {
+        const AlbumInfo& album = listed.albums[i];
+        json_object* item = json_object_new_object();
+        json_object_object_add(item, "number", json_object_new_int64(static_cast<int64_t>(i + 1)));
+        json_object_object_add(item, "name", json_object_new_string(album.name.c_str()));
+        const bool counted = !album.count.empty() && album.count.find_first_not_of("0123456789") == std::string::npos;
+        json_object_object_add(item, "count", counted ? json_object_new_int64(std::stoll(album.count)) : nullptr);
+        json_object_object_add(item, "id", json_object_new_string(album.IdText().c_str()));
+        json_object_object_add(item, "cover", album.cover_url.empty() ? nullptr : json_object_new_string(album.cover_url.c_str()));
+        json_object_array_add(array, item);
+    }
+    std::puts(json_object_to_json_string_ext(array, JSON_C_TO_STRING_PRETTY | JSON_C_TO_STRING_NOSLASHESCAPE));
+    json_object_put(array);
+}
+
+// Downloads the chosen albums of one user; its exit status.
+int DownloadUser(const std::string& target, const Arguments& args, const SavedOptions& options,
+                 const FileLocations& where, JobToken& stop, DownloadJob& job) {
+    const Listed listed = ListUser(target, options.album_door, stop, false);
+    if (listed.status != kExitOk) return listed.status;
+    const int count = static_cast<int>(listed.albums.size());
+    for (const int number : args.albums) {
+        if (number > count) {
+            Fail("there is no album " + std::to_string(number) + " (user " + listed.user.uid + " has " +
+                 std::to_string(count) + ")");
+            return kExitUsage;
+        }
+    }
+    std::vector<AlbumRow> rows;
+    for (int number = 1; number <= count; ++number) {
+        const AlbumInfo& album = listed.albums[static_cast<std::size_t>(number - 1)];
+        rows.push_back({args.albums.empty() || args.albums.contains(number), std::to_string(number), album.name,
+                        album.count, album.IdText()});
+    }
+    TerminalHost host(std::move(rows), options);
+    DownloadContext context;
+    context.program_folder = where.data_folder;
+    context.referer = CurrentService().home_page;
+    context.parallel = options.parallel;
+    std::printf("要下载用户：%s\n", listed.user.title.c_str());
+    job.Start(host, listed.user, context);
+    if (stop.StopRequested()) job.Stop();  // a signal that came before the run began
+    const RunOutcome outcome = job.Wait();
+    if (outcome.login_needed) return LoginNeeded();
+    if (outcome.stopped) {
+        std::fputs("下载已停止\n", stdout);
+        return kExitStopped;
+    }
+    const std::string videos = outcome.videos > 0 ? ", live videos " + std::to_string(outcome.videos) : "";
+    std::printf("%s (uid %s): saved %d%s, skipped %d, failed %d, photo-list pages failed %d\n",
+                listed.user.title.c_str(), listed.user.uid.c_str(), outcome.saved, videos.c_str(), outcome.skipped,
+                outcome.failed, outcome.failed_pages);
+    std::fflush(stdout);
+    return outcome.failed > 0 || outcome.failed_pages > 0 ? kExitFailed : kExitOk;
+}
+
+int Run(const Arguments& args) {
+    const FileLocations where = LocateFiles(ProgramFolder());
+    const std::string config = args.config.empty() ? where.config_path : args.config;
+    if (const std::string problem = SettingsFileProblem(config); !problem.empty()) {
+        std::cerr << "weibo-albums-cli: the settings file " << config << " cannot be used (" << problem
+                  << "); the defaults apply\n";
+    }
+    SetCurrentService(ServiceAddresses::FromSettings(config));
+    std::vector<std::string> users = args.targets;
+    if (!args.users_file.empty()) {
+        const std::optional<std::vector<std::string>> listed = ReadUsersFile(args.users_file);
+        if (!listed) return Fail("cannot read the users file " + args.users_file), kExitUsage;
+        users.insert(users.end(), listed->begin(), listed->end());
+        if (users.empty()) return Fail("the users file " + args.users_file + " names nobody"), kExitUsage;
+    }
+    if (!LoadLogin(args, where)) return kExitUsage;
+
+    SavedOptions options = ReadSavedOptions(config, where.default_save_folder);
+    ApplyFlags(args, options);
+    SetRequestSpacing(std::chrono::milliseconds(options.request_spacing_ms));
+    SetProxySetting(options.proxy);
+    JobToken stop;  // Ctrl-C stops the listing as it stops the run
+    DownloadJob job;
+    StopOnSignals(stop, job);
+
+    if (args.command == "albums") {
+        const Listed listed = ListUser(users.front(), options.album_door, stop, args.json);
+        if (listed.status == kExitOk) PrintAlbums(listed, args.json);
+        return listed.status;
+    }
+    std::string store_folder = RecordStoreFolder(where.data_folder);
+    EnsureDirectory(store_folder);
+    int worst = kExitOk;
+    for (const std::string& user : users) {
+        worst = std::max(worst, DownloadUser(user, args, options, where, stop, job));
+        if (stop.StopRequested()) return kExitStopped;
+    }
+    return worst;
+}
+
 }  // namespace
+}  // namespace wa::cli
 
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kHelp, stdout);
-            return kExitOk;
+            std::fputs(wa::cli::kHelp, stdout);
+            return wa::cli::kExitOk;
         }
     }
     // Signals go to the thread that waits for them, never to a worker.
@@ -312,120 +253,7 @@ int main(int argc, char** argv) {
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-    Arguments args;
-    if (!ParseArguments(argc, argv, args)) return kExitUsage;
-
-    const FileLocations where = LocateFiles(ProgramFolder());
-    const std::string config = args.config.empty() ? where.config_path : args.config;
-    if (const std::string problem = SettingsFileProblem(config); !problem.empty()) {
-        std::cerr << "weibo-albums-cli: the settings file " << config << " cannot be used (" << problem
-                  << "); the defaults apply\n";
-    }
-    SetCurrentService(ServiceAddresses::FromSettings(config));
-    if (!args.cookies.empty() && !CookieJar::Shared().LoadNetscapeFile(args.cookies)) {
-        Fail("cannot read the cookie file " + args.cookies);
-        return kExitUsage;
-    }
-
-    SavedOptions options = ReadSavedOptions(config, where.default_save_folder);
-    SetRequestSpacing(std::chrono::milliseconds(options.request_spacing_ms));
-    // Ctrl-C stops the listing as it stops the run.
-    JobToken listing;
-    DownloadJob job;
-    StopOnSignals(listing, job);
-
-    const ServiceAddresses service = CurrentService();
-    const UserLookup lookup = ResolveUserPage(args.target, &listing);
-    if (listing.StopRequested()) return kExitStopped;
-    ResolvedUser user = lookup.user;
-    if (user.uid.empty()) {
-        if (lookup.login_wall) return LoginNeeded();
-        std::cerr << "weibo-albums-cli: no Weibo user found at " << HomeAddressOf(args.target)
-                  << " (not a home page, or a login is needed: see --cookies)\n";
-        return kExitUsage;
-    }
-
-    ServiceRequest request;
-    request.job = &listing;
-    request.log = [](std::string line) {
-        ReplaceAll(line, "\r\n", "\n");
-        std::fputs(line.c_str(), stdout);
-        std::fflush(stdout);
-    };
-    if (::isatty(STDERR_FILENO) == 1) {
-        request.countdown = [](long long left) {
-            if (left > 0) std::fprintf(stderr, "\r请求过于频繁，%lld秒后重试\033[K", left);
-            else std::fputs("\r\033[K", stderr);
-        };
-    }
-    AlbumListing listed = ListAlbums(user.uid, args.door.value_or(options.album_door), request);
-    if (listed.problem == ListingProblem::kStopped) return kExitStopped;
-    if (listed.problem == ListingProblem::kNoAnswer) {
-        std::cerr << "weibo-albums-cli: 相册列表获取失败：" << listed.reason << "\n";
-        return kExitPictureFailed;
-    }
-    if (listed.problem == ListingProblem::kLoginNeeded) return LoginNeeded();
-    if (listed.problem == ListingProblem::kUnknownUser) {
-        std::cerr << "weibo-albums-cli: " << kUnknownUserLine << " (user " << user.uid << ")\n";
-        return kExitUsage;
-    }
-    std::vector<AlbumInfo> albums = std::move(listed.albums);
-    std::erase_if(albums, [](const AlbumInfo& album) { return album.IsEmpty(); });
-    if (albums.empty()) {
-        std::cerr << "weibo-albums-cli: 获取到相册个数为：0 (user " << user.uid << ")\n";
-        return kExitUsage;
-    }
-    if (args.command == "albums") {
-        std::printf("%s (uid %s)\n", user.title.c_str(), user.uid.c_str());
-        for (std::size_t i = 0; i < albums.size(); ++i) {
-            std::printf("%zu\t%s\t%s\t%s\n", i + 1, albums[i].name.c_str(), albums[i].count.c_str(),
-                        albums[i].IdText().c_str());
-        }
-        return kExitOk;
-    }
-
-    for (const int number : args.albums) {
-        if (number > static_cast<int>(albums.size())) {
-            Fail("there is no album " + std::to_string(number) + " (the user has " + std::to_string(albums.size()) + ")");
-            return kExitUsage;
-        }
-    }
-    if (args.save_folder) options.save_folder = *args.save_folder;
-    if (args.format) options.name_format = args.format;
-    if (args.sequence) options.sequence = *args.sequence;
-    if (args.skip_downloaded) options.record_store = *args.skip_downloaded;
-    if (args.no_window) options.time_window = false;
-    if (args.no_live_video) options.live_video = false;
-    if (args.from || args.to) {
-        options.time_window = true;
-        options.start_date = args.from.value_or(DateTime{1970, 1, 1});
-        options.end_date = args.to.value_or(DateTime{9999, 12, 31});
-    }
-    std::string store_folder = RecordStoreFolder(where.data_folder);
-    EnsureDirectory(store_folder);
-
-    std::vector<AlbumRow> rows;
-    for (std::size_t i = 0; i < albums.size(); ++i) {
-        const int number = static_cast<int>(i + 1);
-        rows.push_back({args.albums.empty() || args.albums.contains(number), std::to_string(number),
-                        albums[i].name, albums[i].count, albums[i].IdText()});
-    }
-    TerminalHost host(std::move(rows), options);
-    DownloadContext context;
-    context.program_folder = where.data_folder;
-    context.referer = service.home_page;
-    context.parallel = args.parallel.value_or(options.parallel);
-    std::printf("要下载用户：%s\n", user.title.c_str());
-    job.Start(host, user, context);
-    if (listing.StopRequested()) job.Stop();  // a signal that came before the run began
-    const RunOutcome outcome = job.Wait();
-    if (outcome.login_needed) return LoginNeeded();
-    if (outcome.stopped) {
-        std::fputs("下载已停止\n", stdout);
-        return kExitStopped;
-    }
-    const std::string videos = outcome.videos > 0 ? ", live videos " + std::to_string(outcome.videos) : "";
-    std::printf("saved %d%s, skipped %d, failed %d, photo-list pages failed %d\n", outcome.saved, videos.c_str(),
-                outcome.skipped, outcome.failed, outcome.failed_pages);
-    return outcome.failed > 0 || outcome.failed_pages > 0 ? kExitPictureFailed : kExitOk;
+    wa::cli::Arguments args;
+    if (!wa::cli::ParseArguments(argc, argv, args)) return wa::cli::kExitUsage;
+    return wa::cli::Run(args);
 }

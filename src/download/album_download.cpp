@@ -110,19 +110,26 @@ public:
             window_start_ = LocalTimeToUnix(host_.TimeWindowStart());
             window_end_ = LocalTimeToUnix(host_.TimeWindowEnd());
         }
-        skip_recorded_ = host_.RecordStoreEnabled();
+        // Only new photos needs to know which were downloaded before.
+        new_only_ = host_.NewOnlyEnabled();
+        skip_recorded_ = host_.RecordStoreEnabled() || new_only_;
         live_video_ = host_.LiveVideoEnabled();
+        upload_time_as_file_time_ = host_.UploadTimeAsFileTime();
         use_24_hour_clock_ = Uses24HourClock();  // the user's setting, asked once per album
 
         host_.SetLabel(StatusLabel::kProgressPercent, "");
         host_.SetProgress(0, 100);
         host_.AppendLog("准备下载相册《" + entry_.name + "》\r\n\r\n");
         if (!MakeFolder()) return outcome_;
+        if (new_only_ && store_.IsOpen()) mark_ = store_.LastCompleteRun(entry_.id_text);
+        if (new_only_ && !mark_) host_.AppendLog("只下载新照片：本相册上次没有下载完整，全部读取\r\n");
 
         std::optional<RequestBatch> own_batch;
         batch_ = context_.pictures;
         if (!batch_) batch_ = &own_batch.emplace(context_.parallel);
-        if (!ReadPages()) return outcome_;
+        const bool read = ReadPages();
+        MarkThisRun(read);
+        if (!read) return outcome_;
         if (ended_by_window_) host_.AppendLog("该相册【固定时间段】上传的图片下载完毕\r\n");
         host_.AppendLog("---完成相册《" + folder_name_ + "》下载\r\n\r\n");
         host_.SetLabel(StatusLabel::kPhotoCounter, "");
@@ -182,7 +189,7 @@ private:
         const int pages = PhotoPageCount(entry_.count);
         count_ = CountValue(entry_.count);
         while (!ended_by_window_) {
-            const std::optional<PhotoPage> list = source->Next();
+            std::optional<PhotoPage> list = source->Next();
             if (!list) break;
             if (list->stopped) return outcome_.stopped = true, false;
             if (list->login_wall) {
@@ -199,10 +206,47 @@ private:
             // keeps the numbers of a full page for when a later run gets it.
             const long long numbered_before = numbered_;
             numbered_ += list->fetched ? static_cast<long long>(list->photos.size()) : kPhotosPerPage;
-            source->FetchAhead();  // the next page is asked for while this one's pictures download
+            if (!newest_ && !list->photos.empty()) newest_ = list->photos.front();
+            // Past a photo the last complete run saved, every photo was saved
+            // then: no later page is asked for.
+            const bool reached_known = mark_ && CutAtKnownPhoto(*list);
+            if (!reached_known) source->FetchAhead();  // asked for while this page's pictures download
             if (!DownloadPage(*list, pages, listed_before, numbered_before)) return false;
+            if (reached_known) {
+                const int left = entry_.count.empty() ? 0 : pages - list->number;
+                host_.AppendLog("只下载新照片：读到上次完整下载时最新的照片为止，其后" +
+                                (left > 0 ? "还有" + std::to_string(left) + "页照片列表" : std::string("的照片列表")) +
+                                "没有请求\r\n");
+                break;
+            }
         }
         return true;
+    }
+
+    // Cuts the page before the first photo the last complete run had saved:
+    // its newest photo, or one recorded and uploaded no later than that.
+    bool CutAtKnownPhoto(PhotoPage& page) {
+        const auto known = [this](const PhotoRecord& photo) {
+            if (photo.photo_id == mark_->newest_id) return true;
+            return mark_->newest_uploaded >= 0 && photo.upload_seconds &&
+                   *photo.upload_seconds <= mark_->newest_uploaded && store_.ContainsPhotoId(photo.photo_id);
+        };
+        const auto at = std::find_if(page.photos.begin(), page.photos.end(), known);
+        if (at == page.photos.end()) return false;
+        page.photos.erase(at, page.photos.end());
+        return true;
+    }
+
+    // A run read to its end without a failure, and without a date window
+    // that left photos out, is where the next new-only run may stop; any
+    // other run means the next one reads the album whole.
+    void MarkThisRun(bool read) {
+        if (!store_.IsOpen() || store_.ReadOnly()) return;
+        const bool complete = read && !window_on_ && outcome_.failed == 0 && outcome_.failed_pages == 0;
+        if (complete && !newest_) return;  // nothing listed: the old mark stands
+        std::optional<RecordStore::AlbumMark> mark;
+        if (complete) mark = RecordStore::AlbumMark{newest_->photo_id, newest_->upload_seconds.value_or(-1)};
+        store_.SetLastCompleteRun(entry_.id_text, mark);
     }
 
     // Where one page stands: what was decided for its photos so far, and
@@ -256,6 +300,14 @@ private:
                 }
             }
             ++plan.next;
+        }
+    }
+
+    // The upload time as the file's modification time, when the user wants
+    // it (文件时间); a file that already holds the same bytes keeps its own.
+    void GiveUploadTime(PictureFile& file, const PhotoRecord& photo) const {
+        if (upload_time_as_file_time_ && photo.upload_seconds && *photo.upload_seconds > 0) {
+            file.SetModifiedTime(*photo.upload_seconds);
         }
     }
 
@@ -345,6 +397,7 @@ private:
         PictureNamer::Choice choice;
         choice.scheme = host_.CheckedSequenceScheme();
         choice.use_24_hour_clock = use_24_hour_clock_;
+        GiveUploadTime(file, photo);
         std::optional<std::string> placed = PlacePicture(file, namer, choice, host_);
         if (!placed) {
             host_.AppendLog("图片保存失败：" + photo.photo_id + "\r\n");
@@ -366,6 +419,7 @@ private:
         if (!queue.Started(index)) queue.Start(index, photo.video_url, PictureQueue::Kind::kVideo);
         PictureQueue::Taken taken = queue.Take(index);
         if (taken.fetch.stopped) return false;
+        if (taken.fetch.ok && !taken.fetch.write_failed) GiveUploadTime(*taken.file, photo);
         if (!taken.fetch.ok || taken.fetch.write_failed || !PlaceVideo(*taken.file, VideoPath(*still, photo.video_url))) {
             const std::string tag = taken.fetch.write_failed ? "0" : FailureTag(AnswerOf(taken.fetch));
             host_.AppendLog("实况视频下载失败[" + tag + "]：" + photo.video_url + "\r\n");
@@ -388,6 +442,10 @@ private:
     bool window_on_ = false;
     bool skip_recorded_ = false;
     bool live_video_ = true;
+    bool new_only_ = false;
+    bool upload_time_as_file_time_ = true;
+    std::optional<RecordStore::AlbumMark> mark_;  // where the last complete run stopped
+    std::optional<PhotoRecord> newest_;           // the first photo this run listed
     bool use_24_hour_clock_ = true;
     std::string folder_name_;
     std::string album_folder_;

@@ -47,6 +47,11 @@ public:
     virtual SequenceScheme CheckedSequenceScheme() = 0;
     // Whether a live photo's video is saved beside its still (实况视频).
     virtual bool LiveVideoEnabled() = 0;
+    // Whether an album is read only down to where its last complete run
+    // stopped (只下载新照片); it needs the record store.
+    virtual bool NewOnlyEnabled() = 0;
+    // Whether saved files get their upload time as modification time (文件时间).
+    virtual bool UploadTimeAsFileTime() = 0;
     virtual std::string CompletionSoundPath() = 0;
 
     virtual void AppendLog(const std::string& text) = 0;

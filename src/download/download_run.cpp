@@ -125,6 +125,10 @@ void DownloadJob::Start(DownloadHost& host, ResolvedUser user, DownloadContext c
                                              : "未勾选了防止重复下载功能\r\n\r\n");
     host.AppendLog(host.TimeWindowEnabled() ? "【启用了】 固定时间段内的下载\r\n\r\n"
                                             : "【未启用】 固定时间段内的下载\r\n\r\n");
+    if (host.NewOnlyEnabled()) {
+        host.AppendLog(host.RecordStoreEnabled() ? "【启用了】 只下载新照片\r\n\r\n"
+                                                 : "【启用了】 只下载新照片，它需要防止重复下载功能，本次下载已开启\r\n\r\n");
+    }
     const std::string store = RecordStorePath(context.program_folder, user.uid);
     struct stat info {};
     if (::stat(store.c_str(), &info) != 0) RecordStore::CreateStore(store);

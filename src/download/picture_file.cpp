@@ -79,6 +79,11 @@ bool PictureFile::Write(std::string_view chunk) {
     return true;
 }
 
+bool PictureFile::SetModifiedTime(std::int64_t seconds) {
+    const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(seconds), 0}};
+    return fd_ >= 0 && ::futimens(fd_, times) == 0;
+}
+
 bool PictureFile::Rewind() {
     if (!written_) return true;
     written_ = false;

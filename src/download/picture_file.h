@@ -4,6 +4,7 @@
 // replaced.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,8 @@ public:
 
     bool IsOpen() const { return fd_ >= 0; }
     bool Write(std::string_view chunk);
+    // The modification time the picture gets, in Unix seconds.
+    bool SetModifiedTime(std::int64_t seconds);
     // Empties the file for another attempt.
     bool Rewind();
     // True when what was written starts like a picture.

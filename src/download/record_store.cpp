@@ -28,6 +28,22 @@ int QueryInt(sqlite3* db, const char* sql) {
 
 int ApplicationId(sqlite3* db) { return QueryInt(db, "PRAGMA application_id"); }
 int TableCount(sqlite3* db) { return QueryInt(db, "SELECT count(*) FROM sqlite_master"); }
+constexpr const char* kAlbumsTable =
+    "CREATE TABLE IF NOT EXISTS albums(album TEXT NOT NULL PRIMARY KEY, newest TEXT NOT NULL, "
+    "uploaded INTEGER NOT NULL) WITHOUT ROWID";
+
+bool HasTable(sqlite3* db, const char* name) {
+    sqlite3_stmt* statement = nullptr;
+    bool found = false;
+    if (sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE type='table' AND name=?1", -1, &statement, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_bind_text(statement, 1, name, -1, SQLITE_STATIC);
+        found = sqlite3_step(statement) == SQLITE_ROW;
+    }
+    sqlite3_finalize(statement);
+    return found;
+}
+
 bool HasPhotoTable(sqlite3* db) {
     return QueryInt(db,
                     "SELECT count(*) FROM pragma_table_info('photos') WHERE name='photo_id' AND pk=1") == 1;
@@ -60,7 +76,8 @@ bool MakeStore(const std::string& path) {
     if (ok && ApplicationId(db) != kApplicationId) {
         const std::string schema = "PRAGMA application_id=" + std::to_string(kApplicationId) +
                                    ";PRAGMA user_version=1;"
-                                   "CREATE TABLE photos(photo_id TEXT NOT NULL PRIMARY KEY) WITHOUT ROWID;";
+                                   "CREATE TABLE photos(photo_id TEXT NOT NULL PRIMARY KEY) WITHOUT ROWID;" +
+                                   std::string(kAlbumsTable) + ";";
         ok = TableCount(db) == 0 && ApplicationId(db) == 0 && Exec(db, schema.c_str());
     }
     ok = ok && Exec(db, "COMMIT") && Exec(db, "PRAGMA journal_mode=WAL");
@@ -107,7 +124,42 @@ bool RecordStore::OpenStore(const std::string& path, std::string* error) {
             SQLITE_OK) {
         return fail("数据库无法读取");
     }
+    // Stores written before the albums table existed get it now.
+    has_marks_ = HasTable(db_, "albums") || (!read_only_ && Exec(db_, kAlbumsTable));
     return true;
+}
+
+std::optional<RecordStore::AlbumMark> RecordStore::LastCompleteRun(std::string_view album) {
+    if (!db_ || !has_marks_) return std::nullopt;
+    sqlite3_stmt* statement = nullptr;
+    std::optional<AlbumMark> mark;
+    if (sqlite3_prepare_v2(db_, "SELECT newest, uploaded FROM albums WHERE album=?1", -1, &statement, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(statement, 1, album.data(), static_cast<int>(album.size()), SQLITE_STATIC);
+        if (sqlite3_step(statement) == SQLITE_ROW) {
+            const auto* newest = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+            mark = AlbumMark{newest ? newest : "", sqlite3_column_int64(statement, 1)};
+        }
+    }
+    sqlite3_finalize(statement);
+    return mark;
+}
+
+bool RecordStore::SetLastCompleteRun(std::string_view album, const std::optional<AlbumMark>& mark) {
+    if (!db_ || !has_marks_ || read_only_) return false;
+    sqlite3_stmt* statement = nullptr;
+    const char* sql = mark ? "INSERT OR REPLACE INTO albums(album, newest, uploaded) VALUES(?1, ?2, ?3)"
+                           : "DELETE FROM albums WHERE album=?1";
+    bool ok = sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr) == SQLITE_OK;
+    if (ok) {
+        sqlite3_bind_text(statement, 1, album.data(), static_cast<int>(album.size()), SQLITE_STATIC);
+        if (mark) {
+            sqlite3_bind_text(statement, 2, mark->newest_id.data(), static_cast<int>(mark->newest_id.size()), SQLITE_STATIC);
+            sqlite3_bind_int64(statement, 3, mark->newest_uploaded);
+        }
+        ok = sqlite3_step(statement) == SQLITE_DONE;
+    }
+    sqlite3_finalize(statement);
+    return ok;
 }
 
 bool RecordStore::ContainsPhotoId(std::string_view photo_id) {
@@ -134,6 +186,7 @@ void RecordStore::CloseStore() {
     sqlite3_finalize(contains_);
     sqlite3_finalize(append_);
     contains_ = append_ = nullptr;
+    has_marks_ = false;
     sqlite3_close(db_);
     db_ = nullptr;
     read_only_ = false;

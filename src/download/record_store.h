@@ -3,6 +3,8 @@
 // bytes, and a unique index makes a lookup cost the same at any size.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -46,6 +48,18 @@ public:
     bool ContainsPhotoId(std::string_view photo_id);
     // True once the id is committed to the file.
     bool AppendPhotoId(std::string_view photo_id);
+
+    // Where the last run of an album stopped, when it finished complete:
+    // its newest photo, at or before which every photo of the album was
+    // saved. Kept in a table of its own, made when missing.
+    struct AlbumMark {
+        std::string newest_id;
+        std::int64_t newest_uploaded = -1;  // Unix seconds; -1 unknown
+    };
+    std::optional<AlbumMark> LastCompleteRun(std::string_view album);
+    // Marks the album's run complete, or (nullopt) not: the next run of it
+    // then reads it whole.
+    bool SetLastCompleteRun(std::string_view album, const std::optional<AlbumMark>& mark);
     void CloseStore();
     bool IsOpen() const { return db_ != nullptr; }
 
@@ -53,6 +67,7 @@ private:
     sqlite3* db_ = nullptr;
     sqlite3_stmt* contains_ = nullptr;
     sqlite3_stmt* append_ = nullptr;
+    bool has_marks_ = false;  // the albums table is there
     bool read_only_ = false;
 };
 

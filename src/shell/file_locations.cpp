@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "shell/saved_options.h"
@@ -11,6 +12,9 @@
 
 namespace wa {
 namespace {
+
+// Qt's own place for a named profile below an application's data folder.
+constexpr const char* kBrowserProfile = "/QtWebEngine/weibo-albums";
 
 std::string Home() {
     const char* home = std::getenv("HOME");
@@ -63,7 +67,19 @@ FileLocations LocateFiles(const std::string& program_folder) {
         where.default_save_folder = UserPicturesFolder();
     }
     where.config_path = ConfigPathIn(where.config_folder);
+    where.browser_folder = where.data_folder + kBrowserProfile;
     return where;
+}
+
+std::string EarlierBrowserFolder() { return XdgFolder("XDG_DATA_HOME", ".local/share") + "/weibo-albums" + kBrowserProfile; }
+
+void MoveEarlierBrowserProfile(const FileLocations& where) {
+    namespace fs = std::filesystem;
+    const std::string earlier = EarlierBrowserFolder();
+    std::error_code error;
+    if (earlier == where.browser_folder || fs::exists(where.browser_folder, error) || !fs::is_directory(earlier, error)) return;
+    fs::create_directories(fs::path(where.browser_folder).parent_path(), error);
+    fs::rename(earlier, where.browser_folder, error);  // on another file system: a new login is needed
 }
 
 }  // namespace wa

@@ -5,7 +5,10 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QNetworkProxy>
+#include <QNetworkProxyFactory>
 #include <QTranslator>
+#include <QUrl>
 
 #include "shell/file_locations.h"
 #include "shell/globals.h"
@@ -13,8 +16,29 @@
 #include "shell/skin.h"
 #include "ui/main_window.h"
 #include "util/folders.h"
+#include "weibo/curl_transfer.h"
 #include "weibo/service_request.h"
 #include "weibo/weibo_service.h"
+
+namespace {
+
+// The embedded browser and the program's own requests go through the same
+// proxy (代理): the environment's and the desktop's when none is set.
+void UseProxy(const std::string& proxy) {
+    wa::SetProxySetting(proxy);
+    QNetworkProxyFactory::setUseSystemConfiguration(proxy.empty());
+    if (proxy.empty()) return;
+    if (proxy == "direct") {
+        QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
+        return;
+    }
+    const QUrl address = QUrl::fromUserInput(QString::fromStdString(proxy));
+    const bool socks = address.scheme().startsWith("socks");
+    QNetworkProxy::setApplicationProxy(QNetworkProxy(socks ? QNetworkProxy::Socks5Proxy : QNetworkProxy::HttpProxy,
+                                                     address.host(), static_cast<quint16>(address.port(socks ? 1080 : 8080))));
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // The embedded browser refuses to start as root unless its sandbox is off.
@@ -47,10 +71,13 @@ int main(int argc, char** argv) {
     globals.config_folder = where.config_folder;
     globals.data_folder = where.data_folder;
     globals.default_save_folder = where.default_save_folder;
+    wa::MoveEarlierBrowserProfile(where);
+    globals.browser_storage = where.browser_folder;
     wa::ApplySkin(app, QString::fromStdString(globals.config_folder), 13);
     wa::SetCurrentService(wa::ServiceAddresses::FromSettings(globals.config_path));
-    wa::SetRequestSpacing(std::chrono::milliseconds(
-        wa::ReadSavedOptions(globals.config_path, globals.default_save_folder).request_spacing_ms));
+    const wa::SavedOptions options = wa::ReadSavedOptions(globals.config_path, globals.default_save_folder);
+    wa::SetRequestSpacing(std::chrono::milliseconds(options.request_spacing_ms));
+    UseProxy(options.proxy);
 
     wa::MainWindow window(globals);
     window.show();

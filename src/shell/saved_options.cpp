@@ -1,6 +1,7 @@
 #include "shell/saved_options.h"
 
 #include "util/ini_file.h"
+#include "util/text.h"
 
 namespace wa {
 namespace {
@@ -80,6 +81,9 @@ SavedOptions ReadSavedOptions(const std::string& config, const std::string& prog
     options.parallel = ParallelFromText(ReadSetting(config, kGlobalSection, kParallelKey)).value_or(kDefaultParallel);
     options.album_door = AlbumDoorFromText(ReadSetting(config, kGlobalSection, kAlbumDoorKey));
     options.live_video = ReadSetting(config, kGlobalSection, kLiveVideoKey, kSwitchOn) != kSwitchOff;
+    options.new_only = ReadSetting(config, kGlobalSection, kNewOnlyKey, kSwitchOff) == kSwitchOn;
+    options.upload_time_as_file_time = ReadSetting(config, kGlobalSection, kFileTimeKey, kUploadTime) != kDownloadTime;
+    options.proxy = std::string(TrimBlanks(ReadSetting(config, kGlobalSection, kProxyKey)));
     const std::string spacing = ReadSetting(config, kGlobalSection, kRequestSpacingKey);
     if (!spacing.empty() && spacing.find_first_not_of("0123456789") == std::string::npos && spacing.size() <= 7) {
         options.request_spacing_ms = std::stoi(spacing);

@@ -27,6 +27,11 @@ inline constexpr std::string_view kRequestSpacingKey = "请求间隔";  // milli
 inline constexpr int kDefaultRequestSpacingMs = 1000;
 inline constexpr std::string_view kAlbumDoorKey = "相册来源";  // 自动, 相册服务 or 相册页
 inline constexpr std::string_view kLiveVideoKey = "实况视频";  // 已启用 by default
+inline constexpr std::string_view kNewOnlyKey = "只下载新照片";  // 未启用 by default
+inline constexpr std::string_view kFileTimeKey = "文件时间";    // 上传时间 (default) or 下载时间
+inline constexpr std::string_view kUploadTime = "上传时间";
+inline constexpr std::string_view kDownloadTime = "下载时间";
+inline constexpr std::string_view kProxyKey = "代理";  // empty: the environment's; "direct": none
 inline constexpr std::string_view kParallelKey = "同时下载数";  // pictures in flight at once
 inline constexpr int kDefaultParallel = 4;
 inline constexpr int kMaxParallel = 16;
@@ -66,6 +71,9 @@ struct SavedOptions {
     int parallel = kDefaultParallel;                     // 1 to kMaxParallel
     AlbumDoor album_door = AlbumDoor::kAuto;
     bool live_video = true;
+    bool new_only = false;
+    bool upload_time_as_file_time = true;
+    std::string proxy;
 };
 
 // A stored or typed number of pictures in flight: 1 to 16, else nullopt.

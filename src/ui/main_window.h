@@ -55,6 +55,8 @@ public:
     NameFormat CheckedNameFormat() override;
     SequenceScheme CheckedSequenceScheme() override;
     bool LiveVideoEnabled() override;
+    bool NewOnlyEnabled() override;
+    bool UploadTimeAsFileTime() override;
     std::string CompletionSoundPath() override;
     void AppendLog(const std::string& text) override;
     void SetProgress(int position, int maximum) override;

@@ -15,6 +15,7 @@
 #include "ui/file_chooser.h"
 #include "ui/qt_dates.h"
 #include "util/ini_file.h"
+#include "weibo/curl_transfer.h"
 
 namespace wa {
 namespace {
@@ -75,6 +76,18 @@ SettingsPage::SettingsPage(std::string config_path, SettingWriter save, QWidget*
     combo_album_door->setToolTip(QString::fromUtf8("自动：先问相册服务，它无法获取相册列表时改从微博主页的相册页获取"));
     check_live_video = Make<QCheckBox>(sources, "选择框_实况视频", 12, 64, 184, 20, QString::fromUtf8("保存实况照片的视频"));
     check_live_video->setChecked(true);
+    check_new_only = Make<QCheckBox>(sources, "选择框_只下载新照片", 12, 96, 184, 20, QString::fromUtf8("只下载新照片"));
+    check_new_only->setToolTip(QString::fromUtf8("读到上次完整下载时最新的照片为止；需要并会开启下载记录"));
+    Make<QLabel>(sources, "标签_文件时间", 12, 128, 64, 24, QString::fromUtf8("文件时间："));
+    combo_file_time = Make<QComboBox>(sources, "组合框_文件时间", 80, 128, 116, 24);
+    combo_file_time->addItem(QString::fromUtf8(kUploadTime.data()));
+    combo_file_time->addItem(QString::fromUtf8(kDownloadTime.data()));
+    combo_file_time->setToolTip(QString::fromUtf8("上传时间：保存的照片和视频以微博的发布时间为修改时间"));
+    Make<QLabel>(sources, "标签_代理", 12, 164, 64, 24, QString::fromUtf8("代理："));
+    edit_proxy = Make<QLineEdit>(sources, "编辑框_代理", 80, 164, 116, 24);
+    edit_proxy->setPlaceholderText(QString::fromUtf8("系统设置"));
+    edit_proxy->setToolTip(QString::fromUtf8("留空：使用系统（环境变量）的代理；direct：不用代理；或 http://主机:端口、"
+                                             "socks5://主机:端口。内置浏览器在程序重新启动后使用新的代理。"));
 
     auto* sound = Make<QGroupBox>(frame, "分组框6", 20, 354, 776, 64, QString::fromUtf8("下载完成提示音（mp3格式,不使用请留空）："));
     Make<QLabel>(sound, "标签_保存路径1", 8, 21, 64, 32, QString::fromUtf8("MP3位置："));
@@ -122,7 +135,7 @@ SettingsPage::SettingsPage(std::string config_path, SettingWriter save, QWidget*
     connect(button_stop_sound, &QPushButton::clicked, this, &SettingsPage::stopSoundClicked);
     connect(check_show_album_button, &QCheckBox::clicked, this, &SettingsPage::showAlbumButtonClicked);
     // Every change reaches the copy a running download reads.
-    for (QCheckBox* box : {check_record, check_window, check_live_video}) {
+    for (QCheckBox* box : {check_record, check_window, check_live_video, check_new_only}) {
         connect(box, &QCheckBox::toggled, this, &SettingsPage::optionsChanged);
     }
     for (QRadioButton* radio : {radio_number_text, radio_text_number, radio_text, radio_text_date, radio_date_text,
@@ -135,10 +148,20 @@ SettingsPage::SettingsPage(std::string config_path, SettingWriter save, QWidget*
     connect(edit_sound, &QLineEdit::textChanged, this, &SettingsPage::optionsChanged);
     connect(spin_parallel, &QSpinBox::valueChanged, this, &SettingsPage::optionsChanged);
     connect(combo_album_door, &QComboBox::currentIndexChanged, this, &SettingsPage::optionsChanged);
+    connect(combo_file_time, &QComboBox::currentIndexChanged, this, &SettingsPage::optionsChanged);
     connect(combo_album_door, &QComboBox::activated, this, [this] {
         save_(kGlobalSection, kAlbumDoorKey, AlbumDoorText(CheckedAlbumDoor()));
     });
     connect(check_live_video, &QCheckBox::clicked, this, [this] { WriteSwitch(kLiveVideoKey, check_live_video->isChecked()); });
+    connect(check_new_only, &QCheckBox::clicked, this, [this] { WriteSwitch(kNewOnlyKey, check_new_only->isChecked()); });
+    connect(combo_file_time, &QComboBox::activated, this,
+            [this] { save_(kGlobalSection, kFileTimeKey, combo_file_time->currentText().toStdString()); });
+    connect(edit_proxy, &QLineEdit::editingFinished, this, [this] {
+        const std::string proxy = edit_proxy->text().trimmed().toStdString();
+        if (proxy == ReadSetting(config_path_, kGlobalSection, kProxyKey)) return;
+        save_(kGlobalSection, kProxyKey, proxy);
+        SetProxySetting(proxy);  // the program's own requests take it at once
+    });
 }
 
 void SettingsPage::Load() {
@@ -171,6 +194,9 @@ void SettingsPage::Load() {
     const SavedOptions saved = ReadSavedOptions(config, {});
     combo_album_door->setCurrentIndex(combo_album_door->findData(static_cast<int>(saved.album_door)));
     check_live_video->setChecked(saved.live_video);
+    check_new_only->setChecked(saved.new_only);
+    combo_file_time->setCurrentIndex(saved.upload_time_as_file_time ? 0 : 1);
+    edit_proxy->setText(QString::fromStdString(saved.proxy));
     const QSignalBlocker block_parallel(spin_parallel);
     spin_parallel->setValue(ParallelFromText(ReadSetting(config, kGlobalSection, kParallelKey)).value_or(kDefaultParallel));
 }
@@ -189,6 +215,9 @@ SavedOptions SettingsPage::Options() const {
     options.parallel = spin_parallel->value();
     options.album_door = CheckedAlbumDoor();
     options.live_video = check_live_video->isChecked();
+    options.new_only = check_new_only->isChecked();
+    options.upload_time_as_file_time = combo_file_time->currentIndex() == 0;
+    options.proxy = edit_proxy->text().trimmed().toStdString();
     return options;
 }
 

@@ -63,6 +63,9 @@ public:
     QCheckBox* check_show_album_button = nullptr;  // 选择框_用户专辑按钮不显示
     QComboBox* combo_album_door = nullptr;  // 组合框_相册来源
     QCheckBox* check_live_video = nullptr;  // 选择框_实况视频
+    QCheckBox* check_new_only = nullptr;    // 选择框_只下载新照片
+    QComboBox* combo_file_time = nullptr;   // 组合框_文件时间
+    QLineEdit* edit_proxy = nullptr;        // 编辑框_代理
 
     // Tests replace the file dialog.
     std::function<QString()> choose_sound_file;

@@ -87,6 +87,8 @@ NameFormat MainWindow::CheckedNameFormat() {
 }
 SequenceScheme MainWindow::CheckedSequenceScheme() { return Option([](const SavedOptions& o) { return o.sequence; }); }
 bool MainWindow::LiveVideoEnabled() { return Option([](const SavedOptions& o) { return o.live_video; }); }
+bool MainWindow::NewOnlyEnabled() { return Option([](const SavedOptions& o) { return o.new_only; }); }
+bool MainWindow::UploadTimeAsFileTime() { return Option([](const SavedOptions& o) { return o.upload_time_as_file_time; }); }
 std::string MainWindow::CompletionSoundPath() { return Option([](const SavedOptions& o) { return o.sound_path; }); }
 
 std::string MainWindow::SaveFolder() {

@@ -126,6 +126,32 @@ void SetConnectionPolicy(CURL* easy, const std::string& ca_file) {
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, &ca_file);
 }
 
+namespace {
+std::mutex g_proxy_mutex;
+std::string g_proxy;
+}  // namespace
+
+void SetProxySetting(std::string proxy) {
+    std::lock_guard lock(g_proxy_mutex);
+    g_proxy = std::move(proxy);
+}
+
+std::string ProxySetting() {
+    std::lock_guard lock(g_proxy_mutex);
+    return g_proxy;
+}
+
+void SetProxy(CURL* easy, const std::optional<std::string>& explicit_proxy, std::string& kept) {
+    if (explicit_proxy) {
+        kept = *explicit_proxy;
+    } else {
+        kept = ProxySetting();
+        if (kept.empty()) return;  // left alone, curl reads the environment
+        if (kept == "direct") kept.clear();
+    }
+    curl_easy_setopt(easy, CURLOPT_PROXY, kept.c_str());  // "" is no proxy at all
+}
+
 void SetMethodAndBody(CURL* easy, int method, const std::string& body) {
     if (method == 0) return;
     curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));

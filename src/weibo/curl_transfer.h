@@ -54,6 +54,16 @@ HeaderList MakeHeaderList(std::string_view block, std::string_view cookie = {});
 // outlive the transfer.
 void SetConnectionPolicy(CURL* easy, const std::string& ca_file);
 
+// The proxy of every request that names none itself (the setting 代理):
+// empty follows the environment (http_proxy, https_proxy, all_proxy,
+// no_proxy) as curl does, "direct" means none, anything else is the proxy's
+// address.
+void SetProxySetting(std::string proxy);
+std::string ProxySetting();
+// Applies `explicit_proxy` when given ("" is a direct connection), else the
+// setting; the text must outlive the transfer, so it is kept in `kept`.
+void SetProxy(CURL* easy, const std::optional<std::string>& explicit_proxy, std::string& kept);
+
 // Sets the method and, for POST and HEAD, the body, which must outlive the
 // transfer.
 void SetMethodAndBody(CURL* easy, int method, const std::string& body);

@@ -75,8 +75,7 @@ void Configure(CURL* e, std::string_view url, const ObjectRequestOptions& option
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, static_cast<long>(p.timeout));
     // Larger reads than libcurl's 16 KB mean fewer calls and writes per picture.
     curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
-    p.proxy = options.proxy.value_or("");
-    curl_easy_setopt(e, CURLOPT_PROXY, p.proxy.c_str());
+    SetProxy(e, options.proxy, p.proxy);
     if (!p.proxy.empty() && !options.proxy_user.value_or("").empty()) {
         curl_easy_setopt(e, CURLOPT_PROXYUSERNAME, options.proxy_user->c_str());
         curl_easy_setopt(e, CURLOPT_PROXYPASSWORD, options.proxy_password.value_or("").c_str());

@@ -43,7 +43,8 @@ PageFetchResult PageFetch(std::string_view url_view, const PageFetchOptions& opt
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, header_list.get());
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, options.no_redirect.value_or(false) ? 0L : 1L);
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, 20L);
-    curl_easy_setopt(e, CURLOPT_PROXY, options.proxy.value_or("").c_str());
+    std::string proxy;
+    SetProxy(e, options.proxy, proxy);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
     const std::string ca_file = CurrentService().ca_file;
     SetConnectionPolicy(e, ca_file);

@@ -23,7 +23,7 @@ struct PageFetchOptions {
     std::optional<std::string> extra_headers;  // CR LF separated, no trailing CR LF
     std::optional<bool> no_redirect;
     std::optional<std::string> post_bytes;
-    std::optional<std::string> proxy;          // "host:port"; empty is a direct connection
+    std::optional<std::string> proxy;          // "host:port"; empty is a direct connection; none: the setting
     JobToken* job = nullptr;                   // pause and stop reach the transfer through it
 };
 

@@ -5,10 +5,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <json-c/json.h>
+#include <sqlite3.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "../fake_service.h"
@@ -23,6 +27,7 @@ namespace fs = std::filesystem;
 struct Finished {
     int status = -1;
     std::string out;
+    std::string err;
 };
 
 class CliTest : public test::FakeServiceTest {
@@ -42,14 +47,25 @@ protected:
         WriteSetting(config, "全局设置", "请求间隔", "0");
     }
 
-    pid_t Spawn(const std::vector<std::string>& args, int& out_fd) {
+    // The program in a home of its own, no proxy but what `environment`
+    // says; standard error goes to a file.
+    pid_t Spawn(const std::vector<std::string>& args, int& out_fd,
+                const std::vector<std::pair<std::string, std::string>>& environment = {}) {
         int pipe_fds[2];
         if (::pipe(pipe_fds) != 0) return -1;
+        fs::create_directories(temp.path() / "home");
+        const std::string err = (temp.path() / "stderr.txt").string();
         const pid_t pid = ::fork();
         if (pid == 0) {
+            ::setenv("HOME", (temp.path() / "home").c_str(), 1);
+            for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "http_proxy", "https_proxy", "all_proxy",
+                                     "no_proxy", "HTTP_PROXY", "HTTPS_PROXY", "ALL_PROXY", "NO_PROXY"}) {
+                ::unsetenv(name);
+            }
+            for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
             ::dup2(pipe_fds[1], STDOUT_FILENO);
-            const int null = ::open("/dev/null", O_WRONLY);
-            ::dup2(null, STDERR_FILENO);
+            const int err_fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(err_fd, STDERR_FILENO);
             ::close(pipe_fds[0]);
             std::vector<char*> argv{program.data()};
             for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -61,7 +77,7 @@ protected:
         out_fd = pipe_fds[0];
         return pid;
     }
-    static Finished Collect(pid_t pid, int out_fd) {
+    Finished Collect(pid_t pid, int out_fd) {
         Finished done;
         char buffer[4096];
         for (ssize_t n; (n = ::read(out_fd, buffer, sizeof buffer)) > 0;) done.out.append(buffer, static_cast<std::size_t>(n));
@@ -69,11 +85,14 @@ protected:
         int status = 0;
         ::waitpid(pid, &status, 0);
         done.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::ifstream err(temp.path() / "stderr.txt");
+        done.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
         return done;
     }
-    Finished Run(const std::vector<std::string>& args) {
+    Finished Run(const std::vector<std::string>& args,
+                 const std::vector<std::pair<std::string, std::string>>& environment = {}) {
         int out_fd = -1;
-        const pid_t pid = Spawn(args, out_fd);
+        const pid_t pid = Spawn(args, out_fd, environment);
         return Collect(pid, out_fd);
     }
     std::size_t CountFiles(const fs::path& folder) const {
@@ -174,6 +193,61 @@ TEST_F(CliTest, InterruptStopsLikeTheStopButton) {
     }
 }
 
+TEST_F(CliTest, SeveralUsersOneAfterTheOtherAndTheWorstStatus) {
+    fake::User other = fake::SampleUser("4007", 1, 5);
+    other.title = "乙的微博";
+    fake.AddUser(other);
+    const Finished both = Run({"download", "4004", "4007", "--albums", "1", "--new-only"});
+    EXPECT_EQ(both.status, 0) << both.out;
+    EXPECT_NE(both.out.find("【启用了】 只下载新照片，它需要防止重复下载功能，本次下载已开启"), std::string::npos);
+    EXPECT_NE(both.out.find("演示用户的微博 (uid 4004): saved 30, skipped 0"), std::string::npos) << both.out;
+    EXPECT_NE(both.out.find("乙的微博 (uid 4007): saved 5, skipped 0"), std::string::npos) << both.out;
+
+    const std::string users = (temp.path() / "users.txt").string();
+    std::ofstream(users) << "# the accounts I follow\n\n  4007  \n9999\n";
+    const Finished listed = Run({"download", "--users-file", users, "--skip-downloaded"});
+    EXPECT_EQ(listed.status, 2);  // 9999 is nobody: the worst of the two
+    EXPECT_NE(listed.out.find("乙的微博 (uid 4007): saved 0, skipped 5"), std::string::npos) << listed.out;
+    EXPECT_EQ(Run({"download", "--users-file", (temp.path() / "none.txt").string()}).status, 2);
+}
+
+TEST_F(CliTest, AlbumsAsJson) {
+    const Finished done = Run({"albums", "4004", "--json"});
+    ASSERT_EQ(done.status, 0);
+    json_object* albums = json_tokener_parse(done.out.c_str());
+    ASSERT_TRUE(albums && json_object_is_type(albums, json_type_array)) << done.out;
+    ASSERT_EQ(json_object_array_length(albums), 2u);
+    json_object* first = json_object_array_get_idx(albums, 0);
+    const auto member = [first](const char* name) { return json_object_object_get(first, name); };
+    EXPECT_EQ(json_object_get_int(member("number")), 1);
+    EXPECT_STREQ(json_object_get_string(member("name")), "微博配图");
+    EXPECT_EQ(json_object_get_int(member("count")), 30);
+    EXPECT_STREQ(json_object_get_string(member("id")), "3550000000@@3");
+    EXPECT_EQ(std::string(json_object_get_string(member("cover"))), fake.BaseUrl() + "/cover/3550000000.jpg");
+    json_object_put(albums);
+}
+
+TEST_F(CliTest, RequestsGoThroughTheProxyOfTheEnvironmentUnlessTheSettingSaysOtherwise) {
+    fake::FakeWeibo proxy;  // a plain fake serves what a proxy would fetch for it
+    proxy.AddUser(fake::SampleUser("4008", 1, 2));
+    ASSERT_TRUE(proxy.Start());
+    const std::string behind = (temp.path() / "behind.ini").string();
+    WriteSetting(behind, "服务地址", "微博首页", "http://weibo.test/");
+    WriteSetting(behind, "服务地址", "相册服务", "http://weibo.test");
+    WriteSetting(behind, "全局设置", "请求间隔", "0");
+    const std::pair<std::string, std::string> through{"http_proxy", "http://127.0.0.1:" + std::to_string(proxy.port())};
+    const Finished done = Run({"albums", "4008", "--config", behind}, {through});
+    EXPECT_EQ(done.status, 0) << done.err;
+    EXPECT_NE(done.out.find("1\t微博配图\t2\t"), std::string::npos);
+    EXPECT_EQ(proxy.Requests().front().Header("host"), "weibo.test");
+
+    proxy.ClearRequests();
+    EXPECT_EQ(Run({"albums", "4008", "--config", behind}, {through, {"no_proxy", "weibo.test"}}).status, 1);
+    WriteSetting(behind, "全局设置", "代理", "direct");
+    EXPECT_EQ(Run({"albums", "4008", "--config", behind}, {through}).status, 1);
+    EXPECT_TRUE(proxy.Requests().empty());
+}
+
 class CliTodayTest : public CliTest {
 protected:
     CliTodayTest() { tls = true; }
@@ -221,6 +295,49 @@ TEST_F(CliTodayTest, APhotoServiceThatAnswers504FallsBackToTheAlbumTabWithinSeco
     EXPECT_TRUE(fs::exists(album / "(5)第一行rn第二行.mov"));
     EXPECT_TRUE(fs::exists(album / "(6)第一行rn第二行.gif"));
     EXPECT_EQ(fake.CountRequests("/albums/get_all"), 4);  // the album tab only
+}
+
+// A cookie database as a browser keeps it, with the session cookie in it.
+void WriteCookieDatabase(const fs::path& path, const std::string& schema, const std::string& rows) {
+    fs::create_directories(path.parent_path());
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, (schema + ";" + rows).c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+}
+
+TEST_F(CliTodayTest, TheLoginOfTheWindowOrOfFirefox) {
+    fake.AddUser(fake::SampleUser("4009", 1, 2));
+    fake.SetRequireLogin(true);
+    const std::string session = std::string("'") + fake::FakeWeibo::kSessionCookie + "','" + fake::FakeWeibo::kSessionValue + "'";
+    const fs::path window_profile = temp.path() / "bin" / "QtWebEngine" / "weibo-albums" / "Cookies";
+    WriteCookieDatabase(window_profile,
+                        "CREATE TABLE cookies(host_key TEXT, name TEXT, value TEXT, encrypted_value BLOB, path TEXT,"
+                        " expires_utc INTEGER, is_secure INTEGER, is_httponly INTEGER, has_expires INTEGER)",
+                        "INSERT INTO cookies VALUES('127.0.0.1'," + session + ",'','/',0,1,1,0);"
+                        "INSERT INTO cookies VALUES('.example.com','other','x','','/',0,0,0,0)");
+    const Finished window = Run({"albums", "4009"});
+    EXPECT_EQ(window.status, 0) << window.err;
+    EXPECT_NE(window.err.find("使用窗口程序的登录（1个Cookie）"), std::string::npos) << window.err;
+
+    fs::remove(window_profile);
+    const fs::path firefox = temp.path() / "home" / ".mozilla" / "firefox";
+    fs::create_directories(firefox);
+    std::ofstream(firefox / "profiles.ini") << "[General]\nStartWithLastProfile=1\n\n[Profile0]\nName=default\n"
+                                               "IsRelative=1\nPath=abc.default\nDefault=1\n";
+    WriteCookieDatabase(firefox / "abc.default" / "cookies.sqlite",
+                        "CREATE TABLE moz_cookies(id INTEGER PRIMARY KEY, host TEXT, name TEXT, value TEXT, path TEXT,"
+                        " expiry INTEGER, isSecure INTEGER, isHttpOnly INTEGER)",
+                        "INSERT INTO moz_cookies(host, name, value, path, expiry, isSecure, isHttpOnly) VALUES('127.0.0.1'," +
+                            session + ",'/',1924992000000,1,1)");  // expiry in milliseconds, as newer versions write
+    EXPECT_EQ(Run({"albums", "4009"}).status, 2);  // no window login any more
+    const Finished from_firefox = Run({"albums", "4009", "--cookies-from-browser", "firefox"});
+    EXPECT_EQ(from_firefox.status, 0) << from_firefox.err;
+    EXPECT_NE(from_firefox.err.find("使用Firefox的登录（1个Cookie）"), std::string::npos) << from_firefox.err;
+
+    const Finished no_chromium = Run({"albums", "4009", "--cookies-from-browser", "chromium"});
+    EXPECT_EQ(no_chromium.status, 2);
+    EXPECT_NE(no_chromium.err.find("找不到 Chromium 的 Cookie 数据库"), std::string::npos) << no_chromium.err;
 }
 
 }  // namespace

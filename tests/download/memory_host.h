@@ -24,6 +24,8 @@ public:
     SequenceScheme scheme = SequenceScheme::kRunning;
     std::string sound;
     bool live_video = true;
+    bool new_only = false;
+    bool upload_time = true;
     // Called on every progress update, from the worker.
     std::function<void(int position)> on_progress;
 
@@ -68,6 +70,8 @@ public:
     NameFormat CheckedNameFormat() override { return format; }
     SequenceScheme CheckedSequenceScheme() override { return scheme; }
     bool LiveVideoEnabled() override { return live_video; }
+    bool NewOnlyEnabled() override { return new_only; }
+    bool UploadTimeAsFileTime() override { return upload_time; }
     std::string CompletionSoundPath() override { return sound; }
 
     void AppendLog(const std::string& text) override {

@@ -1,3 +1,4 @@
+#include "weibo/curl_transfer.h"
 #include "weibo/page_fetch.h"
 
 #include <gtest/gtest.h>
@@ -122,13 +123,25 @@ TEST_F(PageFetchTest, LongHeaderBlocksKeepTheirCookies) {
     EXPECT_EQ(result.returned_cookies, "late=1");
 }
 
-TEST_F(PageFetchTest, MachineProxySettingsAreIgnored) {
+TEST_F(PageFetchTest, TheEnvironmentsProxyUnlessTheSettingOrNoProxySaysOtherwise) {
+    const struct {
+        const char* setting;
+        const char* no_proxy;
+        long status;  // 0: it went to the proxy, where nothing listens
+    } cases[] = {{"", nullptr, 0},
+                 {"direct", nullptr, 200},
+                 {"", "127.0.0.1", 200},
+                 {"http://127.0.0.1:9", nullptr, 0},
+                 {"http://127.0.0.1:9", "127.0.0.1", 200}};  // no_proxy holds for the setting's proxy too, as in curl
     setenv("http_proxy", "http://127.0.0.1:9", 1);
-    setenv("HTTP_PROXY", "http://127.0.0.1:9", 1);
-    const auto result = PageFetch(Url("/test/echo"));
+    for (const auto& c : cases) {
+        SetProxySetting(c.setting);
+        if (c.no_proxy) setenv("no_proxy", c.no_proxy, 1);
+        EXPECT_EQ(PageFetch(Url("/test/echo")).status, c.status) << c.setting << " " << (c.no_proxy ? c.no_proxy : "");
+        unsetenv("no_proxy");
+    }
     unsetenv("http_proxy");
-    unsetenv("HTTP_PROXY");
-    EXPECT_EQ(result.status, 200);
+    SetProxySetting("");
 }
 
 TEST_F(PageFetchTest, AddressWithoutSchemeGoesOverHttp) {

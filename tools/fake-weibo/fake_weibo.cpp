@@ -203,6 +203,14 @@ bool FakeWeibo::Start(int port) {
             requests_.push_back(std::move(recorded));
         }
         if (latency_ms_ > 0) SleepUnlessStopping(latency_ms_, stopping_);
+        // Asked as a proxy ("GET http://host/path"), it serves the path itself.
+        if (request.path.starts_with("http://")) {
+            httplib::Request direct = request;
+            const std::size_t path = direct.path.find('/', 7);
+            direct.path = path == std::string::npos ? "/" : direct.path.substr(path);
+            if (!ApplyFault(direct, response)) Route(direct, response);
+            return;
+        }
         if (!ApplyFault(request, response)) Route(request, response);
     };
     server_->Get(".*", handle);
@@ -244,6 +252,14 @@ void FakeWeibo::AddUser(User user) {
     }
     std::lock_guard lock(mutex_);
     users_.push_back(std::move(user));
+}
+
+void FakeWeibo::ReplaceUser(User user) {
+    {
+        std::lock_guard lock(mutex_);
+        std::erase_if(users_, [&user](const User& u) { return u.uid == user.uid; });
+    }
+    AddUser(std::move(user));
 }
 
 void FakeWeibo::SetVersionPage(std::string body) {

@@ -124,6 +124,8 @@ public:
     std::string BaseUrl() const;  // "http://127.0.0.1:<port>", or https
 
     void AddUser(User user);
+    // Puts `user` in the place of the user of the same uid.
+    void ReplaceUser(User user);
     void SetVersionPage(std::string body);
     // The album and photo lists answer only requests carrying the session
     // cookie (others get the 新浪通行证 login page), the user-info answer says

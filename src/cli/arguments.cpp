@@ -1,0 +1,226 @@
+#include "cli/arguments.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <algorithm>
+#include <map>
+
+#include "util/text.h"
+
+namespace wa::cli {
+
+const char* const kHelp = R"(usage: weibo-albums-cli albums <home-page address or uid> [--json] [options]
+       weibo-albums-cli download <address or uid>... [--albums 1,3,...] [options]
+       weibo-albums-cli download --users-file FILE [options]
+
+Lists or downloads the photo albums of Sina Weibo users.
+
+  albums     prints every album: number, name, photo count and id@@type
+             (albums of the album tab: page:wall for 全部图片, page:<containerid>,
+             and no count); with --json one JSON array of objects with
+             number, name, count, id and cover
+  download   downloads the albums with the given numbers (all when --albums
+             is left out) of each user in turn into
+             <save folder>/<user>/<album><count>/, a summary line each
+
+Options (defaults come from 配置.ini: beside the program when its folder is
+writable, else in ~/.config/weibo-albums/):
+  --albums LIST          album numbers as "albums" prints them, e.g. 1,3,4
+  --users-file FILE      the users to download, an address or uid a line
+                         (blank lines and lines starting with # left out)
+  --save-folder DIR      where the user's folder is made
+  --format NAME          picture names: 序号加内容 (number+text, default),
+                         内容加序号, 内容, 内容加日期, 日期加内容
+                         (or number-text, text-number, text, text-date, date-text)
+  --sequence NAME        默认 (1, 2, 3 ...) or 循环 (1-1 ... 1-100, 2-1 ...)
+                         (or running, cycle)
+  --skip-downloaded      skip photos recorded as downloaded before
+  --no-skip-downloaded   download them again
+  --new-only             read each album only down to the newest photo of its
+                         last complete run (it needs, and turns on, the record
+                         of downloaded photos); an album whose last run was
+                         stopped or failed is read whole
+  --from DATE            only photos uploaded after DATE (2014-05-06 or
+  --to DATE              2014年5月6日, optionally with a time) and before
+                         --to; either one turns the date window on
+  --no-window            ignore the date window of 配置.ini
+  --no-mtime             files keep the time they were downloaded, not the
+                         time their photo was uploaded
+  --parallel N           pictures downloaded at once, 1 to 16 (default 4);
+                         names, logs and records are the same for any N
+  --source DOOR          where the albums are found: auto (the photo service,
+                         else the album tab of the user's page; the default),
+                         photo (the photo service only) or page (the album tab)
+  --no-live-video        do not save the videos of live photos
+  --cookies FILE         cookies of a logged-in browser, Netscape format
+  --cookies-from-browser BROWSER[:PROFILE]
+                         the login of firefox, chromium or chrome (their
+                         default profile, or PROFILE: a folder or a name)
+  --config FILE          another settings file instead of 配置.ini
+  --help                 this text
+
+Without --cookies or --cookies-from-browser the login of the window's
+embedded browser is used. A uid alone stands for the home page
+<Weibo home page>/u/<uid>. Requests go through the proxy of 配置.ini (代理),
+else through http_proxy, https_proxy, all_proxy and no_proxy as curl does.
+Log lines go to standard output; a progress bar goes to standard error when it
+is a terminal. Ctrl-C stops like the stop button, for every user at once: the
+record store is closed and no partial file is left.
+
+Exit status, the worst of all users: 0 every chosen album finished without a
+failed picture or page, 1 some picture or photo-list page failed, or an album
+list could not be had, 2 bad usage, an unusable address, an album number the
+user does not have, or a login is needed, 130 stopped.
+)";
+
+namespace {
+
+constexpr long kMaxAlbumNumber = 1'000'000;
+
+std::optional<NameFormat> ParseFormat(const std::string& text) {
+    if (text == "number-text") return NameFormat::kNumberThenContent;
+    if (text == "text-number") return NameFormat::kContentThenNumber;
+    if (text == "text") return NameFormat::kContent;
+    if (text == "text-date") return NameFormat::kContentThenDate;
+    if (text == "date-text") return NameFormat::kDateThenContent;
+    if (text.empty()) return std::nullopt;
+    return NameFormatFromText(text);
+}
+
+bool ParseAlbums(const std::string& text, std::set<int>& albums) {
+    for (const std::string& piece : SplitText(text, ",")) {
+        char* end = nullptr;
+        errno = 0;
+        const long number = std::strtol(piece.c_str(), &end, 10);
+        if (piece.empty() || *end != '\0' || number < 1) return Fail("bad album number \"" + piece + "\"");
+        // No user has that many albums: a number past any int is simply not one of them.
+        if (errno == ERANGE || number > kMaxAlbumNumber) return Fail("there is no album " + piece);
+        albums.insert(static_cast<int>(number));
+    }
+    return true;
+}
+
+// An option that takes a value; false when the value is not usable.
+bool TakeValue(const std::string& option, const std::string& text, Arguments& args) {
+    if (option == "--albums") return ParseAlbums(text, args.albums);
+    if (option == "--save-folder") return args.save_folder = text, true;
+    if (option == "--cookies") return args.cookies = text, true;
+    if (option == "--cookies-from-browser") return args.cookies_from_browser = text, true;
+    if (option == "--config") return args.config = text, true;
+    if (option == "--users-file") return args.users_file = text, true;
+    if (option == "--format") {
+        args.format = ParseFormat(text);
+        return args.format || Fail("unknown naming format \"" + text + "\"");
+    }
+    if (option == "--sequence") {
+        if (text == "默认" || text == "running") return args.sequence = SequenceScheme::kRunning, true;
+        if (text == "循环" || text == "cycle") return args.sequence = SequenceScheme::kPageCycle, true;
+        return Fail("unknown sequence scheme \"" + text + "\"");
+    }
+    if (option == "--from" || option == "--to") {
+        const DateTime date = ParseDateText(text);
+        if (date.year == 100) return Fail("not a date: \"" + text + "\"");
+        (option == "--from" ? args.from : args.to) = date;
+        return true;
+    }
+    if (option == "--parallel") {
+        args.parallel = ParallelFromText(text);
+        return args.parallel || Fail("--parallel takes a number from 1 to 16, not \"" + text + "\"");
+    }
+    // --source
+    const std::map<std::string, AlbumDoor> doors = {
+        {"auto", AlbumDoor::kAuto}, {"photo", AlbumDoor::kPhotoService}, {"page", AlbumDoor::kAlbumTab}};
+    const auto door = doors.find(text);
+    if (door == doors.end()) return Fail("--source takes auto, photo or page, not \"" + text + "\"");
+    args.door = door->second;
+    return true;
+}
+
+bool TakeSwitch(const std::string& option, Arguments& args) {
+    const std::map<std::string, bool*> switches = {
+        {"--no-window", &args.no_window},     {"--no-live-video", &args.no_live_video}, {"--new-only", &args.new_only},
+        {"--no-mtime", &args.no_mtime},       {"--json", &args.json},
+    };
+    if (option == "--skip-downloaded" || option == "--no-skip-downloaded") {
+        args.skip_downloaded = option == "--skip-downloaded";
+        return true;
+    }
+    const auto found = switches.find(option);
+    if (found == switches.end()) return false;
+    *found->second = true;
+    return true;
+}
+
+constexpr const char* kValueOptions[] = {"--albums", "--save-folder", "--format", "--sequence", "--from", "--to",
+                                         "--parallel", "--source", "--cookies", "--cookies-from-browser",
+                                         "--config", "--users-file"};
+
+}  // namespace
+
+bool Fail(const std::string& message) {
+    std::cerr << "weibo-albums-cli: " << message << "\n(see weibo-albums-cli --help)\n";
+    return false;
+}
+
+bool ParseArguments(int argc, char** argv, Arguments& args) {
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (std::find(std::begin(kValueOptions), std::end(kValueOptions), arg) != std::end(kValueOptions)) {
+            if (i + 1 >= argc) return Fail(arg + " needs a value");
+            if (!TakeValue(arg, argv[++i], args)) return false;
+        } else if (arg.starts_with("--")) {
+            if (!TakeSwitch(arg, args)) return Fail("unknown option " + arg);
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (positional.empty()) return Fail("expected a command and an address");
+    args.command = positional[0];
+    args.targets.assign(positional.begin() + 1, positional.end());
+    if (args.command == "albums") {
+        if (args.targets.size() != 1 || !args.users_file.empty()) return Fail("albums takes one address");
+    } else if (args.command == "download") {
+        if (args.targets.empty() && args.users_file.empty()) return Fail("expected an address (or --users-file)");
+    } else {
+        return Fail("unknown command " + args.command);
+    }
+    if (args.json && args.command != "albums") return Fail("--json goes with albums");
+    if (!args.cookies.empty() && !args.cookies_from_browser.empty()) {
+        return Fail("--cookies and --cookies-from-browser do not go together");
+    }
+    return true;
+}
+
+void ApplyFlags(const Arguments& args, SavedOptions& options) {
+    if (args.save_folder) options.save_folder = *args.save_folder;
+    if (args.format) options.name_format = args.format;
+    if (args.sequence) options.sequence = *args.sequence;
+    if (args.skip_downloaded) options.record_store = *args.skip_downloaded;
+    if (args.no_window) options.time_window = false;
+    if (args.no_live_video) options.live_video = false;
+    if (args.new_only) options.new_only = true;
+    if (args.no_mtime) options.upload_time_as_file_time = false;
+    if (args.parallel) options.parallel = *args.parallel;
+    if (args.door) options.album_door = *args.door;
+    if (args.from || args.to) {
+        options.time_window = true;
+        options.start_date = args.from.value_or(DateTime{1970, 1, 1});
+        options.end_date = args.to.value_or(DateTime{9999, 12, 31});
+    }
+}
+
+std::optional<std::vector<std::string>> ReadUsersFile(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) return std::nullopt;
+    std::vector<std::string> users;
+    for (std::string line; std::getline(in, line);) {
+        const std::string_view text = TrimBlanks(line);
+        if (!text.empty() && !text.starts_with('#')) users.emplace_back(text);
+    }
+    return users;
+}
+
+}  // namespace wa::cli

@@ -1,0 +1,61 @@
+// What weibo-albums-cli was asked to do: the command, the users, and the flags
+// that override the options of 配置.ini.
+#pragma once
+
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "download/picture_naming.h"
+#include "shell/saved_options.h"
+#include "util/date_time.h"
+#include "weibo/album_list.h"
+
+namespace wa::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;   // a picture, a photo-list page or the album list failed
+inline constexpr int kExitUsage = 2;    // bad usage, an unusable address or album, a login needed
+inline constexpr int kExitStopped = 130;  // as a shell reports a program ended by Ctrl-C
+
+extern const char* const kHelp;
+
+struct Arguments {
+    std::string command;               // "albums" or "download"
+    std::vector<std::string> targets;  // home-page addresses or uids, in order
+    std::string users_file;            // one address or uid a line
+    std::set<int> albums;
+    std::string config;
+    std::string cookies;               // a cookie file in the Netscape format
+    std::string cookies_from_browser;  // "firefox[:PROFILE]", "chromium[:PROFILE]", "chrome[:PROFILE]"
+    std::optional<std::string> save_folder;
+    std::optional<NameFormat> format;
+    std::optional<SequenceScheme> sequence;
+    std::optional<bool> skip_downloaded;
+    std::optional<DateTime> from;
+    std::optional<DateTime> to;
+    bool no_window = false;
+    std::optional<int> parallel;
+    std::optional<AlbumDoor> door;
+    bool no_live_video = false;
+    bool new_only = false;
+    bool no_mtime = false;
+    bool json = false;
+};
+
+// Prints the usage error on standard error; false when the arguments are
+// not usable.
+bool ParseArguments(int argc, char** argv, Arguments& args);
+
+// The options of the settings file with the flags put over them.
+void ApplyFlags(const Arguments& args, SavedOptions& options);
+
+// The addresses of a users file: a line each, blank lines and "#" lines
+// left out. Nullopt when it cannot be read.
+std::optional<std::vector<std::string>> ReadUsersFile(const std::string& path);
+
+// "weibo-albums-cli: <message>" and the pointer to --help on standard error.
+bool Fail(const std::string& message);
+
+}  // namespace wa::cli

@@ -1,0 +1,32 @@
+// A login made elsewhere, for the command line: the window's embedded
+// browser, or Firefox, Chromium or Chrome. Databases are read from copies, so
+// the browsers may keep running, and never written.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "weibo/cookie_jar.h"
+
+namespace wa {
+
+struct BrowserLogin {
+    std::vector<Cookie> cookies;  // Weibo's cookies only
+    std::string source;           // whose login, for the user: "窗口程序", "Firefox" ...
+    std::string error;            // why none could be read
+};
+
+// The window's login: the Cookies database of its profile folder. Nothing,
+// and no error, when there is no profile.
+BrowserLogin WindowLogin(const std::string& profile_folder);
+
+// "firefox", "chromium" or "chrome", optionally ":" and a profile (a folder,
+// or a profile's name); the browser's default profile otherwise.
+BrowserLogin LoginOfBrowser(std::string_view spec);
+
+// The cookies of Weibo's hosts (weibo.com, weibo.cn, sina.com.cn and their
+// subdomains) and of the configured service hosts.
+std::vector<Cookie> WeiboCookies(const std::vector<Cookie>& cookies);
+
+}  // namespace wa
