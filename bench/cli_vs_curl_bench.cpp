@@ -6,6 +6,8 @@
 //   cli_vs_curl_bench memory     peak RSS for 2,000 and 20,000 pictures
 //   cli_vs_curl_bench doors      1,000 × 200 KB, 50 ms a request, N = 8, through
 //                                the photo service and through the album tab
+//   cli_vs_curl_bench rerun      a re-run of an unchanged 2,000-photo album at the
+//                                default spacing, with and without --new-only
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -90,16 +92,20 @@ public:
         fs::remove_all(root_);
     }
 
-    // `source` "page" downloads the album from the album tab.
-    Timed Cli(int parallel, int spacing_ms = 0, const std::string& source = "photo") {
-        Reset();
+    // `source` "page" downloads the album from the album tab; `extra` flags
+    // go on the command line, and a `fresh` run starts without earlier files.
+    Timed Cli(int parallel, int spacing_ms = 0, const std::string& source = "photo",
+              const std::vector<std::string>& extra = {"--no-skip-downloaded"}, bool fresh = true) {
+        if (fresh) Reset();
         fake_.ClearRequests();
         std::ofstream config(root_ / "bin" / "配置.ini");
         config << "[服务地址]\n微博首页=" << fake_.BaseUrl() << "/\n相册服务=" << fake_.BaseUrl()
                << "\n[全局设置]\n保存位置=" << (root_ / "cli").string() << "\n请求间隔=" << spacing_ms << "\n";
         config.close();
-        const Timed timed = RunProgram({cli_, "download", "1", "--parallel", std::to_string(parallel),
-                                        "--no-skip-downloaded", "--source", source, "--albums", source == "page" ? "2" : "1"});
+        std::vector<std::string> args{cli_, "download", "1", "--parallel", std::to_string(parallel),
+                                      "--source", source, "--albums", source == "page" ? "2" : "1"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const Timed timed = RunProgram(args);
         Check(root_ / "cli" / "bench" / ("相册" + (source == "page" ? "" : std::to_string(pictures_))), timed);
         return timed;
     }
@@ -202,8 +208,20 @@ int main(int argc, char** argv) {
                 std::fflush(stdout);
             }
         }
+    } else if (mode == "rerun") {
+        Bench bench(2000, 10 * 1024, 0);
+        std::printf("2,000 pictures, saved once; then re-runs at the default spacing of 1000 ms, N = 4\n");
+        bench.Cli(4, 0, "photo", {"--skip-downloaded"});
+        for (const bool new_only : {false, true}) {
+            std::vector<std::string> flags{"--skip-downloaded"};
+            if (new_only) flags.push_back("--new-only");
+            const Timed timed = bench.Cli(4, 1000, "photo", flags, false);
+            std::printf("  re-run %-22s %6.2f s, %2d photo-list requests, %d pictures asked\n",
+                        new_only ? "with --new-only:" : "without --new-only:", timed.seconds,
+                        bench.Requests("/photos/get_all"), bench.Requests("/large/"));
+        }
     } else {
-        std::fprintf(stderr, "usage: cli_vs_curl_bench latency|loopback|memory|doors\n");
+        std::fprintf(stderr, "usage: cli_vs_curl_bench latency|loopback|memory|doors|rerun\n");
         return 2;
     }
     return 0;

@@ -41,6 +41,7 @@
 #include "util/ini_file.h"
 #include "weibo/album_list.h"
 #include "weibo/cookie_jar.h"
+#include "weibo/curl_transfer.h"
 #include "weibo/page_fetch.h"
 #include "weibo/service_request.h"
 
@@ -330,6 +331,20 @@ TEST_F(MainWindowTest, EachOptionWritesItsOwnKey) {
     live->click();
     EXPECT_EQ(Setting("全局设置", "实况视频"), "未启用");
     EXPECT_FALSE(w.window->LiveVideoEnabled());
+    w.window->findChild<QCheckBox*>(QString::fromUtf8("选择框_只下载新照片"))->click();
+    EXPECT_EQ(Setting("全局设置", "只下载新照片"), "已启用");
+    EXPECT_TRUE(w.window->NewOnlyEnabled());
+    auto* file_time = w.window->findChild<QComboBox*>(QString::fromUtf8("组合框_文件时间"));
+    file_time->setCurrentIndex(1);
+    emit file_time->activated(1);
+    EXPECT_EQ(Setting("全局设置", "文件时间"), "下载时间");
+    EXPECT_FALSE(w.window->UploadTimeAsFileTime());
+    auto* proxy = w.window->findChild<QLineEdit*>(QString::fromUtf8("编辑框_代理"));
+    proxy->setText("http://127.0.0.1:3128");
+    emit proxy->editingFinished();
+    EXPECT_EQ(Setting("全局设置", "代理"), "http://127.0.0.1:3128");
+    EXPECT_EQ(ProxySetting(), "http://127.0.0.1:3128");  // the program's own requests take it at once
+    SetProxySetting("");
 
     WriteSetting(globals.config_path, "全局设置", "保存位置", "/photos");
     w.edit_save_folder->setText("/photos");
