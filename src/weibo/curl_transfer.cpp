@@ -9,6 +9,7 @@
 
 #include "util/job_token.h"
 #include "util/text.h"
+#include "weibo/certificate_trust.h"
 #include "weibo/http_text.h"
 
 namespace wa {
@@ -70,11 +71,13 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     return bytes;
 }
 
-// Adds the extra authorities to the store of a new TLS connection; the
-// system's stay. A file that cannot be read adds nothing.
-CURLcode AddAuthorities(CURL*, void* ssl_context, void* ca_file) {
-    X509_STORE* store = SSL_CTX_get_cert_store(static_cast<SSL_CTX*>(ssl_context));
-    if (store) X509_STORE_load_file(store, static_cast<const std::string*>(ca_file)->c_str());
+// The 证书 authorities, beside the system's, for a connection to a service
+// host; the address being fetched names it, also after a redirect.
+CURLcode AddServiceAuthorities(CURL* easy, void* ssl_context, void* trust) {
+    char* url = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &url);
+    TrustServiceAuthorities(static_cast<SSL_CTX*>(ssl_context), static_cast<const ServiceTrust*>(trust),
+                            url ? UrlHost(url) : std::string());
     return CURLE_OK;
 }
 
@@ -118,12 +121,14 @@ HeaderList MakeHeaderList(std::string_view block, std::string_view cookie) {
     return list;
 }
 
-void SetConnectionPolicy(CURL* easy, const std::string& ca_file) {
+void SetConnectionPolicy(CURL* easy, const ServiceTrust& trust) {
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    if (ca_file.empty()) return;
-    curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, AddAuthorities);
-    curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, &ca_file);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (trust.ca_file.empty()) return;
+    curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, AddServiceAuthorities);
+    curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, &trust);
 }
 
 namespace {

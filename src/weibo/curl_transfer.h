@@ -25,6 +25,7 @@ namespace wa {
 
 class JobToken;
 class CookieJar;
+struct ServiceTrust;
 
 void EnsureCurlInitialized();
 
@@ -49,10 +50,10 @@ int RequestMethod(const std::optional<int>& method);
 HeaderList MakeHeaderList(std::string_view block, std::string_view cookie = {});
 
 // What every request of the program may do: speak only http and https, also
-// after redirects, and trust the certificate authorities of the PEM file
-// `ca_file` besides the system's (none for an empty name). `ca_file` must
-// outlive the transfer.
-void SetConnectionPolicy(CURL* easy, const std::string& ca_file);
+// after redirects, with the certificate and the host checked, trusting the
+// 证书 authorities for the service's hosts besides the system's. `trust`
+// must outlive the transfer.
+void SetConnectionPolicy(CURL* easy, const ServiceTrust& trust);
 
 // The proxy of every request that names none itself (the setting 代理):
 // empty follows the environment (http_proxy, https_proxy, all_proxy,

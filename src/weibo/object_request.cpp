@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "weibo/certificate_trust.h"
 #include "weibo/curl_transfer.h"
 #include "weibo/http_text.h"
 #include "weibo/weibo_service.h"
@@ -42,7 +43,7 @@ namespace {
 // What a configured request needs kept until its transfer ends.
 struct PreparedRequest {
     std::string url;
-    std::string ca_file;
+    ServiceTrust trust;
     std::string body;
     std::string cookies;
     std::string sent_headers;
@@ -68,10 +69,8 @@ void Configure(CURL* e, std::string_view url, const ObjectRequestOptions& option
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, p.header_list.get());
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, options.no_redirect.value_or(false) ? 0L : 1L);
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, 20L);
-    curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 0L);
-    p.ca_file = CurrentService().ca_file;
-    SetConnectionPolicy(e, p.ca_file);
+    p.trust = ServiceTrust::Of(CurrentService());
+    SetConnectionPolicy(e, p.trust);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, static_cast<long>(p.timeout));
     // Larger reads than libcurl's 16 KB mean fewer calls and writes per picture.
     curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);

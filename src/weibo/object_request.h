@@ -1,6 +1,6 @@
 // Fetches one picture for the download engine: time-outs of its own,
-// certificate errors ignored, the numeric status reported, and no cookies from
-// the shared jar. Passing the same RequestHandle to many requests keeps the
+// certificates checked as for every request, the numeric status reported,
+// and no cookies from the shared jar. Passing the same RequestHandle to many requests keeps the
 // connection open between them.
 #pragma once
 

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include "weibo/certificate_trust.h"
 #include "weibo/cookie_jar.h"
 #include "weibo/curl_transfer.h"
 #include "weibo/http_text.h"
@@ -46,8 +47,8 @@ PageFetchResult PageFetch(std::string_view url_view, const PageFetchOptions& opt
     std::string proxy;
     SetProxy(e, options.proxy, proxy);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    const std::string ca_file = CurrentService().ca_file;
-    SetConnectionPolicy(e, ca_file);
+    const ServiceTrust trust = ServiceTrust::Of(CurrentService());
+    SetConnectionPolicy(e, trust);
     if (!own_cookies) CookieJar::Shared().Attach(e);
 
     if (method != 0) {

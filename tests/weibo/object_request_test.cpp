@@ -169,5 +169,38 @@ TEST_F(ObjectRequestTest, PausedBeforeTheRequestSendsNothingUntilContinued) {
     EXPECT_EQ(fake.CountRequests("/test/echo"), 1);
 }
 
+class PictureTrustTest : public ObjectRequestTest {
+protected:
+    PictureTrustTest() { tls = true; }
+    // The fake's certificate names 127.0.0.1 and localhost; only 127.0.0.1 is a service host.
+    std::string Localhost(const std::string& target) const {
+        return "https://localhost:" + std::to_string(fake.port()) + target;
+    }
+};
+
+TEST_F(PictureTrustTest, TheCertificatesAuthorityIsTrustedForTheServiceHostsOnly) {
+    fake.AddUser(fake::SampleUser("1", 1, 1));
+    const std::string picture = "/large/3600000000000.jpg";
+    const ObjectRequestResult trusted = ObjectRequest(Url(picture));
+    EXPECT_EQ(trusted.status, 200);
+    const struct {
+        std::string url;
+        std::string why;
+    } refused[] = {
+        {Localhost(picture), "signed by the authority, but not a service host"},
+        {Url("/test/redirect?to=" + Localhost(picture)), "redirected to such a host"},
+    };
+    for (const auto& c : refused) {
+        const ObjectRequestResult result = ObjectRequest(c.url);
+        EXPECT_EQ(result.status, 0) << c.why;
+        EXPECT_EQ(FailureTag(result.Answer()), "证书无效") << c.why;
+    }
+    // Without the authority nothing the fake signed is trusted.
+    ServiceAddresses untrusting = CurrentService();
+    untrusting.ca_file.clear();
+    SetCurrentService(untrusting);
+    EXPECT_EQ(ObjectRequest(Url(picture)).failure, NetFailure::kCertificate);
+}
+
 }  // namespace
 }  // namespace wa
