@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -99,7 +100,7 @@ Listed ListUser(const std::string& target, AlbumDoor door, JobToken& stop, bool 
     request.job = &stop;
     request.log = [lines_to_stderr](std::string line) {
         ReplaceAll(line, "\r\n", "\n");
-        std::fputs(line.c_str(), lines_to_stderr ? stderr : stdout);
+        std::fputs(TerminalSafe(line).c_str(), lines_to_stderr ? stderr : stdout);
         std::fflush(lines_to_stderr ? stderr : stdout);
     };
     if (::isatty(STDERR_FILENO) == 1) {
@@ -132,10 +133,18 @@ Listed ListUser(const std::string& target, AlbumDoor door, JobToken& stop, bool 
 // The albums as lines, or as one JSON array.
 void PrintAlbums(const Listed& listed, bool json) {
     if (!json) {
-        std::printf("%s (uid %s)\n", listed.user.title.c_str(), listed.user.uid.c_str());
+        // Nothing the service wrote drives the terminal; a tab would break the columns.
+        const auto shown = [](const std::string& text) {
+            std::string safe = TerminalSafe(text);
+            std::replace(safe.begin(), safe.end(), '\t', ' ');
+            std::replace(safe.begin(), safe.end(), '\n', ' ');
+            return safe;
+        };
+        std::printf("%s (uid %s)\n", shown(listed.user.title).c_str(), listed.user.uid.c_str());
         for (std::size_t i = 0; i < listed.albums.size(); ++i) {
             const AlbumInfo& album = listed.albums[i];
-            std::printf("%zu\t%s\t%s\t%s\n", i + 1, album.name.c_str(), album.count.c_str(), album.IdText().c_str());
+            std::printf("%zu\t%s\t%s\t%s\n", i + 1, shown(album.name).c_str(), shown(album.count).c_str(),
+                        shown(album.IdText()).c_str());
         }
         return;
     }
@@ -179,7 +188,7 @@ int DownloadUser(const std::string& target, const Arguments& args, const SavedOp
     context.program_folder = where.data_folder;
     context.referer = CurrentService().home_page;
     context.parallel = options.parallel;
-    std::printf("要下载用户：%s\n", listed.user.title.c_str());
+    std::printf("要下载用户：%s\n", TerminalSafe(listed.user.title).c_str());
     job.Start(host, listed.user, context);
     if (stop.StopRequested()) job.Stop();  // a signal that came before the run began
     const RunOutcome outcome = job.Wait();
@@ -190,7 +199,7 @@ int DownloadUser(const std::string& target, const Arguments& args, const SavedOp
     }
     const std::string videos = outcome.videos > 0 ? ", live videos " + std::to_string(outcome.videos) : "";
     std::printf("%s (uid %s): saved %d%s, skipped %d, failed %d, photo-list pages failed %d\n",
-                listed.user.title.c_str(), listed.user.uid.c_str(), outcome.saved, videos.c_str(), outcome.skipped,
+                TerminalSafe(listed.user.title).c_str(), listed.user.uid.c_str(), outcome.saved, videos.c_str(), outcome.skipped,
                 outcome.failed, outcome.failed_pages);
     std::fflush(stdout);
     return outcome.failed > 0 || outcome.failed_pages > 0 ? kExitFailed : kExitOk;

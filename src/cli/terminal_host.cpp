@@ -16,7 +16,7 @@ void TerminalHost::AppendLog(const std::string& text) {
     ClearBar();
     std::string lines = text;
     ReplaceAll(lines, "\r\n", "\n");
-    std::fputs(lines.c_str(), stdout);
+    std::fputs(TerminalSafe(lines).c_str(), stdout);  // what the service wrote never drives the terminal
     std::fflush(stdout);
 }
 
@@ -28,9 +28,9 @@ void TerminalHost::SetProgress(int position, int maximum) {
 
 void TerminalHost::SetLabel(StatusLabel label, const std::string& text) {
     std::lock_guard lock(mutex_);
-    if (label == StatusLabel::kPhotoCounter) counter_ = text;
-    if (label == StatusLabel::kCurrentAlbum) album_ = text;
-    if (label == StatusLabel::kStatusLine) status_ = text;
+    if (label == StatusLabel::kPhotoCounter) counter_ = TerminalSafe(text);
+    if (label == StatusLabel::kCurrentAlbum) album_ = TerminalSafe(text);
+    if (label == StatusLabel::kStatusLine) status_ = TerminalSafe(text);
     DrawBar();
 }
 

@@ -141,6 +141,11 @@ private:
     // of digits ever names one.
     void OpenStore() {
         if (!IsUid(user_.uid)) return;
+        const std::string store_folder = RecordStoreFolder(context_.program_folder);
+        if (IsSymbolicLink(store_folder)) {
+            host_.AppendLog("防止重复下载数据库文件夹是符号链接，不使用：" + store_folder + "\r\n");
+            return;
+        }
         const std::string store_path = RecordStorePath(context_.program_folder, user_.uid);
         bool present = FileExists(store_path);
         if (!present) {
@@ -158,26 +163,40 @@ private:
         }
     }
 
-    // Save folder / user / album name and count; false when the names are
-    // no plain folder names.
+    // Save folder / user / album name and count, made one level at a time
+    // below the save folder and never through a symbolic link; false when
+    // the names are no plain folder names or a link is in the way. A folder
+    // that cannot be made leaves every picture failing to be saved.
     bool MakeFolder() {
         // Only the digits of the count reach the folder name.
         std::string count_digits = entry_.count;
         std::erase_if(count_digits, [](char c) { return c < '0' || c > '9'; });
-        folder_name_ = CleanName(entry_.name) + count_digits;
-        user_.title = CleanName(user_.title);
+        // Names that would not fit a file system are cut; the count stays.
+        folder_name_ = FitName("", CleanName(entry_.name), count_digits);
+        user_.title = FitName("", CleanName(user_.title), "");
 
         std::string base = host_.SaveFolder();
         if (base.empty()) base = context_.program_folder;
         if (!base.ends_with('/')) base += '/';
-        album_folder_ = base + user_.title + "/" + folder_name_;
+        const std::string album_path = base + user_.title + "/" + folder_name_;
         if (!IsPlainName(user_.title) || !IsPlainName(folder_name_)) {
             // Cleaning keeps every name below the save folder; this never lets one out.
             host_.AppendLog("相册文件夹名称无效：" + folder_name_ + "\r\n");
             return false;
         }
-        if (!IsDirectory(album_folder_) && !EnsureDirectory(album_folder_)) EnsureDirectory(album_folder_);
-        PictureFile::RemoveLeftovers(album_folder_);
+        FolderHandle::Refusal why = FolderHandle::Refusal::kNone;
+        const FolderHandle user_folder = FolderHandle::OpenOrMake(base).Child(user_.title, &why);
+        std::string refused = base + user_.title;
+        if (why != FolderHandle::Refusal::kLink) {
+            album_folder_ = user_folder.Child(folder_name_, &why);
+            refused = album_path;
+        }
+        if (why == FolderHandle::Refusal::kLink) {
+            host_.AppendLog("相册文件夹是符号链接，已跳过：" + refused + "\r\n");
+            ++outcome_.failed;
+            return false;
+        }
+        PictureFile::RemoveLeftovers(album_folder_.fd());
         return true;
     }
 
@@ -343,7 +362,7 @@ private:
     // The photos of one page in order, their pictures fetched ahead up to the
     // batch's size. False when the album was stopped.
     bool DownloadPage(const PhotoPage& list, int pages, long long listed_before, long long numbered_before) {
-        PictureQueue queue(*batch_, album_folder_, context_.referer, context_.job);
+        PictureQueue queue(*batch_, album_folder_.fd(), context_.referer, context_.job);
         PagePlan plan{list, queue, std::vector<Decision>(list.photos.size(), Decision::kUndecided)};
         for (int position = 1; position <= static_cast<int>(list.photos.size()); ++position) {
             if (context_.job && !context_.job->Checkpoint()) return outcome_.stopped = true, false;
@@ -392,7 +411,7 @@ private:
         // A name that holds this very picture already is free for it: a
         // second run without the record store saves nothing twice.
         PictureFile& file = *taken.file;
-        PictureNamer namer(album_folder_, photo, sequence, matcher_,
+        PictureNamer namer("", photo, sequence, matcher_,
                            [&file](const std::string& path) { return file.NameTakenByAnother(path); });
         PictureNamer::Choice choice;
         choice.scheme = host_.CheckedSequenceScheme();
@@ -448,7 +467,7 @@ private:
     std::optional<PhotoRecord> newest_;           // the first photo this run listed
     bool use_24_hour_clock_ = true;
     std::string folder_name_;
-    std::string album_folder_;
+    FolderHandle album_folder_;
     RequestBatch* batch_ = nullptr;
     long long count_ = 0;
     long long listed_ = 0;    // photos of the pages read so far

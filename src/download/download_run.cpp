@@ -9,6 +9,7 @@
 #include "download/album_tab_source.h"
 #include "download/download_host.h"
 #include "download/record_store.h"
+#include "util/folders.h"
 #include "util/job_token.h"
 #include "util/text.h"
 #include "weibo/album_tab.h"
@@ -131,7 +132,9 @@ void DownloadJob::Start(DownloadHost& host, ResolvedUser user, DownloadContext c
     }
     const std::string store = RecordStorePath(context.program_folder, user.uid);
     struct stat info {};
-    if (::stat(store.c_str(), &info) != 0) RecordStore::CreateStore(store);
+    if (::lstat(store.c_str(), &info) != 0 && !IsSymbolicLink(RecordStoreFolder(context.program_folder))) {
+        RecordStore::CreateStore(store);
+    }
     host.SetRunState(RunState::kRunning);
 
     auto previous = run_;

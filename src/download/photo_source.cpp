@@ -10,6 +10,9 @@ namespace {
 
 // Past the counted pages, an album is read no further than this.
 constexpr int kMaxPhotoPages = 100'000;
+// So many pages in a row without a photo end an album, whatever its count
+// says (a count of thirty nines would otherwise ask for a million pages).
+constexpr int kMaxEmptyPagesInARow = 3;
 
 // The photo service's numbered pages: the pages the count gives, then on
 // while the count was wrong or pages are shorter than asked for: the last
@@ -30,6 +33,7 @@ public:
         listed_ += n;
         last_full_ = n >= kPhotosPerPage;
         last_empty_ = n == 0;
+        empty_in_a_row_ = last_empty_ ? empty_in_a_row_ + 1 : 0;
         return page;
     }
 
@@ -39,6 +43,7 @@ public:
 
 private:
     bool Wants(int number) const {
+        if (empty_in_a_row_ >= kMaxEmptyPagesInARow) return false;
         if (number <= pages_) return true;
         if (number > kMaxPhotoPages) return false;
         return last_full_ || (!last_empty_ && listed_ < count_);
@@ -62,6 +67,7 @@ private:
     long long listed_ = 0;
     bool last_full_ = false;
     bool last_empty_ = false;
+    int empty_in_a_row_ = 0;
     PageFetcher fetcher_;
 };
 

@@ -18,13 +18,13 @@ constexpr std::size_t kHeadSize = 16;
 constexpr std::string_view kTempPrefix = ".weibo-albums-";
 constexpr std::size_t kTempNameLength = 16;  // hex digits after the prefix
 
-// Renames without ever replacing `to`; on file systems that lack the flag, a
-// hard link does the same.
-int RenameNoReplace(const char* from, const char* to) {
-    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
+// Renames within `folder` without ever replacing `to`; on file systems that
+// lack the flag, a hard link does the same.
+int RenameNoReplace(int folder, const char* from, const char* to) {
+    if (::renameat2(folder, from, folder, to, RENAME_NOREPLACE) == 0) return 0;
     if (errno != EINVAL && errno != ENOSYS) return -1;
-    if (::link(from, to) != 0) return -1;
-    ::unlink(from);
+    if (::linkat(folder, from, folder, to, 0) != 0) return -1;
+    ::unlinkat(folder, from, 0);
     return 0;
 }
 
@@ -46,17 +46,14 @@ bool IsVideoData(std::string_view b) {
     return box == "ftyp" || box == "moov" || box == "mdat" || box == "wide" || box == "free" || box == "skip";
 }
 
-PictureFile::PictureFile(const std::string& folder) {
+PictureFile::PictureFile(int folder) : folder_(folder) {
     thread_local std::mt19937_64 engine{std::random_device{}()};
-    std::string prefix = folder;
-    if (!prefix.empty() && prefix.back() != '/') prefix += '/';
-    prefix += kTempPrefix;
     // The user's umask decides the picture's permissions, as for any new file.
     for (int tries = 0; tries < 100 && fd_ < 0; ++tries) {
         char name[20];
         std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(engine()));
-        temp_path_ = prefix + name;
-        fd_ = ::open(temp_path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        temp_name_ = std::string(kTempPrefix) + name;
+        fd_ = ::openat(folder_, temp_name_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd_ < 0 && errno != EEXIST) break;
     }
     // The lock tells a later run's clean-up that the file is in use.
@@ -65,7 +62,7 @@ PictureFile::PictureFile(const std::string& folder) {
 
 PictureFile::~PictureFile() {
     if (fd_ >= 0) ::close(fd_);
-    if (!placed_ && fd_ != -1) ::unlink(temp_path_.c_str());
+    if (!placed_ && fd_ != -1) ::unlinkat(folder_, temp_name_.c_str(), 0);
 }
 
 bool PictureFile::Write(std::string_view chunk) {
@@ -91,12 +88,13 @@ bool PictureFile::Rewind() {
     return ::ftruncate(fd_, 0) == 0 && ::lseek(fd_, 0, SEEK_SET) == 0;
 }
 
-PictureFile::Placement PictureFile::MoveTo(const std::string& path) {
+PictureFile::Placement PictureFile::MoveTo(const std::string& name) {
     Placement result = Placement::kPlaced;
-    if (RenameNoReplace(temp_path_.c_str(), path.c_str()) != 0) {
+    if (name.empty() || name.find('/') != std::string::npos) return Placement::kFailed;  // a name, never a path
+    if (RenameNoReplace(folder_, temp_name_.c_str(), name.c_str()) != 0) {
         if (errno != EEXIST) return Placement::kFailed;
-        if (!SameBytesAs(path)) return Placement::kTaken;
-        ::unlink(temp_path_.c_str());  // the same picture is there already
+        if (!SameBytesAs(name)) return Placement::kTaken;
+        ::unlinkat(folder_, temp_name_.c_str(), 0);  // the same picture is there already
         result = Placement::kAlreadyThere;
     }
     ::close(fd_);
@@ -105,13 +103,13 @@ PictureFile::Placement PictureFile::MoveTo(const std::string& path) {
     return result;
 }
 
-bool PictureFile::NameTakenByAnother(const std::string& path) const {
+bool PictureFile::NameTakenByAnother(const std::string& name) const {
     struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0 && !SameBytesAs(path);
+    return ::fstatat(folder_, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && !SameBytesAs(name);
 }
 
-bool PictureFile::SameBytesAs(const std::string& path) const {
-    const int other = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+bool PictureFile::SameBytesAs(const std::string& name) const {
+    const int other = ::openat(folder_, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (other < 0) return false;
     struct stat mine {};
     struct stat theirs {};
@@ -129,9 +127,14 @@ bool PictureFile::SameBytesAs(const std::string& path) const {
     return same;
 }
 
-void PictureFile::RemoveLeftovers(const std::string& folder) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return;
+void PictureFile::RemoveLeftovers(int folder) {
+    const int listed = folder >= 0 ? ::fcntl(folder, F_DUPFD_CLOEXEC, 0) : -1;
+    DIR* dir = listed >= 0 ? ::fdopendir(listed) : nullptr;
+    if (!dir) {
+        if (listed >= 0) ::close(listed);
+        return;
+    }
+    ::rewinddir(dir);
     const int dir_fd = ::dirfd(dir);
     while (const dirent* entry = ::readdir(dir)) {
         if (!IsTempName(entry->d_name)) continue;

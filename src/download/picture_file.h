@@ -1,7 +1,8 @@
 // A picture being downloaded: written to a hidden temporary file in the album
 // folder as it arrives, and renamed into place only when it is complete, so
 // no half-written file ever carries a real name and no saved picture is ever
-// replaced.
+// replaced. The folder is an open descriptor and names are looked up in it,
+// so nothing is written through a link put where the folder was.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +18,8 @@ bool IsVideoData(std::string_view bytes);
 
 class PictureFile {
 public:
-    explicit PictureFile(const std::string& folder);
+    // `folder`: an open folder descriptor, which must outlive the picture.
+    explicit PictureFile(int folder);
     ~PictureFile();  // removes the temporary file unless it was placed
     PictureFile(const PictureFile&) = delete;
     PictureFile& operator=(const PictureFile&) = delete;
@@ -37,20 +39,22 @@ public:
         kTaken,        // the name holds another file, which stays as it was
         kFailed,       // could not be placed; the file stays for another attempt
     };
-    // Gives the picture the name `path`, never replacing a file of that name.
-    Placement MoveTo(const std::string& path);
+    // Gives the picture the name `name` in its folder, never replacing a file
+    // of that name.
+    Placement MoveTo(const std::string& name);
 
-    // True when a file other than this very picture holds the name `path`.
-    bool NameTakenByAnother(const std::string& path) const;
+    // True when a file other than this very picture holds the name `name`.
+    bool NameTakenByAnother(const std::string& name) const;
 
     // Removes the temporary files that runs which ended without cleaning up
     // (killed, power lost) left in `folder`; a file in use by a run stays.
-    static void RemoveLeftovers(const std::string& folder);
+    static void RemoveLeftovers(int folder);
 
 private:
-    bool SameBytesAs(const std::string& path) const;
+    bool SameBytesAs(const std::string& name) const;
 
-    std::string temp_path_;
+    int folder_;
+    std::string temp_name_;
     std::string head_;  // the first bytes, for the picture test
     int fd_ = -1;
     bool written_ = false;

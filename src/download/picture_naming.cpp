@@ -14,24 +14,52 @@ bool Exists(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0;
 }
 
+// Characters that change how a name reads without showing: a name holding
+// one may pass for another (U+202E turns "gpj.exe" around).
+bool IsInvisible(char32_t c) {
+    return (c >= 0x200B && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) || c == 0x2060 ||
+           (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF || (c >= 0x80 && c <= 0x9F);
+}
+
+// The folder part (with its "/"), the stem and the extension of a path.
+struct PathParts {
+    std::string_view folder;
+    std::string_view stem;
+    std::string_view extension;
+};
+
+PathParts SplitPath(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t start = slash == std::string_view::npos ? 0 : slash + 1;
+    std::size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || dot < start) dot = path.size();
+    return {path.substr(0, start), path.substr(start, dot - start), path.substr(dot)};
+}
+
 }  // namespace
 
 std::string CleanName(std::string_view text) {
     static constexpr std::string_view kRemoved[] = {":", "\\", "/", "?", "*", "<", ">", "|", "：", "、",
                                                     "？", "。", "（", "）", "·", "！", "，", ".", " ", "&"};
-    // Valid UTF-8 only, and none of the control characters a file name
-    // must not hold either.
-    std::string out = Utf8BodyText(text);
-    std::erase_if(out, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+    // Valid UTF-8 only, and none of the control or invisible characters a
+    // file name must not hold either.
+    std::string out;
+    for (const char32_t c : Utf8ToUtf32(Utf8BodyText(text))) {
+        if (c >= 0x20 && c != 0x7F && !IsInvisible(c)) AppendUtf8(out, c);
+    }
     for (const std::string_view piece : kRemoved) ReplaceAll(out, piece, "");
     return out;
 }
 
+std::string FitName(std::string_view head, std::string_view middle, std::string_view tail) {
+    const std::size_t fixed = head.size() + tail.size();
+    const std::size_t room = fixed >= kMaxNameBytes ? 0 : kMaxNameBytes - fixed;
+    return std::string(head) + std::string(CutToBytes(middle, room)) + std::string(tail);
+}
+
 std::string NumberedPath(std::string_view path, long long n) {
-    const std::size_t slash = path.rfind('/');
-    std::size_t dot = path.rfind('.');
-    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) dot = path.size();
-    return std::string(path.substr(0, dot)) + "(" + std::to_string(n) + ")" + std::string(path.substr(dot));
+    const PathParts parts = SplitPath(path);
+    return std::string(parts.folder) + FitName("", parts.stem, "(" + std::to_string(n) + ")" + std::string(parts.extension));
 }
 
 std::string VideoPath(std::string_view picture_path, std::string_view video_url) {
@@ -41,12 +69,8 @@ std::string VideoPath(std::string_view picture_path, std::string_view video_url)
     std::string extension = dot == std::string_view::npos ? std::string() : AsciiLower(name.substr(dot + 1));
     const bool usable = !extension.empty() && extension.size() <= 4 &&
                         extension.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789") == std::string::npos;
-    const std::size_t slash = picture_path.rfind('/');
-    std::size_t stem_end = picture_path.rfind('.');
-    if (stem_end == std::string_view::npos || (slash != std::string_view::npos && stem_end < slash)) {
-        stem_end = picture_path.size();
-    }
-    return std::string(picture_path.substr(0, stem_end)) + "." + (usable ? extension : "mov");
+    const PathParts parts = SplitPath(picture_path);
+    return std::string(parts.folder) + FitName("", parts.stem, "." + (usable ? extension : std::string("mov")));
 }
 
 std::string SequenceText(SequenceScheme scheme, long long sequence) {
@@ -81,7 +105,7 @@ PictureNamer::PictureNamer(std::string album_folder, const PhotoRecord& photo, l
                            RegexMatcher& matcher, NameTaken taken)
     : folder_(std::move(album_folder)), photo_(photo), sequence_(sequence), matcher_(matcher),
       taken_(taken ? std::move(taken) : NameTaken(Exists)) {
-    if (folder_.empty() || folder_.back() != '/') folder_ += '/';
+    if (!folder_.empty() && folder_.back() != '/') folder_ += '/';  // empty: bare names
 }
 
 std::string PictureNamer::PicturePath(int attempt, const Choice& choice) {
@@ -89,7 +113,7 @@ std::string PictureNamer::PicturePath(int attempt, const Choice& choice) {
         // The id comes from the service: cleaned like any name, never empty.
         std::string id = CleanName(photo_.photo_id);
         if (id.empty()) id = "(" + SequenceText(choice.scheme, sequence_) + ")";
-        return Path(id + PictureExtension(photo_.pic_name));
+        return Path(FitName("", id, PictureExtension(photo_.pic_name)));
     }
     if (attempt == 2) {
         if (!caption_used_) PicturePath(1, choice);  // attempt 2 builds on attempt 1's caption
@@ -104,27 +128,32 @@ std::string PictureNamer::BuildName(std::string caption, const Choice& choice, b
     if (choice.format == NameFormat::kContent && caption.empty()) caption = "(" + number + ")";
     if (first_attempt) caption_used_ = caption;
 
+    // The caption is what shrinks when a name would not fit.
     switch (choice.format) {
-        case NameFormat::kContentThenNumber: return caption + "(" + number + ")" + extension;
-        case NameFormat::kNumberThenContent: return "(" + number + ")" + caption + extension;
+        case NameFormat::kContentThenNumber: return FitName("", caption, "(" + number + ")" + extension);
+        case NameFormat::kNumberThenContent: return FitName("(" + number + ")", caption, extension);
         case NameFormat::kContentThenDate:
         case NameFormat::kDateThenContent: {
             // A picture whose upload time nobody knows is named by its number.
             const std::string date = photo_.timestamp.empty()
                                          ? "(" + number + ")"
                                          : "[" + DateTag(photo_.timestamp, choice.use_24_hour_clock) + "]";
-            const std::string stem =
-                choice.format == NameFormat::kDateThenContent ? date + caption : caption + date;
-            if (!first_attempt || !taken_(Path(stem + extension))) return stem + extension;
+            const bool date_first = choice.format == NameFormat::kDateThenContent;
+            const auto name = [&](const std::string& collision) {
+                return date_first ? FitName(date, caption, collision + extension)
+                                  : FitName("", caption, date + collision + extension);
+            };
+            if (!first_attempt || !taken_(Path(name("")))) return name("");
             for (long long n = 1;; ++n) {
-                std::string numbered = stem + "(" + std::to_string(n) + ")" + extension;
+                std::string numbered = name("(" + std::to_string(n) + ")");
                 if (!taken_(Path(numbered))) return numbered;
             }
         }
         case NameFormat::kContent: break;
     }
-    if (!taken_(Path(caption + extension))) return caption + extension;
-    return caption + "(" + number + ")" + extension;
+    const std::string plain = FitName("", caption, extension);
+    if (!taken_(Path(plain))) return plain;
+    return FitName("", caption, "(" + number + ")" + extension);
 }
 
 }  // namespace wa

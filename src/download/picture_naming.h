@@ -30,12 +30,20 @@ enum class SequenceScheme {
     kPageCycle,  // 1-1 ... 1-100, 2-1 ...
 };
 
-// Removes : \ / ? * < > | ：、？。（）·！，. blank &, control characters and
-// DEL from the text; invalid UTF-8 becomes U+FFFD.
+// Removes : \ / ? * < > | ：、？。（）·！，. blank &, control characters
+// (C0, DEL, C1), bidi controls and zero-width characters from the text;
+// invalid UTF-8 becomes U+FFFD.
 std::string CleanName(std::string_view text);
 
+// The longest name a file system takes, in bytes.
+inline constexpr std::size_t kMaxNameBytes = 255;
+
+// `head`, as much of `middle` as fits, and `tail`: a name of at most 255
+// bytes, cut on a character boundary; a name that fits is unchanged.
+std::string FitName(std::string_view head, std::string_view middle, std::string_view tail);
+
 // `path` with "(n)" before its extension: the name a picture gets when every
-// naming attempt is taken by another file.
+// naming attempt is taken by another file. The name before it shrinks to fit.
 std::string NumberedPath(std::string_view path, long long n);
 
 // The name of a live photo's video beside its still: the still's path with
@@ -55,9 +63,9 @@ std::string PictureExtension(std::string_view pic_name);
 // The post text as it enters a file name: cleaned, without "?" and blanks.
 std::string CaptionForName(std::string_view caption_render);
 
-// Builds the three candidate paths of one photo, in order. The collision
-// rules ask `taken` whether a name is in use when a path is asked for; by
-// default any existing file takes a name.
+// Builds the three candidate paths of one photo, in order (names alone for
+// an empty folder). The collision rules ask `taken` whether a name is in use
+// when a path is asked for; by default any existing file takes a name.
 class PictureNamer {
 public:
     using NameTaken = std::function<bool(const std::string& path)>;
@@ -80,7 +88,7 @@ private:
     std::string BuildName(std::string caption, const Choice& choice, bool first_attempt);
     std::string Path(const std::string& name) const { return folder_ + name; }
 
-    std::string folder_;  // ends in "/"
+    std::string folder_;  // ends in "/"; empty for names alone
     const PhotoRecord& photo_;
     long long sequence_;
     RegexMatcher& matcher_;

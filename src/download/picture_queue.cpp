@@ -10,8 +10,8 @@ constexpr int kPictureAttempts = 2;
 
 }  // namespace
 
-PictureQueue::PictureQueue(RequestBatch& batch, std::string album_folder, std::string referer, JobToken* job)
-    : batch_(batch), album_folder_(std::move(album_folder)), referer_(std::move(referer)), job_(job) {}
+PictureQueue::PictureQueue(RequestBatch& batch, int album_folder, std::string referer, JobToken* job)
+    : batch_(batch), album_folder_(album_folder), referer_(std::move(referer)), job_(job) {}
 
 PictureQueue::~PictureQueue() {
     if (!in_flight_.empty()) batch_.Cancel();  // before the files their bodies go to

@@ -28,7 +28,8 @@ class PictureQueue {
 public:
     // Up to the batch's slot count of pictures are started and not yet taken
     // at any moment: that many transfers and open files at most.
-    PictureQueue(RequestBatch& batch, std::string album_folder, std::string referer, JobToken* job);
+    // `album_folder`: the album's open folder descriptor.
+    PictureQueue(RequestBatch& batch, int album_folder, std::string referer, JobToken* job);
     ~PictureQueue();  // abandons the transfers still running; their files go
     PictureQueue(const PictureQueue&) = delete;
     PictureQueue& operator=(const PictureQueue&) = delete;
@@ -63,7 +64,7 @@ private:
     bool DriveOne();
 
     RequestBatch& batch_;
-    std::string album_folder_;
+    int album_folder_;
     std::string referer_;
     JobToken* job_;
     std::map<int, Picture> pictures_;  // started and not taken

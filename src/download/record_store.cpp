@@ -26,6 +26,19 @@ int QueryInt(sqlite3* db, const char* sql) {
     return value;
 }
 
+// True when the store now writes ahead to a log.
+bool SwitchToWal(sqlite3* db) {
+    sqlite3_stmt* statement = nullptr;
+    bool wal = false;
+    if (sqlite3_prepare_v2(db, "PRAGMA journal_mode=WAL", -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW) {
+        const auto* mode = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+        wal = mode && std::string_view(mode) == "wal";
+    }
+    sqlite3_finalize(statement);
+    return wal;
+}
+
 int ApplicationId(sqlite3* db) { return QueryInt(db, "PRAGMA application_id"); }
 int TableCount(sqlite3* db) { return QueryInt(db, "SELECT count(*) FROM sqlite_master"); }
 constexpr const char* kAlbumsTable =
@@ -70,7 +83,7 @@ namespace {
 // take turns; the second finds the store made and keeps it.
 bool MakeStore(const std::string& path) {
     sqlite3* db = nullptr;
-    bool ok = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
+    bool ok = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr) == SQLITE_OK;
     if (ok) sqlite3_busy_timeout(db, kBusyMilliseconds);
     ok = ok && Exec(db, "BEGIN IMMEDIATE");
     if (ok && ApplicationId(db) != kApplicationId) {
@@ -80,8 +93,11 @@ bool MakeStore(const std::string& path) {
                                    std::string(kAlbumsTable) + ";";
         ok = TableCount(db) == 0 && ApplicationId(db) == 0 && Exec(db, schema.c_str());
     }
-    ok = ok && Exec(db, "COMMIT") && Exec(db, "PRAGMA journal_mode=WAL");
+    ok = ok && Exec(db, "COMMIT");
     if (!ok && db) Exec(db, "ROLLBACK");
+    // A run that has the store open meanwhile may keep this from taking
+    // effect; opening the store asks for it again.
+    if (ok) SwitchToWal(db);
     sqlite3_close(db);
     return ok;
 }
@@ -91,7 +107,7 @@ bool MakeStore(const std::string& path) {
 bool RecordStore::CreateStore(const std::string& path) {
     // Claiming the name first means a store another run just made is never
     // replaced or removed.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     ::close(fd);
     return MakeStore(path);
@@ -108,9 +124,12 @@ bool RecordStore::OpenStore(const std::string& path, std::string* error) {
         return false;
     }
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return fail("数据库文件不存在");
+    if (::lstat(path.c_str(), &info) != 0) return fail("数据库文件不存在");
+    // A link might point anywhere: nothing is opened through it.
+    if (S_ISLNK(info.st_mode)) return fail("数据库文件是符号链接");
+    if (!S_ISREG(info.st_mode)) return fail("数据库文件不存在");
     if (info.st_size == 0 && !MakeStore(path)) return fail("空文件无法建成数据库");
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr) != SQLITE_OK) {
         return fail("无法打开");
     }
     sqlite3_busy_timeout(db_, kBusyMilliseconds);
@@ -118,8 +137,9 @@ bool RecordStore::OpenStore(const std::string& path, std::string* error) {
     if (ApplicationId(db_) != kApplicationId || !HasPhotoTable(db_)) return fail("不是防止重复下载数据库");
     read_only_ = sqlite3_db_readonly(db_, "main") == 1;
     // Appends survive a crash of the program; fsync is left to checkpoints.
-    if ((!read_only_ && (!Exec(db_, "PRAGMA journal_mode=WAL") || !Exec(db_, "PRAGMA synchronous=NORMAL"))) ||
-        sqlite3_prepare_v2(db_, "SELECT 1 FROM photos WHERE photo_id=?1", -1, &contains_, nullptr) != SQLITE_OK ||
+    // A store another run keeps in its old journal mode stays fully synchronous.
+    if (!read_only_ && SwitchToWal(db_)) Exec(db_, "PRAGMA synchronous=NORMAL");
+    if (sqlite3_prepare_v2(db_, "SELECT 1 FROM photos WHERE photo_id=?1", -1, &contains_, nullptr) != SQLITE_OK ||
         sqlite3_prepare_v2(db_, "INSERT OR IGNORE INTO photos(photo_id) VALUES(?1)", -1, &append_, nullptr) !=
             SQLITE_OK) {
         return fail("数据库无法读取");

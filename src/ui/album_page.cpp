@@ -17,6 +17,7 @@
 #include <QUrl>
 
 #include "shell/saved_options.h"
+#include "util/text.h"
 #include "ui/file_chooser.h"
 #include "weibo/cover_image.h"
 #include "weibo/weibo_service.h"
@@ -204,8 +205,9 @@ AlbumRow AlbumPage::AlbumRowAt(int index) const {
 }
 
 void AlbumPage::AppendLog(const std::string& text) {
-    QString lines = QString::fromStdString(text);
-    lines.replace("\r\n", "\n");
+    std::string plain = text;
+    ReplaceAll(plain, "\r\n", "\n");
+    const QString lines = QString::fromStdString(TerminalSafe(plain));  // no control character from the service
     QTextCursor cursor = log_box->textCursor();
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(lines);

@@ -1,10 +1,13 @@
 #include "util/folders.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace wa {
 
@@ -21,11 +24,54 @@ bool IsDirectory(std::string_view path) {
     return ::stat(std::string(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool IsSymbolicLink(std::string_view path) {
+    std::string plain(path);
+    while (plain.size() > 1 && plain.ends_with('/')) plain.pop_back();
+    struct stat info {};
+    return !plain.empty() && ::lstat(plain.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
 std::string ProgramFolder() {
     std::error_code error;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) return std::filesystem::current_path(error).string();
     return exe.parent_path().string();
+}
+
+FolderHandle::~FolderHandle() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+FolderHandle::FolderHandle(FolderHandle&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+FolderHandle FolderHandle::OpenOrMake(const std::string& path) {
+    std::string made = path;
+    EnsureDirectory(made);
+    return FolderHandle(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+FolderHandle FolderHandle::Child(const std::string& name, Refusal* why) const {
+    const auto refuse = [why](Refusal refusal) {
+        if (why) *why = refusal;
+        return FolderHandle();
+    };
+    if (why) *why = Refusal::kNone;
+    if (fd_ < 0) return refuse(Refusal::kFailed);
+    if (name.empty()) return FolderHandle(::fcntl(fd_, F_DUPFD_CLOEXEC, 0));
+    if (::mkdirat(fd_, name.c_str(), 0777) != 0 && errno != EEXIST) return refuse(Refusal::kFailed);
+    const int child = ::openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (child >= 0) return FolderHandle(child);
+    struct stat info {};
+    const bool link = ::fstatat(fd_, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode);
+    return refuse(link ? Refusal::kLink : Refusal::kFailed);
 }
 
 }  // namespace wa

@@ -14,7 +14,38 @@ bool EnsureDirectory(std::string& path);
 // True only for an existing folder (a link to one counts), never for a file.
 bool IsDirectory(std::string_view path);
 
+// True when `path` (a trailing "/" aside) is a symbolic link itself.
+bool IsSymbolicLink(std::string_view path);
+
 // The folder of the running program, without a trailing "/".
 std::string ProgramFolder();
+
+// A folder kept open: what is made in it lands there, whatever becomes of
+// its path meanwhile, and no symbolic link below it is ever followed.
+class FolderHandle {
+public:
+    FolderHandle() = default;
+    ~FolderHandle();
+    FolderHandle(FolderHandle&& other) noexcept;
+    FolderHandle& operator=(FolderHandle&& other) noexcept;
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+
+    // The folder `path`, made when missing; links in it are followed, as the
+    // user chose it.
+    static FolderHandle OpenOrMake(const std::string& path);
+
+    enum class Refusal { kNone, kLink, kFailed };
+    // The folder `name` in this one, made when missing, never through a
+    // symbolic link; the folder itself for an empty name.
+    FolderHandle Child(const std::string& name, Refusal* why = nullptr) const;
+
+    bool IsOpen() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+
+private:
+    explicit FolderHandle(int fd) : fd_(fd) {}
+    int fd_ = -1;
+};
 
 }  // namespace wa

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <optional>
 #include <vector>
 
@@ -152,11 +154,16 @@ Located Locate(const std::vector<Line>& lines, std::string_view section, std::st
     return found;
 }
 
-std::string CutToLength(std::string_view value) {
-    if (value.size() <= kMaxSettingLength) return std::string(value);
-    std::size_t cut = kMaxSettingLength;
-    while (cut > 0 && IsContinuationByte(value[cut])) --cut;
-    return std::string(value.substr(0, cut));
+std::string CutToLength(std::string_view value) { return std::string(CutToBytes(value, kMaxSettingLength)); }
+
+// The process's umask, read without changing it (umask() itself would set it
+// for every thread while it is asked); 022 when the kernel does not say.
+mode_t CurrentUmask() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("Umask:")) return static_cast<mode_t>(std::strtol(line.c_str() + 6, nullptr, 8));
+    }
+    return 022;
 }
 
 bool ReplaceFile(const std::string& file, const std::string& bytes) {
@@ -164,7 +171,8 @@ bool ReplaceFile(const std::string& file, const std::string& bytes) {
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;
     struct stat info {};
-    ::fchmod(fd, ::stat(file.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0644);
+    // A file made now gets the permissions any new file gets, as mkstemp's 0600 would not.
+    ::fchmod(fd, ::stat(file.c_str(), &info) == 0 ? (info.st_mode & 07777) : (0666 & ~CurrentUmask()));
     std::size_t written = 0;
     while (written < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -146,6 +147,14 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
     return out;
 }
 
+std::u32string Utf8ToUtf32(std::string_view utf8) {
+    std::u32string out;
+    out.reserve(utf8.size());
+    std::size_t pos = 0;
+    while (pos < utf8.size()) out += DecodeOne(utf8, pos).value_or(kReplacement);
+    return out;
+}
+
 std::string Utf16ToUtf8(std::u16string_view utf16) {
     std::string out;
     out.reserve(utf16.size() * 3);
@@ -168,6 +177,33 @@ std::string AsciiLower(std::string_view text) {
     std::string out(text);
     for (char& c : out) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+std::string_view CutToBytes(std::string_view text, std::size_t limit) {
+    if (text.size() <= limit) return text;
+    std::size_t end = limit;
+    while (end > 0 && IsContinuationByte(text[end])) --end;
+    return text.substr(0, end);
+}
+
+std::string TerminalSafe(std::string_view text) {
+    std::string unzeroed(text);
+    std::replace(unzeroed.begin(), unzeroed.end(), '\0', '\x01');  // shown as "?" below, not cut there
+    const std::string valid = Utf8BodyText(unzeroed);
+    std::string out;
+    out.reserve(valid.size());
+    for (std::size_t i = 0; i < valid.size(); ++i) {
+        const auto c = static_cast<unsigned char>(valid[i]);
+        if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7F) {
+            out += '?';
+        } else if (c == 0xC2 && i + 1 < valid.size() && static_cast<unsigned char>(valid[i + 1]) < 0xA0) {
+            out += '?';  // U+0080..U+009F
+            ++i;
+        } else {
+            out += static_cast<char>(c);
+        }
     }
     return out;
 }

@@ -26,6 +26,8 @@ std::optional<std::string> Utf8ToGbk(std::string_view utf8);
 // decoder). Invalid UTF-8 becomes U+FFFD; an unpaired surrogate becomes "?".
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);
+// Code points, for filters defined on them; invalid UTF-8 becomes U+FFFD.
+std::u32string Utf8ToUtf32(std::string_view utf8);
 void AppendUtf8(std::string& out, char32_t code_point);
 
 // True for the second and later bytes of a UTF-8 character: a search never
@@ -33,6 +35,14 @@ void AppendUtf8(std::string& out, char32_t code_point);
 inline bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 std::string AsciiLower(std::string_view text);
+
+// The longest start of `text` of at most `limit` bytes that ends on a
+// character boundary.
+std::string_view CutToBytes(std::string_view text, std::size_t limit);
+
+// Text from the service as it may reach a terminal or the log: valid UTF-8,
+// with C0 controls other than tab and newline, DEL and C1 controls as "?".
+std::string TerminalSafe(std::string_view text);
 
 // Position of `needle` in `text` at or after `from`, never starting inside a
 // character; npos when absent. Ignore-case folds ASCII letters only.

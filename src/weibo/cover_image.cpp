@@ -27,7 +27,7 @@ constexpr std::size_t kMaxPixelsPerByte = 16384;
 
 bool PlausibleSize(std::size_t width, std::size_t height, std::size_t bytes) {
     return width > 0 && height > 0 && width <= kMaxCoverSide && height <= kMaxCoverSide &&
-           width * height <= bytes * kMaxPixelsPerByte;
+           width * height <= kMaxCoverPixels && width * height <= bytes * kMaxPixelsPerByte;
 }
 
 // Everything with a destructor lives outside this function: it may be left by

@@ -2,6 +2,7 @@
 // album list can show. Bytes that are not a picture give nothing, never a crash.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -15,8 +16,10 @@ struct DecodedPicture {
     std::vector<std::uint8_t> rgba;  // width × height × 4 bytes, rows top to bottom
 };
 
-// Pictures larger than this on either side are refused rather than decoded.
+// Pictures larger than this on either side, or of more pixels than
+// 4096 × 4096 (64 MiB of pixels), are refused rather than decoded.
 inline constexpr int kMaxCoverSide = 8192;
+inline constexpr std::size_t kMaxCoverPixels = 4096u * 4096u;
 
 std::optional<DecodedPicture> DecodePicture(std::string_view bytes);
 

@@ -211,6 +211,23 @@ TEST_F(CliTest, SeveralUsersOneAfterTheOtherAndTheWorstStatus) {
     EXPECT_EQ(Run({"download", "--users-file", (temp.path() / "none.txt").string()}).status, 2);
 }
 
+TEST_F(CliTest, ControlCharactersFromTheServiceNeverReachTheTerminal) {
+    fake::User hostile = fake::SampleUser("4010", 1, 2);
+    hostile.title = "\x1b]0;TITLE\x07\x1b[31m恶意的微博";
+    hostile.albums[0].caption = "相册\x1b[2J\xc2\x9b";
+    fake.AddUser(hostile);
+    const Finished listed = Run({"albums", "4010"});
+    EXPECT_EQ(listed.status, 0);
+    const Finished done = Run({"download", "4010"});
+    EXPECT_EQ(done.status, 0) << done.out;
+    for (const Finished* output : {&listed, &done}) {
+        EXPECT_EQ(output->out.find_first_of("\x1b\x07"), std::string::npos) << output->out;
+        EXPECT_EQ(output->out.find("\xc2\x9b"), std::string::npos);  // C1 control
+    }
+    EXPECT_NE(listed.out.find("?]0;TITLE??[31m恶意的微博 (uid 4010)\n1\t相册?[2J?\t2\t"), std::string::npos) << listed.out;
+    EXPECT_NE(done.out.find("准备下载相册《相册?[2J?》"), std::string::npos) << done.out;
+}
+
 TEST_F(CliTest, AlbumsAsJson) {
     const Finished done = Run({"albums", "4004", "--json"});
     ASSERT_EQ(done.status, 0);

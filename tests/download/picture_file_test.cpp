@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "../util/temp_folder.h"
+#include "util/folders.h"
 
 namespace wa {
 namespace {
@@ -33,8 +34,9 @@ TEST(IsPictureData, KnowsTheFourSignatures) {
 
 TEST(PictureFile, PlacedOnlyWhenMovedAndNeverLeftBehind) {
     test::TempFolder temp;
+    const FolderHandle folder = FolderHandle::OpenOrMake(temp.path().string());
     {
-        PictureFile file(temp.path().string());
+        PictureFile file(folder.fd());
         ASSERT_TRUE(file.IsOpen());
         ASSERT_TRUE(file.Write("<html>"));
         EXPECT_FALSE(file.HoldsPicture());
@@ -43,41 +45,42 @@ TEST(PictureFile, PlacedOnlyWhenMovedAndNeverLeftBehind) {
         ASSERT_TRUE(file.Write(" more"));
         EXPECT_TRUE(file.HoldsPicture());
         using Placement = PictureFile::Placement;
-        EXPECT_EQ(file.MoveTo((temp.path() / "missing" / "a.gif").string()), Placement::kFailed);  // stays
-        EXPECT_EQ(file.MoveTo((temp.path() / "a.gif").string()), Placement::kPlaced);
+        EXPECT_EQ(file.MoveTo("missing/a.gif"), Placement::kFailed);  // a name, never a path: it stays
+        EXPECT_EQ(file.MoveTo("a.gif"), Placement::kPlaced);
     }
     std::ifstream in(temp.path() / "a.gif", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "GIF89a more");
     EXPECT_EQ(CountEntries(temp.path()), 1u);
 
-    { PictureFile abandoned(temp.path().string()); abandoned.Write("GIF89a half"); }
+    { PictureFile abandoned(folder.fd()); abandoned.Write("GIF89a half"); }
     EXPECT_EQ(CountEntries(temp.path()), 1u);
 
-    PictureFile nowhere((temp.path() / "missing").string());
+    PictureFile nowhere(FolderHandle().fd());
     EXPECT_FALSE(nowhere.IsOpen());
 }
 
 TEST(PictureFile, NeverReplacesASavedPictureAndCleansUpAfterKilledRuns) {
     using Placement = PictureFile::Placement;
     test::TempFolder temp;
+    const FolderHandle folder = FolderHandle::OpenOrMake(temp.path().string());
     const std::string taken = (temp.path() / "a.gif").string();
     std::ofstream(taken, std::ios::binary) << "GIF89a first";
     {
-        PictureFile other(temp.path().string());
+        PictureFile other(folder.fd());
         other.Write("GIF89a second");
-        EXPECT_EQ(other.MoveTo(taken), Placement::kTaken);
-        PictureFile same(temp.path().string());
+        EXPECT_EQ(other.MoveTo("a.gif"), Placement::kTaken);
+        PictureFile same(folder.fd());
         same.Write("GIF89a first");
-        EXPECT_EQ(same.MoveTo(taken), Placement::kAlreadyThere);
+        EXPECT_EQ(same.MoveTo("a.gif"), Placement::kAlreadyThere);
         EXPECT_EQ(CountEntries(temp.path()), 2u);  // a.gif and the other's temporary file
 
         // A killed run leaves its temporary file; the next run removes it,
         // but not one a running download holds.
         std::ofstream(temp.path() / ".weibo-albums-00112233aabbccdd") << "GIF89a half";
         std::ofstream(temp.path() / ".weibo-albums-notours") << "x";
-        PictureFile::RemoveLeftovers(temp.path().string());
+        PictureFile::RemoveLeftovers(folder.fd());
         EXPECT_EQ(CountEntries(temp.path()), 3u);
-        EXPECT_EQ(other.MoveTo((temp.path() / "b.gif").string()), Placement::kPlaced);
+        EXPECT_EQ(other.MoveTo("b.gif"), Placement::kPlaced);
     }
     std::ifstream in(taken, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "GIF89a first");

@@ -33,6 +33,8 @@ TEST(CleanName, RemovesPathAndPunctuationCharacters) {
     EXPECT_EQ(CleanName("：、？：？"), "");
     EXPECT_EQ(CleanName("../../etc/passwd"), "etcpasswd");
     EXPECT_EQ(CleanName("旅行（一）·北京！"), "旅行一北京");
+    // Bidi controls and zero-width characters would make a name pass for another.
+    EXPECT_EQ(CleanName("\u202Egpj\u200Bexe\u2066\uFEFF1\u200F\u2060\u0085"), "gpjexe1");
 }
 
 TEST(PictureNaming, PiecesOfAName) {

@@ -1,5 +1,7 @@
 #include "util/ini_file.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -74,6 +76,12 @@ TEST(WriteSetting, FirstWriteCreatesTheFile) {
     const std::string file = temp / "配置.ini";
     ASSERT_TRUE(WriteSetting(file, "全局设置", "下载记录", "已启用"));
     EXPECT_EQ(ReadAll(file), "[全局设置]\n下载记录=已启用\n");
+    // A file made now gets what the umask leaves of 0666, like any new file.
+    const mode_t old_mask = ::umask(027);
+    const std::string made = temp / "new.ini";
+    ASSERT_TRUE(WriteSetting(made, "a", "b", "c"));
+    ::umask(old_mask);
+    EXPECT_EQ(std::filesystem::status(made).permissions(), std::filesystem::perms(0640));
 }
 
 TEST(WriteSetting, ReplacesInPlaceAndKeepsEveryOtherLine) {

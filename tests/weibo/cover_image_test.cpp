@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
+#include <cstdint>
 #include <random>
 
 #include "pictures.h"
@@ -55,6 +58,41 @@ TEST(DecodePicture, SurvivesThousandsOfMalformedPictures) {
         if (DecodePicture(bytes)) ++decoded;
     }
     EXPECT_GT(decoded, 0);  // some survive a flipped bit in pixel data
+}
+
+// A valid one-bit PNG of `side` × `side` blank pixels: a few KiB that decode
+// to side² × 4 bytes.
+std::string BlankPng(unsigned side) {
+    const auto be32 = [](std::string& out, std::uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>(v >> shift);
+    };
+    const auto chunk = [&be32](std::string& png, const char* type, const std::string& data) {
+        be32(png, static_cast<std::uint32_t>(data.size()));
+        const std::string typed = type + data;
+        png += typed;
+        be32(png, static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(typed.data()), typed.size())));
+    };
+    std::string header;
+    be32(header, side);
+    be32(header, side);
+    header += std::string("\x01\x00\x00\x00\x00", 5);  // 1 bit, grey, deflate, no filter, no interlace
+    const std::string rows(static_cast<std::size_t>(side) * ((side + 7) / 8 + 1), '\0');
+    uLongf packed_size = compressBound(rows.size());
+    std::string packed(packed_size, '\0');
+    compress(reinterpret_cast<Bytef*>(packed.data()), &packed_size, reinterpret_cast<const Bytef*>(rows.data()), rows.size());
+    packed.resize(packed_size);
+    std::string png = "\x89PNG\r\n\x1A\n";
+    chunk(png, "IHDR", header);
+    chunk(png, "IDAT", packed);
+    chunk(png, "IEND", "");
+    return png;
+}
+
+TEST(DecodePicture, ACoverClaimingMoreThan4096By4096IsRefusedBeforeDecoding) {
+    EXPECT_TRUE(DecodePicture(BlankPng(4096)));   // 64 MiB of pixels, the most taken
+    const std::string bomb = BlankPng(4200);      // a few KiB for 70 MiB of pixels
+    EXPECT_LT(bomb.size(), 8192u);
+    EXPECT_FALSE(DecodePicture(bomb));
 }
 
 }  // namespace

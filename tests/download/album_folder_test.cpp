@@ -1,0 +1,75 @@
+// What an album may write where: never through a link planted below the save
+// folder, into a record store that is a link, or under a name longer than a
+// file system takes.
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "album_download_fixture.h"
+#include "download/picture_file.h"
+
+namespace wa {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FileNames;
+
+class AlbumFolderTest : public test::AlbumDownloadTest {};
+
+TEST_F(AlbumFolderTest, NothingIsWrittenThroughALinkPlantedAtTheUserOrAlbumLevelOrAsTheStore) {
+    Serve({Album("801", 3)});
+    const fs::path elsewhere = temp.path() / "elsewhere";  // another user's folder
+    fs::create_directories(elsewhere);
+    const fs::path user_folder = temp.path() / "saved" / "小明的微博";
+    const struct {
+        fs::path link;
+        std::string logged;
+    } planted[] = {
+        {user_folder, "相册文件夹是符号链接，已跳过：" + user_folder.string()},
+        {user_folder / "旅行3", "相册文件夹是符号链接，已跳过：" + (user_folder / "旅行3").string()},
+    };
+    for (const auto& p : planted) {
+        fs::remove_all(temp.path() / "saved");
+        fs::create_directories(p.link.parent_path());
+        fs::create_directory_symlink(elsewhere, p.link);
+        fake.ClearRequests();
+        const AlbumOutcome outcome = Download("801", "3");
+        EXPECT_EQ(outcome.saved, 0) << p.link;
+        EXPECT_GE(outcome.failed, 1) << p.link;
+        EXPECT_NE(host.Log().find(p.logged), std::string::npos) << p.link;
+        EXPECT_TRUE(FileNames(elsewhere).empty()) << p.link;
+        EXPECT_EQ(fake.CountRequests("/photos/get_all"), 0) << p.link;
+    }
+
+    // A store that is a link to an empty file: nothing opens it, nothing turns it into a store.
+    fs::remove_all(temp.path() / "saved");
+    fs::remove(StorePath());
+    std::ofstream(elsewhere / "empty");
+    fs::create_symlink(elsewhere / "empty", StorePath());
+    EXPECT_EQ(Download("801", "3").saved, 3);
+    EXPECT_NE(host.Log().find("防止重复下载数据库打开失败（数据库文件是符号链接）"), std::string::npos);
+    EXPECT_EQ(fs::file_size(elsewhere / "empty"), 0u);
+}
+
+TEST_F(AlbumFolderTest, NamesLongerThanAFileSystemTakesAreCutAndEveryPictureIsSaved) {
+    fake::Album album = Album("802", 3);
+    album.caption.clear();
+    for (int i = 0; i < 100; ++i) album.caption += "长";  // 300 bytes
+    std::string caption;
+    while (caption.size() < 400) caption += "很长的微博内容";
+    for (fake::Photo& photo : album.photos) photo.caption = caption;
+    Serve({album});
+    const AlbumOutcome outcome = Download("802", "3", album.caption);
+    EXPECT_EQ(outcome.saved, 3);
+    EXPECT_EQ(outcome.failed, 0);
+    const fs::path folder = temp.path() / "saved" / "小明的微博" / (album.caption.substr(0, 252) + "3");
+    ASSERT_EQ(FileNames(folder).size(), 3u);  // the count kept at the end of the cut name
+    for (const std::string& name : FileNames(folder)) {
+        EXPECT_LE(name.size(), 255u) << name;
+        EXPECT_TRUE(name.ends_with(").jpg") || name.ends_with(".jpg")) << name;
+    }
+    EXPECT_TRUE(fs::exists(folder / ("(1)" + caption.substr(0, 246) + ".jpg")));
+}
+
+}  // namespace
+}  // namespace wa
