@@ -112,14 +112,17 @@ EOT
         for harness in build-fuzz/tests/fuzz/*_fuzz; do
             name=$(basename "$harness" _fuzz)
             found=$(mktemp -d)  # new inputs stay out of the kept seed corpus
-            if "$harness" -runs="$runs" -max_len=65536 "$found" "tests/fuzz/corpus/$name" >"$found.log" 2>&1; then
+            crashes=$(mktemp -d)  # and so does what a failure leaves
+            if "$harness" -runs="$runs" -max_len=65536 -artifact_prefix="$crashes/" "$found" "tests/fuzz/corpus/$name" \
+                >"$found.log" 2>&1; then
                 echo "fuzz $name: $(grep -o 'Done [0-9]* runs in [0-9]* second(s)' "$found.log")"
             else
-                echo "fuzz $name: FAILED" >&2
+                echo "fuzz $name: FAILED (the input is kept in $crashes)" >&2
                 tail -n 40 "$found.log" >&2
                 failed=1
             fi
             rm -rf "$found" "$found.log"
+            rmdir "$crashes" 2>/dev/null || true
         done
         exit "$failed"
         ;;
