@@ -70,11 +70,7 @@ private:
                 tab = ReadAlbumTabPage(text);
                 return tab.has_value();
             });
-            page.attempts = attempts.made;
-            page.stopped = attempts.stopped;
-            page.login_wall = attempts.login_wall;
-            page.failure = attempts.failure;
-            page.fetched = attempts.accepted;
+            page.Took(attempts);
             if (tab) {
                 page.next_cursor = tab->items.empty() ? std::string() : tab->cursor;
                 AddPhotos(*tab, request, page);

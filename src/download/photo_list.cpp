@@ -125,12 +125,16 @@ PhotoPage FetchPhotoPage(std::string_view uid, std::string_view album_id_text, i
         if (records) result.photos = std::move(*records);
         return records.has_value();
     });
-    result.fetched = attempts.accepted;
-    result.stopped = attempts.stopped;
-    result.login_wall = attempts.login_wall;
-    result.attempts = attempts.made;
-    result.failure = attempts.failure;
+    result.Took(attempts);
     return result;
+}
+
+void PhotoPage::Took(const Attempts& made) {
+    fetched = made.accepted;
+    stopped = made.stopped;
+    login_wall = made.login_wall;
+    attempts = made.made;
+    failure = made.failure;
 }
 
 std::string RandomFraction() {

@@ -56,6 +56,8 @@ AlbumKey SplitAlbumIdText(std::string_view album_id_text);
 // ("data" -> "photo_list" an array).
 std::optional<std::vector<PhotoRecord>> ReadPhotoPage(std::string_view text);
 
+struct Attempts;
+
 struct PhotoPage {
     int number = 0;  // 1 for the first page of the album
     std::vector<PhotoRecord> photos;
@@ -66,6 +68,9 @@ struct PhotoPage {
     bool login_wall = false;  // the service answered with a login page
     int attempts = 0;
     std::string failure;  // why the page did not come, when it did not
+
+    // How the page's attempts went.
+    void Took(const Attempts& made);
 };
 
 // Waits between attempts; returns false when the job is to stop.

@@ -1,0 +1,222 @@
+// Listing and downloading through the window: the run buttons, the log, the
+// status line, and a window thread that is busy.
+#include "window_fixture.h"
+
+namespace wa {
+namespace {
+
+using test::MainWindowTest;
+using test::View;
+using test::WaitFor;
+namespace fs = std::filesystem;
+
+TEST_F(MainWindowTest, ListingAndAFullRunThroughTheWindow) {
+    fake::User user = fake::SampleUser("5005", 3, 4);
+    user.albums[1].count_text = "0";
+    fake.AddUser(user);
+    View& w = Open();
+    WriteSetting(globals.config_path, "全局设置", "保存位置", (temp.path() / "saved").string());
+    w.edit_save_folder->setText(QString::fromStdString((temp.path() / "saved").string()));
+    w.edit_sound->setText(QString::fromStdString((temp.path() / "none.mp3").string()));
+
+    QTimer::singleShot(0, [this] {
+        EXPECT_EQ(OpenMessageText(), QString::fromUtf8("请输入网址"));
+        CloseMessageBoxes();
+    });
+    w.button_get_albums->click();
+
+    w.edit_home->setText(QString::fromStdString("127.0.0.1:" + std::to_string(fake.port()) + "/u/5005"));
+    w.button_get_albums->click();
+    ASSERT_TRUE(WaitFor([&] { return w.label_status->text().startsWith(QString::fromUtf8("相册列表获取完毕")); }));
+    EXPECT_EQ(w.label_status->text(), QString::fromUtf8("相册列表获取完毕,共计2个"));
+    EXPECT_EQ(w.label_user->text(), QString::fromUtf8("要下载用户：演示用户的微博"));
+    EXPECT_EQ(w.label_percent->text(), "100%");
+    ASSERT_EQ(w.album_list->topLevelItemCount(), 2);
+    EXPECT_EQ(w.album_list->topLevelItem(1)->text(1), "2");
+    EXPECT_EQ(w.album_list->topLevelItem(1)->text(2), QString::fromUtf8("旅行"));
+    EXPECT_EQ(w.album_list->topLevelItem(1)->text(5), "3550000002@@3");
+    EXPECT_EQ(w.album_list->columnWidth(3), 0);
+    EXPECT_TRUE(w.log_box->toPlainText().contains(QString::fromUtf8("-----获取完毕,共计2个\n选择要下载的 点击【3下载选中】")));
+
+    w.album_list->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+    w.button_start->click();
+    EXPECT_TRUE(w.button_start->isHidden());
+    EXPECT_FALSE(w.button_pause->isHidden());
+    EXPECT_FALSE(w.button_stop->isHidden());
+    ASSERT_TRUE(WaitFor([&] { return !OpenMessageText().isEmpty(); }));
+    EXPECT_EQ(OpenMessageText(), QString::fromUtf8("全部下载完毕"));
+    CloseMessageBoxes();
+    EXPECT_FALSE(w.button_start->isHidden());
+    EXPECT_TRUE(w.button_pause->isHidden() && w.button_continue->isHidden() && w.button_stop->isHidden());
+    EXPECT_EQ(w.label_selected->text(), QString::fromUtf8("总共需下载[1]个相册"));
+    EXPECT_EQ(w.label_photo_counter->text(), QString::fromUtf8("下载完成"));
+    EXPECT_EQ(w.label_percent->text(), "100%");
+    EXPECT_EQ(w.progress->value(), 100);
+    const QString log = w.log_box->toPlainText();
+    EXPECT_TRUE(log.contains(QString::fromUtf8("当前被选择相册编号:2、")));
+    EXPECT_TRUE(log.contains(QString::fromUtf8("---完成相册《旅行4》下载")));
+    EXPECT_TRUE(log.endsWith(QString::fromUtf8("-------全部下载完毕--------\n\n")));
+    const fs::path album = temp.path() / "saved" / "演示用户的微博" / "旅行4";
+    EXPECT_TRUE(fs::exists(album / "(1)春天的花北京植物园.jpg"));
+    EXPECT_TRUE(fs::exists(album / "(2).jpg"));
+}
+
+TEST_F(MainWindowTest, PauseContinueAndStopButtons) {
+    fake::User user = fake::SampleUser("6006", 1, 5);
+    fake.AddUser(user);
+    fake.AddFault("/large/3600000000001", fake::Fault{.stall_ms = 20000});
+    View& w = Open();
+    w.edit_save_folder->setText(QString::fromStdString((temp.path() / "saved").string()));
+    w.edit_home->setText(QString::fromStdString(fake.BaseUrl() + "/u/6006"));
+    w.button_get_albums->click();
+    ASSERT_TRUE(WaitFor([&] { return w.album_list->topLevelItemCount() == 1 && w.drawing_board->isHidden(); }));
+    // Focus never lands where a stray key edits a box or stops the run.
+    const auto focus_is_safe = [&] {
+        QWidget* focus = w.window->focusWidget();
+        return focus && !qobject_cast<QLineEdit*>(focus) && focus != w.button_stop;
+    };
+    w.button_start->setFocus();
+    w.button_start->click();
+    EXPECT_TRUE(focus_is_safe());
+    ASSERT_TRUE(WaitFor([&] { return fake.CountRequests("/large/3600000000001") > 0; }));
+    w.edit_save_folder->setText("x");  // typed after the start: the run keeps its folder
+
+    w.button_pause->click();
+    EXPECT_TRUE(focus_is_safe());
+    EXPECT_TRUE(w.button_start->isHidden() && w.button_pause->isHidden());
+    EXPECT_FALSE(w.button_continue->isHidden());
+    EXPECT_FALSE(w.button_stop->isHidden());
+    w.button_continue->click();
+    EXPECT_TRUE(focus_is_safe());
+    EXPECT_FALSE(w.button_pause->isHidden());
+    EXPECT_TRUE(w.button_continue->isHidden());
+    w.button_pause->click();
+    w.button_stop->click();  // stop while paused
+    EXPECT_FALSE(w.button_start->isHidden());
+    EXPECT_TRUE(w.button_pause->isHidden() && w.button_continue->isHidden() && w.button_stop->isHidden());
+    ASSERT_TRUE(WaitFor([&] { return !w.window->BusyWithWork(); }));
+    EXPECT_TRUE(OpenMessageText().isEmpty());
+    EXPECT_FALSE(w.log_box->toPlainText().contains(QString::fromUtf8("全部下载完毕")));
+    EXPECT_TRUE(w.log_box->toPlainText().contains(QString::fromUtf8("已暂停下载\n继续下载\n已暂停下载\n已结束下载\n")));
+    const fs::path album = temp.path() / "saved" / "演示用户的微博" / "微博配图5";
+    for (const auto& entry : fs::directory_iterator(album)) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".weibo-albums-"));
+    }
+}
+
+TEST_F(MainWindowTest, ASupersededResolutionWritesNothingAndTheRunTakesTheListedUser) {
+    fake::User slow = fake::SampleUser("9101", 1, 2);
+    slow.title = "甲的微博";
+    fake::User fast = fake::SampleUser("9102", 1, 2);
+    fast.title = "乙的微博";
+    fake.AddUser(slow);
+    fake.AddUser(fast);
+    fake.AddFault("/u/9101", fake::Fault{.delay_ms = 1500});
+    View& w = Open();
+    w.edit_save_folder->setText(QString::fromStdString((temp.path() / "saved").string()));
+    w.edit_home->setText(QString::fromStdString(fake.BaseUrl() + "/u/9101"));
+    w.button_get_albums->click();
+    ASSERT_TRUE(WaitFor([&] { return fake.CountRequests("/u/9101") > 0; }));
+    w.edit_home->setText(QString::fromStdString(fake.BaseUrl() + "/u/9102"));
+    QTest::keyClick(w.edit_home, Qt::Key_Return);  // Enter acts as 2：获取相册
+    ASSERT_TRUE(WaitFor([&] { return w.album_list->topLevelItemCount() == 1 && w.drawing_board->isHidden(); }));
+    QTest::qWait(1800);  // the slow resolution comes back late
+    EXPECT_EQ(w.label_user->text(), QString::fromUtf8("要下载用户：乙的微博"));
+    EXPECT_EQ(w.window->resolved_user().uid, "9102");
+    w.button_start->click();
+    ASSERT_TRUE(WaitFor([&] { return !OpenMessageText().isEmpty(); }));
+    CloseMessageBoxes();
+    EXPECT_TRUE(fs::exists(temp.path() / "saved" / "乙的微博"));
+    EXPECT_FALSE(fs::exists(temp.path() / "saved" / "甲的微博"));
+}
+
+TEST_F(MainWindowTest, ABusyWindowThreadNeverHoldsARunBackAndItsLinesComeInOrder) {
+    fake.AddUser(fake::SampleUser("9009", 1, 40));
+    for (const char* id : {"3600000000003", "3600000000017", "3600000000031"}) {
+        fake.AddFault(std::string("/large/") + id, fake::Fault{.status = 404});
+    }
+    View& w = Open();
+    w.edit_save_folder->setText(QString::fromStdString((temp.path() / "saved").string()));
+    w.edit_home->setText("9009");  // a bare uid stands for its home page
+    w.button_get_albums->click();
+    ASSERT_TRUE(WaitFor([&] { return w.label_status->text().startsWith(QString::fromUtf8("相册列表获取完毕")); }));
+    w.button_start->click();
+    // The window thread does nothing else until the pictures are saved: the
+    // worker must not be waiting for it.
+    const fs::path album = temp.path() / "saved" / "演示用户的微博" / "微博配图40";
+    const auto count = [&album] {
+        std::error_code error;
+        auto entries = fs::directory_iterator(album, error);
+        return error ? 0 : static_cast<int>(std::distance(fs::begin(entries), fs::end(entries)));
+    };
+    const auto start = std::chrono::steady_clock::now();
+    while (count() < 37 && std::chrono::steady_clock::now() - start < std::chrono::seconds(20)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(count(), 37);
+    ASSERT_TRUE(WaitFor([&] { return !OpenMessageText().isEmpty(); }));
+    CloseMessageBoxes();
+    const QString log = w.log_box->toPlainText();
+    const QString base = QString::fromStdString(fake.BaseUrl());
+    const QStringList in_order = {"当前被选择相册编号:1、", "准备下载相册《微博配图》",
+                                  "图片下载失败[404]：" + base + "/large/3600000000003.png",
+                                  "图片下载失败[404]：" + base + "/large/3600000000017.png",
+                                  "图片下载失败[404]：" + base + "/large/3600000000031.png",
+                                  "---完成相册《微博配图40》下载", "-------全部下载完毕--------"};
+    qsizetype at = 0;
+    for (const QString& line : in_order) {
+        const qsizetype found = log.indexOf(line, at);
+        EXPECT_GE(found, at) << line.toStdString();
+        at = std::max(at, found);
+    }
+    EXPECT_EQ(w.label_photo_counter->text(), QString::fromUtf8("下载完成"));
+    EXPECT_EQ(w.label_percent->text(), "100%");
+}
+
+TEST_F(MainWindowTest, EveryListingEndsWithATrueStatusLine) {
+    View& w = Open();
+    const struct {
+        std::string typed;
+        bool photo_service_closed;
+        QString status;
+    } cases[] = {
+        {fake.BaseUrl() + "/nobody", false, QString::fromUtf8("用户不存在或者获取用户信息失败")},
+        {"12345", true, QString::fromUtf8("相册列表获取失败：无法连接到 127.0.0.1:1（Connection refused）")},
+    };
+    ServiceAddresses closed = CurrentService();
+    closed.photo_host = "127.0.0.1:1";
+    WriteSetting(globals.config_path, "全局设置", "相册来源", "相册服务");
+    w.window->findChild<SettingsPage*>()->Load();
+    for (const auto& c : cases) {
+        if (c.photo_service_closed) SetCurrentService(closed);
+        w.edit_home->setText(QString::fromStdString(c.typed));
+        w.button_get_albums->click();
+        ASSERT_TRUE(WaitFor([&] { return !OpenMessageText().isEmpty(); })) << c.typed;
+        EXPECT_EQ(w.label_status->text(), c.status) << c.typed;
+        EXPECT_EQ(OpenMessageText(), c.status) << c.typed;
+        CloseMessageBoxes();
+    }
+}
+
+TEST_F(MainWindowTest, TheWindowComesBackWhereItWasWhenAScreenStillShowsIt) {
+    WriteSetting(globals.config_path, "窗口", "左", "30");
+    WriteSetting(globals.config_path, "窗口", "上", "40");
+    WriteSetting(globals.config_path, "窗口", "宽", "1200");
+    WriteSetting(globals.config_path, "窗口", "高", "700");
+    View& w = Open();
+    EXPECT_EQ(w.window->pos(), QPoint(30, 40));
+    EXPECT_EQ(w.window->size(), QSize(1200, 700));
+    w.window->move(50, 60);
+    w.window->close();  // closing writes where it is
+    EXPECT_EQ(Setting("窗口", "左"), "50");
+    EXPECT_EQ(Setting("窗口", "高"), "700");
+
+    WriteSetting(globals.config_path, "窗口", "左", "9000");  // no screen shows it there
+    window.reset();
+    View& again = Open();
+    EXPECT_EQ(again.window->size(), again.window->minimumSize());
+    EXPECT_LT(again.window->x(), 9000);
+}
+
+}  // namespace
+}  // namespace wa

@@ -1,0 +1,167 @@
+// The fake's album tab: the picture wall, album pages by cursor, posts and
+// pictures and live-photo videos by picture id.
+#include <httplib.h>
+
+#include <algorithm>
+#include <set>
+
+#include "fake_answers.h"
+#include "fake_weibo.h"
+
+namespace wa::fake {
+
+using namespace answers;
+
+const Photo* FakeWeibo::FindPid(const std::string& pid) const {
+    for (const User& user : users_) {
+        for (const Album& album : user.albums) {
+            for (const Photo& photo : album.photos) {
+                if (photo.pid == pid) return &photo;
+            }
+        }
+    }
+    return nullptr;
+}
+
+void FakeWeibo::ServeAlbumTab(const httplib::Request& request, httplib::Response& response) {
+    std::lock_guard lock(mutex_);
+    const User* user = FindUser(request.get_param_value("uid"));
+    if (!user) {
+        response.set_content("{\"ok\":0,\"msg\":\"用户不存在\"}", "application/json");
+        return;
+    }
+    const bool wall = request.path == "/ajax/profile/getImageWall";
+    // The wall holds every picture of the user, newest first; an album its own.
+    std::vector<const Photo*> photos;
+    std::string json_albums;
+    if (wall) {
+        std::set<std::string> seen;
+        for (const Album& album : user->albums) {
+            for (const Photo& photo : album.photos) {
+                if (seen.insert(photo.pid).second) photos.push_back(&photo);
+            }
+            if (!json_albums.empty()) json_albums += ",";
+            json_albums += "{\"pic_title\":" + JsonString(album.caption, false) + ",\"containerid\":\"" +
+                           PercentEncoded(ContainerId(*user, album)) + "\",\"pic\":" +
+                           JsonString(BaseUrl() + "/cover/" + album.album_id + ".jpg", false) + "}";
+        }
+        std::stable_sort(photos.begin(), photos.end(), [](const Photo* a, const Photo* b) { return a->timestamp > b->timestamp; });
+    } else {
+        const std::string containerid = request.get_param_value("containerid");
+        for (const Album& album : user->albums) {
+            if (ContainerId(*user, album) != containerid) continue;
+            for (const Photo& photo : album.photos) photos.push_back(&photo);
+        }
+    }
+    // Entries: a picture each, or its post once when the list names posts.
+    std::vector<std::string> items;
+    std::set<std::string> posts_named;
+    for (const Photo* photo : photos) {
+        const std::string type = photo->live ? "livephoto" : "pic";
+        if (photo->listed_without_pid) {
+            if (posts_named.insert(photo->mid).second) items.push_back("{\"mid\":\"" + photo->mid + "\",\"type\":\"pic\"}");
+            continue;
+        }
+        items.push_back("{\"pid\":\"" + photo->pid + "\",\"mid\":\"" + photo->mid + "\",\"type\":\"" + type +
+                        "\",\"timeline_year\":\"2014\",\"timeline_month\":\"5\"}");
+    }
+    const std::string cursor = request.get_param_value(wall ? "sinceid" : "since_id");
+    std::size_t begin = 0;
+    if (cursor.find('_') != std::string::npos) {
+        begin = std::stoul(cursor.substr(cursor.find('_') + 1));
+    } else if (!cursor.empty() && cursor != "0") {
+        begin = std::stoul(cursor) - 1000;
+    }
+    const std::size_t size = static_cast<std::size_t>(std::max(1, user->tab_page_size));
+    const std::size_t end = std::min(items.size(), begin + size);
+    std::string json = "{\"ok\":1,\"data\":{";
+    if (end < items.size()) {
+        // The cursor of the next page: text on the wall, a number in albums.
+        json += wall ? "\"since_id\":\"4954_" + std::to_string(end) + "\"," : "\"since_id\":" + std::to_string(1000 + end) + ",";
+    } else {
+        switch (user->tab_end) {
+            case CursorEnd::kZero: json += "\"since_id\":0,"; break;
+            case CursorEnd::kZeroText: json += "\"since_id\":\"0\","; break;
+            case CursorEnd::kEmpty: json += "\"since_id\":\"\","; break;
+            case CursorEnd::kMissing: break;
+        }
+    }
+    json += "\"list\":[";
+    for (std::size_t i = begin; i < end; ++i) json += (i == begin ? "" : ",") + items[i];
+    json += "]";
+    if (wall && request.get_param_value("has_album") == "true") json += ",\"album_list\":[" + json_albums + "]";
+    response.set_content(json + "},\"bottom_tips_visible\":false}", "application/json");
+}
+
+void FakeWeibo::ServePost(const httplib::Request& request, httplib::Response& response) {
+    const std::string mid = request.get_param_value("id");
+    std::lock_guard lock(mutex_);
+    std::vector<const Photo*> pictures;
+    std::set<std::string> seen;
+    for (const User& user : users_) {
+        for (const Album& album : user.albums) {
+            for (const Photo& photo : album.photos) {
+                if (photo.mid == mid && seen.insert(photo.pid).second) pictures.push_back(&photo);
+            }
+        }
+    }
+    if (pictures.empty()) {
+        response.set_content("{\"ok\":0,\"message\":\"该微博不存在\"}", "application/json");
+        return;
+    }
+    for (const Photo* photo : pictures) {
+        if (photo->followers_only) {
+            response.set_content("{\"ok\":0,\"message\":\"暂无查看权限\",\"error_code\":20112}", "application/json");
+            return;
+        }
+    }
+    std::string ids;
+    std::string infos;
+    for (const Photo* photo : pictures) {
+        const std::string url = BaseUrl() + "/mw2000/" + photo->pid + ".jpg";
+        const std::string type = photo->format == PictureFormat::kGif ? "gif" : photo->live ? "livephoto" : "pic";
+        ids += (ids.empty() ? "\"" : ",\"") + photo->pid + "\"";
+        infos += (infos.empty() ? "\"" : ",\"") + photo->pid + "\":{\"type\":\"" + type + "\",\"largest\":{\"url\":" +
+                 JsonString(url, false) + "},\"large\":{\"url\":" + JsonString(url, false) + "}";
+        if (photo->live) {
+            const std::string video = BaseUrl() + "/livephoto/" + photo->pid + ".mov?Expires=1";
+            infos += ",\"video\":" + JsonString(photo->wrapped_video
+                                                    ? "https://video.weibo.com/media/play?livephoto=" + PercentEncoded(video)
+                                                    : video,
+                                                false);
+        }
+        infos += "}";
+    }
+    const Photo& first = *pictures.front();
+    response.set_content("{\"ok\":1,\"mid\":\"" + mid + "\",\"created_at\":\"" + PostTime(first.timestamp) +
+                             "\",\"text_raw\":" + JsonString(first.caption, false) + ",\"pic_ids\":[" + ids +
+                             "],\"pic_infos\":{" + infos + "}}",
+                         "application/json");
+}
+
+void FakeWeibo::ServeByPid(const httplib::Request& request, httplib::Response& response, bool video) {
+    std::string pid = request.get_param_value("pid");
+    if (pid.empty()) {
+        pid = request.path.substr(request.path.rfind('/') + 1);
+        pid = pid.substr(0, pid.find('.'));
+    }
+    std::lock_guard lock(mutex_);
+    if (hotlink_protection_ && request.get_header_value("Referer") != BaseUrl() + "/") {
+        response.status = 403;
+        response.set_content("<html><body>403 Forbidden</body></html>", "text/html");
+        return;
+    }
+    const Photo* photo = FindPid(pid);
+    if (!photo || (video && !photo->live)) {
+        response.status = 404;
+        response.set_content("<html><body>404</body></html>", "text/html");
+        return;
+    }
+    if (video) {
+        response.set_content(MovieBytes(photo->pid), "video/quicktime");
+    } else {
+        response.set_content(MakePicture(photo->format, Seed(photo->photo_id), photo->size), MimeType(photo->format));
+    }
+}
+
+}  // namespace wa::fake

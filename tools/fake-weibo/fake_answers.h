@@ -1,0 +1,137 @@
+// What the fake service's answers share: JSON text as the site writes it,
+// picture kinds, and the pages a logged-out visitor gets.
+#pragma once
+
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "fake_weibo.h"
+
+namespace wa::fake::answers {
+
+// JSON string text; with `ascii_only` every non-ASCII character is written as
+// \uXXXX escapes, as the photo service writes captions.
+inline std::string JsonString(const std::string& text, bool ascii_only) {
+    std::string out = "\"";
+    char buffer[16];
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            switch (c) {
+                case '"': out += "\\\""; break;
+                case '\\': out += "\\\\"; break;
+                case '/': out += "\\/"; break;
+                case '\n': out += "\\n"; break;
+                case '\r': out += "\\r"; break;
+                case '\t': out += "\\t"; break;
+                default:
+                    if (c < 0x20) {
+                        std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+                        out += buffer;
+                    } else {
+                        out += static_cast<char>(c);
+                    }
+            }
+            ++i;
+            continue;
+        }
+        const int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+        if (!ascii_only) {
+            out.append(text, i, static_cast<std::size_t>(length));
+            i += static_cast<std::size_t>(length);
+            continue;
+        }
+        char32_t cp = c & (length == 4 ? 0x07 : length == 3 ? 0x0F : 0x1F);
+        for (int k = 1; k < length && i + k < text.size(); ++k) {
+            cp = (cp << 6) | (static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]) & 0x3F);
+        }
+        i += static_cast<std::size_t>(length);
+        const auto unit = [&](unsigned u) {
+            std::snprintf(buffer, sizeof buffer, "\\u%04x", u);
+            out += buffer;
+        };
+        if (cp >= 0x10000) {
+            unit(0xD800 + ((cp - 0x10000) >> 10));
+            unit(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            unit(cp);
+        }
+    }
+    return out + "\"";
+}
+
+inline const char* Extension(PictureFormat format) {
+    switch (format) {
+        case PictureFormat::kPng: return ".png";
+        case PictureFormat::kGif: return ".gif";
+        case PictureFormat::kJpeg: break;
+    }
+    return ".jpg";
+}
+
+inline const char* MimeType(PictureFormat format) {
+    switch (format) {
+        case PictureFormat::kPng: return "image/png";
+        case PictureFormat::kGif: return "image/gif";
+        case PictureFormat::kJpeg: break;
+    }
+    return "image/jpeg";
+}
+
+inline unsigned Seed(const std::string& text) {
+    unsigned seed = 2166136261u;
+    for (const char c : text) seed = (seed ^ static_cast<unsigned char>(c)) * 16777619u;
+    return seed;
+}
+
+
+// Percent-encodes all but the unreserved characters, as the album tab's
+// container ids come.
+inline std::string PercentEncoded(const std::string& text) {
+    std::string out;
+    char buffer[4];
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (std::isalnum(u) || c == '-' || c == '_' || c == '.' || c == '~') {
+            out += c;
+        } else {
+            std::snprintf(buffer, sizeof buffer, "%%%02X", u);
+            out += buffer;
+        }
+    }
+    return out;
+}
+
+// "Wed May 14 00:53:12 +0800 2014": a post's time at UTC+8.
+inline std::string PostTime(std::int64_t seconds) {
+    const std::time_t shifted = static_cast<std::time_t>(seconds + 8 * 3600);
+    std::tm parts{};
+    ::gmtime_r(&shifted, &parts);
+    char buffer[64];
+    std::strftime(buffer, sizeof buffer, "%a %b %d %H:%M:%S +0800 %Y", &parts);
+    return buffer;
+}
+
+// The container id of an album on the album tab, before percent-encoding.
+inline std::string ContainerId(const User& user, const Album& album) {
+    return "107803" + user.uid + "_-_albumeach_-_" + album.album_id + "_-_" + album.caption;
+}
+
+// A few bytes a player would take for a QuickTime movie.
+inline std::string MovieBytes(const std::string& seed) {
+    std::string bytes("\x00\x00\x00\x14" "ftypqt  \x00\x00\x00\x00qt  ", 20);
+    bytes += std::string("\x00\x00\x00\x08" "wide", 8);
+    bytes += "mdat-" + seed;
+    return bytes;
+}
+
+inline constexpr const char* kLoginWallJson = "{\"ok\":-100,\"url\":\"https://weibo.com/login.php?url=%2F\"}";
+
+inline constexpr const char* kLoginPage =
+    "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>新浪通行证</title></head>"
+    "<body><form action=\"https://login.sina.com.cn/sso/login.php\">请登录</form></body></html>";
+
+}  // namespace wa::fake::answers
