@@ -25,7 +25,7 @@ PhotoRecord RecordOf(const std::string& pid, const std::string& mid, const Post&
         record.picture_url = PictureByIdUrl(CurrentService(), pid);
     }
     // A gif is saved as one whatever its address ends with; the rest go by it.
-    std::string_view name = record.picture_url.substr(0, record.picture_url.find('?'));
+    std::string_view name = std::string_view(record.picture_url).substr(0, record.picture_url.find('?'));
     name = name.substr(name.rfind('/') + 1);
     record.pic_name = picture && picture->gif ? pid + ".gif" : (name.empty() ? pid + ".jpg" : std::string(name));
     return record;
