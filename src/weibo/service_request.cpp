@@ -60,10 +60,12 @@ bool CountDown(long long seconds, const ServiceRequest& request) {
 }  // namespace
 
 bool IsLoginWall(std::string_view body) {
-    return body.find("Sina Visitor System") != std::string_view::npos ||
-           body.find("新浪通行证") != std::string_view::npos ||
-           body.find("<title>登录 - 微博</title>") != std::string_view::npos ||
-           TrimBlanks(body).starts_with("{\"ok\":-100");
+    const std::string_view text = TrimBlanks(body);
+    // An answer in JSON says so itself; a caption that names a login page
+    // does not make its album list one.
+    if (text.starts_with('{')) return text.starts_with("{\"ok\":-100");
+    return text.find("Sina Visitor System") != std::string_view::npos || text.find("新浪通行证") != std::string_view::npos ||
+           text.find("<title>登录 - 微博</title>") != std::string_view::npos;
 }
 
 bool IsUnknownUserPage(std::string_view body) { return body.find(kUnknownUserLine) != std::string_view::npos; }

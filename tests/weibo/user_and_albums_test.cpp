@@ -175,6 +175,7 @@ TEST_F(TodaysSiteTest, LoginWallsAndUnknownUsersAreToldApart) {
         {R"({"ok":0,"msg":"busy"})", ListingProblem::kNoAnswer},
         {"", ListingProblem::kNoAnswer},
         {R"({"data":{"album_list":[]}})", ListingProblem::kNone},
+        {R"({"data":{"album_list":[{"caption":"新浪通行证","album_id":"1","count":{"photos":1}}]}})", ListingProblem::kNone},
     };
     for (const auto& [body, problem] : answers) EXPECT_EQ(ReadAlbumListing(body).problem, problem) << body;
     EXPECT_TRUE(ReadUserInfo(R"({"ok":-100,"url":"x"})").login_wall);
