@@ -3,32 +3,23 @@
 // frame, the options it reads are copies the settings page keeps up to date,
 // and the album rows and the save folder are those of the moment the run was
 // started. Once the window is closing, calls do nothing.
-#include <QCheckBox>
-#include <QDateTimeEdit>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMediaPlayer>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QScrollBar>
 #include <QThread>
 #include <QTimer>
-#include <QTreeWidget>
 
+#include "shell/saved_options.h"
 #include "ui/album_page.h"
 #include "ui/main_window.h"
 #include "ui/settings_page.h"
 #include "util/ini_file.h"
-#include "ui/qt_dates.h"
-#include "shell/saved_options.h"
 
 namespace wa {
 
 void MainWindow::OnWindowThread(const std::function<void()>& call) {
-    if (QThread::currentThread() == thread()) {
+    if (OnOwnThread()) {
         call();
         return;
     }

@@ -190,14 +190,15 @@ BrowserLogin WindowLogin(const std::string& profile_folder) {
     return Finish(login, ReadChromiumCookies(copy.path()));
 }
 
-BrowserLogin LoginOfBrowser(std::string_view spec) {
-    const std::size_t colon = spec.find(':');
-    const std::string browser = AsciiLower(spec.substr(0, colon));
-    const std::string profile = colon == std::string_view::npos ? std::string() : std::string(spec.substr(colon + 1));
+BrowserLogin LoginOfBrowser(std::string_view browser_and_profile) {
+    const std::string_view asked = browser_and_profile;
+    const std::size_t colon = asked.find(':');
+    const std::string browser = AsciiLower(asked.substr(0, colon));
+    const std::string profile = colon == std::string_view::npos ? std::string() : std::string(asked.substr(colon + 1));
     if (browser == "firefox") return FirefoxLogin(profile);
     if (browser == "chromium") return ChromiumLogin("Chromium", "chromium", "chromium", profile);
     if (browser == "chrome") return ChromiumLogin("Chrome", "google-chrome", "chrome", profile);
-    return {{}, std::string(spec), "不认识的浏览器：" + browser + "（可用 firefox、chromium、chrome）"};
+    return {{}, std::string(asked), "不认识的浏览器：" + browser + "（可用 firefox、chromium、chrome）"};
 }
 
 }  // namespace wa
