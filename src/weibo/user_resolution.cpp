@@ -17,6 +17,9 @@ bool AllOf(std::string_view text, std::string_view allowed) {
 }
 
 constexpr std::string_view kDigits = "0123456789";
+// What a custom address name (weibo.com/<name>) is made of.
+constexpr std::string_view kCustomNameCharacters =
+    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-";
 
 std::string UidOrNothing(std::string_view text) { return IsUid(text) ? std::string(text) : std::string(); }
 
@@ -73,7 +76,9 @@ std::string NormalizeHomeAddress(std::string_view text, std::string_view scheme)
 std::string HomeAddressOf(std::string_view typed) {
     const ServiceAddresses service = CurrentService();
     const std::string_view text = TrimBlanks(typed);
-    if (IsUid(text)) return service.home_page + (service.home_page.ends_with('/') ? "" : "/") + "u/" + std::string(text);
+    const std::string home = service.home_page + (service.home_page.ends_with('/') ? "" : "/");
+    if (IsUid(text)) return home + "u/" + std::string(text);
+    if (AllOf(text, kCustomNameCharacters)) return home + std::string(text);
     return NormalizeHomeAddress(text, HomePageScheme(service));
 }
 
@@ -105,9 +110,7 @@ std::string CustomNameFromAddress(std::string_view address) {
     if (parts.segments.empty()) return {};
     const std::string& name = parts.segments[0];
     if (name == "u" || name == "p" || IsUid(name)) return {};
-    constexpr std::string_view kNameCharacters =
-        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-";
-    return AllOf(name, kNameCharacters) ? name : std::string();
+    return AllOf(name, kCustomNameCharacters) ? name : std::string();
 }
 
 UserInfo ReadUserInfo(std::string_view text) {

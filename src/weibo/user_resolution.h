@@ -26,7 +26,8 @@ bool IsUid(std::string_view text);
 std::string NormalizeHomeAddress(std::string_view text, std::string_view scheme = "http://");
 
 // The address a typed text stands for: a bare uid (digits only) is the home
-// page <微博首页>/u/<uid>; anything else is normalised with the home page's scheme.
+// page <微博首页>/u/<uid>, a bare custom name (letters, digits, _ and -) is
+// <微博首页>/<name>; anything else is normalised with the home page's scheme.
 std::string HomeAddressOf(std::string_view typed);
 
 // The uid ("$CONFIG['oid']='…'", else "owner_uid: …,", else the older

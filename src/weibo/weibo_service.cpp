@@ -23,6 +23,7 @@ ServiceAddresses ServiceAddresses::FromSettings(const std::string& config_file) 
     ServiceAddresses addresses;
     constexpr std::string_view kSection = "服务地址";
     addresses.home_page = ReadSetting(config_file, kSection, "微博首页", addresses.home_page);
+    if (addresses.home_page.find("://") == std::string::npos) addresses.home_page.insert(0, "http://");
     addresses.photo_host = ReadSetting(config_file, kSection, "相册服务", addresses.photo_host);
     addresses.maker_host = ReadSetting(config_file, kSection, "官网", addresses.maker_host);
     addresses.ca_file = ReadSetting(config_file, kSection, "证书", addresses.ca_file);

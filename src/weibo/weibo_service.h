@@ -9,7 +9,8 @@
 namespace wa {
 
 struct ServiceAddresses {
-    std::string home_page = "https://weibo.com/";         // opened in the browser; picture Referer
+    std::string home_page = "https://weibo.com/";         // opened in the browser; picture Referer;
+                                                          // a bare "host[:port]" in the settings means http://
     std::string photo_host = "https://photo.weibo.com";  // a bare "host[:port]" means http://
     std::string maker_host = "tavrin.invalid";           // version and help pages; may carry a scheme
     std::string ca_file;  // PEM file of certificate authorities trusted besides the system's

@@ -14,6 +14,20 @@ TEST(UserResolution, AddressNormalisation) {
     EXPECT_EQ(NormalizeHomeAddress("https://weibo.com/u/1"), "https://weibo.com/u/1");
     EXPECT_EQ(NormalizeHomeAddress("HTTP://weibo.com/"), "http://HTTP://weibo.com/");  // case-sensitive test
     EXPECT_EQ(NormalizeHomeAddress("weibo.com/u/1", "https://"), "https://weibo.com/u/1");
+
+    const ServiceAddresses before = CurrentService();
+    ServiceAddresses service = before;
+    service.home_page = "https://weibo.com";
+    SetCurrentService(service);
+    const std::pair<const char*, const char*> typed[] = {
+        {" 1234 ", "https://weibo.com/u/1234"},           // a bare uid
+        {"some_name-2", "https://weibo.com/some_name-2"},  // a bare custom name
+        {"weibo.com/some_name", "https://weibo.com/some_name"},
+        {"http://127.0.0.1:1/u/5", "http://127.0.0.1:1/u/5"},
+        {"名字", "https://名字"},  // not a custom name: left to the page lookup to refuse
+    };
+    for (const auto& [text, address] : typed) EXPECT_EQ(HomeAddressOf(text), address) << text;
+    SetCurrentService(before);
 }
 
 TEST(UserResolution, EitherUidMarkerAndTheTitle) {

@@ -30,6 +30,10 @@ TEST(ServiceAddresses, RealAddressesUnlessTheSettingsFileOverridesThem) {
     ASSERT_TRUE(WriteSetting(config, "服务地址", "相册服务", "https://127.0.0.1:8443/"));
     EXPECT_EQ(AlbumListUrl(ServiceAddresses::FromSettings(config), "1"),
               "https://127.0.0.1:8443/albums/get_all?uid=1&count=6355");
+    ASSERT_TRUE(WriteSetting(config, "服务地址", "微博首页", "127.0.0.1:8082"));
+    const ServiceAddresses bare = ServiceAddresses::FromSettings(config);
+    EXPECT_EQ(bare.home_page, "http://127.0.0.1:8082");  // every site address then has a scheme
+    EXPECT_EQ(UserInfoUrl(bare, "uid", "1"), "http://127.0.0.1:8082/ajax/profile/info?uid=1");
     EXPECT_EQ(LargePictureUrl("http://ww1.sinaimg.cn", "a.jpg"), "http://ww1.sinaimg.cn/large/a.jpg");
 }
 
