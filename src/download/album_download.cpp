@@ -122,7 +122,7 @@ public:
         host_.AppendLog("准备下载相册《" + entry_.name + "》\r\n\r\n");
         if (!MakeFolder()) return outcome_;
         if (new_only_ && store_.IsOpen()) mark_ = store_.LastCompleteRun(entry_.id_text);
-        if (new_only_ && !mark_) host_.AppendLog("只下载新照片：本相册上次没有下载完整，全部读取\r\n");
+        if (new_only_ && !mark_) host_.AppendLog("只下载新照片：本相册没有完整下载过的记录，全部读取\r\n");
 
         std::optional<RequestBatch> own_batch;
         batch_ = context_.pictures;

@@ -37,7 +37,7 @@ TEST_F(AlbumSyncTest, NewOnlyReadsDownToTheLastCompleteRunAndReadsWholeAfterAnIn
         return fake.CountRequests("/photos/get_all");
     };
     EXPECT_EQ(pages_asked("250"), 3);  // no complete run yet: the whole album
-    EXPECT_NE(host.Log().find("只下载新照片：本相册上次没有下载完整，全部读取"), std::string::npos);
+    EXPECT_NE(host.Log().find("只下载新照片：本相册没有完整下载过的记录，全部读取"), std::string::npos);
     EXPECT_EQ(pages_asked("250"), 1);  // unchanged: the first page holds the newest photo of that run
     EXPECT_NE(host.Log().find("只下载新照片：读到上次完整下载时最新的照片为止，其后还有2页照片列表没有请求"), std::string::npos);
 
