@@ -1,5 +1,8 @@
 #include "ui/display_buffer.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace wa {
 
 bool DisplayBuffer::SetLabel(StatusLabel label, const std::string& text) {
@@ -26,6 +29,15 @@ bool DisplayBuffer::AppendLog(const std::string& text) {
 DisplayBuffer::Pending DisplayBuffer::Take() {
     std::lock_guard lock(mutex_);
     return std::exchange(pending_, Pending{});
+}
+
+void FramePace::Painted(double milliseconds) {
+    paint_milliseconds_ = 0.8 * paint_milliseconds_ + 0.2 * std::max(0.0, milliseconds);
+}
+
+int FramePace::IntervalMilliseconds() const {
+    const double twentyfold = std::ceil(20 * paint_milliseconds_);
+    return static_cast<int>(std::clamp<double>(twentyfold, kShortestMilliseconds, kLongestMilliseconds));
 }
 
 }  // namespace wa

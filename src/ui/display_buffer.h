@@ -39,4 +39,22 @@ private:
     Pending pending_;
 };
 
+// How often the window draws what workers want shown: about 30 frames a
+// second where a frame is cheap to paint, fewer where painting is dear (a
+// window composited in software), so that painting takes no more than a
+// twentieth of the window thread (its X server has as much again to do) and
+// never slows a run. Fed with the time each paint of the window took.
+class FramePace {
+public:
+    static constexpr int kShortestMilliseconds = 33;
+    static constexpr int kLongestMilliseconds = 250;
+
+    void Painted(double milliseconds);
+    // The time to leave between the starts of two frames.
+    int IntervalMilliseconds() const;
+
+private:
+    double paint_milliseconds_ = 0;  // a running average: one slow paint only slows a few frames
+};
+
 }  // namespace wa

@@ -125,6 +125,15 @@ void MainWindow::ConnectPages() {
             [this] { RunInBackground([this](JobToken* job) { CheckForUpdate(job); }); });
 }
 
+bool MainWindow::event(QEvent* event) {
+    if (event->type() != QEvent::UpdateRequest) return QWidget::event(event);
+    QElapsedTimer paint;  // what painting the window costs sets how often it draws
+    paint.start();
+    const bool handled = QWidget::event(event);
+    frame_pace_.Painted(static_cast<double>(paint.nsecsElapsed()) / 1e6);
+    return handled;
+}
+
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     LayoutOnResize();

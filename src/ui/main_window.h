@@ -71,6 +71,7 @@ public:
     bool BusyWithWork() const;
 
 protected:
+    bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -136,7 +137,7 @@ private:
     int listing_generation_ = 0;
     bool setting_write_failed_ = false;  // the last write of an option failed and was said
     std::optional<QString> status_before_wait_;  // the status line before a countdown began
-    static constexpr int kFrameMilliseconds = 100;
+    FramePace frame_pace_;
     DisplayBuffer display_;
     QTimer* draw_timer_ = nullptr;
     QTimer* place_timer_ = nullptr;

@@ -96,7 +96,7 @@ void MainWindow::DrawLater(bool first) {
 
 void MainWindow::ScheduleDraw() {
     if (draw_timer_->isActive()) return;
-    draw_timer_->start(static_cast<int>(std::max<qint64>(0, kFrameMilliseconds - since_draw_.elapsed())));
+    draw_timer_->start(static_cast<int>(std::max<qint64>(0, frame_pace_.IntervalMilliseconds() - since_draw_.elapsed())));
 }
 
 void MainWindow::DrawPending() {

@@ -1,5 +1,6 @@
 // Listing and downloading through the window: the run buttons, the log, the
 // status line, and a window thread that is busy.
+#include "ui/display_buffer.h"
 #include "window_fixture.h"
 
 namespace wa {
@@ -171,6 +172,26 @@ TEST_F(MainWindowTest, ABusyWindowThreadNeverHoldsARunBackAndItsLinesComeInOrder
     }
     EXPECT_EQ(w.label_photo_counter->text(), QString::fromUtf8("下载完成"));
     EXPECT_EQ(w.label_percent->text(), "100%");
+}
+
+TEST(FramePace, AboutThirtyFramesASecondUnlessPaintingIsDear) {
+    const std::pair<double, int> steady[] = {
+        {0.3, 33},  // a composited desktop: about 30 a second
+        {5, 100},
+        {9.5, 190},  // a window composited in software
+        {80, 250},   // never fewer than 4 a second
+    };
+    for (const auto& [paint, interval] : steady) {
+        FramePace pace;
+        for (int i = 0; i < 60; ++i) pace.Painted(paint);
+        EXPECT_EQ(pace.IntervalMilliseconds(), interval) << paint;
+    }
+    // One slow paint (the first showing, a resize) slows a few frames only.
+    FramePace pace;
+    pace.Painted(300);
+    EXPECT_EQ(pace.IntervalMilliseconds(), 250);
+    for (int i = 0; i < 30; ++i) pace.Painted(0.5);
+    EXPECT_EQ(pace.IntervalMilliseconds(), 33);
 }
 
 TEST_F(MainWindowTest, EveryListingEndsWithATrueStatusLine) {
