@@ -98,14 +98,13 @@ Listed ListUser(const std::string& target, AlbumDoor door, JobToken& stop, bool 
     }
     ServiceRequest request;
     request.job = &stop;
-    request.log = [lines_to_stderr](std::string line) {
-        ReplaceAll(line, "\r\n", "\n");
-        std::fputs(TerminalSafe(line).c_str(), lines_to_stderr ? stderr : stdout);
+    request.log = [lines_to_stderr](const std::string& line) {
+        std::fputs(ShownLogLines(line).c_str(), lines_to_stderr ? stderr : stdout);
         std::fflush(lines_to_stderr ? stderr : stdout);
     };
     if (::isatty(STDERR_FILENO) == 1) {
         request.countdown = [](long long left) {
-            if (left > 0) std::fprintf(stderr, "\r请求过于频繁，%lld秒后重试\033[K", left);
+            if (left > 0) std::fprintf(stderr, "\r%s\033[K", RateLimitWaitText(left).c_str());
             else std::fputs("\r\033[K", stderr);
         };
     }

@@ -14,9 +14,7 @@ TerminalHost::TerminalHost(std::vector<AlbumRow> rows, SavedOptions options)
 void TerminalHost::AppendLog(const std::string& text) {
     std::lock_guard lock(mutex_);
     ClearBar();
-    std::string lines = text;
-    ReplaceAll(lines, "\r\n", "\n");
-    std::fputs(TerminalSafe(lines).c_str(), stdout);  // what the service wrote never drives the terminal
+    std::fputs(ShownLogLines(text).c_str(), stdout);  // what the service wrote never drives the terminal
     std::fflush(stdout);
 }
 

@@ -49,13 +49,6 @@ bool IsPictureAddress(const PhotoRecord& photo) {
 
 enum class Decision { kUndecided, kEndOfWindow, kSkip, kUnknownDate, kBadAddress, kFetch };
 
-FailedAnswer AnswerOf(const PictureFetch& fetch) {
-    FailedAnswer answer;
-    answer.status = fetch.status;
-    answer.failure = fetch.failure;
-    return answer;
-}
-
 // Two ids the record store keeps as one.
 bool SameStoredId(std::string_view a, std::string_view b) { return StoredPhotoId(a) == StoredPhotoId(b); }
 
@@ -90,10 +83,6 @@ std::optional<std::string> PlacePicture(PictureFile& file, PictureNamer& namer, 
     }
     return PlaceNumbered(file, path);
 }
-
-// A live photo's video under the name its still got, numbered like a
-// picture when another file holds it.
-bool PlaceVideo(PictureFile& file, const std::string& path) { return PlaceNumbered(file, path).has_value(); }
 
 // One album's download: its record store, its folder, then its photo-list
 // pages one after the other, each page's pictures several at a time and
@@ -149,7 +138,7 @@ private:
         const std::string store_path = RecordStorePath(context_.program_folder, user_.uid);
         bool present = FileExists(store_path);
         if (!present) {
-            std::string folder = RecordStoreFolder(context_.program_folder);
+            std::string folder = store_folder;
             EnsureDirectory(folder);
             const bool created = RecordStore::CreateStore(store_path);
             host_.AppendLog(created ? "防止重复下载数据库创建成功\r\n" : "防止重复下载数据库创建失败\r\n");
@@ -404,7 +393,7 @@ private:
             return std::nullopt;
         }
         if (!picture.ok) {
-            host_.AppendLog("图片下载失败[" + FailureTag(AnswerOf(picture)) + "]：" + photo.PictureUrl() + "\r\n");
+            host_.AppendLog("图片下载失败[" + FailureTag(picture.Answer()) + "]：" + photo.PictureUrl() + "\r\n");
             ++outcome_.failed;
             return std::nullopt;
         }
@@ -439,8 +428,8 @@ private:
         PictureQueue::Taken taken = queue.Take(index);
         if (taken.fetch.stopped) return false;
         if (taken.fetch.ok && !taken.fetch.write_failed) GiveUploadTime(*taken.file, photo);
-        if (!taken.fetch.ok || taken.fetch.write_failed || !PlaceVideo(*taken.file, VideoPath(*still, photo.video_url))) {
-            const std::string tag = taken.fetch.write_failed ? "0" : FailureTag(AnswerOf(taken.fetch));
+        if (!taken.fetch.ok || taken.fetch.write_failed || !PlaceNumbered(*taken.file, VideoPath(*still, photo.video_url))) {
+            const std::string tag = taken.fetch.write_failed ? "0" : FailureTag(taken.fetch.Answer());
             host_.AppendLog("实况视频下载失败[" + tag + "]：" + photo.video_url + "\r\n");
             ++outcome_.failed;
             return true;

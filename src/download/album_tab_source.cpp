@@ -3,6 +3,7 @@
 #include <set>
 
 #include "download/album_download.h"
+#include "weibo/http_text.h"
 #include "weibo/service_request.h"
 
 namespace wa {
@@ -14,7 +15,6 @@ PhotoRecord RecordOf(const std::string& pid, const std::string& mid, const Post&
     PhotoRecord record;
     record.photo_id = pid;
     record.post_id = mid;
-    record.pic_host = "";
     record.caption_render = post.readable ? post.caption : "";
     record.upload_seconds = post.uploaded;
     record.timestamp = post.uploaded ? std::to_string(*post.uploaded) : "";
@@ -25,8 +25,7 @@ PhotoRecord RecordOf(const std::string& pid, const std::string& mid, const Post&
         record.picture_url = PictureByIdUrl(CurrentService(), pid);
     }
     // A gif is saved as one whatever its address ends with; the rest go by it.
-    std::string_view name = std::string_view(record.picture_url).substr(0, record.picture_url.find('?'));
-    name = name.substr(name.rfind('/') + 1);
+    const std::string_view name = UrlFileName(record.picture_url);
     record.pic_name = picture && picture->gif ? pid + ".gif" : (name.empty() ? pid + ".jpg" : std::string(name));
     return record;
 }
@@ -82,25 +81,24 @@ private:
     // The pictures of the page's items, in order, each once per album.
     void AddPhotos(const AlbumTabPage& tab, const ServiceRequest& request, PhotoPage& page) {
         for (const AlbumTabItem& item : tab.items) {
-            std::optional<Post> post = PostOf(item.mid, request, page);
+            const Post post = PostOf(item.mid, request, page);
             if (page.stopped || page.login_wall) return;
-            if (!post->readable && item.pid.empty()) {  // nothing names its pictures
-                if (request.log) request.log("微博" + item.mid + "无法查看（" + post->message + "），其中的图片无法获取\r\n");
-                ++page.lost;
+            if (!post.readable && item.pid.empty()) {  // nothing names its pictures
+                if (request.log) request.log("微博" + item.mid + "无法查看（" + post.message + "），其中的图片无法获取\r\n");
                 continue;
             }
-            if (!post->readable && !item.mid.empty() && logged_.insert(item.mid).second && request.log) {
-                request.log("微博" + item.mid + "无法查看（" + post->message + "），图片按序号保存\r\n");
+            if (!post.readable && !item.mid.empty() && logged_.insert(item.mid).second && request.log) {
+                request.log("微博" + item.mid + "无法查看（" + post.message + "），图片按序号保存\r\n");
             }
             const auto add = [&](const std::string& pid, const PostPicture* picture) {
-                if (listed_.insert(pid).second) page.photos.push_back(RecordOf(pid, item.mid, *post, picture));
+                if (listed_.insert(pid).second) page.photos.push_back(RecordOf(pid, item.mid, post, picture));
             };
             if (item.pid.empty()) {
-                for (const PostPicture& picture : post->pictures) add(picture.pid, &picture);
+                for (const PostPicture& picture : post.pictures) add(picture.pid, &picture);
                 continue;
             }
             const PostPicture* found = nullptr;
-            for (const PostPicture& picture : post->pictures) {
+            for (const PostPicture& picture : post.pictures) {
                 if (picture.pid == item.pid) found = &picture;
             }
             add(item.pid, found);
@@ -109,9 +107,9 @@ private:
 
     // The post `mid`, from the run's cache or asked for once; an item
     // without a post counts as a post that cannot be read.
-    std::optional<Post> PostOf(const std::string& mid, const ServiceRequest& request, PhotoPage& page) {
+    Post PostOf(const std::string& mid, const ServiceRequest& request, PhotoPage& page) {
         if (mid.empty()) return Post{};
-        if (std::optional<Post> known = posts_->Find(mid)) return known;
+        if (std::optional<Post> known = posts_->Find(mid)) return *known;
         std::optional<Post> post;
         const Attempts attempts = FetchWithAttempts(PostUrl(CurrentService(), mid), request, wait_,
                                                     [&post](const std::string& text) {
@@ -126,7 +124,7 @@ private:
             return unread;  // asked again by a later album of the run
         }
         posts_->Add(mid, *post);
-        return post;
+        return *post;
     }
 
     std::string uid_;

@@ -62,7 +62,6 @@ struct PhotoPage {
     int number = 0;  // 1 for the first page of the album
     std::vector<PhotoRecord> photos;
     std::string next_cursor;  // where the next page starts, for a source that pages by cursor
-    int lost = 0;             // entries that named no picture that could be fetched
     bool fetched = false;  // an answer arrived within the attempts
     bool stopped = false;  // the job was stopped while fetching
     bool login_wall = false;  // the service answered with a login page

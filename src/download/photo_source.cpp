@@ -79,7 +79,7 @@ ServiceRequest PageFetcher::Request(std::function<void(const std::string&)> log)
     request.log = std::move(log);
     // A countdown is shown at once, also while the page is fetched ahead.
     request.countdown = [this](long long left) {
-        host_.SetLabel(StatusLabel::kStatusLine, left > 0 ? "请求过于频繁，" + std::to_string(left) + "秒后重试" : "");
+        host_.SetLabel(StatusLabel::kStatusLine, left > 0 ? RateLimitWaitText(left) : "");
     };
     return request;
 }

@@ -5,6 +5,7 @@
 #include "util/date_time.h"
 #include "util/regex_matcher.h"
 #include "util/text.h"
+#include "weibo/http_text.h"
 
 namespace wa {
 namespace {
@@ -63,8 +64,7 @@ std::string NumberedPath(std::string_view path, long long n) {
 }
 
 std::string VideoPath(std::string_view picture_path, std::string_view video_url) {
-    std::string_view name = video_url.substr(0, video_url.find_first_of("?#"));
-    name = name.substr(name.rfind('/') == std::string_view::npos ? 0 : name.rfind('/') + 1);
+    const std::string_view name = UrlFileName(video_url);
     const std::size_t dot = name.rfind('.');
     std::string extension = dot == std::string_view::npos ? std::string() : AsciiLower(name.substr(dot + 1));
     const bool usable = !extension.empty() && extension.size() <= 4 &&

@@ -22,6 +22,8 @@ struct PictureFetch {
     bool ok = false;  // status 200 and the bytes of a picture (or of a video)
     bool stopped = false;
     bool write_failed = false;
+
+    FailedAnswer Answer() const { return {status, failure, {}}; }
 };
 
 class PictureQueue {

@@ -45,16 +45,8 @@ constexpr const char* kAlbumsTable =
     "CREATE TABLE IF NOT EXISTS albums(album TEXT NOT NULL PRIMARY KEY, newest TEXT NOT NULL, "
     "uploaded INTEGER NOT NULL) WITHOUT ROWID";
 
-bool HasTable(sqlite3* db, const char* name) {
-    sqlite3_stmt* statement = nullptr;
-    bool found = false;
-    if (sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE type='table' AND name=?1", -1, &statement, nullptr) ==
-        SQLITE_OK) {
-        sqlite3_bind_text(statement, 1, name, -1, SQLITE_STATIC);
-        found = sqlite3_step(statement) == SQLITE_ROW;
-    }
-    sqlite3_finalize(statement);
-    return found;
+bool HasAlbumsTable(sqlite3* db) {
+    return QueryInt(db, "SELECT count(*) FROM sqlite_master WHERE type='table' AND name='albums'") == 1;
 }
 
 bool HasPhotoTable(sqlite3* db) {
@@ -145,7 +137,7 @@ bool RecordStore::OpenStore(const std::string& path, std::string* error) {
         return fail("数据库无法读取");
     }
     // Stores written before the albums table existed get it now.
-    has_marks_ = HasTable(db_, "albums") || (!read_only_ && Exec(db_, kAlbumsTable));
+    has_marks_ = HasAlbumsTable(db_) || (!read_only_ && Exec(db_, kAlbumsTable));
     return true;
 }
 

@@ -16,19 +16,6 @@ namespace {
 // Qt's own place for a named profile below an application's data folder.
 constexpr const char* kBrowserProfile = "/QtWebEngine/weibo-albums";
 
-std::string Home() {
-    const char* home = std::getenv("HOME");
-    return home && *home ? home : "/";
-}
-
-// An XDG base folder: the variable when it holds an absolute path, else the
-// default under home.
-std::string XdgFolder(const char* variable, const char* fallback_under_home) {
-    const char* value = std::getenv(variable);
-    if (value && value[0] == '/') return value;
-    return Home() + "/" + fallback_under_home;
-}
-
 std::string MadeFolder(std::string path) {
     EnsureDirectory(path);
     while (path.size() > 1 && path.ends_with('/')) path.pop_back();
@@ -46,11 +33,11 @@ std::string UserPicturesFolder() {
         text.remove_prefix(std::string_view("XDG_PICTURES_DIR=").size());
         if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
         std::string path(text);
-        if (path.starts_with("$HOME")) path = Home() + path.substr(5);
+        if (path.starts_with("$HOME")) path = HomeFolder() + path.substr(5);
         if (path.starts_with('/') && IsDirectory(path)) return path;
     }
-    const std::string pictures = Home() + "/Pictures";
-    return IsDirectory(pictures) ? pictures : Home();
+    const std::string pictures = HomeFolder() + "/Pictures";
+    return IsDirectory(pictures) ? pictures : HomeFolder();
 }
 
 FileLocations LocateFiles(const std::string& program_folder) {

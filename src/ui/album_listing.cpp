@@ -73,7 +73,7 @@ void MainWindow::AlbumListTask(ResolvedUser user, int generation, JobToken* job,
     request.job = job;
     request.log = [&on_window, this](const std::string& line) { on_window([this, &line] { AppendLog(line); }); };
     request.countdown = [&on_window, this](long long left) {
-        on_window([this, left] { ShowCountdown(left > 0 ? "请求过于频繁，" + std::to_string(left) + "秒后重试" : ""); });
+        on_window([this, left] { ShowCountdown(left > 0 ? RateLimitWaitText(left) : ""); });
     };
     AlbumListing listing;
     AlbumDoor door = AlbumDoor::kAuto;

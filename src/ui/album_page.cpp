@@ -205,9 +205,7 @@ AlbumRow AlbumPage::AlbumRowAt(int index) const {
 }
 
 void AlbumPage::AppendLog(const std::string& text) {
-    std::string plain = text;
-    ReplaceAll(plain, "\r\n", "\n");
-    const QString lines = QString::fromStdString(TerminalSafe(plain));  // no control character from the service
+    const QString lines = QString::fromStdString(ShownLogLines(text));  // no control character from the service
     QTextCursor cursor = log_box->textCursor();
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(lines);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -29,6 +30,17 @@ bool IsSymbolicLink(std::string_view path) {
     while (plain.size() > 1 && plain.ends_with('/')) plain.pop_back();
     struct stat info {};
     return !plain.empty() && ::lstat(plain.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+std::string HomeFolder() {
+    const char* home = std::getenv("HOME");
+    return home && *home ? home : "/";
+}
+
+std::string XdgFolder(const char* variable, const char* fallback_under_home) {
+    const char* value = std::getenv(variable);
+    if (value && value[0] == '/') return value;
+    return HomeFolder() + "/" + fallback_under_home;
 }
 
 std::string ProgramFolder() {

@@ -17,6 +17,12 @@ bool IsDirectory(std::string_view path);
 // True when `path` (a trailing "/" aside) is a symbolic link itself.
 bool IsSymbolicLink(std::string_view path);
 
+// $HOME, or "/" when it is not set.
+std::string HomeFolder();
+// An XDG base folder: the variable when it holds an absolute path, else the
+// default under home ("XDG_CONFIG_HOME", ".config").
+std::string XdgFolder(const char* variable, const char* fallback_under_home);
+
 // The folder of the running program, without a trailing "/".
 std::string ProgramFolder();
 

@@ -208,6 +208,12 @@ std::string TerminalSafe(std::string_view text) {
     return out;
 }
 
+std::string ShownLogLines(std::string_view text) {
+    std::string lines(text);
+    ReplaceAll(lines, "\r\n", "\n");
+    return TerminalSafe(lines);
+}
+
 std::size_t FindText(std::string_view text, std::string_view needle, std::size_t from,
                      bool ignore_case) {
     if (from > text.size()) return std::string_view::npos;

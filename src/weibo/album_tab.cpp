@@ -101,10 +101,9 @@ ServiceRequest AlbumTabRequest(const ServiceRequest& request, std::string_view u
                         SiteBase(service) + "/u/" + std::string(uid);
     const std::string host = UrlHost(service.home_page);
     for (const Cookie& cookie : CookieJar::Shared().AllCookies()) {
-        std::string_view domain = cookie.domain;
-        if (domain.starts_with('.')) domain.remove_prefix(1);
-        const bool matches = host == domain || (host.ends_with(domain) && host[host.size() - domain.size() - 1] == '.');
-        if (cookie.name == "XSRF-TOKEN" && matches) tab.extra_headers += "\r\nX-XSRF-TOKEN: " + cookie.value;
+        if (cookie.name == "XSRF-TOKEN" && HostInDomain(host, cookie.domain)) {
+            tab.extra_headers += "\r\nX-XSRF-TOKEN: " + cookie.value;
+        }
     }
     return tab;
 }

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <optional>
 
+#include "util/folders.h"
 #include "util/text.h"
 #include "weibo/browser_cookie_db.h"
 #include "weibo/http_text.h"
@@ -18,16 +19,6 @@ namespace wa {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Home() {
-    const char* home = std::getenv("HOME");
-    return home && *home ? home : "/";
-}
-
-std::string ConfigHome() {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    return config && config[0] == '/' ? config : Home() + "/.config";
-}
 
 // A private copy of a database and its write-ahead log, folded into one
 // file, removed with this object.
@@ -130,7 +121,7 @@ BrowserLogin Finish(BrowserLogin login, CookieRead read) {
 
 BrowserLogin FirefoxLogin(const std::string& profile) {
     BrowserLogin login{{}, "Firefox", {}};
-    const std::string root = Home() + "/.mozilla/firefox";
+    const std::string root = HomeFolder() + "/.mozilla/firefox";
     std::string folder = profile;
     if (folder.empty()) folder = FirefoxDefaultProfile(root);
     else if (!folder.starts_with('/')) folder = root + "/" + folder;
@@ -150,7 +141,7 @@ BrowserLogin ChromiumLogin(const std::string& name, const char* config_folder, c
                            const std::string& profile) {
     BrowserLogin login{{}, name, {}};
     std::string folder = profile.empty() ? "Default" : profile;
-    if (!folder.starts_with('/')) folder = ConfigHome() + "/" + config_folder + "/" + folder;
+    if (!folder.starts_with('/')) folder = XdgFolder("XDG_CONFIG_HOME", ".config") + "/" + config_folder + "/" + folder;
     // Newer versions keep the database in Network/.
     std::string database = folder + "/Network/Cookies";
     if (!fs::exists(database)) database = folder + "/Cookies";
@@ -173,11 +164,8 @@ std::vector<Cookie> WeiboCookies(const std::vector<Cookie>& cookies) {
     for (const Cookie& cookie : cookies) {
         std::string_view domain = cookie.domain;
         if (domain.starts_with('.')) domain.remove_prefix(1);
-        const std::string host = AsciiLower(domain);
-        bool weibo = std::find(own.begin(), own.end(), host) != own.end();
-        for (const char* site : {"weibo.com", "weibo.cn", "sina.com.cn"}) {
-            weibo = weibo || host == site || host.ends_with(std::string(".") + site);
-        }
+        bool weibo = std::find(own.begin(), own.end(), AsciiLower(domain)) != own.end();
+        for (const char* site : {"weibo.com", "weibo.cn", "sina.com.cn"}) weibo = weibo || HostInDomain(domain, site);
         if (weibo) kept.push_back(cookie);
     }
     return kept;
@@ -190,8 +178,7 @@ BrowserLogin WindowLogin(const std::string& profile_folder) {
     return Finish(login, ReadChromiumCookies(copy.path()));
 }
 
-BrowserLogin LoginOfBrowser(std::string_view browser_and_profile) {
-    const std::string_view asked = browser_and_profile;
+BrowserLogin LoginOfBrowser(std::string_view asked) {
     const std::size_t colon = asked.find(':');
     const std::string browser = AsciiLower(asked.substr(0, colon));
     const std::string profile = colon == std::string_view::npos ? std::string() : std::string(asked.substr(colon + 1));

@@ -23,7 +23,7 @@ BrowserLogin WindowLogin(const std::string& profile_folder);
 
 // "firefox", "chromium" or "chrome", optionally ":" and a profile (a folder,
 // or a profile's name); the browser's default profile otherwise.
-BrowserLogin LoginOfBrowser(std::string_view browser_and_profile);
+BrowserLogin LoginOfBrowser(std::string_view asked);
 
 // The cookies of Weibo's hosts (weibo.com, weibo.cn, sina.com.cn and their
 // subdomains) and of the configured service hosts.

@@ -66,6 +66,19 @@ std::string UrlHost(std::string_view url, bool keep_port) {
     return host;
 }
 
+bool HostInDomain(std::string_view host, std::string_view domain) {
+    if (domain.starts_with('.')) domain.remove_prefix(1);
+    const std::string h = AsciiLower(host);
+    const std::string d = AsciiLower(domain);
+    return !d.empty() && (h == d || (h.ends_with(d) && h[h.size() - d.size() - 1] == '.'));
+}
+
+std::string_view UrlFileName(std::string_view url) {
+    const std::string_view path = url.substr(0, url.find_first_of("?#"));
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
 int UrlPort(std::string_view url) {
     const std::string host = UrlHost(url, true);
     const std::size_t colon = host.rfind(':');

@@ -25,6 +25,12 @@ bool IsWebAddress(std::string_view url);
 bool IsHttpsUrl(std::string_view url);
 // Lower-case host of the address; with `keep_port` the ":port" stays.
 std::string UrlHost(std::string_view url, bool keep_port = false);
+// True when `host` is `domain` (a leading "." aside) or one of its
+// subdomains, without regard to case: the hosts a cookie of that domain goes to.
+bool HostInDomain(std::string_view host, std::string_view domain);
+// The last path segment of an address, without query or fragment: "a.jpg"
+// of "https://x/large/a.jpg?x=1"; empty when the path ends in "/".
+std::string_view UrlFileName(std::string_view url);
 // The explicit port, else 443 for https and 80 otherwise.
 int UrlPort(std::string_view url);
 // Path and query from the first "/" after the host; "/" when there is none.

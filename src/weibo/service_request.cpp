@@ -9,6 +9,7 @@
 #include "util/job_token.h"
 #include "util/text.h"
 #include "weibo/http_text.h"
+#include "weibo/net_failure.h"
 
 namespace wa {
 namespace {
@@ -84,6 +85,8 @@ long long RetryAfterSeconds(std::string_view headers) {
     return -1;
 }
 
+std::string RateLimitWaitText(long long seconds) { return "请求过于频繁，" + std::to_string(seconds) + "秒后重试"; }
+
 void SetRequestSpacing(std::chrono::milliseconds spacing) { g_spacing_ms = spacing.count(); }
 
 ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& request) {
@@ -105,13 +108,12 @@ ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& reque
             const long long asked = RetryAfterSeconds(answer.fetch.headers);
             const long long seconds = std::min(asked >= 0 ? asked : backoff, kLongestBackoffSeconds);
             if (asked < 0) backoff = std::min(backoff * 2, kLongestBackoffSeconds);
-            if (request.log) request.log("请求过于频繁，" + std::to_string(seconds) + "秒后重试\r\n");
+            if (request.log) request.log(RateLimitWaitText(seconds) + "\r\n");
             if (!CountDown(seconds, request)) return answer.stopped = true, answer;
         } else if (IsServerErrorStatus(status)) {
             if (server_retries++ == kMaxServerRetries) break;
             if (request.log) {
-                request.log(UrlHost(url, true) + " 服务器错误（HTTP " + std::to_string(status) + "），" +
-                            std::to_string(server_retry) + "秒后重试\r\n");
+                request.log(FailureReason(url, answer.fetch.Answer()) + "，" + std::to_string(server_retry) + "秒后重试\r\n");
             }
             if (!Wait(std::chrono::seconds(server_retry), request.job)) return answer.stopped = true, answer;
             server_retry *= 2;

@@ -27,6 +27,8 @@ bool IsUnknownUserPage(std::string_view body);
 bool IsRateLimitStatus(long status);
 // A server that may answer if asked again soon: 500, 502, 503, 504.
 bool IsServerErrorStatus(long status);
+// "请求过于频繁，<n>秒后重试": a rate-limit wait, in the log and on the status line.
+std::string RateLimitWaitText(long long seconds);
 // The seconds of a "Retry-After: <seconds>" header; -1 without one.
 long long RetryAfterSeconds(std::string_view headers);
 
