@@ -8,9 +8,6 @@
 //                                the photo service and through the album tab
 //   cli_vs_curl_bench rerun      a re-run of an unchanged 2,000-photo album at the
 //                                default spacing, with and without --new-only
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,39 +21,15 @@
 #include <vector>
 
 #include "fake_weibo.h"
+#include "run_program.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-struct Timed {
-    double seconds = 0;
-    long peak_kib = 0;
-    int status = -1;
-};
-
-// Runs a program with its output thrown away; wall time and peak RSS.
-Timed RunProgram(const std::vector<std::string>& args) {
-    std::fflush(nullptr);  // nothing buffered goes out twice through the child
-    const auto start = Clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, STDOUT_FILENO);
-        ::dup2(null, STDERR_FILENO);
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    ::wait4(pid, &status, 0, &usage);
-    return {std::chrono::duration<double>(Clock::now() - start).count(), usage.ru_maxrss,
-            WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-}
+using wa::bench::RunProgram;
+using wa::bench::Timed;
 
 class Bench {
 public:
@@ -166,6 +139,7 @@ void SideBySide(const char* what, int rounds, const std::function<Timed()>& ours
 }  // namespace
 
 int main(int argc, char** argv) {
+    wa::bench::MeasureWhenAsked(argc, argv);
     const std::string mode = argc > 1 ? argv[1] : "loopback";
     std::printf("%u cores\n", std::thread::hardware_concurrency());
     if (mode == "latency") {

@@ -9,6 +9,9 @@
 namespace wa {
 namespace {
 
+// Real cursors are a few dozen characters.
+constexpr std::size_t kMaxCursorBytes = 1024;
+
 // The record of one picture of a post; an unreadable post gives the picture
 // by its id, without caption or upload time.
 PhotoRecord RecordOf(const std::string& pid, const std::string& mid, const Post& post, const PostPicture* picture) {
@@ -44,10 +47,18 @@ public:
         const int number = page_ + 1;
         PhotoPage page = fetcher_.Get(number, Fetch(number, cursor_));
         page_ = number;
-        // Peers disagree on the end marker: an empty page or a cursor seen
-        // before ends it too.
-        ended_ = !page.fetched || page.next_cursor.empty() || !cursors_.insert(page.next_cursor).second;
-        cursor_ = page.next_cursor;
+        barren_in_a_row_ = page.photos.empty() ? barren_in_a_row_ + 1 : 0;
+        // Peers disagree on the end marker: an empty page, a cursor seen
+        // before, or pages that bring no new picture end it too.
+        const bool seen = !cursors_.insert(std::hash<std::string>{}(page.next_cursor)).second;
+        ended_ = !page.fetched || page.next_cursor.empty() || seen || barren_in_a_row_ >= kMaxEmptyPagesInARow ||
+                 number >= kMaxPhotoPages;
+        if (page.next_cursor.size() > kMaxCursorBytes) {
+            fetcher_.Log("相册页第" + std::to_string(number) + "页给出的翻页位置过长（" +
+                         std::to_string(page.next_cursor.size()) + "字节），本相册读到此页为止\r\n");
+            ended_ = true;
+        }
+        cursor_ = ended_ ? std::string() : page.next_cursor;
         return page;
     }
 
@@ -72,6 +83,7 @@ private:
             page.Took(attempts);
             if (tab) {
                 page.next_cursor = tab->items.empty() ? std::string() : tab->cursor;
+                page.left_out = tab->left_out;
                 AddPhotos(*tab, request, page);
             }
             return page;
@@ -95,6 +107,7 @@ private:
             };
             if (item.pid.empty()) {
                 for (const PostPicture& picture : post.pictures) add(picture.pid, &picture);
+                page.left_out += post.left_out;
                 continue;
             }
             const PostPicture* found = nullptr;
@@ -136,7 +149,8 @@ private:
     int page_ = 0;
     std::string cursor_;
     bool ended_ = false;
-    std::set<std::string> cursors_;
+    int barren_in_a_row_ = 0;            // pages in a row without a new picture
+    std::set<std::size_t> cursors_;      // hashes of the cursors so far
     // Written by the page being fetched, which is one at a time.
     std::set<std::string> listed_;  // pictures of the album so far
     std::set<std::string> logged_;  // posts said to be unreadable

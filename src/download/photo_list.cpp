@@ -2,6 +2,7 @@
 
 #include <json-c/json.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -67,12 +68,14 @@ AlbumKey SplitAlbumIdText(std::string_view text) {
     return {std::string(text), ""};
 }
 
-std::optional<std::vector<PhotoRecord>> ReadPhotoPage(std::string_view text) {
+std::optional<std::vector<PhotoRecord>> ReadPhotoPage(std::string_view text, std::size_t* left_out) {
     std::vector<PhotoRecord> records;
     const JsonDocument document = ParseJson(text);
     json_object* list = DataList(document.get(), "photo_list");
     if (!list) return std::nullopt;
-    const std::size_t count = json_object_array_length(list);
+    const std::size_t listed = json_object_array_length(list);
+    const std::size_t count = std::min(listed, kMaxPhotosPerAnswer);
+    if (left_out) *left_out = listed - count;
     records.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         json_object* photo = json_object_array_get_idx(list, i);
@@ -102,10 +105,11 @@ Attempts FetchWithAttempts(std::string_view url, const ServiceRequest& request, 
         const ServiceAnswer answer = FetchFromService(url, request);
         if (answer.stopped) return result.stopped = true, result;
         const std::string text = Utf8BodyText(answer.fetch.body);
-        if (IsLoginWall(text)) return result.login_wall = true, result;
+        if (answer.login_redirect || IsLoginWall(text)) return result.login_wall = true, result;
         last = answer.fetch.Answer();
-        // Still failing after every wait: more attempts would only wait longer.
-        if (answer.gave_up) break;
+        // Still failing after every wait: more attempts would only wait longer;
+        // an answer too large would come as large again.
+        if (answer.gave_up || last.failure == NetFailure::kTooLarge) break;
         if (answer.fetch.status == 200 && accept(text)) return result.accepted = true, result;
         const bool go_on = wait ? wait(2000) : PumpingWait(2000, 0, job);
         if (!go_on || (job && job->StopRequested())) return result.stopped = true, result;
@@ -121,7 +125,7 @@ PhotoPage FetchPhotoPage(std::string_view uid, std::string_view album_id_text, i
         PhotoPageUrl(CurrentService(), uid, key.album_id, page, key.type, RandomFraction());
     PhotoPage result;
     const Attempts attempts = FetchWithAttempts(url, request, wait, [&result](const std::string& text) {
-        std::optional<std::vector<PhotoRecord>> records = ReadPhotoPage(text);
+        std::optional<std::vector<PhotoRecord>> records = ReadPhotoPage(text, &result.left_out);
         if (records) result.photos = std::move(*records);
         return records.has_value();
     });

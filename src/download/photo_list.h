@@ -52,9 +52,13 @@ struct AlbumKey {
 };
 AlbumKey SplitAlbumIdText(std::string_view album_id_text);
 
+// The most photos one page's answer is read for; pages hold a hundred.
+inline constexpr std::size_t kMaxPhotosPerAnswer = 1000;
+
 // The records of one page's answer; nullopt when it is not the expected JSON
-// ("data" -> "photo_list" an array).
-std::optional<std::vector<PhotoRecord>> ReadPhotoPage(std::string_view text);
+// ("data" -> "photo_list" an array). Photos past kMaxPhotosPerAnswer are
+// counted in `left_out`.
+std::optional<std::vector<PhotoRecord>> ReadPhotoPage(std::string_view text, std::size_t* left_out = nullptr);
 
 struct Attempts;
 
@@ -62,6 +66,7 @@ struct PhotoPage {
     int number = 0;  // 1 for the first page of the album
     std::vector<PhotoRecord> photos;
     std::string next_cursor;  // where the next page starts, for a source that pages by cursor
+    std::size_t left_out = 0;  // entries or pictures past what one answer is read for
     bool fetched = false;  // an answer arrived within the attempts
     bool stopped = false;  // the job was stopped while fetching
     bool login_wall = false;  // the service answered with a login page

@@ -8,12 +8,6 @@
 namespace wa {
 namespace {
 
-// Past the counted pages, an album is read no further than this.
-constexpr int kMaxPhotoPages = 100'000;
-// So many pages in a row without a photo end an album, whatever its count
-// says (a count of thirty nines would otherwise ask for a million pages).
-constexpr int kMaxEmptyPagesInARow = 3;
-
 // The photo service's numbered pages: the pages the count gives, then on
 // while the count was wrong or pages are shorter than asked for: the last
 // page was full, or it held photos and fewer than the count have been listed.
@@ -110,6 +104,8 @@ PhotoPage PageFetcher::Get(int number, const Fetch& fetch) {
     }
     return fetch(Request([this](const std::string& line) { host_.AppendLog(line); }));
 }
+
+void PageFetcher::Log(const std::string& line) { host_.AppendLog(line); }
 
 std::unique_ptr<PhotoSource> MakePhotoSource(const AlbumEntry& entry, const std::string& uid,
                                              const DownloadContext& context, DownloadHost& host, bool ahead) {

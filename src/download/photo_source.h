@@ -20,6 +20,14 @@ struct AlbumEntry;
 struct DownloadContext;
 struct ServiceRequest;
 
+// An album is read no further than this many pages, whatever its count or
+// its cursors say.
+inline constexpr int kMaxPhotoPages = 100'000;
+// So many pages in a row without a new photo end an album (a count of thirty
+// nines, or cursors that only ever bring the same pictures, would otherwise
+// go on for ever).
+inline constexpr int kMaxEmptyPagesInARow = 3;
+
 class PhotoSource {
 public:
     virtual ~PhotoSource() = default;
@@ -46,6 +54,8 @@ public:
     void Ahead(int number, Fetch fetch);
     // Page `number`: the one fetched ahead when it is that page, else fetched now.
     PhotoPage Get(int number, const Fetch& fetch);
+    // A line about the album's pages, logged at once.
+    void Log(const std::string& line);
 
 private:
     ServiceRequest Request(std::function<void(const std::string&)> log);

@@ -23,7 +23,7 @@ struct PictureFetch {
     bool stopped = false;
     bool write_failed = false;
 
-    FailedAnswer Answer() const { return {status, failure, {}}; }
+    FailedAnswer Answer() const { return {status, failure, {}, {}}; }
 };
 
 class PictureQueue {

@@ -2,6 +2,7 @@
 
 #include <json-c/json.h>
 
+#include <algorithm>
 #include <random>
 
 #include "util/escapes.h"
@@ -22,7 +23,8 @@ std::vector<AlbumInfo> ReadAlbumList(std::string_view text) {
     const JsonDocument document = ParseJson(text);
     json_object* list = DataList(document.get(), "album_list");
     if (!list) return albums;
-    const std::size_t count = json_object_array_length(list);
+    // No user has more albums; the list asks for 6355.
+    const std::size_t count = std::min<std::size_t>(json_object_array_length(list), kMaxAlbums);
     for (std::size_t i = 0; i < count; ++i) {
         json_object* album = json_object_array_get_idx(list, i);
         AlbumInfo info;
@@ -61,6 +63,8 @@ AlbumListing FetchAlbumList(std::string_view uid, const ServiceRequest& request)
     const std::string& body = answer.fetch.body;
     if (answer.stopped) {
         listing.problem = ListingProblem::kStopped;
+    } else if (answer.login_redirect) {
+        listing.problem = ListingProblem::kLoginNeeded;
     } else if (answer.fetch.status == 200 || IsLoginWall(body) || IsUnknownUserPage(body)) {
         listing = ReadAlbumListing(body, url);
     } else {
@@ -80,6 +84,8 @@ AlbumListing ListAlbums(std::string_view uid, AlbumDoor door, const ServiceReque
     if (request.log) request.log("相册服务无法获取相册列表，改从相册页获取\r\n");
     AlbumListing album_tab = FetchAlbumTabList(uid, request);
     if (album_tab.problem == ListingProblem::kNone || album_tab.problem == ListingProblem::kStopped) return album_tab;
+    // A login wall on either door is what the user can act on.
+    if (album_tab.problem == ListingProblem::kLoginNeeded) return album_tab;
     return photo_service;
 }
 

@@ -27,8 +27,10 @@ struct AlbumInfo {
 // "未知名称随机数字" and a random number from 100 to 1000: an album without a name.
 std::string UnnamedAlbumName();
 
-// Every album of an album-list answer, in order, empty ones included; nothing
-// for an answer that is not the expected JSON.
+inline constexpr std::size_t kMaxAlbums = 10'000;
+
+// Every album of an album-list answer, in order, empty ones included, up to
+// kMaxAlbums; nothing for an answer that is not the expected JSON.
 std::vector<AlbumInfo> ReadAlbumList(std::string_view text);
 
 // Why a listing holds no albums, when the answer says more than "none".
@@ -62,7 +64,8 @@ enum class AlbumDoor {
 // The photo service's albums, or the album tab's. Under kAuto, when the photo
 // service gives no usable answer (or a login page) the album tab is asked,
 // after the log line "相册服务无法获取相册列表，改从相册页获取"; when that has
-// none either, the photo service's own finding stands.
+// none either, a login wall on either door stands, else the photo service's
+// own finding.
 AlbumListing ListAlbums(std::string_view uid, AlbumDoor door, const ServiceRequest& request = {});
 
 }  // namespace wa

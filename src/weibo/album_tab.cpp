@@ -115,10 +115,16 @@ std::optional<AlbumTabPage> ReadAlbumTabPage(std::string_view text) {
     AlbumTabPage page;
     page.cursor = Cursor(data);
     if (json_object* list = JsonMember(data, "list"); list && json_object_is_type(list, json_type_array)) {
-        for (std::size_t i = 0; i < json_object_array_length(list); ++i) {
+        const std::size_t length = json_object_array_length(list);
+        for (std::size_t i = 0; i < length; ++i) {
             json_object* item = json_object_array_get_idx(list, i);
             AlbumTabItem entry{Scalar(item, "pid"), Scalar(item, "mid")};
-            if (!entry.pid.empty() || !entry.mid.empty()) page.items.push_back(std::move(entry));
+            if (entry.pid.empty() && entry.mid.empty()) continue;
+            if (page.items.size() == kMaxEntriesPerPage) {
+                page.left_out = length - i;
+                break;
+            }
+            page.items.push_back(std::move(entry));
         }
     }
     if (json_object* albums = JsonMember(data, "album_list"); albums && json_object_is_type(albums, json_type_array)) {
@@ -144,9 +150,14 @@ std::optional<Post> ReadPost(std::string_view text) {
     post.uploaded = ParsePostTime(Scalar(root, "created_at"));
     json_object* infos = JsonMember(root, "pic_infos");
     if (json_object* ids = JsonMember(root, "pic_ids"); ids && json_object_is_type(ids, json_type_array)) {
-        for (std::size_t i = 0; i < json_object_array_length(ids); ++i) {
+        const std::size_t length = json_object_array_length(ids);
+        for (std::size_t i = 0; i < length; ++i) {
             json_object* id = json_object_array_get_idx(ids, i);
             if (!json_object_is_type(id, json_type_string)) continue;
+            if (post.pictures.size() == kMaxPicturesPerPost) {
+                post.left_out = length - i;
+                break;
+            }
             const std::string pid = json_object_get_string(id);
             post.pictures.push_back(ReadPicture(pid, JsonMember(infos, pid.c_str())));
         }
@@ -182,7 +193,7 @@ AlbumListing FetchAlbumTabList(std::string_view uid, const ServiceRequest& reque
         listing.problem = ListingProblem::kStopped;
         return listing;
     }
-    if (IsLoginWall(body)) {
+    if (answer.login_redirect || IsLoginWall(body)) {
         listing.problem = ListingProblem::kLoginNeeded;
         return listing;
     }

@@ -38,6 +38,11 @@ std::string PictureByIdUrl(const ServiceAddresses& service, std::string_view pid
 // Referer, and the XSRF token when the cookie jar holds one.
 ServiceRequest AlbumTabRequest(const ServiceRequest& request, std::string_view uid);
 
+// What one answer is read for at most: pages hold about twenty entries and a
+// post at most eighteen pictures; what lies beyond is left out and counted.
+inline constexpr std::size_t kMaxEntriesPerPage = 1000;
+inline constexpr std::size_t kMaxPicturesPerPost = 100;
+
 // One entry of a wall or album page; some carry no pid, only their post.
 struct AlbumTabItem {
     std::string pid;
@@ -48,6 +53,7 @@ struct AlbumTabPage {
     std::vector<AlbumTabItem> items;
     std::string cursor;              // empty at the end
     std::vector<AlbumInfo> albums;   // the named albums, on the wall's first page
+    std::size_t left_out = 0;        // entries past kMaxEntriesPerPage
 };
 
 // A wall or album-detail answer; nullopt for anything else.
@@ -66,6 +72,7 @@ struct Post {
     std::string caption;  // text_raw in its JSON-text form, quotes removed
     std::optional<std::int64_t> uploaded;  // Unix seconds
     std::vector<PostPicture> pictures;     // in the post's order
+    std::size_t left_out = 0;              // pictures past kMaxPicturesPerPost
 };
 
 // A statuses/show answer; nullopt for anything else.

@@ -4,6 +4,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -16,6 +17,14 @@ namespace wa {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// No real answer sends more header lines than this.
+constexpr std::size_t kMaxHeaderBytes = 1u << 20;
+
+// "4 MiB", "512 KiB".
+std::string SizeText(std::size_t bytes) {
+    return bytes >= (1u << 20) ? std::to_string(bytes >> 20) + " MiB" : std::to_string(bytes >> 10) + " KiB";
+}
 
 struct TransferState {
     CURL* easy = nullptr;
@@ -60,6 +69,10 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     state->last_activity = Clock::now();
     const std::string_view line(data, bytes);
     if (line.starts_with("HTTP/")) state->outcome->headers.clear();  // a new response begins
+    if (state->outcome->headers.size() + bytes > kMaxHeaderBytes) {
+        state->too_large = true;
+        return 0;
+    }
     state->outcome->headers.append(line);
     const std::size_t colon = line.find(':');
     if (colon != std::string_view::npos && AsciiLower(line.substr(0, colon)) == "set-cookie") {
@@ -157,6 +170,59 @@ void SetProxy(CURL* easy, const std::optional<std::string>& explicit_proxy, std:
     curl_easy_setopt(easy, CURLOPT_PROXY, kept.c_str());  // "" is no proxy at all
 }
 
+namespace {
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// no_proxy: "*", or hosts and domains separated by commas (a leading dot
+// optional), each matching the host and its subdomains.
+bool ExemptFromProxy(const std::string& host) {
+    std::string list = Environment("no_proxy");
+    if (list.empty()) list = Environment("NO_PROXY");
+    for (std::string entry : SplitText(list, ",")) {
+        entry = std::string(TrimBlanks(entry));
+        if (entry == "*") return true;
+        if (!entry.empty() && HostInDomain(host, entry)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string ProxyInEffect(std::string_view url, const std::optional<std::string>& explicit_proxy) {
+    std::string proxy = explicit_proxy ? *explicit_proxy : ProxySetting();
+    if (proxy == "direct") return {};
+    if (!explicit_proxy && proxy.empty()) {
+        if (ExemptFromProxy(UrlHost(url))) return {};
+        if (url.starts_with("https://")) {
+            proxy = Environment("https_proxy");
+            if (proxy.empty()) proxy = Environment("HTTPS_PROXY");
+        } else {
+            proxy = Environment("http_proxy");  // only in lower case, as curl reads it
+        }
+        if (proxy.empty()) proxy = Environment("all_proxy");
+        if (proxy.empty()) proxy = Environment("ALL_PROXY");
+    }
+    proxy = std::string(TrimBlanks(proxy));
+    if (proxy.empty()) return {};
+    std::string_view authority = proxy;
+    if (const std::size_t scheme = authority.find("://"); scheme != std::string_view::npos) {
+        authority.remove_prefix(scheme + 3);
+    }
+    authority = authority.substr(0, authority.find('/'));
+    if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos) authority.remove_prefix(at + 1);
+    return std::string(authority);
+}
+
+void BlameProxy(TransferOutcome& outcome, std::string_view url, const std::optional<std::string>& explicit_proxy) {
+    if (outcome.failure == NetFailure::kRefused || outcome.failure == NetFailure::kHostNotFound) {
+        outcome.proxy = ProxyInEffect(url, explicit_proxy);
+    }
+}
+
 void SetMethodAndBody(CURL* easy, int method, const std::string& body) {
     if (method == 0) return;
     curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
@@ -214,17 +280,21 @@ TransferDriver::Ended TransferDriver::End(CURL* easy, std::optional<int> result)
         } else if (outcome.sink_failed) {
             outcome.error = "the body could not be stored";
         } else if (transfer.state.too_large) {
-            outcome.error = "answer larger than " + std::to_string(transfer.limits.max_body >> 20) + " MiB";
+            outcome.error = "answer larger than " + SizeText(transfer.limits.max_body);
+            outcome.failure = NetFailure::kTooLarge;
+            outcome.failure_detail = "超过 " + SizeText(transfer.limits.max_body);
         } else {
             const auto code = static_cast<CURLcode>(*result);
             outcome.error = curl_easy_strerror(code);
             outcome.failure = FailureOf(code);
             long os_errno = 0;
             curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &os_errno);
-            if (outcome.failure == NetFailure::kRefused && os_errno != 0) outcome.system_reason = std::strerror(static_cast<int>(os_errno));
+            if (outcome.failure == NetFailure::kRefused && os_errno != 0) outcome.failure_detail = std::strerror(static_cast<int>(os_errno));
         }
     }
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &outcome.status);
+    char* redirect = nullptr;
+    if (curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &redirect) == CURLE_OK && redirect) outcome.redirect_url = redirect;
     curl_multi_remove_handle(multi_, easy);
     return {easy, std::move(outcome)};
 }

@@ -65,6 +65,12 @@ std::string ProxySetting();
 // setting; the text must outlive the transfer, so it is kept in `kept`.
 void SetProxy(CURL* easy, const std::optional<std::string>& explicit_proxy, std::string& kept);
 
+// The proxy a request to `url` goes through, as curl would choose it: the
+// explicit one, else the setting, else the environment (https_proxy or
+// http_proxy by scheme, then all_proxy, unless no_proxy names the host), as
+// "host:port" without any user or password; empty for a direct connection.
+std::string ProxyInEffect(std::string_view url, const std::optional<std::string>& explicit_proxy = std::nullopt);
+
 // Sets the method and, for POST and HEAD, the body, which must outlive the
 // transfer.
 void SetMethodAndBody(CURL* easy, int method, const std::string& body);
@@ -84,9 +90,11 @@ struct TransferOutcome {
     long status = 0;
     std::string error;       // why it did not complete
     NetFailure failure = NetFailure::kNone;
-    std::string system_reason;  // the system's words for a refused connection, e.g. "Connection refused"
+    std::string failure_detail;  // the system's words for a refused connection, e.g. "Connection refused"
     std::string body;
     std::string headers;     // status line and header lines of the final response
+    std::string redirect_url;  // where a redirect that was not followed leads
+    std::string proxy;       // the proxy that could not be reached, when it was the proxy
     std::vector<std::pair<std::string, std::string>> set_cookies;  // (response url, value)
 };
 
@@ -122,6 +130,10 @@ private:
     std::map<CURL*, std::unique_ptr<Transfer>> running_;
     std::deque<std::pair<CURL*, int>> finished_;  // ended, not reported yet
 };
+
+// With a proxy in effect a request connects to the proxy alone: a connection
+// refused or a host not found is the proxy's, and `outcome` says which.
+void BlameProxy(TransferOutcome& outcome, std::string_view url, const std::optional<std::string>& explicit_proxy);
 
 // Runs the transfer configured on `easy` through `multi` (which keeps the
 // connection for the next transfer on the same handles).

@@ -9,7 +9,32 @@ namespace wa {
 
 void JsonDeleter::operator()(json_object* value) const { json_object_put(value); }
 
+std::string JsonTooLarge(std::string_view text) {
+    std::size_t objects = 0;
+    std::size_t values = 0;
+    bool in_string = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (in_string) {
+            if (c == '\\') ++i;
+            else if (c == '"') in_string = false;
+            continue;
+        }
+        switch (c) {
+            case '"': in_string = true; break;
+            case '{': ++objects, ++values; break;
+            case '[':
+            case ',': ++values; break;
+            default: break;
+        }
+    }
+    if (objects > kMaxJsonObjects) return "超过 " + std::to_string(kMaxJsonObjects) + " 个对象";
+    if (values > kMaxJsonValues) return "超过 " + std::to_string(kMaxJsonValues) + " 个值";
+    return {};
+}
+
 JsonDocument ParseJson(std::string_view text) {
+    if (!JsonTooLarge(text).empty()) return nullptr;
     json_tokener* tokener = json_tokener_new();
     if (!tokener) return nullptr;
     JsonDocument document(json_tokener_parse_ex(tokener, text.data(), static_cast<int>(text.size())));

@@ -16,8 +16,18 @@ struct JsonDeleter {
 };
 using JsonDocument = std::unique_ptr<json_object, JsonDeleter>;
 
+// How much one answer may hold. Every answer is parsed whole, and the parser
+// spends several hundred bytes on each object, so a few MiB of "{}" would
+// otherwise take gigabytes. Real answers hold a few thousand objects.
+inline constexpr std::size_t kMaxJsonObjects = 50'000;
+inline constexpr std::size_t kMaxJsonValues = 500'000;
+
+// Why `text` is too large to be parsed ("超过 50000 个对象"); empty when it
+// may be. A quick count, without parsing.
+std::string JsonTooLarge(std::string_view text);
+
 // Parses a whole answer; null for text that is not one JSON value (trailing
-// garbage included).
+// garbage included) and for text that is too large.
 JsonDocument ParseJson(std::string_view text);
 
 // The member `name` of an object, or null (absent, null, or not an object).

@@ -8,12 +8,15 @@
 namespace wa {
 
 // What kept an answer from arriving.
-enum class NetFailure { kNone, kRefused, kTimedOut, kHostNotFound, kCertificate, kTls, kOther };
+enum class NetFailure { kNone, kRefused, kTimedOut, kHostNotFound, kCertificate, kTls, kTooLarge, kOther };
 
 struct FailedAnswer {
     long status = 0;  // 0 when no answer arrived
     NetFailure failure = NetFailure::kNone;
-    std::string system_reason;  // the system's words for a refused connection
+    // The system's words for a refused connection ("Connection refused"), or
+    // what an answer too large went past ("超过 4 MiB").
+    std::string failure_detail;
+    std::string proxy;  // "host:port" of a proxy that could not be reached
 };
 
 // The reason for a request to `url` that gave `answer`; for an answer that

@@ -48,6 +48,7 @@ struct PreparedRequest {
     std::string cookies;
     std::string sent_headers;
     std::string proxy;
+    std::optional<std::string> explicit_proxy;
     HeaderList header_list;
     int timeout = kDefaultTimeoutSeconds;
 };
@@ -75,6 +76,7 @@ void Configure(CURL* e, std::string_view url, const ObjectRequestOptions& option
     // Larger reads than libcurl's 16 KB mean fewer calls and writes per picture.
     curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
     SetProxy(e, options.proxy, p.proxy);
+    p.explicit_proxy = options.proxy;
     if (!p.proxy.empty() && !options.proxy_user.value_or("").empty()) {
         curl_easy_setopt(e, CURLOPT_PROXYUSERNAME, options.proxy_user->c_str());
         curl_easy_setopt(e, CURLOPT_PROXYPASSWORD, options.proxy_password.value_or("").c_str());
@@ -94,7 +96,9 @@ ObjectRequestResult ResultOf(TransferOutcome outcome, PreparedRequest& p) {
     result.sink_failed = outcome.sink_failed;
     result.error = std::move(outcome.error);
     result.failure = outcome.failure;
-    result.system_reason = std::move(outcome.system_reason);
+    result.failure_detail = std::move(outcome.failure_detail);
+    BlameProxy(outcome, p.url, p.explicit_proxy);
+    result.proxy = std::move(outcome.proxy);
     // The object reports the header lines without the status line.
     const std::size_t first_line_end = outcome.headers.find("\r\n");
     result.headers = first_line_end == std::string::npos ? std::string()

@@ -62,13 +62,15 @@ struct ObjectRequestResult {
     bool sink_failed = false;      // the body sink refused a chunk
     std::string error;
     NetFailure failure = NetFailure::kNone;  // why no answer arrived, when none did
-    std::string system_reason;
+    std::string failure_detail;
     std::string headers;           // the response's header lines
     std::string returned_cookies;
     std::string cookies;           // the supplied cookie text merged with the returned ones
     std::string sent_headers;      // the complete request header block, without the Cookie line
 
-    FailedAnswer Answer() const { return {status, failure, system_reason}; }
+    std::string proxy;             // a proxy that could not be reached
+
+    FailedAnswer Answer() const { return {status, failure, failure_detail, proxy}; }
 };
 
 ObjectRequestResult ObjectRequest(std::string_view url, const ObjectRequestOptions& options = {});

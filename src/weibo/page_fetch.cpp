@@ -15,7 +15,7 @@ namespace {
 // time, and a transfer that receives nothing for as long is abandoned.
 constexpr long kConnectTimeoutSeconds = 60;
 constexpr std::chrono::seconds kStallLimit{60};
-constexpr std::size_t kMaxTextAnswer = 64u << 20;
+constexpr std::size_t kMaxTextAnswer = 16u << 20;
 
 }  // namespace
 
@@ -58,11 +58,14 @@ PageFetchResult PageFetch(std::string_view url_view, const PageFetchOptions& opt
     SetMethodAndBody(e, method, result.post_bytes);
 
     TransferOutcome outcome = RunTransfer(multi.get(), e, options.job,
-                                          TransferLimits{kStallLimit, kMaxTextAnswer});
+                                          TransferLimits{kStallLimit, options.max_body.value_or(kMaxTextAnswer)});
+    BlameProxy(outcome, url, options.proxy);
+    result.proxy = std::move(outcome.proxy);
     result.error = std::move(outcome.error);
     result.failure = outcome.failure;
-    result.system_reason = std::move(outcome.system_reason);
+    result.failure_detail = std::move(outcome.failure_detail);
     result.headers = std::move(outcome.headers);
+    result.redirect_url = std::move(outcome.redirect_url);
     NormalizeSetCookieCase(result.headers);
     result.returned_cookies = ExtractSetCookies(result.headers);
     if (outcome.completed) {

@@ -24,6 +24,7 @@ struct PageFetchOptions {
     std::optional<bool> no_redirect;
     std::optional<std::string> post_bytes;
     std::optional<std::string> proxy;          // "host:port"; empty is a direct connection; none: the setting
+    std::optional<std::size_t> max_body;       // a larger answer is abandoned; 16 MiB when none is given
     JobToken* job = nullptr;                   // pause and stop reach the transfer through it
 };
 
@@ -32,14 +33,17 @@ struct PageFetchResult {
     long status = 0;               // 0 when no answer arrived
     std::string error;             // why the request failed, for logs
     NetFailure failure = NetFailure::kNone;  // why no answer arrived, when none did
-    std::string system_reason;
+    std::string failure_detail;
     std::string headers;           // raw status and header lines of the final response
+    std::string redirect_url;      // where a redirect leads, when it was not followed
     std::string returned_cookies;  // cookies this response set, as "a=1; b=2"
     std::string cookies;           // the merged cookie text, when one was supplied
     std::string sent_headers;      // the complete request header block
     std::string post_bytes;        // the body that was sent
 
-    FailedAnswer Answer() const { return {status, failure, system_reason}; }
+    std::string proxy;             // a proxy that could not be reached
+
+    FailedAnswer Answer() const { return {status, failure, failure_detail, proxy}; }
 };
 
 PageFetchResult PageFetch(std::string_view url, const PageFetchOptions& options = {});

@@ -9,6 +9,7 @@
 #include "util/job_token.h"
 #include "util/text.h"
 #include "weibo/http_text.h"
+#include "weibo/json_text.h"
 #include "weibo/net_failure.h"
 
 namespace wa {
@@ -23,6 +24,7 @@ constexpr int kMaxBackoffs = 10;
 // A server error is asked again after 2, 4 and 8 s, then it stands.
 constexpr long long kFirstServerRetrySeconds = 2;
 constexpr int kMaxServerRetries = 3;
+constexpr int kMaxRedirects = 10;
 
 std::atomic<long long> g_spacing_ms{0};
 std::mutex g_turn_mutex;
@@ -58,7 +60,33 @@ bool CountDown(long long seconds, const ServiceRequest& request) {
     return true;
 }
 
+// Follows redirects only while they stay on the address's host (with its
+// port), so headers meant for it reach no other; a redirect elsewhere comes
+// back as it is, with where it leads.
+PageFetchResult FetchOnOwnHost(std::string_view url, PageFetchOptions options) {
+    options.no_redirect = true;
+    std::string current(url);
+    for (int hops = 0;; ++hops) {
+        PageFetchResult result = PageFetch(current, options);
+        const bool redirect = result.status >= 300 && result.status < 400 && !result.redirect_url.empty();
+        if (!redirect || hops == kMaxRedirects || UrlHost(result.redirect_url, true) != UrlHost(current, true)) {
+            return result;
+        }
+        current = result.redirect_url;
+    }
+}
+
 }  // namespace
+
+bool IsLoginAddress(std::string_view url) {
+    const std::string host = UrlHost(url);
+    if (HostInDomain(host, "passport.weibo.com") || HostInDomain(host, "login.sina.com.cn") ||
+        HostInDomain(host, "passport.sina.cn")) {
+        return true;
+    }
+    const std::string path = UrlPath(url);
+    return path.starts_with("/login") || path.starts_with("/signin") || path.starts_with("/visitor/");
+}
 
 bool IsLoginWall(std::string_view body) {
     const std::string_view text = TrimBlanks(body);
@@ -93,6 +121,7 @@ ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& reque
     ServiceAnswer answer;
     PageFetchOptions options;
     options.job = request.job;
+    options.max_body = kMaxServiceAnswer;
     if (!request.extra_headers.empty()) options.extra_headers = request.extra_headers;
     long long backoff = kFirstBackoffSeconds;
     long long server_retry = kFirstServerRetrySeconds;
@@ -100,7 +129,7 @@ ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& reque
     int server_retries = 0;
     while (true) {
         if (!WaitForTurn(request.job)) return answer.stopped = true, answer;
-        answer.fetch = PageFetch(url, options);
+        answer.fetch = request.extra_headers.empty() ? PageFetch(url, options) : FetchOnOwnHost(url, options);
         if (request.job && request.job->StopRequested()) return answer.stopped = true, answer;
         const long status = answer.fetch.status;
         if (IsRateLimitStatus(status)) {
@@ -118,6 +147,13 @@ ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& reque
             if (!Wait(std::chrono::seconds(server_retry), request.job)) return answer.stopped = true, answer;
             server_retry *= 2;
         } else {
+            answer.login_redirect = !answer.fetch.redirect_url.empty() && IsLoginAddress(answer.fetch.redirect_url);
+            if (const std::string why = status == 200 ? JsonTooLarge(answer.fetch.body) : ""; !why.empty()) {
+                answer.fetch.body.clear();
+                answer.fetch.status = 0;
+                answer.fetch.failure = NetFailure::kTooLarge;
+                answer.fetch.failure_detail = why;
+            }
             return answer;
         }
     }

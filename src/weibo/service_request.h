@@ -20,6 +20,9 @@ inline constexpr std::string_view kUnknownUserLine = "用户不存在或者获�
 // The visitor-system page, the 新浪通行证 login page, the site's login page
 // (<title>登录 - 微博</title>) or {"ok":-100,...}; nothing else counts.
 bool IsLoginWall(std::string_view body);
+// An address the site sends a visitor to for a login: the passport and SSO
+// hosts, or a /login, /signin or /visitor/ page.
+bool IsLoginAddress(std::string_view url);
 // The photo service's page for a user it does not know.
 bool IsUnknownUserPage(std::string_view body);
 
@@ -32,6 +35,10 @@ std::string RateLimitWaitText(long long seconds);
 // The seconds of a "Retry-After: <seconds>" header; -1 without one.
 long long RetryAfterSeconds(std::string_view headers);
 
+// The largest answer the service's requests take: real ones are a few
+// hundred KiB, and each is parsed whole.
+inline constexpr std::size_t kMaxServiceAnswer = 4u << 20;
+
 // Photo-service requests of this process start at least this far apart; zero
 // (the default) turns the spacing off.
 void SetRequestSpacing(std::chrono::milliseconds spacing);
@@ -41,7 +48,9 @@ struct ServiceRequest {
     std::function<void(const std::string& line)> log;  // told of every wait
     // Told the seconds left of a rate-limit wait, once a second, then 0.
     std::function<void(long long seconds_left)> countdown;
-    std::string extra_headers;  // CR LF separated
+    // CR LF separated. They are meant for the address's own host: a request
+    // carrying them follows a redirect only to that host.
+    std::string extra_headers;
 };
 
 struct ServiceAnswer {
@@ -49,12 +58,15 @@ struct ServiceAnswer {
     PageFetchResult fetch;
     bool stopped = false;
     bool gave_up = false;  // it kept answering "too many requests" or a server error
+    bool login_redirect = false;  // sent elsewhere, to a login page, and not followed
 };
 
 // A GET of a service address through the shared cookie jar. Waits for its
 // turn. On a rate-limit status it waits Retry-After seconds, else 30 s
 // doubling up to 30 min, logs "请求过于频繁，<n>秒后重试" and asks again;
-// on a server error it asks again after 2, 4 and 8 s, then gives up.
+// on a server error it asks again after 2, 4 and 8 s, then gives up. An
+// answer over kMaxServiceAnswer, or JSON with too many items to parse, is
+// refused: no body, status 0, failure kTooLarge saying what it went past.
 ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& request);
 
 }  // namespace wa

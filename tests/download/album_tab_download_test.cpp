@@ -133,5 +133,101 @@ TEST_F(AlbumTabDownloadTest, PagingEndsAtEveryMarkerAnEmptyPageOrACursorSeenBefo
     EXPECT_EQ(fake.CountRequests("/ajax/profile/getImageWall"), 2);
 }
 
+TEST_F(AlbumTabDownloadTest, HostileWallsEndAndAnswersTooLargeAreRefusedOnce) {
+    fake::User looping;
+    looping.uid = "1200";
+    looping.title = "小明的微博";
+    looping.albums = {Album("620", 3)};
+    looping.tab_loops = true;  // the same pictures under a new cursor, for ever
+    fake::User long_cursor = looping;
+    long_cursor.uid = "1201";
+    long_cursor.albums = {Album("621", 7)};
+    long_cursor.tab_loops = false;
+    long_cursor.tab_page_size = 3;
+    long_cursor.tab_cursor_padding = 2000;
+    fake.AddUser(looping);
+    fake.AddUser(long_cursor);
+    const auto run = [&](const std::string& uid) {
+        user.uid = uid;
+        fake.ClearRequests();
+        host.save_folder = (temp.path() / uid).string();
+        return DownloadTab("page:wall", "全部图片");
+    };
+    EXPECT_EQ(run("1200").saved, 3);
+    EXPECT_EQ(fake.CountRequests("/ajax/profile/getImageWall"), 4);  // then three that bring nothing new
+    EXPECT_EQ(run("1201").saved, 3);
+    EXPECT_EQ(fake.CountRequests("/ajax/profile/getImageWall"), 1);
+    EXPECT_NE(host.Log().find("相册页第1页给出的翻页位置过长（2006字节），本相册读到此页为止"), std::string::npos);
+
+    // 56 MB of entries, or a few hundred KiB of objects: refused at the first attempt.
+    std::string huge = R"({"ok":1,"data":{"since_id":"0","list":[)";
+    const std::string item = R"({"pid":"006Xmpvgly1h0000","mid":"1"},)";
+    huge.reserve(item.size() * 1'600'000);
+    for (int i = 0; i < 1'600'000; ++i) huge += item;
+    huge += "{}]}}";
+    std::string objects = R"({"ok":1,"data":{"list":[)";
+    for (int i = 0; i < 60'000; ++i) objects += "{},";
+    objects += "{}]}}";
+    const struct {
+        std::string body;
+        std::string said;
+    } cases[] = {{huge, " 的回答过大（超过 4 MiB），未读取"}, {objects, " 的回答过大（超过 50000 个对象），未读取"}};
+    for (const auto& c : cases) {
+        fake.ClearFaults();
+        fake.AddFault("/ajax/profile/getImageWall", fake::Fault{.body = c.body});
+        const AlbumOutcome outcome = run("1001");
+        EXPECT_EQ(outcome.failed_pages, 1) << c.said;
+        EXPECT_EQ(fake.CountRequests("/ajax/profile/getImageWall"), 1) << c.said;
+        EXPECT_NE(host.Log().find("第1页照片列表获取失败：127.0.0.1:" + std::to_string(fake.port()) + c.said),
+                  std::string::npos)
+            << host.Log();
+    }
+}
+
+TEST_F(AlbumTabDownloadTest, AjaxRequestsFollowRedirectsOnTheirOwnHostOnly) {
+    Serve({Album("630", 2)});
+    fake::FakeWeibo elsewhere;
+    ASSERT_TRUE(elsewhere.Start());
+    const std::string wall = "/ajax/profile/getImageWall?uid=1001&sinceid=0&has_album=true";
+    const struct {
+        std::string to;
+        int times;  // of the redirect
+        int saved;
+        bool login;
+    } cases[] = {
+        {fake.BaseUrl() + wall, 1, 2, false},  // its own host: followed
+        {elsewhere.BaseUrl() + wall, -1, 0, false},  // not followed: its XSRF token and Referer stay here
+        {fake.BaseUrl() + "/visitor/visitor", -1, 0, true},
+        {"https://passport.weibo.com/visitor/visitor?entry=miniblog", -1, 0, true},
+    };
+    for (const auto& c : cases) {
+        fake.ClearFaults();
+        fake.AddFault("getImageWall", fake::Fault{.redirect_to = c.to, .times = c.times});
+        host.save_folder = (temp.path() / std::to_string(&c - cases)).string();
+        const AlbumOutcome outcome = DownloadTab("page:wall", "全部图片");
+        EXPECT_EQ(outcome.saved, c.saved) << c.to;
+        EXPECT_EQ(outcome.login_needed, c.login) << c.to;
+    }
+    EXPECT_TRUE(elsewhere.Requests().empty());
+}
+
+TEST_F(AlbumTabDownloadTest, LiveVideosAreSavedAsMovOrMp4Only) {
+    fake::Album album = Album("640", 4);
+    const struct {
+        const char* suffix;
+        bool mp4_bytes;
+        const char* saved_as;
+    } cases[] = {{".html", false, "(1)照片1.mov"}, {".mp4", false, "(2)照片2.mp4"},
+                 {".sh", true, "(3)照片3.mp4"},    {"", false, "(4)照片4.mov"}};
+    for (std::size_t i = 0; i < 4; ++i) {
+        album.photos[i].live = true;
+        album.photos[i].video_suffix = cases[i].suffix;
+        album.photos[i].mp4_video = cases[i].mp4_bytes;
+    }
+    Serve({album});
+    EXPECT_EQ(DownloadTab("page:wall", "全部图片").videos, 4);
+    for (const auto& c : cases) EXPECT_TRUE(fs::exists(AlbumFolder("全部图片") / c.saved_as)) << c.saved_as;
+}
+
 }  // namespace
 }  // namespace wa

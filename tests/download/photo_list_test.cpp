@@ -71,6 +71,12 @@ TEST(ReadPhotoPage, OnlyAPhotoListIsAPage) {
     }
     EXPECT_EQ(ReadPhotoPage(R"({"data":{"photo_list":[{}]}})")->size(), 1u);
     EXPECT_EQ(ReadPhotoPage(R"({"data":{"photo_list":[]}})")->size(), 0u);
+    // No page is read for more photos than any page holds.
+    std::string many = R"({"data":{"photo_list":[)";
+    for (int i = 0; i < 1500; ++i) many += (i ? "," : "") + std::string(R"({"photo_id":")") + std::to_string(i) + R"("})";
+    std::size_t left_out = 0;
+    EXPECT_EQ(ReadPhotoPage(many + "]}}", &left_out)->size(), kMaxPhotosPerAnswer);
+    EXPECT_EQ(left_out, 500u);
 }
 
 TEST(RandomFraction, AlwaysSeventeenCharactersWithoutTrailingZero) {

@@ -65,7 +65,8 @@ void FakeWeibo::ServeAlbumTab(const httplib::Request& request, httplib::Response
         items.push_back("{\"pid\":\"" + photo->pid + "\",\"mid\":\"" + photo->mid + "\",\"type\":\"" + type +
                         "\",\"timeline_year\":\"2014\",\"timeline_month\":\"5\"}");
     }
-    const std::string cursor = request.get_param_value(wall ? "sinceid" : "since_id");
+    std::string cursor = request.get_param_value(wall ? "sinceid" : "since_id");
+    cursor = cursor.substr(0, cursor.find('x'));  // the padding
     std::size_t begin = 0;
     if (cursor.find('_') != std::string::npos) {
         begin = std::stoul(cursor.substr(cursor.find('_') + 1));
@@ -73,11 +74,21 @@ void FakeWeibo::ServeAlbumTab(const httplib::Request& request, httplib::Response
         begin = std::stoul(cursor) - 1000;
     }
     const std::size_t size = static_cast<std::size_t>(std::max(1, user->tab_page_size));
+    // A looping wall serves its first page again and again, each time with a cursor it never gave before.
+    const std::size_t next = user->tab_loops ? begin + size : 0;
+    if (user->tab_loops) begin = 0;
     const std::size_t end = std::min(items.size(), begin + size);
     std::string json = "{\"ok\":1,\"data\":{";
-    if (end < items.size()) {
+    const std::string padding(user->tab_cursor_padding, 'x');
+    if (end < items.size() || user->tab_loops) {
         // The cursor of the next page: text on the wall, a number in albums.
-        json += wall ? "\"since_id\":\"4954_" + std::to_string(end) + "\"," : "\"since_id\":" + std::to_string(1000 + end) + ",";
+        const std::size_t at = user->tab_loops ? next : end;
+        if (wall) {
+            json += "\"since_id\":\"4954_" + std::to_string(at) + padding + "\",";
+        } else {
+            const std::string number = std::to_string(1000 + at);
+            json += "\"since_id\":" + (padding.empty() ? number : "\"" + number + padding + "\"") + ",";
+        }
     } else {
         switch (user->tab_end) {
             case CursorEnd::kZero: json += "\"since_id\":0,"; break;
@@ -124,7 +135,7 @@ void FakeWeibo::ServePost(const httplib::Request& request, httplib::Response& re
         infos += (infos.empty() ? "\"" : ",\"") + photo->pid + "\":{\"type\":\"" + type + "\",\"largest\":{\"url\":" +
                  JsonString(url, false) + "},\"large\":{\"url\":" + JsonString(url, false) + "}";
         if (photo->live) {
-            const std::string video = BaseUrl() + "/livephoto/" + photo->pid + ".mov?Expires=1";
+            const std::string video = BaseUrl() + "/livephoto/" + photo->pid + photo->video_suffix + "?Expires=1";
             infos += ",\"video\":" + JsonString(photo->wrapped_video
                                                     ? "https://video.weibo.com/media/play?livephoto=" + PercentEncoded(video)
                                                     : video,
@@ -158,7 +169,7 @@ void FakeWeibo::ServeByPid(const httplib::Request& request, httplib::Response& r
         return;
     }
     if (video) {
-        response.set_content(MovieBytes(photo->pid), "video/quicktime");
+        response.set_content(MovieBytes(photo->pid, photo->mp4_video), photo->mp4_video ? "video/mp4" : "video/quicktime");
     } else {
         response.set_content(MakePicture(photo->format, Seed(photo->photo_id), photo->size), MimeType(photo->format));
     }

@@ -120,9 +120,10 @@ inline std::string ContainerId(const User& user, const Album& album) {
     return "107803" + user.uid + "_-_albumeach_-_" + album.album_id + "_-_" + album.caption;
 }
 
-// A few bytes a player would take for a QuickTime movie.
-inline std::string MovieBytes(const std::string& seed) {
-    std::string bytes("\x00\x00\x00\x14" "ftypqt  \x00\x00\x00\x00qt  ", 20);
+// A few bytes a player would take for a QuickTime movie, or an MP4 one.
+inline std::string MovieBytes(const std::string& seed, bool mp4 = false) {
+    std::string bytes = mp4 ? std::string("\x00\x00\x00\x14" "ftypisom\x00\x00\x02\x00isom", 20)
+                            : std::string("\x00\x00\x00\x14" "ftypqt  \x00\x00\x00\x00qt  ", 20);
     bytes += std::string("\x00\x00\x00\x08" "wide", 8);
     bytes += "mdat-" + seed;
     return bytes;

@@ -40,6 +40,8 @@ struct Photo {
     std::string mid;             // its post; defaults to a post of its own, "48" + photo_id
     bool live = false;           // a live photo: its post also gives a .mov video
     bool wrapped_video = false;  // the video as the older video.weibo.com/media/play?livephoto= address
+    std::string video_suffix = ".mov";  // what the video's address ends with
+    bool mp4_video = false;      // the video's bytes are an MP4 file, not a QuickTime one
     bool followers_only = false; // its post answers 暂无查看权限
     bool listed_without_pid = false;  // the wall and albums name its post, not the picture
 };
@@ -73,6 +75,8 @@ struct User {
     bool photo_service_videos = false;  // photo-list entries of live photos carry "video"
     int tab_page_size = 20;           // entries of an album-tab page
     CursorEnd tab_end = CursorEnd::kZeroText;
+    bool tab_loops = false;           // every album-tab page repeats the first under a new cursor, for ever
+    std::size_t tab_cursor_padding = 0;  // characters added to every album-tab cursor
 };
 
 struct Fault {
