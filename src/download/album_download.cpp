@@ -25,9 +25,6 @@
 namespace wa {
 namespace {
 
-// The date window when the user has not set one.
-constexpr std::int64_t kWindowOffStart = 100'000'000;
-constexpr std::int64_t kWindowOffEnd = 2'147'483'647;
 constexpr long long kMaxCollisionNumber = 100'000;
 
 bool FileExists(const std::string& path) {
@@ -208,6 +205,10 @@ private:
                 host_.AppendLog("第" + std::to_string(list->number) + "页照片列表获取失败：" + list->failure + "\r\n");
                 ++outcome_.failed_pages;
             }
+            if (list->left_out > 0) {
+                host_.AppendLog("第" + std::to_string(list->number) + "页照片列表超出一页能读取的上限，其中" +
+                                std::to_string(list->left_out) + "项未读取\r\n");
+            }
             const long long listed_before = listed_;
             listed_ += static_cast<long long>(list->photos.size());
             // Sequence numbers count the photos listed; a page that never came
@@ -269,12 +270,13 @@ private:
 
     // What becomes of a photo, in the order the tests are made.
     Decision Decide(const PhotoRecord& photo) {
-        if (!photo.upload_seconds) {
-            // An upload time nobody knows is outside any date window the user set.
-            if (window_on_) return Decision::kUnknownDate;
-        } else if (*photo.upload_seconds < window_start_) {
+        // Without a date window no photo is skipped or ends the album for
+        // its date, however odd the date.
+        if (window_on_ && !photo.upload_seconds) {
+            return Decision::kUnknownDate;  // an upload time nobody knows is outside any window
+        } else if (window_on_ && *photo.upload_seconds < window_start_) {
             return Decision::kEndOfWindow;
-        } else if (*photo.upload_seconds == window_start_ || *photo.upload_seconds >= window_end_) {
+        } else if (window_on_ && (*photo.upload_seconds == window_start_ || *photo.upload_seconds >= window_end_)) {
             return Decision::kSkip;
         }
         if (skip_recorded_ && store_.ContainsPhotoId(photo.photo_id)) return Decision::kSkip;
@@ -428,7 +430,7 @@ private:
         PictureQueue::Taken taken = queue.Take(index);
         if (taken.fetch.stopped) return false;
         if (taken.fetch.ok && !taken.fetch.write_failed) GiveUploadTime(*taken.file, photo);
-        if (!taken.fetch.ok || taken.fetch.write_failed || !PlaceNumbered(*taken.file, VideoPath(*still, photo.video_url))) {
+        if (!taken.fetch.ok || taken.fetch.write_failed || !PlaceNumbered(*taken.file, VideoPath(*still, photo.video_url, taken.file->HoldsMp4()))) {
             const std::string tag = taken.fetch.write_failed ? "0" : FailureTag(taken.fetch.Answer());
             host_.AppendLog("实况视频下载失败[" + tag + "]：" + photo.video_url + "\r\n");
             ++outcome_.failed;
@@ -445,8 +447,8 @@ private:
     AlbumOutcome outcome_;
     RegexMatcher matcher_;
     RecordStore store_;
-    std::int64_t window_start_ = kWindowOffStart;
-    std::int64_t window_end_ = kWindowOffEnd;
+    std::int64_t window_start_ = 0;
+    std::int64_t window_end_ = 0;
     bool window_on_ = false;
     bool skip_recorded_ = false;
     bool live_video_ = true;

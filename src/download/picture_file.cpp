@@ -46,6 +46,10 @@ bool IsVideoData(std::string_view b) {
     return box == "ftyp" || box == "moov" || box == "mdat" || box == "wide" || box == "free" || box == "skip";
 }
 
+bool IsMp4Data(std::string_view b) {
+    return b.size() >= 12 && b.substr(4, 4) == "ftyp" && b.substr(8, 4) != "qt  ";
+}
+
 PictureFile::PictureFile(int folder) : folder_(folder) {
     thread_local std::mt19937_64 engine{std::random_device{}()};
     // The user's umask decides the picture's permissions, as for any new file.
@@ -78,7 +82,14 @@ bool PictureFile::Write(std::string_view chunk) {
 
 bool PictureFile::SetModifiedTime(std::int64_t seconds) {
     const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(seconds), 0}};
-    return fd_ >= 0 && ::futimens(fd_, times) == 0;
+    if (fd_ < 0 || ::futimens(fd_, times) != 0) return false;
+    // A file system that cannot hold the time keeps one near it: the file
+    // then keeps the time it was written instead.
+    struct stat info {};
+    if (::fstat(fd_, &info) == 0 && info.st_mtim.tv_sec == static_cast<time_t>(seconds)) return true;
+    const timespec now[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
+    ::futimens(fd_, now);
+    return false;
 }
 
 bool PictureFile::Rewind() {

@@ -15,6 +15,8 @@ namespace wa {
 bool IsPictureData(std::string_view bytes);
 // True for bytes that start like a QuickTime or MP4 video.
 bool IsVideoData(std::string_view bytes);
+// True for a video whose file type names an MP4 brand rather than QuickTime.
+bool IsMp4Data(std::string_view bytes);
 
 class PictureFile {
 public:
@@ -26,13 +28,15 @@ public:
 
     bool IsOpen() const { return fd_ >= 0; }
     bool Write(std::string_view chunk);
-    // The modification time the picture gets, in Unix seconds.
+    // The modification time the picture gets, in Unix seconds; false, with
+    // the time of writing kept, when the file system cannot hold it.
     bool SetModifiedTime(std::int64_t seconds);
     // Empties the file for another attempt.
     bool Rewind();
     // True when what was written starts like a picture.
     bool HoldsPicture() const { return IsPictureData(head_); }
     bool HoldsVideo() const { return IsVideoData(head_); }
+    bool HoldsMp4() const { return IsMp4Data(head_); }
     enum class Placement {
         kPlaced,       // the picture now has that name
         kAlreadyThere, // the name holds the same bytes: the picture counts as saved

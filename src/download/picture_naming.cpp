@@ -63,14 +63,10 @@ std::string NumberedPath(std::string_view path, long long n) {
     return std::string(parts.folder) + FitName("", parts.stem, "(" + std::to_string(n) + ")" + std::string(parts.extension));
 }
 
-std::string VideoPath(std::string_view picture_path, std::string_view video_url) {
-    const std::string_view name = UrlFileName(video_url);
-    const std::size_t dot = name.rfind('.');
-    std::string extension = dot == std::string_view::npos ? std::string() : AsciiLower(name.substr(dot + 1));
-    const bool usable = !extension.empty() && extension.size() <= 4 &&
-                        extension.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789") == std::string::npos;
+std::string VideoPath(std::string_view picture_path, std::string_view video_url, bool mp4_bytes) {
+    const bool mp4 = mp4_bytes || AsciiLower(UrlFileName(video_url)).ends_with(".mp4");
     const PathParts parts = SplitPath(picture_path);
-    return std::string(parts.folder) + FitName("", parts.stem, "." + (usable ? extension : std::string("mov")));
+    return std::string(parts.folder) + FitName("", parts.stem, mp4 ? ".mp4" : ".mov");
 }
 
 std::string SequenceText(SequenceScheme scheme, long long sequence) {

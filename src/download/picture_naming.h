@@ -47,8 +47,9 @@ std::string FitName(std::string_view head, std::string_view middle, std::string_
 std::string NumberedPath(std::string_view path, long long n);
 
 // The name of a live photo's video beside its still: the still's path with
-// the extension of the video's address (".mov" when it has none).
-std::string VideoPath(std::string_view picture_path, std::string_view video_url);
+// ".mp4" when the video's address or its bytes (`mp4_bytes`) say MP4, else
+// ".mov". Never another extension: a file manager opens a file by it.
+std::string VideoPath(std::string_view picture_path, std::string_view video_url, bool mp4_bytes = false);
 
 // The sequence number of the `sequence`-th photo listed in the album
 // (1-based): "137", or "2-37" in the page-cycle scheme.

@@ -1,5 +1,7 @@
 #include "download/album_download.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -142,13 +144,24 @@ TEST_F(AlbumDownloadTest, TimeWindowSkipsTheStartBoundAndEndsAtOlderPhotos) {
     EXPECT_EQ(fake.CountRequests("/large/"), 2);
 }
 
-TEST_F(AlbumDownloadTest, WindowOffStillEndsAtAMissingTimestamp) {
-    fake::Album album = Album("504", 3);
-    album.photos[1].omit = {"timestamp"};
+TEST_F(AlbumDownloadTest, WithTheWindowOffNoDateSkipsAPhotoOrEndsTheAlbum) {
+    fake::Album album = Album("504", 4);
+    album.photos[0].timestamp = 2'200'000'000;  // 2039, past what 32 bits hold
+    album.photos[2].timestamp = 50'000'000;     // 1971
+    album.photos[3].omit = {"timestamp"};
     Serve({album});
-    Download("504", "3");
-    EXPECT_EQ(FileNames(AlbumFolder("旅行3")), (std::vector<std::string>{"(1)照片1.jpg"}));
-    EXPECT_NE(host.Log().find("该相册【固定时间段】上传的图片下载完毕"), std::string::npos);
+    const AlbumOutcome outcome = Download("504", "4");
+    EXPECT_EQ(outcome.saved, 4);
+    EXPECT_EQ(outcome.skipped, 0);
+    EXPECT_EQ(host.Log().find("固定时间段"), std::string::npos);
+    const fs::path folder = AlbumFolder("旅行4");
+    const auto seconds = [](const fs::path& path) {
+        struct stat info {};
+        return ::stat(path.c_str(), &info) == 0 ? static_cast<long long>(info.st_mtime) : -1LL;
+    };
+    EXPECT_EQ(seconds(folder / "(1)照片1.jpg"), 2'200'000'000);
+    EXPECT_GT(seconds(folder / "(3)照片4.jpg"), 1'700'000'000);  // no time known: when it was saved
+    EXPECT_EQ(seconds(folder / "(4)照片3.jpg"), 50'000'000);
 }
 
 TEST_F(AlbumDownloadTest, SecondRunSkipsRecordedPhotosOnlyWhenTheSwitchIsOn) {
