@@ -2,7 +2,8 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
+#include <cstdio>
+#include <memory>
 #include <iostream>
 #include <algorithm>
 #include <map>
@@ -20,7 +21,8 @@ Lists or downloads the photo albums of Sina Weibo users.
   albums     prints every album: number, name, photo count and id@@type
              (albums of the album tab: page:wall for 全部图片, page:<containerid>,
              and no count); with --json one JSON array of objects with
-             number, name, count, id and cover
+             number, name, count, id and cover, valid UTF-8 whatever the
+             service wrote
   download   downloads the albums with the given numbers (all when --albums
              is left out) of each user in turn into
              <save folder>/<user>/<album><count>/, a summary line each
@@ -57,7 +59,9 @@ writable, else in ~/.config/weibo-albums/):
   --cookies FILE         cookies of a logged-in browser, Netscape format
   --cookies-from-browser BROWSER[:PROFILE]
                          the login of firefox, chromium or chrome (their
-                         default profile, or PROFILE: a folder or a name)
+                         default profile, or PROFILE: a folder, a name, or
+                         Chromium's --user-data-dir folder); stops when that
+                         browser holds no Weibo login
   --config FILE          another settings file instead of 配置.ini
   --help                 this text
 
@@ -212,15 +216,47 @@ void ApplyFlags(const Arguments& args, SavedOptions& options) {
     }
 }
 
-std::optional<std::vector<std::string>> ReadUsersFile(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) return std::nullopt;
-    std::vector<std::string> users;
-    for (std::string line; std::getline(in, line);) {
+UsersFile ReadUsersFile(const std::string& path) {
+    UsersFile file;
+    std::unique_ptr<FILE, decltype(&std::fclose)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!in) return file.error = "cannot read the users file " + path, file;
+    std::string line;
+    std::size_t number = 1;
+    const auto take = [&]() -> bool {
         const std::string_view text = TrimBlanks(line);
-        if (!text.empty() && !text.starts_with('#')) users.emplace_back(text);
+        if (!text.empty() && !text.starts_with('#')) {
+            if (file.users.size() == kMaxUsers) {
+                file.error = "the users file " + path + " names more than " + std::to_string(kMaxUsers) + " users";
+                return false;
+            }
+            file.users.emplace_back(text);
+        }
+        line.clear();
+        ++number;
+        return true;
+    };
+    const auto refuse = [&](const std::string& why) {
+        file.users.clear();
+        file.error = "line " + std::to_string(number) + " of the users file " + path + " " + why;
+        return file;
+    };
+    char buffer[65536];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in.get())) > 0;) {
+        for (const char c : std::string_view(buffer, n)) {
+            if (c == '\n') {
+                if (!take()) return file.users.clear(), file;
+                continue;
+            }
+            if (c == '\0') return refuse("holds a NUL byte");
+            if (line.size() == kMaxUsersFileLine) {
+                return refuse("is longer than " + std::to_string(kMaxUsersFileLine) + " bytes");
+            }
+            line += c;
+        }
     }
-    return users;
+    if (std::ferror(in.get())) return file.users.clear(), file.error = "cannot read the users file " + path, file;
+    if (!take()) file.users.clear();
+    return file;
 }
 
 }  // namespace wa::cli

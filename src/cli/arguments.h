@@ -52,8 +52,16 @@ bool ParseArguments(int argc, char** argv, Arguments& args);
 void ApplyFlags(const Arguments& args, SavedOptions& options);
 
 // The addresses of a users file: a line each, blank lines and "#" lines
-// left out. Nullopt when it cannot be read.
-std::optional<std::vector<std::string>> ReadUsersFile(const std::string& path);
+// left out. A file that cannot be read, a line over kMaxUsersFileLine bytes or
+// holding a NUL, or more than kMaxUsers users, give no users and `error`
+// saying so with the line's number. The file is read a piece at a time.
+inline constexpr std::size_t kMaxUsersFileLine = 4096;
+inline constexpr std::size_t kMaxUsers = 10'000;
+struct UsersFile {
+    std::vector<std::string> users;
+    std::string error;
+};
+UsersFile ReadUsersFile(const std::string& path);
 
 // "weibo-albums-cli: <message>" and the pointer to --help on standard error.
 bool Fail(const std::string& message);

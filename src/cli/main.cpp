@@ -1,7 +1,6 @@
 // weibo-albums-cli: the download engine from a terminal or a script. Lists a
 // user's albums or downloads those of one user after the other, with the
 // options of "配置.ini" unless flags say otherwise.
-#include <json-c/json.h>
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
@@ -14,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/album_json.h"
 #include "cli/arguments.h"
 #include "cli/terminal_host.h"
 #include "download/download_run.h"
@@ -56,7 +56,7 @@ void StopOnSignals(JobToken& stop, DownloadJob& job) {
 }
 
 // The login of a cookie file, of a browser, or else of the window; false
-// when the one asked for cannot be had.
+// when the one asked for cannot be had, or holds no login of Weibo.
 bool LoadLogin(const Arguments& args, const FileLocations& where) {
     if (!args.cookies.empty()) {
         return CookieJar::Shared().LoadNetscapeFile(args.cookies) || Fail("cannot read the cookie file " + args.cookies);
@@ -64,16 +64,23 @@ bool LoadLogin(const Arguments& args, const FileLocations& where) {
     const bool asked = !args.cookies_from_browser.empty();
     BrowserLogin login = asked ? LoginOfBrowser(args.cookies_from_browser) : WindowLogin(where.browser_folder);
     if (!asked && login.cookies.empty() && login.error.empty()) login = WindowLogin(EarlierBrowserFolder());
+    const std::string source = TerminalSafe(login.source);
     if (!login.error.empty()) {
-        std::cerr << "weibo-albums-cli: 无法使用" << login.source << "的登录：" << login.error << "\n";
+        std::cerr << "weibo-albums-cli: 无法使用" << source << "的登录：" << TerminalSafe(login.error) << "\n";
         return !asked;
     }
-    if (login.cookies.empty()) {
-        if (asked) std::cerr << "weibo-albums-cli: " << login.source << "里没有微博的登录\n";
-        return true;
+    if (!login.note.empty()) std::cerr << "weibo-albums-cli: " << login.note << "\n";
+    if (login.left_out > 0) {
+        std::cerr << "weibo-albums-cli: " << source << "在其他网站的嵌入页或容器标签页中的" << login.left_out
+                  << "个微博Cookie不予使用\n";
+    }
+    if (asked && !login.HasWeiboLogin()) {
+        std::cerr << "weibo-albums-cli: " << source << "里没有微博的登录：先在" << source
+                  << "里登录 weibo.com，或用 --cookies-from-browser 指定另一个浏览器或配置文件\n";
+        return false;
     }
     for (const Cookie& cookie : login.cookies) CookieJar::Shared().SetCookie(cookie);
-    std::cerr << "使用" << login.source << "的登录（" << login.cookies.size() << "个Cookie）\n";
+    if (!login.cookies.empty()) std::cerr << "使用" << source << "的登录（" << login.cookies.size() << "个Cookie）\n";
     return true;
 }
 
@@ -92,7 +99,7 @@ Listed ListUser(const std::string& target, AlbumDoor door, JobToken& stop, bool 
     listed.user = lookup.user;
     if (listed.user.uid.empty()) {
         if (lookup.login_wall) return listed.status = LoginNeeded(), listed;
-        std::cerr << "weibo-albums-cli: no Weibo user found at " << HomeAddressOf(target)
+        std::cerr << "weibo-albums-cli: no Weibo user found at " << TerminalSafe(HomeAddressOf(target))
                   << " (not a home page, or a login is needed)\n";
         return listed.status = kExitUsage, listed;
     }
@@ -147,20 +154,7 @@ void PrintAlbums(const Listed& listed, bool json) {
         }
         return;
     }
-    json_object* array = json_object_new_array();
-    for (std::size_t i = 0; i < listed.albums.size(); ++i) {
-        const AlbumInfo& album = listed.albums[i];
-        json_object* item = json_object_new_object();
-        json_object_object_add(item, "number", json_object_new_int64(static_cast<int64_t>(i + 1)));
-        json_object_object_add(item, "name", json_object_new_string(album.name.c_str()));
-        const bool counted = !album.count.empty() && album.count.find_first_not_of("0123456789") == std::string::npos;
-        json_object_object_add(item, "count", counted ? json_object_new_int64(std::stoll(album.count)) : nullptr);
-        json_object_object_add(item, "id", json_object_new_string(album.IdText().c_str()));
-        json_object_object_add(item, "cover", album.cover_url.empty() ? nullptr : json_object_new_string(album.cover_url.c_str()));
-        json_object_array_add(array, item);
-    }
-    std::puts(json_object_to_json_string_ext(array, JSON_C_TO_STRING_PRETTY | JSON_C_TO_STRING_NOSLASHESCAPE));
-    json_object_put(array);
+    std::fputs(AlbumsJson(listed.albums).c_str(), stdout);
 }
 
 // Downloads the chosen albums of one user; its exit status.
@@ -211,12 +205,15 @@ int Run(const Arguments& args) {
         std::cerr << "weibo-albums-cli: the settings file " << config << " cannot be used (" << problem
                   << "); the defaults apply\n";
     }
+    if (const std::string warning = SettingsFileOpenToOthersWarning(config); !warning.empty()) {
+        std::cerr << "weibo-albums-cli: " << warning << "\n";
+    }
     SetCurrentService(ServiceAddresses::FromSettings(config));
     std::vector<std::string> users = args.targets;
     if (!args.users_file.empty()) {
-        const std::optional<std::vector<std::string>> listed = ReadUsersFile(args.users_file);
-        if (!listed) return Fail("cannot read the users file " + args.users_file), kExitUsage;
-        users.insert(users.end(), listed->begin(), listed->end());
+        const UsersFile listed = ReadUsersFile(args.users_file);
+        if (!listed.error.empty()) return Fail(TerminalSafe(listed.error)), kExitUsage;
+        users.insert(users.end(), listed.users.begin(), listed.users.end());
         if (users.empty()) return Fail("the users file " + args.users_file + " names nobody"), kExitUsage;
     }
     if (!LoadLogin(args, where)) return kExitUsage;

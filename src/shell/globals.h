@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace wa {
 
@@ -20,6 +21,7 @@ struct Globals {
     std::string config_folder;
     std::string data_folder;
     std::string default_save_folder;
+    std::vector<std::string> notices;  // what start-up has to tell the user, once the window shows
 };
 
 }  // namespace wa

@@ -5,40 +5,18 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QNetworkProxy>
-#include <QNetworkProxyFactory>
 #include <QTranslator>
-#include <QUrl>
 
 #include "shell/file_locations.h"
 #include "shell/globals.h"
 #include "shell/saved_options.h"
 #include "shell/skin.h"
+#include "ui/browser_proxy.h"
 #include "ui/main_window.h"
 #include "util/folders.h"
 #include "weibo/curl_transfer.h"
 #include "weibo/service_request.h"
 #include "weibo/weibo_service.h"
-
-namespace {
-
-// The embedded browser and the program's own requests go through the same
-// proxy (代理): the environment's and the desktop's when none is set.
-void UseProxy(const std::string& proxy) {
-    wa::SetProxySetting(proxy);
-    QNetworkProxyFactory::setUseSystemConfiguration(proxy.empty());
-    if (proxy.empty()) return;
-    if (proxy == "direct") {
-        QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy);
-        return;
-    }
-    const QUrl address = QUrl::fromUserInput(QString::fromStdString(proxy));
-    const bool socks = address.scheme().startsWith("socks");
-    QNetworkProxy::setApplicationProxy(QNetworkProxy(socks ? QNetworkProxy::Socks5Proxy : QNetworkProxy::HttpProxy,
-                                                     address.host(), static_cast<quint16>(address.port(socks ? 1080 : 8080))));
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     // The embedded browser refuses to start as root unless its sandbox is off.
@@ -77,7 +55,10 @@ int main(int argc, char** argv) {
     wa::SetCurrentService(wa::ServiceAddresses::FromSettings(globals.config_path));
     const wa::SavedOptions options = wa::ReadSavedOptions(globals.config_path, globals.default_save_folder);
     wa::SetRequestSpacing(std::chrono::milliseconds(options.request_spacing_ms));
-    UseProxy(options.proxy);
+    // The embedded browser and the program's own requests go through the same proxy (代理).
+    wa::SetProxySetting(options.proxy);
+    const wa::BrowserProxy browser_proxy = wa::UseProxyInBrowser(options.proxy);
+    if (!browser_proxy.refused.isEmpty()) globals.notices.push_back(browser_proxy.refused.toStdString());
 
     wa::MainWindow window(globals);
     window.show();

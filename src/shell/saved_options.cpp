@@ -59,6 +59,20 @@ std::optional<int> ParallelFromText(std::string_view text) {
     return value;
 }
 
+std::string SettingsFileOpenToOthersWarning(const std::string& config_path) {
+    const std::string why = SettingsFileOpenToOthers(config_path);
+    if (why.empty()) return {};
+    return "配置文件 " + config_path + " " + why + "，其中的“代理”和“证书”设置不予使用";
+}
+
+bool ProxyHasPassword(std::string_view proxy) {
+    const std::size_t scheme = proxy.find("://");
+    std::string_view authority = proxy.substr(scheme == std::string_view::npos ? 0 : scheme + 3);
+    authority = authority.substr(0, authority.find('/'));
+    const std::size_t at = authority.rfind('@');
+    return at != std::string_view::npos && authority.substr(0, at).find(':') != std::string_view::npos;
+}
+
 SavedOptions ReadSavedOptions(const std::string& config, const std::string& program_folder) {
     SavedOptions options;
     options.record_store = ReadSetting(config, kGlobalSection, kRecordStoreKey, kSwitchOff) == kSwitchOn;
@@ -83,7 +97,9 @@ SavedOptions ReadSavedOptions(const std::string& config, const std::string& prog
     options.live_video = ReadSetting(config, kGlobalSection, kLiveVideoKey, kSwitchOn) != kSwitchOff;
     options.new_only = ReadSetting(config, kGlobalSection, kNewOnlyKey, kSwitchOff) == kSwitchOn;
     options.upload_time_as_file_time = ReadSetting(config, kGlobalSection, kFileTimeKey, kUploadTime) != kDownloadTime;
-    options.proxy = std::string(TrimBlanks(ReadSetting(config, kGlobalSection, kProxyKey)));
+    if (SettingsFileOpenToOthers(config).empty()) {
+        options.proxy = std::string(TrimBlanks(ReadSetting(config, kGlobalSection, kProxyKey)));
+    }
     const std::string spacing = ReadSetting(config, kGlobalSection, kRequestSpacingKey);
     if (!spacing.empty() && spacing.find_first_not_of("0123456789") == std::string::npos && spacing.size() <= 7) {
         options.request_spacing_ms = std::stoi(spacing);

@@ -1,8 +1,10 @@
 #include "ui/browser_page.h"
 
+#include <QAuthenticator>
 #include <QSslCertificate>
 #include <QWebEngineCertificateError>
 
+#include "ui/browser_proxy.h"
 #include "weibo/certificate_trust.h"
 #include "weibo/http_text.h"
 #include "weibo/weibo_service.h"
@@ -33,6 +35,8 @@ BrowserPage::BrowserPage(QWebEngineProfile* profile, QObject* parent) : QWebEngi
             decision.rejectCertificate();
         }
     });
+    connect(this, &QWebEnginePage::proxyAuthenticationRequired, this,
+            [](const QUrl&, QAuthenticator* authenticator, const QString&) { AnswerProxyLogin(authenticator); });
 }
 
 bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType, bool) {

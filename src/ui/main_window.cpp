@@ -78,6 +78,10 @@ MainWindow::MainWindow(Globals globals, QWidget* parent) : QWidget(parent), glob
                                                    QString::fromUtf8("），使用默认设置：") +
                                                    QString::fromStdString(globals_.config_path));
     }
+    if (const std::string warning = SettingsFileOpenToOthersWarning(globals_.config_path); !warning.empty()) {
+        globals_.notices.push_back(warning);
+    }
+    for (const std::string& notice : globals_.notices) OpenMessage(QString::fromUtf8("信息："), QString::fromStdString(notice));
     settings_->Load();
     MirrorOptions();
     connect(settings_, &SettingsPage::optionsChanged, this, [this] { MirrorOptions(); });

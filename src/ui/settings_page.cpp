@@ -160,6 +160,7 @@ SettingsPage::SettingsPage(std::string config_path, SettingWriter save, QWidget*
         const std::string proxy = edit_proxy->text().trimmed().toStdString();
         if (proxy == ReadSetting(config_path_, kGlobalSection, kProxyKey)) return;
         save_(kGlobalSection, kProxyKey, proxy);
+        if (ProxyHasPassword(proxy)) KeepToOwner(config_path_);  // nobody else reads the password
         SetProxySetting(proxy);  // the program's own requests take it at once
     });
 }

@@ -1,6 +1,8 @@
 #include "util/ini_file.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -188,6 +190,26 @@ bool ReplaceFile(const std::string& file, const std::string& bytes) {
 }
 
 }  // namespace
+
+std::string SettingsFileOpenToOthers(const std::string& file) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0) return {};
+    if (info.st_uid != ::geteuid() && info.st_uid != 0) return "属于另一个用户（uid " + std::to_string(info.st_uid) + "）";
+    if (info.st_mode & S_IWOTH) return "所有用户都可以修改";
+    if (info.st_mode & S_IWGRP) {
+        // A group of the owner's own, with nobody else in it, is no other user.
+        const passwd* owner = ::getpwuid(info.st_uid);
+        const group* members = ::getgrgid(info.st_gid);
+        const bool own_group = owner && members && owner->pw_gid == info.st_gid &&
+                               std::string_view(members->gr_name) == owner->pw_name &&
+                               (!members->gr_mem[0] || (std::string_view(members->gr_mem[0]) == owner->pw_name &&
+                                                        !members->gr_mem[1]));
+        if (!own_group) return "用户组的其他成员可以修改";
+    }
+    return {};
+}
+
+bool KeepToOwner(const std::string& file) { return ::chmod(file.c_str(), 0600) == 0; }
 
 std::string SettingsFileProblem(const std::string& file) {
     FileBytes read = ReadBytes(file);

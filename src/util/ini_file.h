@@ -15,6 +15,16 @@ inline constexpr std::size_t kMaxSettingLength = 10239;
 // empty when it can or is missing. Reads of such a file give the defaults and writes fail.
 std::string SettingsFileProblem(const std::string& file);
 
+// Why others than the user could have written `file`: it belongs to another
+// user (not root), or its group (other than the user's own private group) or
+// everyone may write it; empty when only the user could. As OpenSSH does with
+// its own files, settings that could betray the user's traffic are not taken
+// from such a file.
+std::string SettingsFileOpenToOthers(const std::string& file);
+
+// Lets only its owner read and write `file`: for a file that holds a password.
+bool KeepToOwner(const std::string& file);
+
 // The value of `key` in `section` of `file`; `fallback` when the file, section
 // or key is missing. Names match without regard to ASCII case or surrounding
 // blanks. Empty text, without reading the file, for an empty section or key.

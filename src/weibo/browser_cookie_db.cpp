@@ -157,13 +157,16 @@ CookieRead ReadFirefoxCookies(const std::string& database_path) {
     CookieRead read;
     Database database;
     if (!IsDatabase(database_path) || !database.Open(database_path)) {
-        read.error = "找不到 Firefox 的 Cookie 数据库：" + database_path;
+        read.error = "找不到 Firefox 的 Cookie 数据库";
         return read;
     }
     sqlite3_stmt* row = nullptr;
-    if (sqlite3_prepare_v2(database.db, "SELECT host, name, value, path, expiry, isSecure, isHttpOnly FROM moz_cookies",
+    // Databases older than containers have no originAttributes.
+    const char* query = "SELECT host, name, value, path, expiry, isSecure, isHttpOnly, originAttributes FROM moz_cookies";
+    if (sqlite3_prepare_v2(database.db, query, -1, &row, nullptr) != SQLITE_OK &&
+        sqlite3_prepare_v2(database.db, "SELECT host, name, value, path, expiry, isSecure, isHttpOnly, '' FROM moz_cookies",
                            -1, &row, nullptr) != SQLITE_OK) {
-        read.error = "不是 Firefox 的 Cookie 数据库：" + database_path;
+        read.error = "不是 Firefox 的 Cookie 数据库";
         return read;
     }
     const long long now = static_cast<long long>(std::time(nullptr));
@@ -180,7 +183,9 @@ CookieRead ReadFirefoxCookies(const std::string& database_path) {
         cookie.secure = sqlite3_column_int(row, 5) != 0;
         cookie.http_only = sqlite3_column_int(row, 6) != 0;
         if (cookie.expires != 0 && cookie.expires <= now) continue;
-        if (!cookie.name.empty() && !cookie.domain.empty()) read.cookies.push_back(std::move(cookie));
+        if (cookie.name.empty() || cookie.domain.empty()) continue;
+        // ^partitionKey=…, ^userContextId=…: not the user's own tabs.
+        (Text(row, 7).empty() ? read.cookies : read.left_out).push_back(std::move(cookie));
     }
     sqlite3_finalize(row);
     return read;

@@ -18,6 +18,7 @@ namespace wa {
 struct CookieRead {
     std::vector<Cookie> cookies;  // unexpired ones only
     std::string error;            // why nothing could be read, in words for the user
+    std::vector<Cookie> left_out;  // of other sites' frames or of containers
 };
 
 // The password of Chromium's v11 values, from the desktop's keyring; nullopt
@@ -34,7 +35,9 @@ CookieRead ReadChromiumCookies(const std::string& database_path, const KeyringPa
 std::vector<Cookie> ReadBrowserCookies(const std::string& database_path);
 
 // A Firefox cookies.sqlite; expiry in seconds or, in newer versions,
-// milliseconds.
+// milliseconds. Only cookies of the default container and of no other site's
+// frame (an empty originAttributes) are taken: a frame of weibo.com inside
+// another site keeps a visitor's SUB there, which is no login.
 CookieRead ReadFirefoxCookies(const std::string& database_path);
 
 // AES-128-CBC with the key PBKDF2-HMAC-SHA1(password, "saltysalt", 1

@@ -4,6 +4,8 @@
 #include <sqlite3.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +14,7 @@
 #include "util/folders.h"
 #include "util/text.h"
 #include "weibo/browser_cookie_db.h"
+#include "weibo/browser_profiles.h"
 #include "weibo/http_text.h"
 #include "weibo/weibo_service.h"
 
@@ -20,12 +23,26 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// No browser's cookie store comes near this; a larger file is not copied.
+constexpr std::uintmax_t kMaxCookieDatabase = 256u << 20;
+
 // A private copy of a database and its write-ahead log, folded into one
-// file, removed with this object.
+// file, removed with this object. Nothing is made for a database that is
+// missing or too large; `problem` then says why, naming the user's file.
 class DatabaseCopy {
 public:
     explicit DatabaseCopy(const std::string& original) {
         std::error_code error;
+        if (!fs::is_regular_file(original, error)) return;
+        std::uintmax_t size = 0;
+        for (const char* suffix : {"", "-wal", "-journal"}) {
+            const std::uintmax_t part = fs::file_size(original + suffix, error);
+            if (!error) size += part;
+        }
+        if (size > kMaxCookieDatabase) {
+            problem_ = "Cookie 数据库大于 256 MiB，不予读取：" + original;
+            return;
+        }
         std::string pattern = (fs::temp_directory_path(error) / "weibo-albums-cookies-XXXXXX").string();
         if (!::mkdtemp(pattern.data())) return;
         folder_ = pattern;
@@ -46,11 +63,15 @@ public:
         std::error_code error;
         if (!folder_.empty()) fs::remove_all(folder_, error);
     }
+    DatabaseCopy(const DatabaseCopy&) = delete;
+    DatabaseCopy& operator=(const DatabaseCopy&) = delete;
     const std::string& path() const { return path_; }
+    const std::string& problem() const { return problem_; }
 
 private:
     std::string folder_;
     std::string path_;
+    std::string problem_;
 };
 
 // Chromium's v11 password, from the desktop's keyring (Secret Service).
@@ -77,82 +98,64 @@ std::optional<std::string> KeyringPasswordOf(const char* application, std::strin
     return std::nullopt;
 }
 
-// The default profile of ~/.mozilla/firefox/profiles.ini: the one an install
-// uses, else the one marked Default=1, else the first.
-std::string FirefoxDefaultProfile(const std::string& root) {
-    std::ifstream ini(root + "/profiles.ini");
-    std::string section, install_default, marked, first, path;
-    bool relative = true;
-    bool is_default = false;
-    const auto end_profile = [&] {
-        if (path.empty()) return;
-        const std::string full = relative ? root + "/" + path : path;
-        if (first.empty()) first = full;
-        if (is_default && marked.empty()) marked = full;
-    };
-    for (std::string line; std::getline(ini, line);) {
-        const std::string text(TrimBlanks(line));
-        if (text.starts_with('[')) {
-            if (section.starts_with("Profile")) end_profile();
-            section = text.substr(1, text.find(']') - 1);
-            path.clear(), relative = true, is_default = false;
-            continue;
-        }
-        const std::size_t equals = text.find('=');
-        if (equals == std::string::npos) continue;
-        const std::string key = text.substr(0, equals);
-        const std::string value = text.substr(equals + 1);
-        if (section.starts_with("Install") && key == "Default" && install_default.empty()) install_default = root + "/" + value;
-        if (!section.starts_with("Profile")) continue;
-        if (key == "Path") path = value;
-        if (key == "IsRelative") relative = value != "0";
-        if (key == "Default") is_default = value == "1";
-    }
-    if (section.starts_with("Profile")) end_profile();
-    if (!install_default.empty()) return install_default;
-    return marked.empty() ? first : marked;
-}
+// Chromium writes new cookies to its database some seconds after it gets
+// them; a database younger than this may not hold the newest yet.
+constexpr auto kFreshDatabase = std::chrono::seconds(30);
 
-BrowserLogin Finish(BrowserLogin login, CookieRead read) {
+BrowserLogin Finish(BrowserLogin login, CookieRead read, const std::string& database) {
     login.cookies = WeiboCookies(read.cookies);
-    login.error = std::move(read.error);
+    login.left_out = WeiboCookies(read.left_out).size();
+    if (!read.error.empty()) login.error = read.error + "：" + database;
     return login;
 }
 
-BrowserLogin FirefoxLogin(const std::string& profile) {
-    BrowserLogin login{{}, "Firefox", {}};
-    const std::string root = HomeFolder() + "/.mozilla/firefox";
-    std::string folder = profile;
-    if (folder.empty()) folder = FirefoxDefaultProfile(root);
-    else if (!folder.starts_with('/')) folder = root + "/" + folder;
-    if (folder.empty() || !fs::is_directory(folder)) {
-        login.error = "找不到 Firefox 的配置文件夹" + (folder.empty() ? std::string() : "：" + folder);
-        return login;
-    }
-    const DatabaseCopy copy(folder + "/cookies.sqlite");
-    if (copy.path().empty()) {
-        login.error = "找不到 Firefox 的 Cookie 数据库：" + folder + "/cookies.sqlite";
-        return login;
-    }
-    return Finish(login, ReadFirefoxCookies(copy.path()));
+std::string NoProfile(const std::string& browser, const std::string& asked, const BrowserProfile& profile) {
+    return "找不到 " + browser + " 的配置文件夹" + (asked.empty() ? std::string() : "“" + asked + "”") + "（找过 " +
+           profile.looked_in + "）";
 }
 
-BrowserLogin ChromiumLogin(const std::string& name, const char* config_folder, const char* keyring_application,
-                           const std::string& profile) {
-    BrowserLogin login{{}, name, {}};
-    std::string folder = profile.empty() ? "Default" : profile;
-    if (!folder.starts_with('/')) folder = XdgFolder("XDG_CONFIG_HOME", ".config") + "/" + config_folder + "/" + folder;
-    // Newer versions keep the database in Network/.
-    std::string database = folder + "/Network/Cookies";
-    if (!fs::exists(database)) database = folder + "/Cookies";
+std::string NotYetWritten(const std::string& browser) {
+    return browser + " 正在运行或刚刚写过 Cookie，它最新的 Cookie 可能还没有写入数据库；关闭它后再试可以确保用上最新的登录";
+}
+
+BrowserLogin FirefoxLogin(const std::string& asked) {
+    BrowserLogin login;
+    login.source = "Firefox";
+    const BrowserProfile profile = FirefoxProfile(asked);
+    if (profile.folder.empty()) return login.error = NoProfile("Firefox", asked, profile), login;
+    const std::string database = profile.folder + "/cookies.sqlite";
     const DatabaseCopy copy(database);
     if (copy.path().empty()) {
-        login.error = "找不到 " + name + " 的 Cookie 数据库：" + folder;
+        login.error = copy.problem().empty() ? "找不到 Firefox 的 Cookie 数据库：" + database : copy.problem();
         return login;
     }
-    return Finish(login, ReadChromiumCookies(copy.path(), [keyring_application](std::string* error) {
-                      return KeyringPasswordOf(keyring_application, error);
-                  }));
+    if (profile.running) login.note = NotYetWritten("Firefox");
+    return Finish(login, ReadFirefoxCookies(copy.path()), database);
+}
+
+BrowserLogin ChromiumLogin(const std::string& name, const char* config_name, const char* keyring_application,
+                           const std::string& asked) {
+    BrowserLogin login;
+    login.source = name;
+    const BrowserProfile profile = ChromiumProfile(config_name, asked);
+    if (profile.folder.empty()) return login.error = NoProfile(name, asked, profile), login;
+    // Newer versions keep the database in Network/.
+    std::string database = profile.folder + "/Network/Cookies";
+    std::error_code error;
+    if (!fs::exists(database, error)) database = profile.folder + "/Cookies";
+    const DatabaseCopy copy(database);
+    if (copy.path().empty()) {
+        login.error = copy.problem().empty() ? "找不到 " + name + " 的 Cookie 数据库：" + profile.folder : copy.problem();
+        return login;
+    }
+    const auto written = fs::last_write_time(database, error);
+    const bool fresh = !error && fs::file_time_type::clock::now() - written < kFreshDatabase;
+    if (profile.running || fresh) login.note = NotYetWritten(name);
+    return Finish(login,
+                  ReadChromiumCookies(copy.path(), [keyring_application](std::string* why) {
+                      return KeyringPasswordOf(keyring_application, why);
+                  }),
+                  database);
 }
 
 }  // namespace
@@ -172,10 +175,17 @@ std::vector<Cookie> WeiboCookies(const std::vector<Cookie>& cookies) {
 }
 
 BrowserLogin WindowLogin(const std::string& profile_folder) {
-    BrowserLogin login{{}, "窗口程序", {}};
-    const DatabaseCopy copy(profile_folder + "/Cookies");
-    if (copy.path().empty()) return login;
-    return Finish(login, ReadChromiumCookies(copy.path()));
+    BrowserLogin login;
+    login.source = "窗口程序";
+    const std::string database = profile_folder + "/Cookies";
+    const DatabaseCopy copy(database);
+    if (copy.path().empty()) return login.error = copy.problem(), login;
+    return Finish(login, ReadChromiumCookies(copy.path()), database);
+}
+
+bool BrowserLogin::HasWeiboLogin() const {
+    return std::any_of(cookies.begin(), cookies.end(),
+                       [](const Cookie& cookie) { return cookie.name == "SUB" && !cookie.value.empty(); });
 }
 
 BrowserLogin LoginOfBrowser(std::string_view asked) {
@@ -185,7 +195,10 @@ BrowserLogin LoginOfBrowser(std::string_view asked) {
     if (browser == "firefox") return FirefoxLogin(profile);
     if (browser == "chromium") return ChromiumLogin("Chromium", "chromium", "chromium", profile);
     if (browser == "chrome") return ChromiumLogin("Chrome", "google-chrome", "chrome", profile);
-    return {{}, std::string(asked), "不认识的浏览器：" + browser + "（可用 firefox、chromium、chrome）"};
+    BrowserLogin unknown;
+    unknown.source = std::string(asked);
+    unknown.error = "不认识的浏览器：" + browser + "（可用 firefox、chromium、chrome）";
+    return unknown;
 }
 
 }  // namespace wa

@@ -14,7 +14,12 @@ namespace wa {
 struct BrowserLogin {
     std::vector<Cookie> cookies;  // Weibo's cookies only
     std::string source;           // whose login, for the user: "窗口程序", "Firefox" ...
-    std::string error;            // why none could be read
+    std::string error;            // why none could be read, naming the user's file
+    std::string note;             // the browser may not have written its newest cookies yet
+    std::size_t left_out = 0;     // Weibo cookies of other sites' frames and of containers, not taken
+
+    // Holds the login cookie SUB of a session.
+    bool HasWeiboLogin() const;
 };
 
 // The window's login: the Cookies database of its profile folder. Nothing,
@@ -22,7 +27,9 @@ struct BrowserLogin {
 BrowserLogin WindowLogin(const std::string& profile_folder);
 
 // "firefox", "chromium" or "chrome", optionally ":" and a profile (a folder,
-// or a profile's name); the browser's default profile otherwise.
+// a profile's name, or for Chromium and Chrome a user-data folder); the
+// browser's default profile otherwise. Firefox's cookies of other sites'
+// frames and of container tabs are left out and counted.
 BrowserLogin LoginOfBrowser(std::string_view asked);
 
 // The cookies of Weibo's hosts (weibo.com, weibo.cn, sina.com.cn and their

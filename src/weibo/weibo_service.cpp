@@ -26,7 +26,10 @@ ServiceAddresses ServiceAddresses::FromSettings(const std::string& config_file) 
     if (addresses.home_page.find("://") == std::string::npos) addresses.home_page.insert(0, "http://");
     addresses.photo_host = ReadSetting(config_file, kSection, "相册服务", addresses.photo_host);
     addresses.maker_host = ReadSetting(config_file, kSection, "官网", addresses.maker_host);
-    addresses.ca_file = ReadSetting(config_file, kSection, "证书", addresses.ca_file);
+    // Authorities from a file others may write could let them read the traffic.
+    if (SettingsFileOpenToOthers(config_file).empty()) {
+        addresses.ca_file = ReadSetting(config_file, kSection, "证书", addresses.ca_file);
+    }
     return addresses;
 }
 

@@ -16,7 +16,8 @@ struct ServiceAddresses {
     std::string ca_file;  // PEM file of certificate authorities trusted besides the system's
 
     // The addresses of the settings file's "服务地址" section, each key that is
-    // present replacing the built-in address.
+    // present replacing the built-in address; 证书 only from a file no other
+    // user may write.
     static ServiceAddresses FromSettings(const std::string& config_file);
 };
 

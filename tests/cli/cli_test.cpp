@@ -2,6 +2,8 @@
 // folder of its own, with its settings file beside it, against the fake service.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +19,7 @@
 
 #include "../fake_service.h"
 #include "../util/temp_folder.h"
+#include "cli/album_json.h"
 #include "util/ini_file.h"
 
 namespace wa {
@@ -28,6 +31,7 @@ struct Finished {
     int status = -1;
     std::string out;
     std::string err;
+    long peak_kib = 0;  // the program's largest resident size
 };
 
 class CliTest : public test::FakeServiceTest {
@@ -83,8 +87,10 @@ protected:
         for (ssize_t n; (n = ::read(out_fd, buffer, sizeof buffer)) > 0;) done.out.append(buffer, static_cast<std::size_t>(n));
         ::close(out_fd);
         int status = 0;
-        ::waitpid(pid, &status, 0);
+        struct rusage usage {};
+        ::wait4(pid, &status, 0, &usage);
         done.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        done.peak_kib = usage.ru_maxrss;
         std::ifstream err(temp.path() / "stderr.txt");
         done.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
         return done;
@@ -265,6 +271,89 @@ TEST_F(CliTest, RequestsGoThroughTheProxyOfTheEnvironmentUnlessTheSettingSaysOth
     EXPECT_TRUE(proxy.Requests().empty());
 }
 
+TEST_F(CliTest, AlbumsAsJsonHoldWhateverTheServiceWrites) {
+    // Control characters, C1, bidi controls, a line separator, invalid UTF-8
+    // and a count no integer holds.
+    fake.AddFault("/albums/get_all",
+                  fake::Fault{.body = "{\"result\":true,\"data\":{\"album_list\":["
+                                      "{\"album_id\":\"1\",\"type\":\"3\",\"caption\":\"a\\u0007b\\u001b[31m\\u0085c\","
+                                      "\"count\":{\"photos\":\"1234567890123456789012345678901\"}},"
+                                      "{\"album_id\":\"2\",\"type\":\"3\",\"caption\":\"\\u202eevil\\u2028x\xff\xfe\","
+                                      "\"count\":{\"photos\":7}}]}}"});
+    const Finished done = Run({"albums", "4004", "--json"});
+    ASSERT_EQ(done.status, 0) << done.err;
+    for (const char* raw : {"\x07", "\x1b", "\xc2\x85", "\xe2\x80\xae", "\xe2\x80\xa8", "\xff"}) {
+        EXPECT_EQ(done.out.find(raw), std::string::npos) << done.out;
+    }
+    json_tokener* tokener = json_tokener_new();
+    json_tokener_set_flags(tokener, JSON_TOKENER_STRICT | JSON_TOKENER_VALIDATE_UTF8);
+    json_object* albums = json_tokener_parse_ex(tokener, done.out.c_str(), static_cast<int>(done.out.size()));
+    EXPECT_EQ(json_tokener_get_error(tokener), json_tokener_success) << done.out;
+    json_tokener_free(tokener);
+    ASSERT_TRUE(albums && json_object_array_length(albums) == 2u) << done.out;
+    json_object* first = json_object_array_get_idx(albums, 0);
+    json_object* name = json_object_object_get(first, "name");
+    EXPECT_EQ(std::string(json_object_get_string(name), static_cast<std::size_t>(json_object_get_string_len(name))),
+              "a\x07" "b\x1b[31m\xc2\x85" "c");
+    EXPECT_STREQ(json_object_get_string(json_object_object_get(first, "count")), "1234567890123456789012345678901");
+    EXPECT_TRUE(json_object_is_type(json_object_object_get(first, "count"), json_type_string));
+    EXPECT_EQ(json_object_get_int(json_object_object_get(json_object_array_get_idx(albums, 1), "count")), 7);
+    json_object_put(albums);
+}
+
+TEST(JsonQuoted, AnyTextIsOneStringEveryReaderTakes) {
+    const struct {
+        std::string text;
+        const char* written;
+    } cases[] = {
+        {std::string("a\0b", 3), R"("a\u0000b")"},
+        {"\x1b[2J\x7f\xc2\x9b", R"("\u001B[2J\u007F\u009B")"},
+        {"\xe2\x80\xae\xe2\x80\xa8\xe2\x80\xa9\xd8\x9c", R"("\u202E\u2028\u2029\u061C")"},
+        {"\xff\xfe名", "\"\xef\xbf\xbd\xef\xbf\xbd名\""},
+        {"\"\\/", R"("\"\\/")"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(cli::JsonQuoted(c.text), c.written) << c.written;
+}
+
+TEST_F(CliTest, AHostileUsersFileIsRefusedByLineWithFlatMemory) {
+    const std::string users = (temp.path() / "users.txt").string();
+    {
+        std::ofstream out(users, std::ios::binary);
+        out << "4004\n" << std::string(64u << 20, 'a') << "\n";
+    }
+    const Finished long_line = Run({"download", "--users-file", users});
+    EXPECT_EQ(long_line.status, 2);
+    EXPECT_NE(long_line.err.find("line 2 of the users file " + users + " is longer than 4096 bytes"), std::string::npos)
+        << long_line.err;
+    EXPECT_LT(long_line.peak_kib, 32 * 1024);  // never the line in memory
+    std::ofstream(users, std::ios::binary) << "# fine\n4004\n" << std::string("40\0" "04\n", 5);
+    const Finished nul = Run({"download", "--users-file", users});
+    EXPECT_EQ(nul.status, 2);
+    EXPECT_NE(nul.err.find("line 3 of the users file " + users + " holds a NUL byte"), std::string::npos) << nul.err;
+    EXPECT_EQ(fake.CountRequests("/u/4004"), 0);  // nothing asked before the file was read whole
+
+    std::ofstream(users, std::ios::binary) << "\x1b]0;evil\x07nobody\n";
+    const Finished echoed = Run({"download", "--users-file", users});
+    EXPECT_EQ(echoed.status, 2);
+    EXPECT_EQ(echoed.err.find_first_of("\x1b\x07"), std::string::npos) << echoed.err;
+    EXPECT_NE(echoed.err.find("?]0;evil?nobody"), std::string::npos) << echoed.err;
+}
+
+TEST_F(CliTest, ASettingsFileOthersMayWriteNamesNoProxyNorAuthority) {
+    WriteSetting(config, "全局设置", "代理", "127.0.0.1:1");
+    WriteSetting(config, "服务地址", "证书", (temp.path() / "planted-ca.pem").string());
+    ::chmod(config.c_str(), 0666);
+    const Finished open = Run({"albums", "4004"});
+    EXPECT_EQ(open.status, 0) << open.err;  // neither the proxy nor the authority was used
+    EXPECT_NE(open.err.find("配置文件 " + config + " 所有用户都可以修改，其中的“代理”和“证书”设置不予使用"),
+              std::string::npos)
+        << open.err;
+    ::chmod(config.c_str(), 0644);
+    const Finished own = Run({"albums", "4004"});
+    EXPECT_EQ(own.status, 1);  // the user's own file: its proxy is used, and cannot be reached
+    EXPECT_NE(own.err.find("无法连接到代理 127.0.0.1:1（Connection refused）"), std::string::npos) << own.err;
+}
+
 class CliTodayTest : public CliTest {
 protected:
     CliTodayTest() { tls = true; }
@@ -354,7 +443,24 @@ TEST_F(CliTodayTest, TheLoginOfTheWindowOrOfFirefox) {
 
     const Finished no_chromium = Run({"albums", "4009", "--cookies-from-browser", "chromium"});
     EXPECT_EQ(no_chromium.status, 2);
-    EXPECT_NE(no_chromium.err.find("找不到 Chromium 的 Cookie 数据库"), std::string::npos) << no_chromium.err;
+    EXPECT_NE(no_chromium.err.find("找不到 Chromium 的配置文件夹"), std::string::npos) << no_chromium.err;
+
+    // A browser whose only Weibo cookie is a visitor's in another site's
+    // frame holds no login: the run stops before asking Weibo anything.
+    fs::remove(firefox / "abc.default" / "cookies.sqlite");
+    WriteCookieDatabase(firefox / "abc.default" / "cookies.sqlite",
+                        "CREATE TABLE moz_cookies(id INTEGER PRIMARY KEY, originAttributes TEXT, host TEXT, name TEXT,"
+                        " value TEXT, path TEXT, expiry INTEGER, isSecure INTEGER, isHttpOnly INTEGER)",
+                        "INSERT INTO moz_cookies(originAttributes, host, name, value, path, expiry,"
+                        " isSecure, isHttpOnly) VALUES('^partitionKey=%28https%2Cexample.com%29','.weibo.com','SUB',"
+                        "'visitor','/',1924992000,1,1)");
+    fake.ClearRequests();
+    const Finished no_login = Run({"albums", "4009", "--cookies-from-browser", "firefox"});
+    EXPECT_EQ(no_login.status, 2);
+    EXPECT_NE(no_login.err.find("Firefox在其他网站的嵌入页或容器标签页中的1个微博Cookie不予使用"), std::string::npos)
+        << no_login.err;
+    EXPECT_NE(no_login.err.find("Firefox里没有微博的登录"), std::string::npos) << no_login.err;
+    EXPECT_TRUE(fake.Requests().empty());
 }
 
 }  // namespace

@@ -1,0 +1,59 @@
+#include "cli/album_json.h"
+
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+
+#include "util/text.h"
+
+namespace wa::cli {
+namespace {
+
+bool NeedsEscape(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+           (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0x2028 || c == 0x2029;
+}
+
+std::string CountJson(const std::string& count) {
+    if (count.empty() || count.find_first_not_of("0123456789") != std::string::npos) return "null";
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(count.data(), count.data() + count.size(), value);
+    if (error != std::errc() || end != count.data() + count.size()) return JsonQuoted(count);
+    return std::to_string(value);
+}
+
+}  // namespace
+
+std::string JsonQuoted(std::string_view text) {
+    std::string out = "\"";
+    char escape[8];
+    for (const char32_t c : Utf8ToUtf32(text)) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (NeedsEscape(c)) {
+            std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(c));
+            out += escape;
+        } else {
+            AppendUtf8(out, c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string AlbumsJson(const std::vector<AlbumInfo>& albums) {
+    if (albums.empty()) return "[]\n";
+    std::string out = "[\n";
+    for (std::size_t i = 0; i < albums.size(); ++i) {
+        const AlbumInfo& album = albums[i];
+        out += "  {\n    \"number\": " + std::to_string(i + 1) + ",\n";
+        out += "    \"name\": " + JsonQuoted(album.name) + ",\n";
+        out += "    \"count\": " + CountJson(album.count) + ",\n";
+        out += "    \"id\": " + JsonQuoted(album.IdText()) + ",\n";
+        out += "    \"cover\": " + (album.cover_url.empty() ? std::string("null") : JsonQuoted(album.cover_url)) + "\n  }";
+        out += i + 1 < albums.size() ? ",\n" : "\n";
+    }
+    return out + "]\n";
+}
+
+}  // namespace wa::cli
