@@ -15,7 +15,7 @@
 #include "download/album_download.h"
 #include "download/download_host.h"
 #include "fake_weibo.h"
-#include "weibo/object_request.h"
+#include "net/object_request.h"
 #include "weibo/weibo_service.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fake_weibo.h"
-#include "weibo/object_request.h"
+#include "net/object_request.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include "util/job_token.h"
 #include "util/regex_matcher.h"
 #include "util/text.h"
-#include "weibo/http_text.h"
-#include "weibo/object_request.h"
+#include "net/http_text.h"
+#include "net/object_request.h"
 #include "weibo/service_request.h"
 #include "weibo/weibo_service.h"
 

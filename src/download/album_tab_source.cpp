@@ -3,7 +3,7 @@
 #include <set>
 
 #include "download/album_download.h"
-#include "weibo/http_text.h"
+#include "net/http_text.h"
 #include "weibo/service_request.h"
 
 namespace wa {

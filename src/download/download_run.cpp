@@ -13,7 +13,7 @@
 #include "util/job_token.h"
 #include "util/text.h"
 #include "weibo/album_tab.h"
-#include "weibo/object_request.h"
+#include "net/object_request.h"
 
 namespace wa {
 namespace {

@@ -12,7 +12,7 @@
 #include "util/job_token.h"
 #include "util/text.h"
 #include "weibo/album_tab.h"
-#include "weibo/json_text.h"
+#include "util/json_text.h"
 #include "weibo/service_request.h"
 #include "weibo/weibo_service.h"
 

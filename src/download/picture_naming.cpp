@@ -5,7 +5,7 @@
 #include "util/date_time.h"
 #include "util/regex_matcher.h"
 #include "util/text.h"
-#include "weibo/http_text.h"
+#include "net/http_text.h"
 
 namespace wa {
 namespace {

@@ -1,6 +1,6 @@
 #include "download/picture_queue.h"
 
-#include "weibo/object_request.h"
+#include "net/object_request.h"
 
 namespace wa {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "download/picture_file.h"
-#include "weibo/net_failure.h"
+#include "net/net_failure.h"
 
 namespace wa {
 

@@ -14,7 +14,7 @@
 #include "ui/browser_proxy.h"
 #include "ui/main_window.h"
 #include "util/folders.h"
-#include "weibo/curl_transfer.h"
+#include "net/curl_transfer.h"
 #include "weibo/service_request.h"
 #include "weibo/weibo_service.h"
 

@@ -18,7 +18,7 @@
 #include "ui/settings_page.h"
 #include "weibo/album_list.h"
 #include "weibo/cover_image.h"
-#include "weibo/page_fetch.h"
+#include "net/page_fetch.h"
 #include "weibo/service_request.h"
 #include "weibo/weibo_service.h"
 

@@ -8,7 +8,7 @@
 #include <mutex>
 
 #include "weibo/browser_cookie_db.h"
-#include "weibo/cookie_jar.h"
+#include "net/cookie_jar.h"
 
 namespace wa {
 

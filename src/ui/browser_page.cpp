@@ -5,8 +5,8 @@
 #include <QWebEngineCertificateError>
 
 #include "ui/browser_proxy.h"
-#include "weibo/certificate_trust.h"
-#include "weibo/http_text.h"
+#include "net/certificate_trust.h"
+#include "net/http_text.h"
 #include "weibo/weibo_service.h"
 
 namespace wa {

@@ -10,7 +10,7 @@
 #include "ui/browser_cookie_bridge.h"
 #include "ui/browser_page.h"
 #include "ui/widget_factory.h"
-#include "weibo/cookie_jar.h"
+#include "net/cookie_jar.h"
 #include "weibo/weibo_service.h"
 
 namespace wa {

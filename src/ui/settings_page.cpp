@@ -15,7 +15,7 @@
 #include "ui/file_chooser.h"
 #include "ui/qt_dates.h"
 #include "util/ini_file.h"
-#include "weibo/curl_transfer.h"
+#include "net/curl_transfer.h"
 
 namespace wa {
 namespace {

@@ -3,8 +3,8 @@
 
 #include "ui/about_page.h"
 #include "ui/main_window.h"
-#include "weibo/http_text.h"
-#include "weibo/page_fetch.h"
+#include "net/http_text.h"
+#include "net/page_fetch.h"
 #include "weibo/weibo_service.h"
 
 namespace wa {

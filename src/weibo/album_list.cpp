@@ -8,7 +8,7 @@
 #include "util/escapes.h"
 #include "util/text.h"
 #include "weibo/album_tab.h"
-#include "weibo/json_text.h"
+#include "util/json_text.h"
 #include "weibo/service_request.h"
 #include "weibo/weibo_service.h"
 

@@ -7,9 +7,9 @@
 
 #include "util/escapes.h"
 #include "util/text.h"
-#include "weibo/cookie_jar.h"
-#include "weibo/http_text.h"
-#include "weibo/json_text.h"
+#include "net/cookie_jar.h"
+#include "net/http_text.h"
+#include "util/json_text.h"
 
 namespace wa {
 namespace {

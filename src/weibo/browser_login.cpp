@@ -15,7 +15,7 @@
 #include "util/text.h"
 #include "weibo/browser_cookie_db.h"
 #include "weibo/browser_profiles.h"
-#include "weibo/http_text.h"
+#include "net/http_text.h"
 #include "weibo/weibo_service.h"
 
 namespace wa {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "weibo/cookie_jar.h"
+#include "net/cookie_jar.h"
 
 namespace wa {
 

@@ -9,7 +9,7 @@
 
 #include "util/folders.h"
 #include "util/text.h"
-#include "weibo/json_text.h"
+#include "util/json_text.h"
 
 namespace wa {
 namespace {

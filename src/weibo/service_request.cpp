@@ -8,9 +8,9 @@
 
 #include "util/job_token.h"
 #include "util/text.h"
-#include "weibo/http_text.h"
-#include "weibo/json_text.h"
-#include "weibo/net_failure.h"
+#include "net/http_text.h"
+#include "util/json_text.h"
+#include "net/net_failure.h"
 
 namespace wa {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "weibo/page_fetch.h"
+#include "net/page_fetch.h"
 
 namespace wa {
 

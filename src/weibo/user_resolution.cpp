@@ -3,9 +3,9 @@
 #include <json-c/json.h>
 
 #include "util/text.h"
-#include "weibo/http_text.h"
-#include "weibo/json_text.h"
-#include "weibo/page_fetch.h"
+#include "net/http_text.h"
+#include "util/json_text.h"
+#include "net/page_fetch.h"
 #include "weibo/service_request.h"
 #include "weibo/weibo_service.h"
 

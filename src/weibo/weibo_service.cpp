@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "net/certificate_trust.h"
+#include "net/http_text.h"
 #include "util/ini_file.h"
 
 namespace wa {
@@ -39,8 +41,15 @@ ServiceAddresses CurrentService() {
 }
 
 void SetCurrentService(const ServiceAddresses& addresses) {
-    std::lock_guard lock(g_service_mutex);
-    g_service = addresses;
+    {
+        std::lock_guard lock(g_service_mutex);
+        g_service = addresses;
+    }
+    // The 证书 authorities are trusted for the site and the photo service only.
+    ServiceTrust trust;
+    trust.ca_file = addresses.ca_file;
+    if (!trust.ca_file.empty()) trust.hosts = {UrlHost(addresses.home_page), UrlHost(PhotoServiceBase(addresses))};
+    SetServiceTrust(std::move(trust));
 }
 
 std::string PhotoServiceBase(const ServiceAddresses& service) { return BaseOf(service.photo_host); }

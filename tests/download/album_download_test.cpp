@@ -16,7 +16,7 @@
 #include "download/record_store.h"
 #include "util/date_time.h"
 #include "util/job_token.h"
-#include "weibo/object_request.h"
+#include "net/object_request.h"
 #include "weibo/service_request.h"
 
 namespace wa {

@@ -8,7 +8,7 @@
 #include "util/regex_matcher.h"
 #include "util/text.h"
 #include "weibo/album_tab.h"
-#include "weibo/http_text.h"
+#include "net/http_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

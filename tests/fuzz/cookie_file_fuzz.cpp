@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "scratch_file.h"
-#include "weibo/cookie_jar.h"
+#include "net/cookie_jar.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const wa::fuzz::ScratchFile scratch("cookies.txt");

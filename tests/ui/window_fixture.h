@@ -43,9 +43,9 @@
 #include "ui/settings_page.h"
 #include "util/ini_file.h"
 #include "weibo/album_list.h"
-#include "weibo/cookie_jar.h"
-#include "weibo/curl_transfer.h"
-#include "weibo/page_fetch.h"
+#include "net/cookie_jar.h"
+#include "net/curl_transfer.h"
+#include "net/page_fetch.h"
 #include "weibo/service_request.h"
 
 

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "../fake_service.h"
-#include "weibo/cookie_jar.h"
-#include "weibo/curl_transfer.h"
+#include "net/cookie_jar.h"
+#include "net/curl_transfer.h"
 
 namespace wa {
 namespace {

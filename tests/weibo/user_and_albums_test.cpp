@@ -2,8 +2,8 @@
 
 #include "../fake_service.h"
 #include "weibo/album_list.h"
-#include "weibo/cookie_jar.h"
-#include "weibo/page_fetch.h"
+#include "net/cookie_jar.h"
+#include "net/page_fetch.h"
 #include "weibo/user_resolution.h"
 
 namespace wa {

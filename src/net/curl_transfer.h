@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "weibo/net_failure.h"
+#include "net/net_failure.h"
 
 typedef void CURL;
 typedef void CURLM;

@@ -1,6 +1,6 @@
-// The certificate authorities of the settings file's "证书" key, and the
-// hosts they are trusted for: the 微博首页 and 相册服务 hosts only, in the
-// program's own requests as in the embedded browser.
+// Certificate authorities trusted besides the system's, and the hosts they
+// are trusted for (the service's: the settings file's "证书" key names them),
+// in the program's own requests as in the embedded browser.
 #pragma once
 
 #include <string>
@@ -10,15 +10,16 @@ struct ssl_ctx_st;
 
 namespace wa {
 
-struct ServiceAddresses;
-
 struct ServiceTrust {
     std::string ca_file;             // PEM; empty: none besides the system's
     std::vector<std::string> hosts;  // lower-case names or IP addresses
 
-    static ServiceTrust Of(const ServiceAddresses& service);
     bool Covers(const std::string& host) const;
 };
+
+// The trust every request of this process uses from now on; none by default.
+void SetServiceTrust(ServiceTrust trust);
+ServiceTrust CurrentServiceTrust();
 
 // True when the chain (PEM certificates, the server's first) verifies against
 // the authorities of `ca_file` as a TLS server's and names `host` (a name or

@@ -1,13 +1,12 @@
-#include "weibo/object_request.h"
+#include "net/object_request.h"
 
 #include <curl/curl.h>
 
 #include <algorithm>
 
-#include "weibo/certificate_trust.h"
-#include "weibo/curl_transfer.h"
-#include "weibo/http_text.h"
-#include "weibo/weibo_service.h"
+#include "net/certificate_trust.h"
+#include "net/curl_transfer.h"
+#include "net/http_text.h"
 
 namespace wa {
 
@@ -70,7 +69,7 @@ void Configure(CURL* e, std::string_view url, const ObjectRequestOptions& option
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, p.header_list.get());
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, options.no_redirect.value_or(false) ? 0L : 1L);
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, 20L);
-    p.trust = ServiceTrust::Of(CurrentService());
+    p.trust = CurrentServiceTrust();
     SetConnectionPolicy(e, p.trust);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, static_cast<long>(p.timeout));
     // Larger reads than libcurl's 16 KB mean fewer calls and writes per picture.

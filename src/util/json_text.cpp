@@ -1,4 +1,4 @@
-#include "weibo/json_text.h"
+#include "util/json_text.h"
 
 #include <json-c/json.h>
 

@@ -1,4 +1,4 @@
-#include "weibo/certificate_trust.h"
+#include "net/certificate_trust.h"
 
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
@@ -7,11 +7,11 @@
 #include <openssl/x509v3.h>
 
 #include <algorithm>
+#include <mutex>
 #include <memory>
 
 #include "util/text.h"
-#include "weibo/http_text.h"
-#include "weibo/weibo_service.h"
+#include "net/http_text.h"
 
 namespace wa {
 namespace {
@@ -59,11 +59,19 @@ int VerifyChain(X509_STORE_CTX* context, void* argument) {
 
 }  // namespace
 
-ServiceTrust ServiceTrust::Of(const ServiceAddresses& service) {
-    ServiceTrust trust;
-    trust.ca_file = service.ca_file;
-    if (!trust.ca_file.empty()) trust.hosts = {UrlHost(service.home_page), UrlHost(PhotoServiceBase(service))};
-    return trust;
+namespace {
+std::mutex g_trust_mutex;
+ServiceTrust g_trust;
+}  // namespace
+
+void SetServiceTrust(ServiceTrust trust) {
+    std::lock_guard lock(g_trust_mutex);
+    g_trust = std::move(trust);
+}
+
+ServiceTrust CurrentServiceTrust() {
+    std::lock_guard lock(g_trust_mutex);
+    return g_trust;
 }
 
 bool ServiceTrust::Covers(const std::string& host) const {

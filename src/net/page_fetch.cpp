@@ -1,12 +1,11 @@
-#include "weibo/page_fetch.h"
+#include "net/page_fetch.h"
 
 #include <curl/curl.h>
 
-#include "weibo/certificate_trust.h"
-#include "weibo/cookie_jar.h"
-#include "weibo/curl_transfer.h"
-#include "weibo/http_text.h"
-#include "weibo/weibo_service.h"
+#include "net/certificate_trust.h"
+#include "net/cookie_jar.h"
+#include "net/curl_transfer.h"
+#include "net/http_text.h"
 
 namespace wa {
 namespace {
@@ -47,7 +46,7 @@ PageFetchResult PageFetch(std::string_view url_view, const PageFetchOptions& opt
     std::string proxy;
     SetProxy(e, options.proxy, proxy);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    const ServiceTrust trust = ServiceTrust::Of(CurrentService());
+    const ServiceTrust trust = CurrentServiceTrust();
     SetConnectionPolicy(e, trust);
     if (!own_cookies) CookieJar::Shared().Attach(e);
 

@@ -1,6 +1,6 @@
-#include "weibo/net_failure.h"
+#include "net/net_failure.h"
 
-#include "weibo/http_text.h"
+#include "net/http_text.h"
 
 namespace wa {
 

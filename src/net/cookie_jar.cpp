@@ -1,4 +1,4 @@
-#include "weibo/cookie_jar.h"
+#include "net/cookie_jar.h"
 
 #include <curl/curl.h>
 
@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "util/text.h"
-#include "weibo/curl_transfer.h"
+#include "net/curl_transfer.h"
 
 namespace wa {
 namespace {

@@ -1,4 +1,4 @@
-#include "weibo/curl_transfer.h"
+#include "net/curl_transfer.h"
 
 #include <curl/curl.h>
 #include <openssl/ssl.h>
@@ -10,8 +10,8 @@
 
 #include "util/job_token.h"
 #include "util/text.h"
-#include "weibo/certificate_trust.h"
-#include "weibo/http_text.h"
+#include "net/certificate_trust.h"
+#include "net/http_text.h"
 
 namespace wa {
 namespace {

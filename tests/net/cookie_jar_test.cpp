@@ -1,4 +1,4 @@
-#include "weibo/cookie_jar.h"
+#include "net/cookie_jar.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 #include "../fake_service.h"
 #include "../util/temp_folder.h"
-#include "weibo/page_fetch.h"
+#include "net/page_fetch.h"
 
 namespace wa {
 namespace {

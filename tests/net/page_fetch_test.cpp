@@ -1,12 +1,12 @@
-#include "weibo/curl_transfer.h"
-#include "weibo/page_fetch.h"
+#include "net/curl_transfer.h"
+#include "net/page_fetch.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
 #include "../fake_service.h"
-#include "weibo/cookie_jar.h"
+#include "net/cookie_jar.h"
 
 namespace wa {
 namespace {

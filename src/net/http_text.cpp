@@ -1,4 +1,4 @@
-#include "weibo/http_text.h"
+#include "net/http_text.h"
 
 #include "util/text.h"
 

@@ -1,4 +1,4 @@
-#include "weibo/object_request.h"
+#include "net/object_request.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 #include "../fake_service.h"
 #include "util/job_token.h"
-#include "weibo/cookie_jar.h"
+#include "net/cookie_jar.h"
 
 namespace wa {
 namespace {

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "weibo/net_failure.h"
+#include "net/net_failure.h"
 
 namespace wa {
 
