@@ -23,7 +23,7 @@
 #include "util/ini_file.h"
 #include "util/job_token.h"
 #include "util/text.h"
-#include "weibo/browser_login.h"
+#include "login/browser_login.h"
 #include "net/cookie_jar.h"
 #include "net/curl_transfer.h"
 #include "weibo/service_request.h"
@@ -62,8 +62,9 @@ bool LoadLogin(const Arguments& args, const FileLocations& where) {
         return CookieJar::Shared().LoadNetscapeFile(args.cookies) || Fail("cannot read the cookie file " + args.cookies);
     }
     const bool asked = !args.cookies_from_browser.empty();
-    BrowserLogin login = asked ? LoginOfBrowser(args.cookies_from_browser) : WindowLogin(where.browser_folder);
-    if (!asked && login.cookies.empty() && login.error.empty()) login = WindowLogin(EarlierBrowserFolder());
+    const std::vector<std::string> hosts = ServiceHosts(CurrentService());
+    BrowserLogin login = asked ? LoginOfBrowser(args.cookies_from_browser, hosts) : WindowLogin(where.browser_folder, hosts);
+    if (!asked && login.cookies.empty() && login.error.empty()) login = WindowLogin(EarlierBrowserFolder(), hosts);
     const std::string source = TerminalSafe(login.source);
     if (!login.error.empty()) {
         std::cerr << "weibo-albums-cli: 无法使用" << source << "的登录：" << TerminalSafe(login.error) << "\n";

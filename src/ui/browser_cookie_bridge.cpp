@@ -7,7 +7,7 @@
 
 #include <mutex>
 
-#include "weibo/browser_cookie_db.h"
+#include "login/browser_cookie_db.h"
 #include "net/cookie_jar.h"
 
 namespace wa {

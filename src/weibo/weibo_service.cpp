@@ -48,8 +48,12 @@ void SetCurrentService(const ServiceAddresses& addresses) {
     // The 证书 authorities are trusted for the site and the photo service only.
     ServiceTrust trust;
     trust.ca_file = addresses.ca_file;
-    if (!trust.ca_file.empty()) trust.hosts = {UrlHost(addresses.home_page), UrlHost(PhotoServiceBase(addresses))};
+    if (!trust.ca_file.empty()) trust.hosts = ServiceHosts(addresses);
     SetServiceTrust(std::move(trust));
+}
+
+std::vector<std::string> ServiceHosts(const ServiceAddresses& service) {
+    return {UrlHost(service.home_page), UrlHost(PhotoServiceBase(service))};
 }
 
 std::string PhotoServiceBase(const ServiceAddresses& service) { return BaseOf(service.photo_host); }

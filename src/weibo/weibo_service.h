@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace wa {
 
@@ -20,6 +21,10 @@ struct ServiceAddresses {
     // user may write.
     static ServiceAddresses FromSettings(const std::string& config_file);
 };
+
+// The hosts of the site and the photo service, lower case, with no port: the
+// hosts the 证书 authorities are trusted for and whose cookies are the login.
+std::vector<std::string> ServiceHosts(const ServiceAddresses& service);
 
 // The addresses every request of this process uses; set once at start-up.
 ServiceAddresses CurrentService();

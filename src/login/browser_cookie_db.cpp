@@ -1,4 +1,4 @@
-#include "weibo/browser_cookie_db.h"
+#include "login/browser_cookie_db.h"
 
 #include <openssl/evp.h>
 #include <sqlite3.h>

@@ -1,7 +1,7 @@
 // Logins taken from other browsers as they keep them on disk: Firefox's
 // profiles in either of its homes, by name, with cookies of other sites'
 // frames and of containers; Chromium's user-data folders and profile names.
-#include "weibo/browser_login.h"
+#include "login/browser_login.h"
 
 #include <sqlite3.h>
 

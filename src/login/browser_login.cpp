@@ -1,4 +1,4 @@
-#include "weibo/browser_login.h"
+#include "login/browser_login.h"
 
 #include <libsecret/secret.h>
 #include <sqlite3.h>
@@ -13,10 +13,9 @@
 
 #include "util/folders.h"
 #include "util/text.h"
-#include "weibo/browser_cookie_db.h"
-#include "weibo/browser_profiles.h"
+#include "login/browser_cookie_db.h"
+#include "login/browser_profiles.h"
 #include "net/http_text.h"
-#include "weibo/weibo_service.h"
 
 namespace wa {
 namespace {
@@ -102,9 +101,10 @@ std::optional<std::string> KeyringPasswordOf(const char* application, std::strin
 // them; a database younger than this may not hold the newest yet.
 constexpr auto kFreshDatabase = std::chrono::seconds(30);
 
-BrowserLogin Finish(BrowserLogin login, CookieRead read, const std::string& database) {
-    login.cookies = WeiboCookies(read.cookies);
-    login.left_out = WeiboCookies(read.left_out).size();
+BrowserLogin Finish(BrowserLogin login, CookieRead read, const std::string& database,
+                    const std::vector<std::string>& hosts) {
+    login.cookies = WeiboCookies(read.cookies, hosts);
+    login.left_out = WeiboCookies(read.left_out, hosts).size();
     if (!read.error.empty()) login.error = read.error + "：" + database;
     return login;
 }
@@ -118,7 +118,7 @@ std::string NotYetWritten(const std::string& browser) {
     return browser + " 正在运行或刚刚写过 Cookie，它最新的 Cookie 可能还没有写入数据库；关闭它后再试可以确保用上最新的登录";
 }
 
-BrowserLogin FirefoxLogin(const std::string& asked) {
+BrowserLogin FirefoxLogin(const std::string& asked, const std::vector<std::string>& hosts) {
     BrowserLogin login;
     login.source = "Firefox";
     const BrowserProfile profile = FirefoxProfile(asked);
@@ -130,11 +130,11 @@ BrowserLogin FirefoxLogin(const std::string& asked) {
         return login;
     }
     if (profile.running) login.note = NotYetWritten("Firefox");
-    return Finish(login, ReadFirefoxCookies(copy.path()), database);
+    return Finish(login, ReadFirefoxCookies(copy.path()), database, hosts);
 }
 
 BrowserLogin ChromiumLogin(const std::string& name, const char* config_name, const char* keyring_application,
-                           const std::string& asked) {
+                           const std::string& asked, const std::vector<std::string>& hosts) {
     BrowserLogin login;
     login.source = name;
     const BrowserProfile profile = ChromiumProfile(config_name, asked);
@@ -155,14 +155,12 @@ BrowserLogin ChromiumLogin(const std::string& name, const char* config_name, con
                   ReadChromiumCookies(copy.path(), [keyring_application](std::string* why) {
                       return KeyringPasswordOf(keyring_application, why);
                   }),
-                  database);
+                  database, hosts);
 }
 
 }  // namespace
 
-std::vector<Cookie> WeiboCookies(const std::vector<Cookie>& cookies) {
-    const ServiceAddresses service = CurrentService();
-    const std::vector<std::string> own = {UrlHost(service.home_page), UrlHost(PhotoServiceBase(service))};
+std::vector<Cookie> WeiboCookies(const std::vector<Cookie>& cookies, const std::vector<std::string>& own) {
     std::vector<Cookie> kept;
     for (const Cookie& cookie : cookies) {
         std::string_view domain = cookie.domain;
@@ -174,13 +172,13 @@ std::vector<Cookie> WeiboCookies(const std::vector<Cookie>& cookies) {
     return kept;
 }
 
-BrowserLogin WindowLogin(const std::string& profile_folder) {
+BrowserLogin WindowLogin(const std::string& profile_folder, const std::vector<std::string>& hosts) {
     BrowserLogin login;
     login.source = "窗口程序";
     const std::string database = profile_folder + "/Cookies";
     const DatabaseCopy copy(database);
     if (copy.path().empty()) return login.error = copy.problem(), login;
-    return Finish(login, ReadChromiumCookies(copy.path()), database);
+    return Finish(login, ReadChromiumCookies(copy.path()), database, hosts);
 }
 
 bool BrowserLogin::HasWeiboLogin() const {
@@ -188,13 +186,13 @@ bool BrowserLogin::HasWeiboLogin() const {
                        [](const Cookie& cookie) { return cookie.name == "SUB" && !cookie.value.empty(); });
 }
 
-BrowserLogin LoginOfBrowser(std::string_view asked) {
+BrowserLogin LoginOfBrowser(std::string_view asked, const std::vector<std::string>& hosts) {
     const std::size_t colon = asked.find(':');
     const std::string browser = AsciiLower(asked.substr(0, colon));
     const std::string profile = colon == std::string_view::npos ? std::string() : std::string(asked.substr(colon + 1));
-    if (browser == "firefox") return FirefoxLogin(profile);
-    if (browser == "chromium") return ChromiumLogin("Chromium", "chromium", "chromium", profile);
-    if (browser == "chrome") return ChromiumLogin("Chrome", "google-chrome", "chrome", profile);
+    if (browser == "firefox") return FirefoxLogin(profile, hosts);
+    if (browser == "chromium") return ChromiumLogin("Chromium", "chromium", "chromium", profile, hosts);
+    if (browser == "chrome") return ChromiumLogin("Chrome", "google-chrome", "chrome", profile, hosts);
     BrowserLogin unknown;
     unknown.source = std::string(asked);
     unknown.error = "不认识的浏览器：" + browser + "（可用 firefox、chromium、chrome）";

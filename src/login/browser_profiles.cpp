@@ -1,4 +1,4 @@
-#include "weibo/browser_profiles.h"
+#include "login/browser_profiles.h"
 
 #include <json-c/json.h>
 
