@@ -13,7 +13,7 @@
 #include <string>
 
 #include "download/album_download.h"
-#include "download/download_host.h"
+#include "doors/registry.h"
 #include "fake_weibo.h"
 #include "net/object_request.h"
 #include "weibo/weibo_service.h"
@@ -26,32 +26,18 @@ using Clock = std::chrono::steady_clock;
 constexpr int kPictures = 2000;
 constexpr std::size_t kPictureSize = 200 * 1024;
 
-class QuietHost : public wa::DownloadHost {
+// A run's observer that keeps the log and nothing else.
+class QuietObserver : public wa::RunObserver {
 public:
-    explicit QuietHost(std::string folder) : folder_(std::move(folder)) {}
-    int AlbumRowCount() override { return 0; }
-    wa::AlbumRow AlbumRowAt(int) override { return {}; }
-    bool RecordStoreEnabled() override { return false; }
-    bool TimeWindowEnabled() override { return false; }
-    wa::DateTime TimeWindowStart() override { return {}; }
-    wa::DateTime TimeWindowEnd() override { return {}; }
-    std::string SaveFolder() override { return folder_; }
-    wa::NameFormat CheckedNameFormat() override { return wa::NameFormat::kNumberThenContent; }
-    wa::SequenceScheme CheckedSequenceScheme() override { return wa::SequenceScheme::kRunning; }
-    bool LiveVideoEnabled() override { return true; }
-    bool NewOnlyEnabled() override { return false; }
-    bool UploadTimeAsFileTime() override { return true; }
-    std::string CompletionSoundPath() override { return {}; }
-    void AppendLog(const std::string& text) override { log += text; }
-    void SetProgress(int, int) override {}
-    void SetLabel(wa::StatusLabel, const std::string&) override {}
-    void SetRunState(wa::RunState) override {}
-    void PlaySound(const std::string&) override {}
-    void ShowMessage(const std::string&) override {}
+    void RunStarted(const wa::RunStart&) override {}
+    void AlbumStarted(const wa::AlbumStart&) override {}
+    void AlbumProgressed(const wa::AlbumProgress&) override {}
+    void PhotoDone(wa::PhotoResult) override {}
+    void Logged(const wa::LogLine& line) override { log += line.text + "\n"; }
+    void Waiting(long long) override {}
+    void AlbumFinished(const wa::AlbumOutcome&) override {}
+    void RunFinished(const wa::RunOutcome&) override {}
     std::string log;
-
-private:
-    std::string folder_;
 };
 
 size_t WriteToFile(char* data, size_t size, size_t count, void* file) {
@@ -81,7 +67,10 @@ double BareLoop(const std::string& base, const std::vector<std::string>& names, 
 }
 
 double Engine(const std::string& base, const fs::path& folder, const std::string& program_folder) {
-    QuietHost host(folder.string());
+    QuietObserver observer;
+    wa::DownloadOptions options;
+    options.save_folder = folder.string();
+    options.parallel = 1;
     wa::RequestBatch batch(1);
     wa::DownloadContext context;
     context.program_folder = program_folder;
@@ -89,10 +78,12 @@ double Engine(const std::string& base, const fs::path& folder, const std::string
     context.pictures = &batch;
     wa::ResolvedUser user{"1", "bench"};
     const auto start = Clock::now();
-    const wa::AlbumOutcome outcome =
-        wa::AlbumDownload({std::to_string(kPictures), "1@@3", "album"}, user, host, context);
+    wa::AlbumRef album = *wa::AlbumOfKey("1@@3");
+    album.count = std::to_string(kPictures);
+    album.name = "album";
+    const wa::AlbumOutcome outcome = wa::AlbumDownload(album, user, observer, [options] { return options; }, context);
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    if (outcome.saved != kPictures) std::fprintf(stderr, "engine saved only %d\n%s", outcome.saved, host.log.c_str());
+    if (outcome.saved != kPictures) std::fprintf(stderr, "engine saved only %d\n%s", outcome.saved, observer.log.c_str());
     return seconds;
 }
 

@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "fake_weibo.h"
-#include "shell/saved_options.h"
+#include "settings/settings.h"
 #include "ui/main_window.h"
 #include "weibo/weibo_service.h"
 

@@ -41,15 +41,15 @@ std::string JsonQuoted(std::string_view text) {
     return out + "\"";
 }
 
-std::string AlbumsJson(const std::vector<AlbumInfo>& albums) {
+std::string AlbumsJson(const std::vector<AlbumRef>& albums) {
     if (albums.empty()) return "[]\n";
     std::string out = "[\n";
     for (std::size_t i = 0; i < albums.size(); ++i) {
-        const AlbumInfo& album = albums[i];
+        const AlbumRef& album = albums[i];
         out += "  {\n    \"number\": " + std::to_string(i + 1) + ",\n";
         out += "    \"name\": " + JsonQuoted(album.name) + ",\n";
-        out += "    \"count\": " + CountJson(album.count) + ",\n";
-        out += "    \"id\": " + JsonQuoted(album.IdText()) + ",\n";
+        out += "    \"count\": " + CountJson(album.count.value_or("")) + ",\n";
+        out += "    \"id\": " + JsonQuoted(album.key) + ",\n";
         out += "    \"cover\": " + (album.cover_url.empty() ? std::string("null") : JsonQuoted(album.cover_url)) + "\n  }";
         out += i + 1 < albums.size() ? ",\n" : "\n";
     }

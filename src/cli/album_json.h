@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "weibo/album_list.h"
+#include "doors/album_ref.h"
 
 namespace wa::cli {
 
@@ -19,6 +19,6 @@ std::string JsonQuoted(std::string_view text);
 // [{"number":1,"name":…,"count":…,"id":…,"cover":…},…], pretty-printed. A
 // count of digits that does not fit a 64-bit integer stays a string; one
 // that is no number is null.
-std::string AlbumsJson(const std::vector<AlbumInfo>& albums);
+std::string AlbumsJson(const std::vector<AlbumRef>& albums);
 
 }  // namespace wa::cli

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <map>
 
+#include "doors/registry.h"
+#include "settings/settings.h"
 #include "util/text.h"
 
 namespace wa::cli {
@@ -89,8 +91,10 @@ std::optional<NameFormat> ParseFormat(const std::string& text) {
     if (text == "text") return NameFormat::kContent;
     if (text == "text-date") return NameFormat::kContentThenDate;
     if (text == "date-text") return NameFormat::kDateThenContent;
-    if (text.empty()) return std::nullopt;
-    return NameFormatFromText(text);
+    for (const auto& [word, format] : kNameFormatKey.words) {
+        if (!word.empty() && word == text) return format;
+    }
+    return std::nullopt;
 }
 
 bool ParseAlbums(const std::string& text, std::set<int>& albums) {
@@ -133,13 +137,12 @@ bool TakeValue(const std::string& option, const std::string& text, Arguments& ar
         args.parallel = ParallelFromText(text);
         return args.parallel || Fail("--parallel takes a number from 1 to 16, not \"" + text + "\"");
     }
-    // --source
-    const std::map<std::string, AlbumDoor> doors = {
-        {"auto", AlbumDoor::kAuto}, {"photo", AlbumDoor::kPhotoService}, {"page", AlbumDoor::kAlbumTab}};
-    const auto door = doors.find(text);
-    if (door == doors.end()) return Fail("--source takes auto, photo or page, not \"" + text + "\"");
-    args.door = door->second;
-    return true;
+    // --source: auto, or the key of a door
+    if (text == kAutoDoorWords.key) return args.door = "", true;
+    if (DoorOfKey(text)) return args.door = text, true;
+    std::string keys(kAutoDoorWords.key);
+    for (const Door* door : AllDoors()) keys += ", " + std::string(door->Words().key);
+    return Fail("--source takes " + keys + ", not \"" + text + "\"");
 }
 
 bool TakeSwitch(const std::string& option, Arguments& args) {
@@ -198,21 +201,21 @@ bool ParseArguments(int argc, char** argv, Arguments& args) {
     return true;
 }
 
-void ApplyFlags(const Arguments& args, SavedOptions& options) {
+void ApplyFlags(const Arguments& args, DownloadOptions& options) {
     if (args.save_folder) options.save_folder = *args.save_folder;
     if (args.format) options.name_format = args.format;
     if (args.sequence) options.sequence = *args.sequence;
     if (args.skip_downloaded) options.record_store = *args.skip_downloaded;
-    if (args.no_window) options.time_window = false;
+    if (args.no_window) options.window.on = false;
     if (args.no_live_video) options.live_video = false;
     if (args.new_only) options.new_only = true;
     if (args.no_mtime) options.upload_time_as_file_time = false;
     if (args.parallel) options.parallel = *args.parallel;
-    if (args.door) options.album_door = *args.door;
+    if (args.door) options.door = *args.door;
     if (args.from || args.to) {
-        options.time_window = true;
-        options.start_date = args.from.value_or(DateTime{1970, 1, 1});
-        options.end_date = args.to.value_or(DateTime{9999, 12, 31});
+        options.window.on = true;
+        options.window.start = args.from.value_or(DateTime{1970, 1, 1});
+        options.window.end = args.to.value_or(DateTime{9999, 12, 31});
     }
 }
 

@@ -7,10 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "download/picture_naming.h"
-#include "shell/saved_options.h"
+#include "download/download_options.h"
 #include "util/date_time.h"
-#include "weibo/album_list.h"
 
 namespace wa::cli {
 
@@ -37,7 +35,7 @@ struct Arguments {
     std::optional<DateTime> to;
     bool no_window = false;
     std::optional<int> parallel;
-    std::optional<AlbumDoor> door;
+    std::optional<std::string> door;   // a door's key, or "" for 自动
     bool no_live_video = false;
     bool new_only = false;
     bool no_mtime = false;
@@ -49,7 +47,7 @@ struct Arguments {
 bool ParseArguments(int argc, char** argv, Arguments& args);
 
 // The options of the settings file with the flags put over them.
-void ApplyFlags(const Arguments& args, SavedOptions& options);
+void ApplyFlags(const Arguments& args, DownloadOptions& options);
 
 // The addresses of a users file: a line each, blank lines and "#" lines
 // left out. A file that cannot be read, a line over kMaxUsersFileLine bytes or

@@ -7,20 +7,16 @@
 #include <optional>
 #include <vector>
 
-#include "download/download_host.h"
+#include "doors/registry.h"
 #include "download/picture_file.h"
 #include "download/picture_naming.h"
 #include "download/picture_queue.h"
-#include "download/photo_source.h"
 #include "download/record_store.h"
+#include "net/object_request.h"
 #include "util/folders.h"
 #include "util/job_token.h"
 #include "util/regex_matcher.h"
 #include "util/text.h"
-#include "net/http_text.h"
-#include "net/object_request.h"
-#include "weibo/service_request.h"
-#include "weibo/weibo_service.h"
 
 namespace wa {
 namespace {
@@ -36,12 +32,6 @@ bool FileExists(const std::string& path) {
 // Empty is allowed: it adds no folder.
 bool IsPlainName(std::string_view name) {
     return name.find('/') == std::string_view::npos && name != "." && name != "..";
-}
-
-// A picture the photo list names fully, on an http(s) server.
-bool IsPictureAddress(const PhotoRecord& photo) {
-    if (!photo.picture_url.empty()) return IsWebAddress(photo.picture_url);
-    return IsWebAddress(photo.pic_host) && !photo.pic_name.empty() && photo.pic_name != "null";
 }
 
 enum class Decision { kUndecided, kEndOfWindow, kSkip, kUnknownDate, kBadAddress, kFetch };
@@ -70,10 +60,10 @@ std::optional<std::string> PlaceNumbered(PictureFile& file, const std::string& p
 // last attempt with a collision number; a name holding the same picture
 // already counts as saved. No saved picture is ever replaced.
 std::optional<std::string> PlacePicture(PictureFile& file, PictureNamer& namer, PictureNamer::Choice& choice,
-                                        DownloadHost& host) {
+                                        const OptionsSource& options) {
     std::string path;
     for (int attempt = 1; attempt <= 3; ++attempt) {
-        choice.format = host.CheckedNameFormat();
+        choice.format = options().NameFormatOrContent();
         path = namer.PicturePath(attempt, choice);
         if (attempt == 3) break;
         if (IsSaved(file.MoveTo(path))) return path;
@@ -86,50 +76,51 @@ std::optional<std::string> PlacePicture(PictureFile& file, PictureNamer& namer, 
 // finished in photo order.
 class AlbumDownloader {
 public:
-    AlbumDownloader(const AlbumEntry& entry, ResolvedUser& user, DownloadHost& host, DownloadContext& context)
-        : entry_(entry), user_(user), host_(host), context_(context) {}
+    AlbumDownloader(const AlbumRef& album, const ResolvedUser& user, RunObserver& observer,
+                    const OptionsSource& options, DownloadContext& context)
+        : album_(album), user_(user), observer_(observer), options_(options), context_(context) {}
 
     AlbumOutcome Run() {
+        const DownloadOptions options = options_();
         OpenStore();
-        window_on_ = host_.TimeWindowEnabled();
+        window_on_ = options.window.on;
         if (window_on_) {
-            window_start_ = LocalTimeToUnix(host_.TimeWindowStart());
-            window_end_ = LocalTimeToUnix(host_.TimeWindowEnd());
+            window_start_ = LocalTimeToUnix(options.window.start);
+            window_end_ = LocalTimeToUnix(options.window.end);
         }
         // Only new photos needs to know which were downloaded before.
-        new_only_ = host_.NewOnlyEnabled();
-        skip_recorded_ = host_.RecordStoreEnabled() || new_only_;
-        live_video_ = host_.LiveVideoEnabled();
-        upload_time_as_file_time_ = host_.UploadTimeAsFileTime();
+        new_only_ = options.new_only;
+        skip_recorded_ = options.record_store || new_only_;
+        live_video_ = options.live_video;
+        upload_time_as_file_time_ = options.upload_time_as_file_time;
         use_24_hour_clock_ = Uses24HourClock();  // the user's setting, asked once per album
 
-        host_.SetLabel(StatusLabel::kProgressPercent, "");
-        host_.SetProgress(0, 100);
-        host_.AppendLog("准备下载相册《" + entry_.name + "》\r\n\r\n");
-        if (!MakeFolder()) return outcome_;
-        if (new_only_ && store_.IsOpen()) mark_ = store_.LastCompleteRun(entry_.id_text);
-        if (new_only_ && !mark_) host_.AppendLog("只下载新照片：本相册没有完整下载过的记录，全部读取\r\n");
+        Log("准备下载相册《" + album_.name + "》", true);
+        if (!MakeFolder(options.save_folder)) return outcome_;
+        if (new_only_ && store_.IsOpen()) mark_ = store_.LastCompleteRun(album_.key);
+        if (new_only_ && !mark_) Log("只下载新照片：本相册没有完整下载过的记录，全部读取");
 
         std::optional<RequestBatch> own_batch;
         batch_ = context_.pictures;
-        if (!batch_) batch_ = &own_batch.emplace(context_.parallel);
+        if (!batch_) batch_ = &own_batch.emplace(options.parallel);
         const bool read = ReadPages();
         MarkThisRun(read);
         if (!read) return outcome_;
-        if (ended_by_window_) host_.AppendLog("该相册【固定时间段】上传的图片下载完毕\r\n");
-        host_.AppendLog("---完成相册《" + folder_name_ + "》下载\r\n\r\n");
-        host_.SetLabel(StatusLabel::kPhotoCounter, "");
+        if (ended_by_window_) Log("该相册【固定时间段】上传的图片下载完毕");
+        Log("---完成相册《" + folder_name_ + "》下载", true);
         return outcome_;
     }
 
 private:
     // The record store of the user, opened for this album only. Only a uid
     // of digits ever names one.
+    void Log(std::string text, bool blank_after = false) { observer_.Logged({std::move(text), blank_after}); }
+
     void OpenStore() {
         if (!IsUid(user_.uid)) return;
         const std::string store_folder = RecordStoreFolder(context_.program_folder);
         if (IsSymbolicLink(store_folder)) {
-            host_.AppendLog("防止重复下载数据库文件夹是符号链接，不使用：" + store_folder + "\r\n");
+            Log("防止重复下载数据库文件夹是符号链接，不使用：" + store_folder);
             return;
         }
         const std::string store_path = RecordStorePath(context_.program_folder, user_.uid);
@@ -138,14 +129,14 @@ private:
             std::string folder = store_folder;
             EnsureDirectory(folder);
             const bool created = RecordStore::CreateStore(store_path);
-            host_.AppendLog(created ? "防止重复下载数据库创建成功\r\n" : "防止重复下载数据库创建失败\r\n");
+            Log(created ? "防止重复下载数据库创建成功" : "防止重复下载数据库创建失败");
             present = created || FileExists(store_path);  // another run may have made it meanwhile
         }
         std::string store_error;
         if (present && !store_.OpenStore(store_path, &store_error)) {
-            host_.AppendLog("防止重复下载数据库打开失败（" + store_error + "），本相册不跳过已下载的照片\r\n");
+            Log("防止重复下载数据库打开失败（" + store_error + "），本相册不跳过已下载的照片");
         } else if (store_.ReadOnly()) {
-            host_.AppendLog("防止重复下载数据库只读，本相册下载的照片不会被记录\r\n");
+            Log("防止重复下载数据库只读，本相册下载的照片不会被记录");
         }
     }
 
@@ -153,21 +144,20 @@ private:
     // below the save folder and never through a symbolic link; false when
     // the names are no plain folder names or a link is in the way. A folder
     // that cannot be made leaves every picture failing to be saved.
-    bool MakeFolder() {
+    bool MakeFolder(std::string base) {
         // Only the digits of the count reach the folder name.
-        std::string count_digits = entry_.count;
+        std::string count_digits = album_.count.value_or("");
         std::erase_if(count_digits, [](char c) { return c < '0' || c > '9'; });
         // Names that would not fit a file system are cut; the count stays.
-        folder_name_ = FitName("", CleanName(entry_.name), count_digits);
+        folder_name_ = FitName("", CleanName(album_.name), count_digits);
         user_.title = FitName("", CleanName(user_.title), "");
 
-        std::string base = host_.SaveFolder();
         if (base.empty()) base = context_.program_folder;
         if (!base.ends_with('/')) base += '/';
         const std::string album_path = base + user_.title + "/" + folder_name_;
         if (!IsPlainName(user_.title) || !IsPlainName(folder_name_)) {
             // Cleaning keeps every name below the save folder; this never lets one out.
-            host_.AppendLog("相册文件夹名称无效：" + folder_name_ + "\r\n");
+            Log("相册文件夹名称无效：" + folder_name_);
             return false;
         }
         FolderHandle::Refusal why = FolderHandle::Refusal::kNone;
@@ -178,7 +168,7 @@ private:
             refused = album_path;
         }
         if (why == FolderHandle::Refusal::kLink) {
-            host_.AppendLog("相册文件夹是符号链接，已跳过：" + refused + "\r\n");
+            Log("相册文件夹是符号链接，已跳过：" + refused);
             ++outcome_.failed;
             return false;
         }
@@ -189,25 +179,33 @@ private:
     // Every page of the album's source in turn; false when the album ended
     // early (stopped, or a login is needed).
     bool ReadPages() {
-        const bool ahead = batch_->Slots() > 1;  // one at a time keeps every request in its old order
-        const std::unique_ptr<PhotoSource> source = MakePhotoSource(entry_, user_.uid, context_, host_, ahead);
-        const int pages = PhotoPageCount(entry_.count);
-        count_ = CountValue(entry_.count);
+        SourceContext source_context;
+        source_context.uid = user_.uid;
+        source_context.job = context_.job;
+        source_context.page_wait = context_.page_wait;
+        source_context.ahead = batch_->Slots() > 1;  // one at a time keeps every request in its old order
+        source_context.log = [this](const std::string& line) { Log(line); };
+        source_context.countdown = [this](long long left) { observer_.Waiting(left); };
+        source_context.scratch = context_.scratch;
+        const std::unique_ptr<PhotoSource> source = SourceOf(album_, source_context);
+        if (!source) return true;
+        const int pages = PhotoPageCount(album_.count.value_or(""));
+        count_ = CountValue(album_.count.value_or(""));
         while (!ended_by_window_) {
             std::optional<PhotoPage> list = source->Next();
             if (!list) break;
             if (list->stopped) return outcome_.stopped = true, false;
             if (list->login_wall) {
-                host_.AppendLog(std::string(kLoginNeededLine) + "\r\n");
+                Log(std::string(kLoginNeededLine));
                 return outcome_.login_needed = true, false;
             }
             if (!list->fetched) {
-                host_.AppendLog("第" + std::to_string(list->number) + "页照片列表获取失败：" + list->failure + "\r\n");
+                Log("第" + std::to_string(list->number) + "页照片列表获取失败：" + list->failure);
                 ++outcome_.failed_pages;
             }
             if (list->left_out > 0) {
-                host_.AppendLog("第" + std::to_string(list->number) + "页照片列表超出一页能读取的上限，其中" +
-                                std::to_string(list->left_out) + "项未读取\r\n");
+                Log("第" + std::to_string(list->number) + "页照片列表超出一页能读取的上限，其中" +
+                    std::to_string(list->left_out) + "项未读取");
             }
             const long long listed_before = listed_;
             listed_ += static_cast<long long>(list->photos.size());
@@ -222,10 +220,9 @@ private:
             if (!reached_known) source->FetchAhead();  // asked for while this page's pictures download
             if (!DownloadPage(*list, pages, listed_before, numbered_before)) return false;
             if (reached_known) {
-                const int left = entry_.count.empty() ? 0 : pages - list->number;
-                host_.AppendLog("只下载新照片：读到上次完整下载时最新的照片为止，其后" +
-                                (left > 0 ? "还有" + std::to_string(left) + "页照片列表" : std::string("的照片列表")) +
-                                "没有请求\r\n");
+                const int left = album_.count ? pages - list->number : 0;
+                Log("只下载新照片：读到上次完整下载时最新的照片为止，其后" +
+                    (left > 0 ? "还有" + std::to_string(left) + "页照片列表" : std::string("的照片列表")) + "没有请求");
                 break;
             }
         }
@@ -255,7 +252,7 @@ private:
         if (complete && !newest_) return;  // nothing listed: the old mark stands
         std::optional<RecordStore::AlbumMark> mark;
         if (complete) mark = RecordStore::AlbumMark{newest_->photo_id, newest_->upload_seconds.value_or(-1)};
-        store_.SetLastCompleteRun(entry_.id_text, mark);
+        store_.SetLastCompleteRun(album_.key, mark);
     }
 
     // Where one page stands: what was decided for its photos so far, and
@@ -280,7 +277,7 @@ private:
             return Decision::kSkip;
         }
         if (skip_recorded_ && store_.ContainsPhotoId(photo.photo_id)) return Decision::kSkip;
-        return IsPictureAddress(photo) ? Decision::kFetch : Decision::kBadAddress;
+        return photo.addressable ? Decision::kFetch : Decision::kBadAddress;
     }
 
     // Decides the photos ahead of `head`, the one being finished, and starts
@@ -304,7 +301,7 @@ private:
             plan.decisions[static_cast<std::size_t>(plan.next)] = decision;
             plan.window_end = decision == Decision::kEndOfWindow;  // nothing later is looked at
             if (decision == Decision::kFetch) {
-                plan.queue.Start(plan.next, photo.PictureUrl());
+                plan.queue.Start(plan.next, photo.picture_url);
                 if (WantsVideo(photo) && plan.queue.HasRoom()) {
                     plan.queue.Start(VideoIndex(plan.next), photo.video_url, PictureQueue::Kind::kVideo);
                 }
@@ -326,10 +323,8 @@ private:
 
     // Shows where the album stands at photo `position` of the page.
     void ShowProgress(const PhotoPage& list, int pages, long long listed_before, int position) {
-        if (entry_.count.empty()) {  // an album-tab album: how many photos it holds nobody says
-            host_.SetProgress(0, 0);
-            host_.SetLabel(StatusLabel::kProgressPercent, "");
-            host_.SetLabel(StatusLabel::kPhotoCounter, "?/" + std::to_string(listed_before + position));
+        if (!album_.count) {  // how many photos the album holds nobody says
+            observer_.AlbumProgressed({-1, listed_before + position, ""});
             return;
         }
         const int n = static_cast<int>(list.photos.size());
@@ -339,15 +334,13 @@ private:
         const bool by_listing =
             listed_before != static_cast<long long>(list.number - 1) * kPhotosPerPage || listed_ > count_;
         const long long total = std::max(count_, listed_);
-        const std::string count_text = listed_ > count_ ? std::to_string(listed_) : entry_.count;
+        const std::string count_text = listed_ > count_ ? std::to_string(listed_) : *album_.count;
         const long long running = by_listing ? listed_before + position
                                              : static_cast<long long>(list.number - 1) * kPhotosPerPage + position;
         const double exact = std::trunc(by_listing ? running * 100.0 / static_cast<double>(total)
                                                    : running * 100.0 / n / pages);
         const int bar = static_cast<int>(std::clamp(exact, 0.0, 100.0));
-        host_.SetProgress(bar, 100);
-        host_.SetLabel(StatusLabel::kProgressPercent, std::to_string(bar) + "%");
-        host_.SetLabel(StatusLabel::kPhotoCounter, count_text + "/" + std::to_string(running));
+        observer_.AlbumProgressed({bar, running, count_text});
     }
 
     // The photos of one page in order, their pictures fetched ahead up to the
@@ -363,14 +356,14 @@ private:
             Plan(plan, index);
             switch (plan.decisions[static_cast<std::size_t>(index)]) {
                 case Decision::kEndOfWindow: ended_by_window_ = true; return true;
-                case Decision::kSkip: ++outcome_.skipped; continue;
+                case Decision::kSkip: Skipped(); continue;
                 case Decision::kUnknownDate:
-                    host_.AppendLog("上传时间不明，不在固定时间段内，已跳过：" + photo.photo_id + "\r\n");
-                    ++outcome_.skipped;
+                    Log("上传时间不明，不在固定时间段内，已跳过：" + photo.photo_id);
+                    Skipped();
                     continue;
                 case Decision::kBadAddress:  // no request, no name lookup
-                    host_.AppendLog("图片下载失败[0]：" + photo.PictureUrl() + "\r\n");
-                    ++outcome_.failed;
+                    Log("图片下载失败[0]：" + photo.picture_url);
+                    Failed();
                     continue;
                 case Decision::kUndecided:
                 case Decision::kFetch: break;
@@ -390,13 +383,13 @@ private:
     std::optional<std::string> FinishPicture(const PhotoRecord& photo, PictureQueue::Taken& taken, long long sequence) {
         const PictureFetch& picture = taken.fetch;
         if (picture.write_failed) {
-            host_.AppendLog("图片保存失败：" + photo.photo_id + "\r\n");
-            ++outcome_.failed;
+            Log("图片保存失败：" + photo.photo_id);
+            Failed();
             return std::nullopt;
         }
         if (!picture.ok) {
-            host_.AppendLog("图片下载失败[" + FailureTag(picture.Answer()) + "]：" + photo.PictureUrl() + "\r\n");
-            ++outcome_.failed;
+            Log("图片下载失败[" + FailureTag(picture.Answer()) + "]：" + photo.picture_url);
+            Failed();
             return std::nullopt;
         }
         // A name that holds this very picture already is free for it: a
@@ -405,16 +398,17 @@ private:
         PictureNamer namer("", photo, sequence, matcher_,
                            [&file](const std::string& path) { return file.NameTakenByAnother(path); });
         PictureNamer::Choice choice;
-        choice.scheme = host_.CheckedSequenceScheme();
+        choice.scheme = options_().sequence;
         choice.use_24_hour_clock = use_24_hour_clock_;
         GiveUploadTime(file, photo);
-        std::optional<std::string> placed = PlacePicture(file, namer, choice, host_);
+        std::optional<std::string> placed = PlacePicture(file, namer, choice, options_);
         if (!placed) {
-            host_.AppendLog("图片保存失败：" + photo.photo_id + "\r\n");
-            ++outcome_.failed;
+            Log("图片保存失败：" + photo.photo_id);
+            Failed();
             return std::nullopt;
         }
         ++outcome_.saved;
+        observer_.PhotoDone(PhotoResult::kSaved);
         if (!store_.ContainsPhotoId(photo.photo_id)) store_.AppendPhotoId(photo.photo_id);
         return placed;
     }
@@ -432,17 +426,29 @@ private:
         if (taken.fetch.ok && !taken.fetch.write_failed) GiveUploadTime(*taken.file, photo);
         if (!taken.fetch.ok || taken.fetch.write_failed || !PlaceNumbered(*taken.file, VideoPath(*still, photo.video_url, taken.file->HoldsMp4()))) {
             const std::string tag = taken.fetch.write_failed ? "0" : FailureTag(taken.fetch.Answer());
-            host_.AppendLog("实况视频下载失败[" + tag + "]：" + photo.video_url + "\r\n");
+            Log("实况视频下载失败[" + tag + "]：" + photo.video_url);
             ++outcome_.failed;
+            observer_.PhotoDone(PhotoResult::kVideoFailed);
             return true;
         }
         ++outcome_.videos;
+        observer_.PhotoDone(PhotoResult::kVideoSaved);
         return true;
     }
 
-    const AlbumEntry& entry_;
-    ResolvedUser& user_;
-    DownloadHost& host_;
+    void Skipped() {
+        ++outcome_.skipped;
+        observer_.PhotoDone(PhotoResult::kSkipped);
+    }
+    void Failed() {
+        ++outcome_.failed;
+        observer_.PhotoDone(PhotoResult::kFailed);
+    }
+
+    const AlbumRef& album_;
+    ResolvedUser user_;
+    RunObserver& observer_;
+    const OptionsSource& options_;
     DownloadContext& context_;
     AlbumOutcome outcome_;
     RegexMatcher matcher_;
@@ -468,9 +474,9 @@ private:
 
 }  // namespace
 
-AlbumOutcome AlbumDownload(const AlbumEntry& entry, ResolvedUser& user, DownloadHost& host,
-                           DownloadContext& context) {
-    return AlbumDownloader(entry, user, host, context).Run();
+AlbumOutcome AlbumDownload(const AlbumRef& album, const ResolvedUser& user, RunObserver& observer,
+                           const OptionsSource& options, DownloadContext& context) {
+    return AlbumDownloader(album, user, observer, options, context).Run();
 }
 
 }  // namespace wa

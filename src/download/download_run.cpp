@@ -6,19 +6,15 @@
 #include <optional>
 #include <random>
 
-#include "download/album_tab_source.h"
-#include "download/download_host.h"
+#include "doors/door.h"
 #include "download/record_store.h"
 #include "util/folders.h"
 #include "util/job_token.h"
 #include "util/text.h"
-#include "weibo/album_tab.h"
 #include "net/object_request.h"
 
 namespace wa {
 namespace {
-
-constexpr std::string_view kEntrySeparator = "--@@--";
 
 std::string TrimBlanksAndFullWidth(std::string_view text) {
     std::string_view out = text;
@@ -40,74 +36,57 @@ std::string StandInAlbumName() {
 
 }  // namespace
 
-std::string EntryText(const AlbumEntry& entry) {
-    return entry.count + std::string(kEntrySeparator) + entry.id_text + std::string(kEntrySeparator) + entry.name;
+void RunOutcome::Add(const AlbumOutcome& album) {
+    ++albums;
+    saved += album.saved;
+    videos += album.videos;
+    skipped += album.skipped;
+    failed += album.failed;
+    failed_pages += album.failed_pages;
 }
 
-AlbumEntry SplitEntryText(std::string_view text) {
-    AlbumEntry entry;
-    std::string* fields[] = {&entry.count, &entry.id_text, &entry.name};
-    for (std::size_t i = 0; i < 3; ++i) {
-        const std::size_t at = text.find(kEntrySeparator);
-        *fields[i] = std::string(text.substr(0, at));
-        if (at == std::string_view::npos) break;
-        text.remove_prefix(at + kEntrySeparator.size());
-    }
-    return entry;
-}
-
-RunOutcome DownloadRun(DownloadHost& host, ResolvedUser user, DownloadContext context) {
+RunOutcome DownloadRun(RunObserver& observer, const OptionsSource& options, const RunRequest& request,
+                       DownloadContext context) {
     RunOutcome outcome;
-    // Every picture of the run on the same kept-alive connections.
+    // Every picture of the run on the same kept-alive connections, and the
+    // doors' keepings for the run.
     std::optional<RequestBatch> batch;
-    if (!context.pictures) context.pictures = &batch.emplace(context.parallel);
-    if (!context.posts) context.posts = std::make_shared<PostCache>();
+    if (!context.pictures) context.pictures = &batch.emplace(options().parallel);
+    RunScratch scratch;
+    if (!context.scratch) context.scratch = &scratch;
 
+    RunStart start;
     std::string numbers;
-    std::vector<std::string> entries;
-    const int rows = host.AlbumRowCount();
-    for (int i = 0; i < rows; ++i) {
-        const AlbumRow row = host.AlbumRowAt(i);
-        if (!row.checked) continue;
-        numbers += row.number + "、";
-        AlbumEntry entry{row.count, row.id_text, TrimBlanksAndFullWidth(row.name)};
-        if (entry.name.empty()) entry.name = StandInAlbumName();
-        // An album-tab album has no count; any other needs one.
-        if ((!entry.count.empty() || IsAlbumTabId(entry.id_text)) && !entry.id_text.empty()) {
-            entries.push_back(EntryText(entry));
-        }
+    std::vector<AlbumRef> albums;
+    for (const ChosenAlbum& chosen : request.albums) {
+        start.numbers.push_back(chosen.number);
+        numbers += std::to_string(chosen.number) + "、";
+        AlbumRef album = chosen.album;
+        album.name = TrimBlanksAndFullWidth(album.name);
+        if (album.name.empty()) album.name = StandInAlbumName();
+        if (!album.id.empty()) albums.push_back(std::move(album));
     }
-    host.AppendLog(numbers.empty() ? "当前未选择任何相册\r\n\r\n" : "当前被选择相册编号:" + numbers + "\r\n\r\n");
-    host.SetLabel(StatusLabel::kAlbumsSelected, "总共需下载[" + std::to_string(entries.size()) + "]个相册");
+    start.albums = static_cast<int>(albums.size());
+    observer.RunStarted(start);
+    observer.Logged({numbers.empty() ? "当前未选择任何相册" : "当前被选择相册编号:" + numbers, true});
 
-    for (std::size_t k = 0; k < entries.size(); ++k) {
-        host.SetLabel(StatusLabel::kCurrentAlbum, "下载到第[" + std::to_string(k + 1) + "]个相册");
-        const AlbumOutcome album = AlbumDownload(SplitEntryText(entries[k]), user, host, context);
-        ++outcome.albums;
-        outcome.saved += album.saved;
-        outcome.videos += album.videos;
-        outcome.skipped += album.skipped;
-        outcome.failed += album.failed;
-        outcome.failed_pages += album.failed_pages;
+    for (std::size_t k = 0; k < albums.size(); ++k) {
+        observer.AlbumStarted({static_cast<int>(k + 1), static_cast<int>(albums.size()), albums[k].name});
+        const AlbumOutcome album = AlbumDownload(albums[k], request.user, observer, options, context);
+        observer.AlbumFinished(album);
+        outcome.Add(album);
         if (album.stopped || (context.job && context.job->StopRequested())) {
             outcome.stopped = true;
-            return outcome;
+            break;
         }
         if (album.login_needed) {
             // Every further page would meet the same wall: the run ends here.
             outcome.login_needed = true;
-            host.SetRunState(RunState::kIdle);
-            return outcome;
+            break;
         }
     }
-
-    host.SetRunState(RunState::kIdle);
-    host.AppendLog("-------全部下载完毕--------\r\n\r\n");
-    host.SetLabel(StatusLabel::kPhotoCounter, "下载完成");
-    host.SetProgress(100, 100);
-    host.SetLabel(StatusLabel::kProgressPercent, "100%");
-    host.PlaySound(host.CompletionSoundPath());
-    host.ShowMessage("全部下载完毕");
+    if (!outcome.stopped && !outcome.login_needed) observer.Logged({"-------全部下载完毕--------", true});
+    observer.RunFinished(outcome);
     return outcome;
 }
 
@@ -121,31 +100,29 @@ DownloadJob::~DownloadJob() {
     if (run_ && run_->result.valid()) run_->result.wait();
 }
 
-void DownloadJob::Start(DownloadHost& host, ResolvedUser user, DownloadContext context) {
-    host.AppendLog(host.RecordStoreEnabled() ? "已经勾选了防止重复下载功能,已经下载的不会再次下载\r\n\r\n"
-                                             : "未勾选了防止重复下载功能\r\n\r\n");
-    host.AppendLog(host.TimeWindowEnabled() ? "【启用了】 固定时间段内的下载\r\n\r\n"
-                                            : "【未启用】 固定时间段内的下载\r\n\r\n");
-    if (host.NewOnlyEnabled()) {
-        host.AppendLog(host.RecordStoreEnabled() ? "【启用了】 只下载新照片\r\n\r\n"
-                                                 : "【启用了】 只下载新照片，它需要防止重复下载功能，本次下载已开启\r\n\r\n");
+void DownloadJob::Start(RunObserver& observer, OptionsSource options, RunRequest request, DownloadContext context) {
+    const DownloadOptions now = options();
+    observer.Logged({now.record_store ? "已经勾选了防止重复下载功能,已经下载的不会再次下载" : "未勾选了防止重复下载功能", true});
+    observer.Logged({now.window.on ? "【启用了】 固定时间段内的下载" : "【未启用】 固定时间段内的下载", true});
+    if (now.new_only) {
+        observer.Logged({now.record_store ? "【启用了】 只下载新照片" : "【启用了】 只下载新照片，它需要防止重复下载功能，本次下载已开启",
+                         true});
     }
-    const std::string store = RecordStorePath(context.program_folder, user.uid);
+    const std::string store = RecordStorePath(context.program_folder, request.user.uid);
     struct stat info {};
     if (::lstat(store.c_str(), &info) != 0 && !IsSymbolicLink(RecordStoreFolder(context.program_folder))) {
         RecordStore::CreateStore(store);
     }
-    host.SetRunState(RunState::kRunning);
 
     auto previous = run_;
     if (previous) previous->token.RequestStop();
     run_ = std::make_shared<Run>();
     context.job = &run_->token;
-    run_->result = std::async(std::launch::async, [&host, user = std::move(user), context = std::move(context),
-                                                  previous]() mutable {
+    run_->result = std::async(std::launch::async, [&observer, options = std::move(options), request = std::move(request),
+                                                  context = std::move(context), previous]() mutable {
         // A run that is still stopping ends before this one touches anything.
         if (previous && previous->result.valid()) previous->result.wait();
-        return DownloadRun(host, std::move(user), std::move(context));
+        return DownloadRun(observer, options, request, std::move(context));
     });
 }
 

@@ -1,38 +1,34 @@
-// A download run: every ticked album of the list, one after the other, on a
-// worker thread that the user can pause, continue and stop.
+// A download run: the chosen albums of one user, one after the other, on a
+// worker thread that the user can pause, continue and stop. The run takes
+// values (the user, the albums, an options source) and tells an observer
+// what happens; it never waits for whoever shows it.
 #pragma once
 
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "doors/album_ref.h"
 #include "download/album_download.h"
 
 namespace wa {
 
-class DownloadHost;
 class JobToken;
 
-// "count--@@--id@@type--@@--name" and back; a name holding "--@@--" is cut
-// there.
-std::string EntryText(const AlbumEntry& entry);
-AlbumEntry SplitEntryText(std::string_view text);
-
-struct RunOutcome {
-    int albums = 0;
-    int saved = 0;
-    int videos = 0;
-    int skipped = 0;
-    int failed = 0;
-    int failed_pages = 0;
-    bool stopped = false;
-    bool login_needed = false;  // ended early: the service asked for a login
+struct ChosenAlbum {
+    int number = 0;  // its place in the list the user ticked it in
+    AlbumRef album;
 };
 
-// The worker's body: collects the ticked rows, downloads each album and, unless
-// stopped, ends the run with its log line, labels, sound and message.
-RunOutcome DownloadRun(DownloadHost& host, ResolvedUser user, DownloadContext context);
+struct RunRequest {
+    ResolvedUser user;
+    std::vector<ChosenAlbum> albums;  // the ticked ones, in list order
+};
+
+// The worker's body: logs the chosen albums, downloads each and, unless
+// stopped, ends with the run's closing line. Tells `observer` RunFinished.
+RunOutcome DownloadRun(RunObserver& observer, const OptionsSource& options, const RunRequest& request,
+                       DownloadContext context);
 
 // Starts, pauses, continues and stops runs. The caller's thread never waits
 // for a worker; a new run waits, on its own thread, for a stopping one to end.
@@ -43,9 +39,9 @@ public:
     DownloadJob(const DownloadJob&) = delete;
     DownloadJob& operator=(const DownloadJob&) = delete;
 
-    // Logs the two switches, creates the user's record store when missing,
-    // shows the running state and starts the worker.
-    void Start(DownloadHost& host, ResolvedUser user, DownloadContext context);
+    // Logs the two switches, creates the user's record store when missing
+    // and starts the worker. `observer` must outlive the run.
+    void Start(RunObserver& observer, OptionsSource options, RunRequest request, DownloadContext context);
     void Pause();
     void Continue();
     void Stop();

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "download/photo_list.h"
+#include "doors/photo_source.h"
 
 namespace wa {
 

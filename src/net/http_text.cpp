@@ -1,5 +1,7 @@
 #include "net/http_text.h"
 
+#include <curl/curl.h>
+
 #include "util/text.h"
 
 namespace wa {
@@ -77,6 +79,21 @@ std::string_view UrlFileName(std::string_view url) {
     const std::string_view path = url.substr(0, url.find_first_of("?#"));
     const std::size_t slash = path.rfind('/');
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::string PercentEncoded(std::string_view text) {
+    char* escaped = curl_easy_escape(nullptr, text.data(), static_cast<int>(text.size()));
+    std::string out = escaped ? escaped : "";
+    curl_free(escaped);
+    return out;
+}
+
+std::string PercentDecoded(std::string_view text) {
+    int length = 0;
+    char* plain = curl_easy_unescape(nullptr, text.data(), static_cast<int>(text.size()), &length);
+    std::string out = plain ? std::string(plain, static_cast<std::size_t>(length)) : std::string();
+    curl_free(plain);
+    return out;
 }
 
 int UrlPort(std::string_view url) {

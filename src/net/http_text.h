@@ -31,6 +31,9 @@ bool HostInDomain(std::string_view host, std::string_view domain);
 // The last path segment of an address, without query or fragment: "a.jpg"
 // of "https://x/large/a.jpg?x=1"; empty when the path ends in "/".
 std::string_view UrlFileName(std::string_view url);
+// Percent-encodes everything but the unreserved characters, and back.
+std::string PercentEncoded(std::string_view text);
+std::string PercentDecoded(std::string_view text);
 // The explicit port, else 443 for https and 80 otherwise.
 int UrlPort(std::string_view url);
 // Path and query from the first "/" after the host; "/" when there is none.

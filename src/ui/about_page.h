@@ -15,15 +15,19 @@ class AboutPage : public QWidget {
 public:
     explicit AboutPage(QWidget* parent);
 
-    QLabel* label_name = nullptr;            // 标签_程序名
-    QLabel* label_home_page = nullptr;       // 标签_官网
-    QLabel* label_version_result = nullptr;  // 标签_banbenjieguo
-    QLabel* label_version = nullptr;         // 标签_banben
-    QLabel* label_latest_version = nullptr;  // 标签_zxbanben
-    QPushButton* button_check_new = nullptr; // 按钮_checknew
+    // The newest published version and what it means for this one.
+    void ShowCheckResult(const QString& latest, const QString& result);
 
 signals:
     void checkClicked();
+
+private:
+    QLabel* label_name_ = nullptr;            // 标签_程序名
+    QLabel* label_home_page_ = nullptr;       // 标签_官网
+    QLabel* label_version_result_ = nullptr;  // 标签_banbenjieguo
+    QLabel* label_version_ = nullptr;         // 标签_banben
+    QLabel* label_latest_version_ = nullptr;  // 标签_zxbanben
+    QPushButton* button_check_new_ = nullptr; // 按钮_checknew
 };
 
 }  // namespace wa

@@ -16,10 +16,11 @@
 #include <QTreeWidget>
 #include <QUrl>
 
-#include "shell/saved_options.h"
+#include "settings/settings.h"
 #include "util/text.h"
 #include "ui/file_chooser.h"
 #include "weibo/cover_image.h"
+#include "weibo/service_request.h"
 #include "weibo/weibo_service.h"
 
 namespace wa {
@@ -46,122 +47,132 @@ constexpr int kLogHeight = 292;
 
 }  // namespace
 
-AlbumPage::AlbumPage(std::string program_folder, SettingWriter save, QWidget* parent)
-    : QWidget(parent), program_folder_(std::move(program_folder)), save_(std::move(save)) {
-    group_main = Make<QGroupBox>(this, "分组框_zhuye", 8, 44, 902, 59);
-    label_help = Make<QLabel>(group_main, "标签1", 9, 23, 107, 24, QString::fromUtf8("1:用户主页(不懂?)："));
-    label_help->setCursor(Qt::PointingHandCursor);
-    label_help->installEventFilter(this);
-    edit_home = Make<QLineEdit>(group_main, "编辑框_号码", 124, 18, 384, 32);
-    button_get_albums = Make<QPushButton>(group_main, "按钮_获取相册封面", 519, 16, 91, 32, QString::fromUtf8("2：获取相册"));
-    button_start = Make<QPushButton>(group_main, "按钮_下载选中", 640, 16, 85, 32, QString::fromUtf8("3：下载选中"));
-    button_pause = Make<QPushButton>(group_main, "按钮_暂停线程", 694, 16, 67, 32, QString::fromUtf8("暂停下载"));
-    button_continue = Make<QPushButton>(group_main, "按钮_继续下载", 754, 16, 67, 32, QString::fromUtf8("继续下载"));
-    button_stop = Make<QPushButton>(group_main, "按钮_结束下载", 828, 16, 64, 32, QString::fromUtf8("结束下载"));
-    button_pause->hide();
-    button_continue->hide();
-    button_stop->hide();
+AlbumPage::AlbumPage(std::string program_folder, Settings& settings, QWidget* parent)
+    : QWidget(parent), program_folder_(std::move(program_folder)), settings_(settings) {
+    BuildTop();
+    BuildList();
+    const std::string folder = settings_.Get(kSaveFolderKey);
+    edit_save_folder_->setText(QString::fromStdString(folder.empty() ? program_folder_ : folder));
 
-    group_place = Make<QGroupBox>(this, "分组框_weizhi", 8, 104, 902, 50);
-    Make<QLabel>(group_place, "标签_保存路径", 32, 12, 76, 32, QString::fromUtf8("保存位置："));
-    edit_save_folder = Make<QLineEdit>(group_place, "编辑框_保存位置", 124, 12, 440, 27);
-    button_choose_folder = Make<QPushButton>(group_place, "按钮_选择位置", 580, 12, 91, 32, QString::fromUtf8("选择存放位置"));
-    button_open_folder = Make<QPushButton>(group_place, "按钮_打开目录", 693, 12, 79, 32, QString::fromUtf8("打开目录"));
+    connect(button_get_albums_, &QPushButton::clicked, this, [this] { emit listRequested(Address()); });
+    connect(edit_home_, &QLineEdit::returnPressed, this, [this] { emit listRequested(Address()); });
+    connect(button_start_, &QPushButton::clicked, this, &AlbumPage::startRequested);
+    connect(button_pause_, &QPushButton::clicked, this, &AlbumPage::pauseRequested);
+    connect(button_continue_, &QPushButton::clicked, this, &AlbumPage::continueRequested);
+    connect(button_stop_, &QPushButton::clicked, this, &AlbumPage::stopRequested);
+    connect(album_list_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
+        if (column == 0) album_list_->setCurrentItem(item);
+    });
+    connect(check_select_all_, &QCheckBox::clicked, this, [this] { OnSelectAllClicked(); });
+    connect(check_invert_, &QCheckBox::clicked, this, [this] { OnInvertClicked(); });
+    connect(button_open_folder_, &QPushButton::clicked, this, [this] { OnOpenFolderClicked(); });
+    connect(button_choose_folder_, &QPushButton::clicked, this, [this] { OnChooseSaveFolder(); });
+}
 
-    group_list = Make<QGroupBox>(this, "分组框_liebiao", 8, 164, 902, 426);
-    check_select_all = Make<QCheckBox>(group_list, "选择框_全选", 16, 22, 46, 16, QString::fromUtf8("全选"));
-    check_invert = Make<QCheckBox>(group_list, "选择框_反选", 76, 22, 46, 16, QString::fromUtf8("反选"));
-    check_covers = Make<QCheckBox>(group_list, "选择框_有图", 142, 21, 134, 16, QString::fromUtf8("有封面图(影响速度)"));
-    label_user = Make<QLabel>(group_list, "标签_用户", 294, 12, 246, 24);
-    label_status = Make<QLabel>(group_list, "标签_动态", 559, 12, 227, 24);
+void AlbumPage::BuildTop() {
+    group_main_ = Make<QGroupBox>(this, "分组框_zhuye", 8, 44, 902, 59);
+    label_help_ = Make<QLabel>(group_main_, "标签1", 9, 23, 107, 24, QString::fromUtf8("1:用户主页(不懂?)："));
+    label_help_->setCursor(Qt::PointingHandCursor);
+    label_help_->installEventFilter(this);
+    edit_home_ = Make<QLineEdit>(group_main_, "编辑框_号码", 124, 18, 384, 32);
+    button_get_albums_ = Make<QPushButton>(group_main_, "按钮_获取相册封面", 519, 16, 91, 32, QString::fromUtf8("2：获取相册"));
+    button_start_ = Make<QPushButton>(group_main_, "按钮_下载选中", 640, 16, 85, 32, QString::fromUtf8("3：下载选中"));
+    button_pause_ = Make<QPushButton>(group_main_, "按钮_暂停线程", 694, 16, 67, 32, QString::fromUtf8("暂停下载"));
+    button_continue_ = Make<QPushButton>(group_main_, "按钮_继续下载", 754, 16, 67, 32, QString::fromUtf8("继续下载"));
+    button_stop_ = Make<QPushButton>(group_main_, "按钮_结束下载", 828, 16, 64, 32, QString::fromUtf8("结束下载"));
+    button_pause_->hide();
+    button_continue_->hide();
+    button_stop_->hide();
 
-    album_list = Make<QTreeWidget>(group_list, "超级列表框1", 6, 41, 638, 339);
-    album_list->setRootIsDecorated(false);
-    album_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    album_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    album_list->setUniformRowHeights(false);
-    album_list->header()->setSectionsMovable(true);
-    album_list->header()->setStretchLastSection(false);
-    album_list->setIconSize(QSize(kCoverSide, kCoverSide));
-    album_list->setItemDelegate(new GridDelegate(album_list));
-    album_list->setFocusPolicy(Qt::StrongFocus);
+    group_place_ = Make<QGroupBox>(this, "分组框_weizhi", 8, 104, 902, 50);
+    Make<QLabel>(group_place_, "标签_保存路径", 32, 12, 76, 32, QString::fromUtf8("保存位置："));
+    edit_save_folder_ = Make<QLineEdit>(group_place_, "编辑框_保存位置", 124, 12, 440, 27);
+    button_choose_folder_ = Make<QPushButton>(group_place_, "按钮_选择位置", 580, 12, 91, 32, QString::fromUtf8("选择存放位置"));
+    button_open_folder_ = Make<QPushButton>(group_place_, "按钮_打开目录", 693, 12, 79, 32, QString::fromUtf8("打开目录"));
+}
+
+void AlbumPage::BuildList() {
+    group_list_ = Make<QGroupBox>(this, "分组框_liebiao", 8, 164, 902, 426);
+    check_select_all_ = Make<QCheckBox>(group_list_, "选择框_全选", 16, 22, 46, 16, QString::fromUtf8("全选"));
+    check_invert_ = Make<QCheckBox>(group_list_, "选择框_反选", 76, 22, 46, 16, QString::fromUtf8("反选"));
+    check_covers_ = Make<QCheckBox>(group_list_, "选择框_有图", 142, 21, 134, 16, QString::fromUtf8("有封面图(影响速度)"));
+    label_user_ = Make<QLabel>(group_list_, "标签_用户", 294, 12, 246, 24);
+    label_status_ = Make<QLabel>(group_list_, "标签_动态", 559, 12, 227, 24);
+
+    album_list_ = Make<QTreeWidget>(group_list_, "超级列表框1", 6, 41, 638, 339);
+    album_list_->setRootIsDecorated(false);
+    album_list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    album_list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    album_list_->setUniformRowHeights(false);
+    album_list_->header()->setSectionsMovable(true);
+    album_list_->header()->setStretchLastSection(false);
+    album_list_->setIconSize(QSize(kCoverSide, kCoverSide));
+    album_list_->setItemDelegate(new GridDelegate(album_list_));
+    album_list_->setFocusPolicy(Qt::StrongFocus);
     cover_placeholder_ = CoverPlaceholder();
-    album_list->setHeaderLabels({QString::fromUtf8("选择"), QString::fromUtf8("序号"), QString::fromUtf8("相册名称"),
+    album_list_->setHeaderLabels({QString::fromUtf8("选择"), QString::fromUtf8("序号"), QString::fromUtf8("相册名称"),
                                  QString::fromUtf8("封面"), QString::fromUtf8("图片数量"), QString::fromUtf8("相册ID"),
                                  QString::fromUtf8("相册问题"), QString::fromUtf8("相册密码")});
     const int widths[] = {60, 40, 120, 100, 70, 0, 0, 0};  // id, question and password stay hidden
     for (int column = 0; column < 8; ++column) SetColumnWidth(column, widths[column]);
-    album_list->header()->setSectionResizeMode(2, QHeaderView::Stretch);  // the name takes the room there is
+    album_list_->header()->setSectionResizeMode(2, QHeaderView::Stretch);  // the name takes the room there is
 
-    drawing_board = Make<QLabel>(group_list, "画板1", 455, 107, 112, 88);
-    drawing_board->setAlignment(Qt::AlignCenter);
-    drawing_board->hide();
-    group_log = Make<QGroupBox>(group_list, "分组框_日志", 656, 36, 236, 345);
-    Make<QLabel>(group_log, "标签3", 8, 12, 88, 19, QString::fromUtf8("执行操作日志："));
-    log_box = Make<QPlainTextEdit>(group_log, "编辑框_操作记录", 12, 45, 208, 292);
-    log_box->setReadOnly(true);
-    log_box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    auto* progress_label = Make<QLabel>(group_list, "标签_进度", 7, 384, 56, 35, QString::fromUtf8("下载进度："));
-    progress = Make<QProgressBar>(group_list, "进度条1", 74, 389, 280, 24);
-    progress->setRange(0, 100);
-    progress->setValue(0);
-    progress->setTextVisible(false);
-    label_percent = Make<QLabel>(group_list, "标签_进度条比例", 359, 390, 41, 23);
-    label_selected = Make<QLabel>(group_list, "标签_选择了相册数量", 404, 390, 144, 23);
-    label_current_album = Make<QLabel>(group_list, "标签_正在下载相册", 554, 390, 110, 23);
-    label_photo_counter = Make<QLabel>(group_list, "标签_第多少张照片", 666, 390, 95, 23);
-    for (QWidget* below : std::initializer_list<QWidget*>{progress_label, progress, label_percent, label_selected,
-                                                          label_current_album, label_photo_counter}) {
+    drawing_board_ = Make<QLabel>(group_list_, "画板1", 455, 107, 112, 88);
+    drawing_board_->setAlignment(Qt::AlignCenter);
+    drawing_board_->hide();
+    group_log_ = Make<QGroupBox>(group_list_, "分组框_日志", 656, 36, 236, 345);
+    Make<QLabel>(group_log_, "标签3", 8, 12, 88, 19, QString::fromUtf8("执行操作日志："));
+    log_box_ = Make<QPlainTextEdit>(group_log_, "编辑框_操作记录", 12, 45, 208, 292);
+    log_box_->setReadOnly(true);
+    log_box_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    auto* progress_label = Make<QLabel>(group_list_, "标签_进度", 7, 384, 56, 35, QString::fromUtf8("下载进度："));
+    progress_ = Make<QProgressBar>(group_list_, "进度条1", 74, 389, 280, 24);
+    progress_->setRange(0, 100);
+    progress_->setValue(0);
+    progress_->setTextVisible(false);
+    label_percent_ = Make<QLabel>(group_list_, "标签_进度条比例", 359, 390, 41, 23);
+    label_selected_ = Make<QLabel>(group_list_, "标签_选择了相册数量", 404, 390, 144, 23);
+    label_current_album_ = Make<QLabel>(group_list_, "标签_正在下载相册", 554, 390, 110, 23);
+    label_photo_counter_ = Make<QLabel>(group_list_, "标签_第多少张照片", 666, 390, 95, 23);
+    for (QWidget* below : std::initializer_list<QWidget*>{progress_label, progress_, label_percent_, label_selected_,
+                                                          label_current_album_, label_photo_counter_}) {
         progress_row_.emplace_back(below, below->y());
     }
-
-    connect(button_get_albums, &QPushButton::clicked, this, &AlbumPage::getAlbumsClicked);
-    connect(edit_home, &QLineEdit::returnPressed, this, &AlbumPage::getAlbumsClicked);
-    connect(button_start, &QPushButton::clicked, this, &AlbumPage::startClicked);
-    connect(button_pause, &QPushButton::clicked, this, &AlbumPage::pauseClicked);
-    connect(button_continue, &QPushButton::clicked, this, &AlbumPage::continueClicked);
-    connect(button_stop, &QPushButton::clicked, this, &AlbumPage::stopClicked);
-    connect(album_list, &QTreeWidget::itemChanged, this,
-            [this](QTreeWidgetItem* item, int column) { OnAlbumCheckChanged(item, column); });
-    connect(check_select_all, &QCheckBox::clicked, this, [this] { OnSelectAllClicked(); });
-    connect(check_invert, &QCheckBox::clicked, this, [this] { OnInvertClicked(); });
-    connect(button_open_folder, &QPushButton::clicked, this, [this] { OnOpenFolderClicked(); });
-    connect(button_choose_folder, &QPushButton::clicked, this, [this] { OnChooseSaveFolder(); });
 }
 
 void AlbumPage::LayOut(int width, int extra_height) {
     // Downwards, the list and the log take what the window grows by.
     const auto set_height = [](QWidget* widget, int value) { widget->resize(widget->width(), value); };
-    set_height(group_list, kListGroupHeight + extra_height);
-    set_height(album_list, kListHeight + extra_height);
-    set_height(group_log, kLogGroupHeight + extra_height);
-    set_height(log_box, kLogHeight + extra_height);
+    set_height(group_list_, kListGroupHeight + extra_height);
+    set_height(album_list_, kListHeight + extra_height);
+    set_height(group_log_, kLogGroupHeight + extra_height);
+    set_height(log_box_, kLogHeight + extra_height);
     for (const auto& [below, top] : progress_row_) below->move(below->x(), top + extra_height);
 
     const auto set_width = [](QWidget* widget, int value) { widget->resize(value, widget->height()); };
     const auto set_left = [](QWidget* widget, int value) { widget->move(value, widget->y()); };
-    for (QWidget* group : {static_cast<QWidget*>(group_list), static_cast<QWidget*>(group_place),
-                           static_cast<QWidget*>(group_main)}) {
+    for (QWidget* group : {static_cast<QWidget*>(group_list_), static_cast<QWidget*>(group_place_),
+                           static_cast<QWidget*>(group_main_)}) {
         set_width(group, width - 20);
     }
-    set_width(album_list, group_list->width() - group_log->width() - 20);
-    set_left(group_log, group_list->width() - group_log->width() - 5);
-    set_width(edit_home, std::max(0, group_main->width() - button_get_albums->width() - button_start->width() - 235));
-    set_left(button_get_albums, group_main->width() - button_get_albums->width() - button_start->width() - 100);
-    set_left(button_start, group_main->width() - button_start->width() - 80);
-    set_left(button_pause, button_start->x());
-    set_left(button_continue, button_start->x());
-    set_left(button_stop, button_start->x() + button_start->width() + 10);
-    set_width(edit_save_folder, edit_home->width());
-    set_left(button_choose_folder, button_get_albums->x());
-    set_left(button_open_folder, button_start->x());
+    set_width(album_list_, group_list_->width() - group_log_->width() - 20);
+    set_left(group_log_, group_list_->width() - group_log_->width() - 5);
+    set_width(edit_home_, std::max(0, group_main_->width() - button_get_albums_->width() - button_start_->width() - 235));
+    set_left(button_get_albums_, group_main_->width() - button_get_albums_->width() - button_start_->width() - 100);
+    set_left(button_start_, group_main_->width() - button_start_->width() - 80);
+    set_left(button_pause_, button_start_->x());
+    set_left(button_continue_, button_start_->x());
+    set_left(button_stop_, button_start_->x() + button_start_->width() + 10);
+    set_width(edit_save_folder_, edit_home_->width());
+    set_left(button_choose_folder_, button_get_albums_->x());
+    set_left(button_open_folder_, button_start_->x());
 }
 
 void AlbumPage::SetColumnWidth(int column, int width) {
     // A width of 0 hides the column: beside a stretching column the header
     // would otherwise give it its least width.
-    album_list->setColumnHidden(column, width == 0);
-    if (width > 0) album_list->setColumnWidth(column, width);
+    album_list_->setColumnHidden(column, width == 0);
+    if (width > 0) album_list_->setColumnWidth(column, width);
 }
 
 QImage AlbumPage::CoverImage(std::string_view bytes) {
@@ -185,87 +196,155 @@ QImage AlbumPage::CoverPlaceholder() {
     return image;
 }
 
-QTreeWidgetItem* AlbumPage::AppendAlbumRow(const AlbumRow& row) {
-    const QSignalBlocker quiet(album_list);  // rows set from code raise no check-changed event
-    auto* item = new QTreeWidgetItem(album_list);
-    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-    item->setCheckState(0, row.checked ? Qt::Checked : Qt::Unchecked);
-    item->setText(1, QString::fromStdString(row.number));
-    item->setText(2, QString::fromStdString(row.name));
-    item->setText(4, QString::fromStdString(row.count));
-    item->setText(5, QString::fromStdString(row.id_text));
-    return item;
+QString AlbumPage::Address() const { return edit_home_->text(); }
+
+void AlbumPage::SetAddress(const QString& address) { edit_home_->setText(address); }
+
+bool AlbumPage::CoversWanted() const { return check_covers_->isChecked(); }
+
+void AlbumPage::BeginListing() {
+    drawing_board_->show();
+    for (const int column : {5, 6, 7}) SetColumnWidth(column, 0);
+    label_status_->setText(QString::fromUtf8("相册获取中，耐心等待..."));
+    album_list_->clear();
+    listed_.clear();
 }
 
-AlbumRow AlbumPage::AlbumRowAt(int index) const {
-    const QTreeWidgetItem* item = album_list->topLevelItem(index);
-    if (!item) return {};
-    return {item->checkState(0) == Qt::Checked, item->text(1).toStdString(), item->text(2).toStdString(),
-            item->text(4).toStdString(), item->text(5).toStdString()};
+void AlbumPage::ShowUser(const QString& text) { label_user_->setText(text); }
+
+void AlbumPage::ShowStatus(const QString& text) {
+    status_before_wait_.reset();
+    label_status_->setText(text);
+}
+
+void AlbumPage::AddAlbum(const AlbumRef& album, const QImage& cover, bool covers) {
+    SetColumnWidth(3, covers ? kCoverSide : 0);
+    const QSignalBlocker quiet(album_list_);  // rows set from code raise no check-changed event
+    auto* item = new QTreeWidgetItem(album_list_);
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(0, Qt::Checked);
+    item->setText(1, QString::number(album_list_->topLevelItemCount()));
+    item->setText(2, QString::fromStdString(album.name));
+    item->setText(4, QString::fromStdString(album.count.value_or("")));
+    item->setText(5, QString::fromStdString(album.key));
+    listed_.push_back(album);
+    if (covers) {
+        const QPixmap picture = QPixmap::fromImage(cover.isNull() ? cover_placeholder_ : cover);
+        item->setIcon(3, QIcon(picture));
+        drawing_board_->setPixmap(picture);
+    }
+}
+
+void AlbumPage::ShowListingProgress(int done, int of) {
+    progress_->setMaximum(of);
+    progress_->setValue(done);
+    label_percent_->setText(QString::number(of > 0 ? done * 100 / of : 0) + "%");
+}
+
+void AlbumPage::EndListing() { drawing_board_->hide(); }
+
+int AlbumPage::AlbumCount() const { return album_list_->topLevelItemCount(); }
+
+std::vector<ChosenAlbum> AlbumPage::ChosenAlbums() const {
+    std::vector<ChosenAlbum> chosen;
+    for (int i = 0; i < album_list_->topLevelItemCount() && i < static_cast<int>(listed_.size()); ++i) {
+        const QTreeWidgetItem* item = album_list_->topLevelItem(i);
+        if (item->checkState(0) != Qt::Checked) continue;
+        AlbumRef album = listed_[static_cast<std::size_t>(i)];
+        album.name = item->text(2).toStdString();
+        chosen.push_back({item->text(1).toInt(), std::move(album)});
+    }
+    return chosen;
+}
+
+std::string AlbumPage::SaveFolder() const {
+    const std::string folder = edit_save_folder_->text().trimmed().toStdString();
+    return folder.empty() ? program_folder_ : folder;
+}
+
+void AlbumPage::SetSaveFolder(const std::string& folder) { edit_save_folder_->setText(QString::fromStdString(folder)); }
+
+void AlbumPage::ShowProgress(int position, int maximum) {
+    progress_->setMaximum(maximum);
+    progress_->setValue(position);
+}
+
+void AlbumPage::ShowRunLabel(RunLabel label, const std::string& text) {
+    QLabel* target = label == RunLabel::kPercent  ? label_percent_
+                     : label == RunLabel::kCounter ? label_photo_counter_
+                     : label == RunLabel::kSelected ? label_selected_
+                                                    : label_current_album_;
+    target->setText(QString::fromStdString(text));
+}
+
+void AlbumPage::ShowCountdown(long long seconds_left) {
+    if (seconds_left <= 0) {
+        if (status_before_wait_) label_status_->setText(*status_before_wait_);
+        status_before_wait_.reset();
+        return;
+    }
+    if (!status_before_wait_) status_before_wait_ = label_status_->text();
+    label_status_->setText(QString::fromStdString(RateLimitWaitText(seconds_left)));
 }
 
 void AlbumPage::AppendLog(const std::string& text) {
     const QString lines = QString::fromStdString(ShownLogLines(text));  // no control character from the service
-    QTextCursor cursor = log_box->textCursor();
+    QTextCursor cursor = log_box_->textCursor();
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(lines);
-    log_box->setTextCursor(cursor);
-    log_box->verticalScrollBar()->setValue(log_box->verticalScrollBar()->maximum());
+    log_box_->setTextCursor(cursor);
+    log_box_->verticalScrollBar()->setValue(log_box_->verticalScrollBar()->maximum());
 }
 
 void AlbumPage::SetButtonsFor(RunState state) {
-    button_start->setVisible(state == RunState::kIdle);
-    button_pause->setVisible(state == RunState::kRunning);
-    button_continue->setVisible(state == RunState::kPaused);
-    button_stop->setVisible(state != RunState::kIdle);
+    button_start_->setVisible(state == RunState::kIdle);
+    button_pause_->setVisible(state == RunState::kRunning);
+    button_continue_->setVisible(state == RunState::kPaused);
+    button_stop_->setVisible(state != RunState::kIdle);
     // Focus goes where a stray key does no harm: never into a text box, never
     // onto 结束下载.
-    QWidget* safe = state == RunState::kRunning  ? static_cast<QWidget*>(button_pause)
-                    : state == RunState::kPaused ? static_cast<QWidget*>(button_continue)
-                                                 : static_cast<QWidget*>(album_list);
+    QWidget* safe = state == RunState::kRunning  ? static_cast<QWidget*>(button_pause_)
+                    : state == RunState::kPaused ? static_cast<QWidget*>(button_continue_)
+                                                 : static_cast<QWidget*>(album_list_);
     if (isVisible()) safe->setFocus(Qt::OtherFocusReason);
 }
 
-void AlbumPage::OnAlbumCheckChanged(QTreeWidgetItem* item, int column) {
-    if (column == 0) album_list->setCurrentItem(item);
-}
-
 void AlbumPage::SetChecksQuietly(const std::function<void(QTreeWidgetItem*)>& change) {
-    const QSignalBlocker quiet(album_list);
-    for (int i = 0; i < album_list->topLevelItemCount(); ++i) change(album_list->topLevelItem(i));
-    album_list->viewport()->update();
+    const QSignalBlocker quiet(album_list_);
+    for (int i = 0; i < album_list_->topLevelItemCount(); ++i) change(album_list_->topLevelItem(i));
+    album_list_->viewport()->update();
 }
 
 void AlbumPage::OnSelectAllClicked() {
-    if (!check_select_all->isChecked()) return;
-    check_invert->setChecked(false);
+    if (!check_select_all_->isChecked()) return;
+    check_invert_->setChecked(false);
     SetChecksQuietly([](QTreeWidgetItem* item) { item->setCheckState(0, Qt::Checked); });
 }
 
 void AlbumPage::OnInvertClicked() {
-    if (!check_invert->isChecked()) return;
-    check_select_all->setChecked(false);
+    if (!check_invert_->isChecked()) return;
+    check_select_all_->setChecked(false);
     SetChecksQuietly([](QTreeWidgetItem* item) {
         item->setCheckState(0, item->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
     });
 }
 
 void AlbumPage::OnOpenFolderClicked() {
-    QString folder = edit_save_folder->text();
+    QString folder = edit_save_folder_->text();
     if (folder.isEmpty()) folder = QString::fromStdString(program_folder_);
     QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
 void AlbumPage::OnChooseSaveFolder() {
     QString chosen = choose_folder ? choose_folder()
-                                   : ChooseFolder(this, QString::fromUtf8("选择相册的存放位置"), edit_save_folder->text());
+                                   : ChooseFolder(this, QString::fromUtf8("选择相册的存放位置"), edit_save_folder_->text());
     if (chosen.trimmed().isEmpty()) return;  // cancelled: nothing changes
-    edit_save_folder->setText(chosen.trimmed());
-    save_(kGlobalSection, kSaveFolderKey, edit_save_folder->text().toStdString());
+    edit_save_folder_->setText(chosen.trimmed());
+    settings_.Set(kSaveFolderKey, edit_save_folder_->text().toStdString());
 }
 
 bool AlbumPage::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == label_help && event->type() == QEvent::MouseButtonPress &&
+    if (watched == label_help_ && event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         QDesktopServices::openUrl(QUrl(QString::fromStdString(HelpPageUrl(CurrentService()))));
     }

@@ -5,7 +5,7 @@
 
 namespace wa {
 
-bool DisplayBuffer::SetLabel(StatusLabel label, const std::string& text) {
+bool DisplayBuffer::SetLabel(RunLabel label, const std::string& text) {
     std::lock_guard lock(mutex_);
     const bool was_empty = WasEmpty();
     pending_.labels[label] = text;
@@ -23,6 +23,20 @@ bool DisplayBuffer::AppendLog(const std::string& text) {
     std::lock_guard lock(mutex_);
     const bool was_empty = WasEmpty();
     pending_.log += text;
+    return was_empty;
+}
+
+bool DisplayBuffer::SetWaiting(long long seconds_left) {
+    std::lock_guard lock(mutex_);
+    const bool was_empty = WasEmpty();
+    pending_.waiting = seconds_left;
+    return was_empty;
+}
+
+bool DisplayBuffer::SetFinished(const RunOutcome& outcome) {
+    std::lock_guard lock(mutex_);
+    const bool was_empty = WasEmpty();
+    pending_.finished = outcome;
     return was_empty;
 }
 

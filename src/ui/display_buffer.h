@@ -10,24 +10,36 @@
 #include <string>
 #include <utility>
 
-#include "download/download_host.h"
+#include "download/run_events.h"
 
 namespace wa {
+
+// The labels of the download page a run writes.
+enum class RunLabel {
+    kPercent,       // 标签_进度条比例
+    kCounter,       // 标签_第多少张照片
+    kSelected,      // 标签_选择了相册数量
+    kCurrentAlbum,  // 标签_正在下载相册
+};
 
 class DisplayBuffer {
 public:
     struct Pending {
-        std::map<StatusLabel, std::string> labels;
+        std::map<RunLabel, std::string> labels;
         std::optional<std::pair<int, int>> progress;  // position, maximum
         std::string log;                              // the lines in the order they came
-        bool Empty() const { return labels.empty() && !progress && log.empty(); }
+        std::optional<long long> waiting;             // the countdown's last second; 0 when it ended
+        std::optional<RunOutcome> finished;           // the run ended, after all of the above
+        bool Empty() const { return labels.empty() && !progress && log.empty() && !waiting && !finished; }
     };
 
     // Each is true when it found the buffer empty: the window is to be told
     // that there is something to draw.
-    bool SetLabel(StatusLabel label, const std::string& text);
+    bool SetLabel(RunLabel label, const std::string& text);
     bool SetProgress(int position, int maximum);
     bool AppendLog(const std::string& text);
+    bool SetWaiting(long long seconds_left);
+    bool SetFinished(const RunOutcome& outcome);
 
     // Everything gathered since the last time, leaving the buffer empty.
     Pending Take();

@@ -28,29 +28,31 @@ public:
 
     // Opens the site's home page, where the user logs in.
     void OpenHomePage();
+    // Opens `url` in the embedded browser.
+    void Open(const QUrl& url);
+    void ShowAlbumPageButton();
     // Widths follow the tab control's width; the browser grows by what the
     // window is taller than its design.
     void LayOut(int width, int extra_height);
 
-    QLabel* label_home_address = nullptr;         // 标签_首页网址
-    QLineEdit* edit_url = nullptr;                // 编辑框_url
-    QPushButton* button_download_user = nullptr;  // 按钮_下载此用户
-    QPushButton* button_open = nullptr;           // 按钮_打开
-    QPushButton* button_album_page = nullptr;     // 按钮_专辑页面
-    QLabel* label_browser_hint = nullptr;         // 标签12
-    QWebEngineView* browser = nullptr;            // 超文本浏览框1
-    BrowserPage* browser_page = nullptr;
-    QWebEngineProfile* browser_profile = nullptr;  // named and kept on disk: a login survives restarts
-
 signals:
-    void downloadUserRequested();  // 下载此用户
-    void albumPageRequested();     // [查看用户专辑]
+    void downloadUserRequested(const QString& address);  // 下载此用户, for the address the box shows
+    void albumPageRequested(const QString& address);     // [查看用户专辑]
 
 private:
     void OnBrowserBeforeNavigate(const QUrl& url);
     void OnBrowserLoadFinished();
     void OnBrowserNewWindow();
 
+    QLabel* label_home_address_ = nullptr;         // 标签_首页网址
+    QLineEdit* edit_url_ = nullptr;                // 编辑框_url
+    QPushButton* button_download_user_ = nullptr;  // 按钮_下载此用户
+    QPushButton* button_open_ = nullptr;           // 按钮_打开
+    QPushButton* button_album_page_ = nullptr;     // 按钮_专辑页面
+    QLabel* label_browser_hint_ = nullptr;         // 标签12
+    QWebEngineView* browser_ = nullptr;            // 超文本浏览框1
+    BrowserPage* browser_page_ = nullptr;
+    QWebEngineProfile* browser_profile_ = nullptr;  // named and kept on disk: a login survives restarts
     BrowserCookieBridge* cookie_bridge_ = nullptr;
     QString status_text_;  // the link last under the mouse in the browser
 };

@@ -1,25 +1,26 @@
 #include "ui/main_window.h"
 
-#include <QAudioOutput>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QGuiApplication>
-#include <QLineEdit>
-#include <QMediaPlayer>
-#include <QPushButton>
-#include <QScreen>
+#include <QElapsedTimer>
+#include <QMessageBox>
 #include <QTabBar>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QUrl>
 
-#include "shell/saved_options.h"
-#include "ui/about_page.h"
-#include "ui/album_page.h"
-#include "ui/login_page.h"
-#include "ui/settings_page.h"
 #include "download/record_store.h"
+#include "ui/about_page.h"
+#include "ui/album_lister.h"
+#include "ui/album_page.h"
+#include "ui/completion_sound.h"
+#include "ui/login_page.h"
+#include "ui/run_presenter.h"
+#include "ui/settings_page.h"
+#include "ui/version_check.h"
+#include "ui/window_place.h"
 #include "util/folders.h"
-#include "util/ini_file.h"
+#include "weibo/user_resolution.h"
+#include "weibo/weibo_service.h"
 
 namespace wa {
 namespace {
@@ -30,7 +31,11 @@ constexpr int kTabControlHeight = 601;
 
 }  // namespace
 
-MainWindow::MainWindow(Globals globals, QWidget* parent) : QWidget(parent), globals_(std::move(globals)) {
+MainWindow::MainWindow(Globals globals, QWidget* parent)
+    : QWidget(parent), globals_(std::move(globals)), settings_(globals_.config_path, [this] {
+          OpenMessage(QString::fromUtf8("信息："),
+                      QString::fromUtf8("设置无法保存到配置文件：") + QString::fromStdString(settings_.path()));
+      }) {
     for (std::string* folder : {&globals_.config_folder, &globals_.data_folder, &globals_.default_save_folder}) {
         if (folder->empty()) *folder = globals_.program_folder;
     }
@@ -39,63 +44,18 @@ MainWindow::MainWindow(Globals globals, QWidget* parent) : QWidget(parent), glob
     setWindowIcon(QIcon(":/weibo-albums.png"));
     // Below the design size controls would overlap: the window does not shrink past it.
     setMinimumSize(kDesignWidth, kDesignHeight);
-    RestorePlace();
-
-    // The tab control: pages share its coordinates, tab strip included, as the
-    // window design places them.
-    tab_control_ = Make<QWidget>(this, "高级选择夹1", 4, 7, 1084, 601);
-    const SettingWriter save = [this](std::string_view section, std::string_view key, std::string_view value) {
-        SaveSetting(section, key, value);
-    };
-    login_ = new LoginPage(globals_, tab_control_);
-    album_ = new AlbumPage(globals_.default_save_folder, save, tab_control_);
-    settings_ = new SettingsPage(globals_.config_path, save, tab_control_);
-    about_ = new AboutPage(tab_control_);
-    for (QWidget* page : std::initializer_list<QWidget*>{login_, album_, settings_, about_}) {
-        page->setObjectName("page");
-        page->setAttribute(Qt::WA_StyledBackground);
-        page->setGeometry(0, 0, 1084, 601);
-        page->setVisible(pages_.empty());
-        pages_.push_back(page);
-    }
-    tab_bar_ = new QTabBar(tab_control_);
-    tab_bar_->setObjectName("高级选择夹1_标签");
-    for (const char* caption : {"  第一步：登录   ", "    第二步：获取相册   ", "  软件设置  ", "  关于  "}) {
-        tab_bar_->addTab(QString::fromUtf8(caption));
-    }
-    tab_bar_->setExpanding(false);
-    tab_bar_->setDrawBase(false);
-    tab_bar_->setGeometry(0, 0, 1084, tab_bar_->sizeHint().height());
-    tab_bar_->raise();
+    place_ = new WindowPlaceKeeper(this, settings_);
+    place_->Restore();
+    BuildPages();
     ConnectPages();
 
-    player_ = new QMediaPlayer(this);
-    audio_ = new QAudioOutput(this);
-    player_->setAudioOutput(audio_);
-
-    if (const std::string problem = SettingsFileProblem(globals_.config_path); !problem.empty()) {
-        OpenMessage(QString::fromUtf8("信息："), QString::fromUtf8("配置文件无法使用（") + QString::fromStdString(problem) +
-                                                   QString::fromUtf8("），使用默认设置：") +
-                                                   QString::fromStdString(globals_.config_path));
+    if (const std::string problem = settings_.Problem(); !problem.empty()) {
+        globals_.notices.push_back("配置文件无法使用（" + problem + "），使用默认设置：" + settings_.path());
     }
-    if (const std::string warning = SettingsFileOpenToOthersWarning(globals_.config_path); !warning.empty()) {
-        globals_.notices.push_back(warning);
-    }
+    if (const std::string warning = settings_.OpenToOthersWarning(); !warning.empty()) globals_.notices.push_back(warning);
     for (const std::string& notice : globals_.notices) OpenMessage(QString::fromUtf8("信息："), QString::fromStdString(notice));
-    settings_->Load();
-    MirrorOptions();
-    connect(settings_, &SettingsPage::optionsChanged, this, [this] { MirrorOptions(); });
-    // The size and place are written once the user has stopped moving the window.
-    place_timer_ = new QTimer(this);
-    place_timer_->setSingleShot(true);
-    place_timer_->setInterval(500);
-    connect(place_timer_, &QTimer::timeout, this, [this] { SavePlace(); });
-    draw_timer_ = new QTimer(this);
-    draw_timer_->setSingleShot(true);
-    connect(draw_timer_, &QTimer::timeout, this, [this] { DrawPending(); });
-    since_draw_.start();
-    const std::string folder = ReadSetting(globals_.config_path, kGlobalSection, kSaveFolderKey);
-    album_->edit_save_folder->setText(QString::fromStdString(folder.empty() ? globals_.default_save_folder : folder));
+    settings_page_->Load();
+    live_options_.Set(settings_page_->Options());
     QTimer::singleShot(0, this, [this] { login_->OpenHomePage(); });
     std::string store_folder = RecordStoreFolder(globals_.data_folder);
     EnsureDirectory(store_folder);
@@ -103,61 +63,118 @@ MainWindow::MainWindow(Globals globals, QWidget* parent) : QWidget(parent), glob
 
 MainWindow::~MainWindow() {
     StopAllWork();
-    // Workers wait on this thread for their window calls: serve them until done.
+    // Workers never wait for this thread; a run's last events are simply dropped.
     while (BusyWithWork()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     delete login_;  // the browser and its profile go while the window still stands
     login_ = nullptr;
 }
 
+void MainWindow::BuildPages() {
+    // The tab control: pages share its coordinates, tab strip included, as the
+    // window design places them.
+    tab_control_ = new QWidget(this);
+    tab_control_->setObjectName(QString::fromUtf8("高级选择夹1"));
+    tab_control_->setGeometry(4, 7, 1084, 601);
+    login_ = new LoginPage(globals_, tab_control_);
+    album_ = new AlbumPage(globals_.default_save_folder, settings_, tab_control_);
+    settings_page_ = new SettingsPage(settings_, tab_control_);
+    about_ = new AboutPage(tab_control_);
+    for (QWidget* page : std::initializer_list<QWidget*>{login_, album_, settings_page_, about_}) {
+        page->setObjectName("page");
+        page->setAttribute(Qt::WA_StyledBackground);
+        page->setGeometry(0, 0, 1084, 601);
+        page->setVisible(pages_.empty());
+        pages_.push_back(page);
+    }
+    tab_bar_ = new QTabBar(tab_control_);
+    tab_bar_->setObjectName(QString::fromUtf8("高级选择夹1_标签"));
+    for (const char* caption : {"  第一步：登录   ", "    第二步：获取相册   ", "  软件设置  ", "  关于  "}) {
+        tab_bar_->addTab(QString::fromUtf8(caption));
+    }
+    tab_bar_->setExpanding(false);
+    tab_bar_->setDrawBase(false);
+    tab_bar_->setGeometry(0, 0, 1084, tab_bar_->sizeHint().height());
+    tab_bar_->raise();
+
+    presenter_ = new RunPresenter(album_, this);
+    const auto message = [this](const QString& caption, const QString& text) { OpenMessage(caption, text); };
+    lister_ = new AlbumLister(album_, presenter_, tasks_, message, this);
+    version_ = new VersionChecker(about_, tasks_, this);
+    sound_ = new CompletionSound(this);
+}
+
 void MainWindow::ConnectPages() {
-    connect(tab_bar_, &QTabBar::tabBarClicked, this, [this](int index) { OnTabClicked(index); });
     connect(tab_bar_, &QTabBar::currentChanged, this, [this](int index) { ShowPage(index); });
-
-    connect(login_, &LoginPage::downloadUserRequested, this, [this] { DownloadThisUser(); });
-    connect(login_, &LoginPage::albumPageRequested, this, [this] { OnOpenAlbumPageClicked(); });
-
-    connect(album_, &AlbumPage::getAlbumsClicked, this, [this] { ResolveUser(); });
-    connect(album_, &AlbumPage::startClicked, this, [this] { OnDownloadClicked(); });
-    connect(album_, &AlbumPage::pauseClicked, this, [this] { OnPauseClicked(); });
-    connect(album_, &AlbumPage::continueClicked, this, [this] { OnContinueClicked(); });
-    connect(album_, &AlbumPage::stopClicked, this, [this] { OnStopClicked(); });
-
-    connect(settings_, &SettingsPage::showAlbumButtonClicked, this, [this] { login_->button_album_page->show(); });
-    connect(settings_, &SettingsPage::stopSoundClicked, this, [this] { player_->pause(); });
-
-    connect(about_, &AboutPage::checkClicked, this,
-            [this] { RunInBackground([this](JobToken* job) { CheckForUpdate(job); }); });
+    connect(tab_bar_, &QTabBar::tabBarClicked, this, [this](int index) {
+        if (index == 2 && version_check_pending_++ == 1) version_->Check();  // the first visit to the settings
+    });
+    connect(login_, &LoginPage::downloadUserRequested, this, [this](const QString& address) {
+        ShowPage(1);
+        album_->SetAddress(address);
+        lister_->List(address.toStdString(), live_options_.Get().door, album_->CoversWanted());
+    });
+    connect(login_, &LoginPage::albumPageRequested, this, [this](const QString& address) { OnAlbumPageRequested(address); });
+    connect(album_, &AlbumPage::listRequested, this, [this](const QString& address) {
+        lister_->List(address.toStdString(), live_options_.Get().door, album_->CoversWanted());
+    });
+    connect(album_, &AlbumPage::startRequested, this, [this] { StartDownload(); });
+    connect(album_, &AlbumPage::pauseRequested, this, [this] {
+        album_->SetButtonsFor(RunState::kPaused);
+        download_.Pause();
+        presenter_->LogNow("已暂停下载");
+    });
+    connect(album_, &AlbumPage::continueRequested, this, [this] {
+        album_->SetButtonsFor(RunState::kRunning);
+        download_.Continue();
+        presenter_->LogNow("继续下载");
+    });
+    connect(album_, &AlbumPage::stopRequested, this, [this] {
+        download_.Stop();
+        album_->SetButtonsFor(RunState::kIdle);
+        presenter_->LogNow("已结束下载");
+    });
+    connect(presenter_, &RunPresenter::runFinished, this, [this](const RunOutcome& outcome) { OnRunFinished(outcome); });
+    connect(settings_page_, &SettingsPage::optionsChanged, this, [this] { live_options_.Set(settings_page_->Options()); });
+    connect(settings_page_, &SettingsPage::showAlbumButtonClicked, this, [this] { login_->ShowAlbumPageButton(); });
+    connect(settings_page_, &SettingsPage::stopSoundClicked, this, [this] { sound_->Stop(); });
+    connect(about_, &AboutPage::checkClicked, this, [this] { version_->Check(); });
+    connect(version_, &VersionChecker::newVersionFound, this,
+            [this] { OpenMessage(QString::fromUtf8("信息："), QString::fromUtf8("有新版本，联系客服索取")); });
 }
 
-bool MainWindow::event(QEvent* event) {
-    if (event->type() != QEvent::UpdateRequest) return QWidget::event(event);
-    QElapsedTimer paint;  // what painting the window costs sets how often it draws
-    paint.start();
-    const bool handled = QWidget::event(event);
-    frame_pace_.Painted(static_cast<double>(paint.nsecsElapsed()) / 1e6);
-    return handled;
+void MainWindow::StartDownload() {
+    DownloadContext context;
+    context.program_folder = globals_.data_folder;
+    context.referer = CurrentService().home_page;
+    // The rows the run downloads belong to the user they were listed for, and
+    // the save folder is taken as it stands now, not as it may be typed later.
+    RunRequest request{lister_->listed_user(), album_->ChosenAlbums()};
+    download_.Start(*presenter_, live_options_.ForRun(album_->SaveFolder()), std::move(request), context);
+    album_->SetButtonsFor(RunState::kRunning);
 }
 
-void MainWindow::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    LayoutOnResize();
-    if (place_timer_ && event->spontaneous()) place_timer_->start();  // the user's doing, not ours
+void MainWindow::OnRunFinished(const RunOutcome& outcome) {
+    if (outcome.stopped) return;  // the stop button has set the page already
+    album_->SetButtonsFor(RunState::kIdle);
+    if (outcome.login_needed) return;
+    sound_->Play(settings_page_->SoundPath());
+    OpenMessage(QString::fromUtf8("信息："), QString::fromUtf8("全部下载完毕"));
 }
 
-void MainWindow::moveEvent(QMoveEvent* event) {
-    QWidget::moveEvent(event);
-    if (place_timer_ && event->spontaneous()) place_timer_->start();
+void MainWindow::OnAlbumPageRequested(const QString& address) {
+    tasks_.Run([this, address = address.toStdString()](JobToken* job) {
+        const UserLookup found = ResolveUserPage(address, job);
+        if (job->StopRequested()) return;
+        QMetaObject::invokeMethod(this, [this, uid = found.user.uid] {
+            lister_->set_resolved_uid(uid);  // the title stays as it was
+            login_->Open(QUrl(QString::fromStdString(AlbumPageUrl(CurrentService(), uid))));
+        }, Qt::QueuedConnection);
+    });
 }
 
-void MainWindow::LayoutOnResize() {
-    const int extra_height = std::max(0, height() - kDesignHeight);
-    tab_control_->resize(width() - 20, kTabControlHeight + extra_height);
-    for (QWidget* page : pages_) page->resize(tab_control_->size());
-    tab_bar_->resize(tab_control_->width(), tab_bar_->height());
-    login_->LayOut(tab_control_->width(), extra_height);
-    album_->LayOut(tab_control_->width(), extra_height);
-    settings_->LayOut(extra_height);
-}
+ResolvedUser MainWindow::resolved_user() const { return lister_->resolved_user(); }
+
+bool MainWindow::BusyWithWork() const { return tasks_.Busy() || download_.Running(); }
 
 void MainWindow::ShowPage(int index) {
     tab_bar_->setCurrentIndex(index);
@@ -165,25 +182,56 @@ void MainWindow::ShowPage(int index) {
     tab_bar_->raise();
 }
 
-void MainWindow::OnTabClicked(int index) {
-    if (index == 2 && version_check_pending_ == 1) {
-        RunInBackground([this](JobToken* job) { CheckForUpdate(job); });
-        ++version_check_pending_;
-    }
+bool MainWindow::event(QEvent* event) {
+    if (event->type() != QEvent::UpdateRequest || !presenter_) return QWidget::event(event);
+    QElapsedTimer paint;  // what painting the window costs sets how often a run is drawn
+    paint.start();
+    const bool handled = QWidget::event(event);
+    presenter_->Painted(static_cast<double>(paint.nsecsElapsed()) / 1e6);
+    return handled;
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    LayOut();
+    if (event->spontaneous()) place_->Changed();  // the user's doing, not ours
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (event->spontaneous()) place_->Changed();
+}
+
+void MainWindow::LayOut() {
+    if (!settings_page_) return;
+    const int extra_height = std::max(0, height() - kDesignHeight);
+    tab_control_->resize(width() - 20, kTabControlHeight + extra_height);
+    for (QWidget* page : pages_) page->resize(tab_control_->size());
+    tab_bar_->resize(tab_control_->width(), tab_bar_->height());
+    login_->LayOut(tab_control_->width(), extra_height);
+    album_->LayOut(tab_control_->width(), extra_height);
+    settings_page_->LayOut(extra_height);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     // No question asked: a running download stops at its next safe point, so
     // no half-written picture is left, and the window closes.
     StopAllWork();
-    SavePlace();
+    place_->SaveNow();
     event->accept();
 }
 
 void MainWindow::StopAllWork() {
-    closing_ = true;
+    presenter_->Close();
     download_.Stop();
-    for (Task& task : tasks_) task.job->RequestStop();
+    tasks_.StopAll();
+}
+
+void MainWindow::OpenMessage(const QString& caption, const QString& text) {
+    // Shown without holding up anything that asked for it.
+    auto* box = new QMessageBox(QMessageBox::Information, caption, text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 }  // namespace wa

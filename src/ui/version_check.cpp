@@ -1,10 +1,10 @@
-// The version page: the newest published version beside the running one.
-#include <QLabel>
+#include "ui/version_check.h"
 
-#include "ui/about_page.h"
-#include "ui/main_window.h"
-#include "net/http_text.h"
 #include "net/page_fetch.h"
+#include "settings/program.h"
+#include "ui/about_page.h"
+#include "ui/task_runner.h"
+#include "net/http_text.h"
 #include "weibo/weibo_service.h"
 
 namespace wa {
@@ -22,24 +22,32 @@ long long WholeNumber(std::string text) {
 
 }  // namespace
 
-void MainWindow::CheckForUpdate(JobToken* job) {
-    std::string running;
-    OnWindowThread([&] { running = about_->label_version->text().toStdString(); });
-    PageFetchOptions options;
-    options.method = 0;
-    options.job = job;
-    const std::string page = PageFetch(VersionPageUrl(CurrentService()), options).body;
-    if (job->StopRequested()) return;
+std::string NewestVersionOn(const std::string& page) {
     const std::string marker = std::string("#") + kVersionKey;
-    const std::string newest = TextBetween(page, marker + "@@", marker);
-    OnWindowThread([&] {
-        about_->label_latest_version->setText(QString::fromStdString(newest));
-        if (newest != running && WholeNumber(newest) > WholeNumber(running)) {
-            about_->label_version_result->setText(QString::fromUtf8("有新版，联系客服获取最新版！"));
-            OpenMessage(QString::fromUtf8("信息："), QString::fromUtf8("有新版本，联系客服索取"));
-        } else {
-            about_->label_version_result->setText(QString::fromUtf8("无需更新"));
-        }
+    return TextBetween(page, marker + "@@", marker);
+}
+
+bool IsNewerVersion(const std::string& newest, const std::string& running) {
+    return newest != running && WholeNumber(newest) > WholeNumber(running);
+}
+
+VersionChecker::VersionChecker(AboutPage* page, TaskRunner& tasks, QObject* parent)
+    : QObject(parent), page_(page), tasks_(tasks) {}
+
+void VersionChecker::Check() {
+    tasks_.Run([this](JobToken* job) {
+        PageFetchOptions options;
+        options.method = 0;
+        options.job = job;
+        const std::string page = PageFetch(VersionPageUrl(CurrentService()), options).body;
+        if (job->StopRequested()) return;
+        const std::string newest = NewestVersionOn(page);
+        QMetaObject::invokeMethod(this, [this, newest] {
+            const bool newer = IsNewerVersion(newest, kVersionText);
+            page_->ShowCheckResult(QString::fromStdString(newest),
+                                   QString::fromUtf8(newer ? "有新版，联系客服获取最新版！" : "无需更新"));
+            if (newer) emit newVersionFound();
+        }, Qt::QueuedConnection);
     });
 }
 

@@ -1,21 +1,14 @@
-// The window comes back where the user left it, as long as a screen still
-// shows it.
+#include "ui/window_place.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
+#include <QWidget>
 
-#include "shell/saved_options.h"
-#include "ui/main_window.h"
-#include "util/ini_file.h"
+#include "settings/settings.h"
 
 namespace wa {
 namespace {
-
-constexpr std::string_view kPlaceSection = "窗口";
-constexpr std::string_view kLeftKey = "左";
-constexpr std::string_view kTopKey = "上";
-constexpr std::string_view kWidthKey = "宽";
-constexpr std::string_view kHeightKey = "高";
 
 // A screen shows enough of it to take hold of its title bar.
 bool OnAScreen(const QRect& place) {
@@ -27,45 +20,45 @@ bool OnAScreen(const QRect& place) {
     return false;
 }
 
-std::optional<int> Number(const std::string& config, std::string_view key) {
-    const std::string text = ReadSetting(config, kPlaceSection, key);
-    if (text.empty() || text.size() > 6 || text.find_first_not_of("-0123456789") != std::string::npos) return std::nullopt;
-    return std::stoi(text);
-}
-
 }  // namespace
 
-void MainWindow::RestorePlace() {
-    const std::string& config = globals_.config_path;
-    const auto left = Number(config, kLeftKey);
-    const auto top = Number(config, kTopKey);
-    const auto wide = Number(config, kWidthKey);
-    const auto high = Number(config, kHeightKey);
-    if (left && top && wide && high) {
-        const QRect place(*left, *top, std::max(*wide, minimumWidth()), std::max(*high, minimumHeight()));
+WindowPlaceKeeper::WindowPlaceKeeper(QWidget* window, Settings& settings)
+    : QObject(window), window_(window), settings_(settings) {
+    timer_ = new QTimer(this);
+    timer_->setSingleShot(true);
+    timer_->setInterval(500);
+    connect(timer_, &QTimer::timeout, this, [this] { SaveNow(); });
+}
+
+void WindowPlaceKeeper::Restore() {
+    if (const std::optional<WindowPlace> kept = settings_.Place()) {
+        const QRect place(kept->left, kept->top, std::max(kept->width, window_->minimumWidth()),
+                          std::max(kept->height, window_->minimumHeight()));
         if (OnAScreen(place)) {
-            resize(place.size());
-            move(place.topLeft());
-            saved_place_ = place;
+            window_->resize(place.size());
+            window_->move(place.topLeft());
+            saved_ = place;
             return;
         }
     }
-    resize(minimumSize());
+    window_->resize(window_->minimumSize());
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect free = screen->availableGeometry();
-        move(free.x() + (free.width() - width()) / 2, free.y() + (free.height() - height()) / 2);
+        window_->move(free.x() + (free.width() - window_->width()) / 2, free.y() + (free.height() - window_->height()) / 2);
     }
 }
 
-void MainWindow::SavePlace() {
-    if (place_timer_) place_timer_->stop();
-    const QRect place(pos(), size());
-    if (!isVisible() || isMaximized() || isMinimized() || isFullScreen() || place == saved_place_) return;
-    saved_place_ = place;
-    SaveSetting(kPlaceSection, kLeftKey, std::to_string(place.x()));
-    SaveSetting(kPlaceSection, kTopKey, std::to_string(place.y()));
-    SaveSetting(kPlaceSection, kWidthKey, std::to_string(place.width()));
-    SaveSetting(kPlaceSection, kHeightKey, std::to_string(place.height()));
+void WindowPlaceKeeper::Changed() { timer_->start(); }
+
+void WindowPlaceKeeper::SaveNow() {
+    timer_->stop();
+    const QRect place(window_->pos(), window_->size());
+    if (!window_->isVisible() || window_->isMaximized() || window_->isMinimized() || window_->isFullScreen() ||
+        place == saved_) {
+        return;
+    }
+    saved_ = place;
+    settings_.SetPlace({place.x(), place.y(), place.width(), place.height()});
 }
 
 }  // namespace wa

@@ -223,21 +223,31 @@ std::string SettingsFileProblem(const std::string& file) {
     return Decode(std::move(*read.bytes)) ? std::string() : "既不是UTF-8也不是GBK文本";
 }
 
-std::string ReadSetting(const std::string& file, std::string_view section, std::string_view key,
-                        std::string_view fallback) {
-    if (TrimBlanks(section).empty() || TrimBlanks(key).empty()) return {};
+IniSnapshot IniSnapshot::Read(const std::string& file) {
+    IniSnapshot snapshot;
     FileBytes read = ReadBytes(file);
     std::optional<IniText> ini = read.bytes ? Decode(std::move(*read.bytes)) : std::nullopt;
-    if (!ini) return CutToLength(fallback);
-    const auto lines = SplitLines(ini->text);
+    if (ini) snapshot.text_ = std::move(ini->text);
+    return snapshot;
+}
+
+std::string IniSnapshot::Get(std::string_view section, std::string_view key, std::string_view fallback) const {
+    if (TrimBlanks(section).empty() || TrimBlanks(key).empty()) return {};
+    if (!text_) return CutToLength(fallback);
+    const auto lines = SplitLines(*text_);
     const Located found = Locate(lines, section, key);
     if (!found.key_line) return CutToLength(fallback);
     std::string_view value = ParseKeyLine(lines[*found.key_line].content)->value;
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-        value.back() == value.front()) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
         value = value.substr(1, value.size() - 2);
     }
     return CutToLength(value);
+}
+
+std::string ReadSetting(const std::string& file, std::string_view section, std::string_view key,
+                        std::string_view fallback) {
+    if (TrimBlanks(section).empty() || TrimBlanks(key).empty()) return {};
+    return IniSnapshot::Read(file).Get(section, key, fallback);
 }
 
 bool WriteSetting(const std::string& file, std::string_view section, std::string_view key,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <optional>
 #include <string_view>
 
 namespace wa {
@@ -30,6 +31,18 @@ bool KeepToOwner(const std::string& file);
 // blanks. Empty text, without reading the file, for an empty section or key.
 std::string ReadSetting(const std::string& file, std::string_view section, std::string_view key,
                         std::string_view fallback = {});
+
+// A settings file read once, for reading many keys: each value as
+// ReadSetting would give it.
+class IniSnapshot {
+public:
+    IniSnapshot() = default;
+    static IniSnapshot Read(const std::string& file);
+    std::string Get(std::string_view section, std::string_view key, std::string_view fallback = {}) const;
+
+private:
+    std::optional<std::string> text_;  // UTF-8; none for a file that is missing or not to be used
+};
 
 // Sets `key` in `section` to `value`, creating the file and the section as
 // needed and keeping every other line as it was. The new file replaces the old

@@ -277,4 +277,33 @@ std::string JoinText(const std::vector<std::string>& pieces, std::string_view se
     return out;
 }
 
+long long CountValue(std::string_view text) {
+    std::size_t i = 0;
+    const auto blank_at = [&text](std::size_t at) -> std::size_t {
+        if (at < text.size() && std::string_view(" \t\r\n\v\f").find(text[at]) != std::string_view::npos) return 1;
+        if (text.substr(at).starts_with("\u3000")) return 3;
+        return 0;
+    };
+    while (std::size_t n = blank_at(i)) i += n;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    long long value = 0;
+    while (i < text.size()) {
+        int digit;
+        if (text[i] >= '0' && text[i] <= '9') {
+            digit = text[i] - '0';
+            i += 1;
+        } else if (text.substr(i, 2) == "\xEF\xBC" && i + 2 < text.size() &&
+                   static_cast<unsigned char>(text[i + 2]) >= 0x90 &&
+                   static_cast<unsigned char>(text[i + 2]) <= 0x99) {
+            digit = static_cast<unsigned char>(text[i + 2]) - 0x90;  // U+FF10..U+FF19
+            i += 3;
+        } else {
+            break;
+        }
+        if (value < 1'000'000'000'000'000LL) value = value * 10 + digit;
+    }
+    return negative ? -value : value;
+}
+
 }  // namespace wa

@@ -65,4 +65,8 @@ std::vector<std::string> SplitText(std::string_view text, std::string_view separ
 
 std::string JoinText(const std::vector<std::string>& pieces, std::string_view separator);
 
+// The integer value of a count text: leading blanks, an optional sign, then
+// digits (full-width ones too) up to the first other character; 0 without any.
+long long CountValue(std::string_view text);
+
 }  // namespace wa

@@ -137,12 +137,12 @@ ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& reque
             const long long asked = RetryAfterSeconds(answer.fetch.headers);
             const long long seconds = std::min(asked >= 0 ? asked : backoff, kLongestBackoffSeconds);
             if (asked < 0) backoff = std::min(backoff * 2, kLongestBackoffSeconds);
-            if (request.log) request.log(RateLimitWaitText(seconds) + "\r\n");
+            if (request.log) request.log(RateLimitWaitText(seconds));
             if (!CountDown(seconds, request)) return answer.stopped = true, answer;
         } else if (IsServerErrorStatus(status)) {
             if (server_retries++ == kMaxServerRetries) break;
             if (request.log) {
-                request.log(FailureReason(url, answer.fetch.Answer()) + "，" + std::to_string(server_retry) + "秒后重试\r\n");
+                request.log(FailureReason(url, answer.fetch.Answer()) + "，" + std::to_string(server_retry) + "秒后重试");
             }
             if (!Wait(std::chrono::seconds(server_retry), request.job)) return answer.stopped = true, answer;
             server_retry *= 2;
@@ -160,6 +160,43 @@ ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& reque
     answer.fetch.body.clear();
     answer.gave_up = true;
     return answer;
+}
+
+Attempts FetchWithAttempts(std::string_view url, const ServiceRequest& request, const AttemptWait& wait,
+                           const std::function<bool(const std::string& text)>& accept) {
+    JobToken* job = request.job;
+    Attempts result;
+    FailedAnswer last;
+    for (int attempt = 1; attempt <= kPageAttempts; ++attempt) {
+        result.made = attempt;
+        const ServiceAnswer answer = FetchFromService(url, request);
+        if (answer.stopped) return result.stopped = true, result;
+        const std::string text = Utf8BodyText(answer.fetch.body);
+        if (answer.login_redirect || IsLoginWall(text)) return result.login_wall = true, result;
+        last = answer.fetch.Answer();
+        // Still failing after every wait: more attempts would only wait longer;
+        // an answer too large would come as large again.
+        if (answer.gave_up || last.failure == NetFailure::kTooLarge) break;
+        if (answer.fetch.status == 200 && accept(text)) return result.accepted = true, result;
+        const bool go_on = wait ? wait(2000) : PumpingWait(2000, 0, job);
+        if (!go_on || (job && job->StopRequested())) return result.stopped = true, result;
+    }
+    result.failure = FailureReason(url, last);
+    return result;
+}
+
+bool PumpingWait(long long amount, int unit, JobToken* job) {
+    long long scale = 1;
+    switch (unit) {
+        case 1: scale = 1000; break;
+        case 2: scale = 60'000; break;
+        case 3: scale = 3'600'000; break;
+        default: break;
+    }
+    const std::chrono::milliseconds duration(amount > 0 ? amount * scale : 0);
+    if (job) return job->Wait(duration);
+    std::this_thread::sleep_for(duration);
+    return true;
 }
 
 }  // namespace wa

@@ -45,7 +45,7 @@ void SetRequestSpacing(std::chrono::milliseconds spacing);
 
 struct ServiceRequest {
     JobToken* job = nullptr;  // the waits are its safe points
-    std::function<void(const std::string& line)> log;  // told of every wait
+    std::function<void(const std::string& line)> log;  // told of every wait, a line without its line end
     // Told the seconds left of a rate-limit wait, once a second, then 0.
     std::function<void(long long seconds_left)> countdown;
     // CR LF separated. They are meant for the address's own host: a request
@@ -68,5 +68,31 @@ struct ServiceAnswer {
 // answer over kMaxServiceAnswer, or JSON with too many items to parse, is
 // refused: no body, status 0, failure kTooLarge saying what it went past.
 ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& request);
+
+inline constexpr int kPageAttempts = 10;
+
+// Waits between attempts; returns false when the job is to stop.
+using AttemptWait = std::function<bool(int milliseconds)>;
+
+struct Attempts {
+    bool accepted = false;
+    bool stopped = false;
+    bool login_wall = false;  // the service answered with a login page
+    int made = 0;
+    std::string failure;      // why no answer was accepted
+};
+
+// Asks for `url` up to ten times, two seconds apart, until `accept` takes an
+// answer's text (status 200); a login page ends the attempts at once, and so
+// does a service that kept answering "too many requests" or a server error
+// through all its waits, or an answer too large. `wait` defaults to
+// PumpingWait on the request's job.
+Attempts FetchWithAttempts(std::string_view url, const ServiceRequest& request, const AttemptWait& wait,
+                           const std::function<bool(const std::string& text)>& accept);
+
+// A wait on a worker thread that is also a safe point of the job: `amount` in
+// `unit` (0 ms, 1 s, 2 min, 3 h). Holds while the job is paused, returns false
+// at once when it is stopped.
+bool PumpingWait(long long amount, int unit = 0, JobToken* job = nullptr);
 
 }  // namespace wa

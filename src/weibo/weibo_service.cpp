@@ -5,6 +5,7 @@
 #include "net/certificate_trust.h"
 #include "net/http_text.h"
 #include "util/ini_file.h"
+#include "util/text.h"
 
 namespace wa {
 namespace {
@@ -22,16 +23,18 @@ std::string BaseOf(std::string base, std::string_view scheme = "http://") {
 }  // namespace
 
 ServiceAddresses ServiceAddresses::FromSettings(const std::string& config_file) {
+    // Authorities from a file others may write could let them read the traffic.
+    return FromSettings(IniSnapshot::Read(config_file), SettingsFileOpenToOthers(config_file).empty());
+}
+
+ServiceAddresses ServiceAddresses::FromSettings(const IniSnapshot& settings, bool authorities_trusted) {
     ServiceAddresses addresses;
     constexpr std::string_view kSection = "服务地址";
-    addresses.home_page = ReadSetting(config_file, kSection, "微博首页", addresses.home_page);
+    addresses.home_page = settings.Get(kSection, "微博首页", addresses.home_page);
     if (addresses.home_page.find("://") == std::string::npos) addresses.home_page.insert(0, "http://");
-    addresses.photo_host = ReadSetting(config_file, kSection, "相册服务", addresses.photo_host);
-    addresses.maker_host = ReadSetting(config_file, kSection, "官网", addresses.maker_host);
-    // Authorities from a file others may write could let them read the traffic.
-    if (SettingsFileOpenToOthers(config_file).empty()) {
-        addresses.ca_file = ReadSetting(config_file, kSection, "证书", addresses.ca_file);
-    }
+    addresses.photo_host = settings.Get(kSection, "相册服务", addresses.photo_host);
+    addresses.maker_host = settings.Get(kSection, "官网", addresses.maker_host);
+    if (authorities_trusted) addresses.ca_file = settings.Get(kSection, "证书", addresses.ca_file);
     return addresses;
 }
 
@@ -74,24 +77,6 @@ std::string UserInfoUrl(const ServiceAddresses& service, std::string_view key, s
     return SiteBase(service) + "/ajax/profile/info?" + std::string(key) + "=" + std::string(value);
 }
 
-std::string AlbumListUrl(const ServiceAddresses& service, std::string_view uid) {
-    return PhotoServiceBase(service) + "/albums/get_all?uid=" + std::string(uid) + "&count=6355";
-}
-
-std::string PhotoPageUrl(const ServiceAddresses& service, std::string_view uid,
-                         std::string_view album_id, int page, std::string_view type,
-                         std::string_view random_fraction) {
-    std::string url = PhotoServiceBase(service) + "/photos/get_all?uid=";
-    url += uid;
-    url += "&album_id=";
-    url += album_id;
-    url += "&count=100&page=" + std::to_string(page) + "&type=";
-    url += type;
-    url += "&__rnd=";
-    url += random_fraction;
-    return url;
-}
-
 std::string AlbumPageUrl(const ServiceAddresses& service, std::string_view uid) {
     return PhotoServiceBase(service) + "/" + std::string(uid) + "/albums/";
 }
@@ -104,8 +89,14 @@ std::string HelpPageUrl(const ServiceAddresses& service) {
     return MakerBase(service) + "/download/help/weibo_zhuye.html";
 }
 
-std::string LargePictureUrl(std::string_view pic_host, std::string_view pic_name) {
-    return std::string(pic_host) + "/large/" + std::string(pic_name);
+std::string LiveVideoUrl(std::string_view video) {
+    std::string url(TrimBlanks(video));
+    if (url.find("video.weibo.com/media/play") != std::string::npos) {
+        const std::size_t at = url.find("livephoto=");
+        if (at == std::string::npos) return {};
+        url = PercentDecoded(std::string_view(url).substr(at + 10, url.find('&', at) - at - 10));
+    }
+    return IsWebAddress(url) ? url : std::string();
 }
 
 }  // namespace wa

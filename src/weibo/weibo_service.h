@@ -9,6 +9,8 @@
 
 namespace wa {
 
+class IniSnapshot;
+
 struct ServiceAddresses {
     std::string home_page = "https://weibo.com/";         // opened in the browser; picture Referer;
                                                           // a bare "host[:port]" in the settings means http://
@@ -20,6 +22,9 @@ struct ServiceAddresses {
     // present replacing the built-in address; 证书 only from a file no other
     // user may write.
     static ServiceAddresses FromSettings(const std::string& config_file);
+    // The same from a file read already; `authorities_trusted`: whether its
+    // 证书 may be taken.
+    static ServiceAddresses FromSettings(const IniSnapshot& settings, bool authorities_trusted);
 };
 
 // The hosts of the site and the photo service, lower case, with no port: the
@@ -42,13 +47,12 @@ std::string HomePageScheme(const ServiceAddresses& service);
 // The user-info answer on the home page's host, asked by "uid" or "custom".
 std::string UserInfoUrl(const ServiceAddresses& service, std::string_view key, std::string_view value);
 
-std::string AlbumListUrl(const ServiceAddresses& service, std::string_view uid);
-std::string PhotoPageUrl(const ServiceAddresses& service, std::string_view uid,
-                         std::string_view album_id, int page, std::string_view type,
-                         std::string_view random_fraction);
 std::string AlbumPageUrl(const ServiceAddresses& service, std::string_view uid);
 std::string VersionPageUrl(const ServiceAddresses& service);
 std::string HelpPageUrl(const ServiceAddresses& service);
-std::string LargePictureUrl(std::string_view pic_host, std::string_view pic_name);
+
+// The address of a live photo's video: the inner address of the older
+// video.weibo.com/media/play?livephoto=… form; empty for anything but http(s).
+std::string LiveVideoUrl(std::string_view video);
 
 }  // namespace wa

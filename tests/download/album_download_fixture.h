@@ -14,9 +14,10 @@
 
 #include "../fake_service.h"
 #include "../util/temp_folder.h"
+#include "doors/album_ref.h"
 #include "download/album_download.h"
 #include "download/record_store.h"
-#include "memory_host.h"
+#include "memory_observer.h"
 
 namespace wa::test {
 
@@ -39,7 +40,7 @@ class AlbumDownloadTest : public FakeServiceTest {
 protected:
     void SetUp() override {
         FakeServiceTest::SetUp();
-        host.save_folder = (temp.path() / "saved").string();
+        host.options.save_folder = (temp.path() / "saved").string();
         context.program_folder = (temp.path() / "program").string();
         fs::create_directories(context.program_folder);
         context.referer = fake.BaseUrl() + "/";
@@ -66,9 +67,19 @@ protected:
         served.albums = std::move(albums);
         fake.AddUser(served);
     }
+    // The photo-service album `id` of type 3 as its list row would give it.
+    static AlbumRef Listed(const std::string& id, const std::string& count, const std::string& name = "旅行") {
+        AlbumRef album;
+        album.door = "photo";
+        album.id = id;
+        album.type = "3";
+        album.count = count;
+        album.name = name;
+        album.key = id + "@@3";
+        return album;
+    }
     AlbumOutcome Download(const std::string& id, const std::string& count, const std::string& name = "旅行") {
-        ResolvedUser copy = user;
-        return AlbumDownload({count, id + "@@3", name}, copy, host, context);
+        return AlbumDownload(Listed(id, count, name), user, host, host.Source(), context);
     }
     fs::path AlbumFolder(const std::string& name) const { return temp.path() / "saved" / "小明的微博" / name; }
     std::string StorePath() const { return RecordStorePath(context.program_folder, "1001"); }
@@ -78,7 +89,7 @@ protected:
     }
 
     TempFolder temp;
-    MemoryHost host;
+    MemoryObserver host;
     DownloadContext context;
     ResolvedUser user;
 };

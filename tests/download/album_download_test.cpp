@@ -40,8 +40,7 @@ TEST_F(AlbumDownloadTest, MultiPageAlbumLandsInSaveFolderUserAlbum) {
     EXPECT_TRUE(IsPictureData(ReadFile(AlbumFolder("旅行250") / "(7)照片7.jpg")));
     EXPECT_EQ(host.Log(),
               "防止重复下载数据库创建成功\r\n准备下载相册《旅行》\r\n\r\n---完成相册《旅行250》下载\r\n\r\n");
-    EXPECT_EQ(host.Label(StatusLabel::kPhotoCounter), "");
-    EXPECT_EQ(host.Label(StatusLabel::kProgressPercent), "100%");  // 250 × 100 ÷ 50 ÷ 3, limited to 100
+    EXPECT_EQ(host.LastProgress()->percent, 100);  // 250 × 100 ÷ 50 ÷ 3, limited to 100
     EXPECT_TRUE(Recorded("501100250"));
     EXPECT_EQ(fake.CountRequests("/photos/get_all"), 3);
 }
@@ -70,7 +69,7 @@ TEST_F(AlbumDownloadTest, WrongCountsAndShortPagesAreDownloadedWhole) {
         EXPECT_EQ(FileNames(AlbumFolder("旅行" + c.count)).size(), static_cast<std::size_t>(c.saved)) << c.id;
         EXPECT_EQ(fake.CountRequests("/photos/get_all"), c.pages_asked) << c.id;
         if (!c.last_counter.empty()) {
-            EXPECT_EQ(host.LastShown(StatusLabel::kPhotoCounter), c.last_counter) << c.id;
+            EXPECT_EQ(host.LastCounter(), c.last_counter) << c.id;
         }
     }
     // Sequence numbers count the photos listed, whatever the pages held.
@@ -115,8 +114,8 @@ TEST_F(AlbumDownloadTest, RateLimitsAreWaitedOutAndLoginWallsEndTheAlbum) {
 
 TEST_F(AlbumDownloadTest, PageCycleSchemeAndPicturesFromOneConnection) {
     Serve({Album("502", 120)});
-    host.scheme = SequenceScheme::kPageCycle;
-    host.format = NameFormat::kContentThenNumber;
+    host.options.sequence = SequenceScheme::kPageCycle;
+    host.options.name_format = NameFormat::kContentThenNumber;
     RequestBatch batch(1);
     context.pictures = &batch;
     Download("502", "120");
@@ -133,10 +132,10 @@ TEST_F(AlbumDownloadTest, PageCycleSchemeAndPicturesFromOneConnection) {
 
 TEST_F(AlbumDownloadTest, TimeWindowSkipsTheStartBoundAndEndsAtOlderPhotos) {
     Serve({Album("503", 10)});
-    host.time_window = true;
+    host.options.window.on = true;
     // Photo i was uploaded at 1400000000 − i h; the start bound is photo 5's moment.
-    host.window_start = UnixToLocalTime(1400000000 - 5 * 3600);
-    host.window_end = UnixToLocalTime(1400000000 - 2 * 3600);
+    host.options.window.start = UnixToLocalTime(1400000000 - 5 * 3600);
+    host.options.window.end = UnixToLocalTime(1400000000 - 2 * 3600);
     const AlbumOutcome outcome = Download("503", "10");
     EXPECT_EQ(FileNames(AlbumFolder("旅行10")), (std::vector<std::string>{"(3)照片3.jpg", "(4)照片4.jpg"}));
     EXPECT_EQ(outcome.skipped, 3);  // photos 1, 2 (at or after the end) and 5 (at the start)
@@ -168,12 +167,12 @@ TEST_F(AlbumDownloadTest, SecondRunSkipsRecordedPhotosOnlyWhenTheSwitchIsOn) {
     Serve({Album("505", 5)});
     Download("505", "5");
     fake.ClearRequests();
-    host.record_store = true;
+    host.options.record_store = true;
     const AlbumOutcome skipped = Download("505", "5");
     EXPECT_EQ(skipped.skipped, 5);
     EXPECT_EQ(fake.CountRequests("/large/"), 0);
 
-    host.record_store = false;
+    host.options.record_store = false;
     const AlbumOutcome again = Download("505", "5");
     EXPECT_EQ(again.saved, 5);
     EXPECT_EQ(fake.CountRequests("/large/"), 5);
@@ -210,7 +209,7 @@ TEST_F(AlbumDownloadTest, FailedPicturesAreNeitherWrittenNorRecorded) {
     // A later run with the switch on fetches exactly the failed ones.
     fake.ClearFaults();
     fake.ClearRequests();
-    host.record_store = true;
+    host.options.record_store = true;
     EXPECT_EQ(Download("507", "4").saved, 3);
     EXPECT_EQ(FileNames(AlbumFolder("旅行4")).size(), 4u);
 }
@@ -265,7 +264,7 @@ TEST_F(AlbumDownloadTest, NoSavedPictureIsEverReplacedAndASecondRunAddsNothing) 
     album.photos[3].pic_name = "dup-b.jpg";
     album.photos[3].size = 5000;
     Serve({album});
-    host.format = NameFormat::kContent;
+    host.options.name_format = NameFormat::kContent;
     const std::string cut83 = too_long.substr(0, 249) + ".jpg";     // 253 bytes
     const std::string cut82 = too_long.substr(0, 246) + "(4).jpg";  // 253 bytes, the number kept
     std::vector<std::string> expected{cut82, cut83, "同一句(2).jpg", "同一句.jpg", "照片5.jpg"};
@@ -286,7 +285,7 @@ TEST_F(AlbumDownloadTest, HostileListsNeverLeaveTheSaveFolderNorLeaveHttp) {
     album.photos[0].pic_name = "hostile.jpg";
     album.photos[0].caption = "";  // its names are taken below: the id names it
     Serve({album});
-    host.format = NameFormat::kContent;
+    host.options.name_format = NameFormat::kContent;
     const std::string base = fake.BaseUrl();
     // A count that is a path, and hosts that are not http.
     fake.AddFault("/photos/get_all", fake::Fault{.body = R"({"data":{"photo_list":[)"
@@ -311,7 +310,7 @@ TEST_F(AlbumDownloadTest, HostileListsNeverLeaveTheSaveFolderNorLeaveHttp) {
 
 TEST_F(AlbumDownloadTest, EmptySaveFolderSavesBesideTheProgram) {
     Serve({Album("510", 1)});
-    host.save_folder.clear();
+    host.options.save_folder.clear();
     Download("510", "1");
     EXPECT_TRUE(fs::exists(fs::path(context.program_folder) / "小明的微博" / "旅行1" / "(1)照片1.jpg"));
 }
@@ -320,7 +319,7 @@ TEST_F(AlbumDownloadTest, CorruptStoreIsLoggedAndLeftAlone) {
     Serve({Album("511", 2)});
     fs::create_directories(RecordStoreFolder(context.program_folder));
     std::ofstream(StorePath(), std::ios::binary) << "not a store";
-    host.record_store = true;
+    host.options.record_store = true;
     EXPECT_EQ(Download("511", "2").saved, 2);
     EXPECT_NE(host.Log().find("防止重复下载数据库打开失败"), std::string::npos);
     EXPECT_EQ(ReadFile(StorePath()), "not a store");
@@ -391,7 +390,7 @@ TEST_F(PauseAndStopTest, StopMidTransferLeavesNoPartialFileAndAClosedStore) {
     // The next run picks up where this one stopped.
     fake.ClearFaults();
     fake.ClearRequests();
-    host.record_store = true;
+    host.options.record_store = true;
     JobToken fresh;
     context.job = &fresh;
     EXPECT_EQ(Download("521", "6").saved, 4);
@@ -428,10 +427,10 @@ TEST_F(AlbumDownloadTest, EightInFlightGiveExactlyWhatOneAtATimeGives) {
     album.photos[40].photo_id = album.photos[41].photo_id;  // one id twice
     album.photos[40].pic_name = "twice.jpg";
     Serve({album});
-    host.time_window = true;
-    host.window_end = UnixToLocalTime(1400000000 - 5 * 3600);      // the newest five are skipped
-    host.window_start = UnixToLocalTime(1400000000 - 230 * 3600);  // the oldest twenty end the album
-    host.record_store = true;
+    host.options.window.on = true;
+    host.options.window.end = UnixToLocalTime(1400000000 - 5 * 3600);      // the newest five are skipped
+    host.options.window.start = UnixToLocalTime(1400000000 - 230 * 3600);  // the oldest twenty end the album
+    host.options.record_store = true;
 
     struct Result {
         std::map<std::string, std::string> files;
@@ -445,13 +444,13 @@ TEST_F(AlbumDownloadTest, EightInFlightGiveExactlyWhatOneAtATimeGives) {
         fake.AddFault("/large/540100012", fake::Fault{.drop_half = true, .times = 1});  // the repeat works
         fake.AddFault("/large/540100013", fake::Fault{.drop_half = true});
         const fs::path root = temp.path() / (std::to_string(static_cast<int>(format)) + "-" + std::to_string(parallel));
-        test::MemoryHost run_host;
-        run_host.save_folder = (root / "saved").string();
-        run_host.format = format;
-        run_host.time_window = host.time_window;
-        run_host.window_start = host.window_start;
-        run_host.window_end = host.window_end;
-        run_host.record_store = true;
+        test::MemoryObserver run_host;
+        run_host.options.save_folder = (root / "saved").string();
+        run_host.options.name_format = format;
+        run_host.options.window.on = host.options.window.on;
+        run_host.options.window.start = host.options.window.start;
+        run_host.options.window.end = host.options.window.end;
+        run_host.options.record_store = true;
         DownloadContext run_context = context;
         run_context.program_folder = (root / "program").string();
         fs::create_directories(RecordStoreFolder(run_context.program_folder));
@@ -461,9 +460,8 @@ TEST_F(AlbumDownloadTest, EightInFlightGiveExactlyWhatOneAtATimeGives) {
             store.OpenStore(RecordStorePath(run_context.program_folder, "1001"));
             for (int i = 30; i <= 35; ++i) store.AppendPhotoId("540" + std::to_string(100000 + i));
         }
-        run_context.parallel = parallel;
-        ResolvedUser copy = user;
-        AlbumDownload({"250", "540@@3", "旅行"}, copy, run_host, run_context);
+        run_host.options.parallel = parallel;
+        AlbumDownload(Listed("540", "250"), user, run_host, run_host.Source(), run_context);
         Result result;
         for (const auto& entry : fs::recursive_directory_iterator(root / "saved")) {
             if (entry.is_regular_file()) result.files[fs::relative(entry.path(), root).string()] = ReadFile(entry.path());

@@ -30,7 +30,7 @@ protected:
 TEST_F(AlbumSyncTest, NewOnlyReadsDownToTheLastCompleteRunAndReadsWholeAfterAnInterruptedOne) {
     const fake::Album album = Grown(250);
     Serve({album});
-    host.new_only = true;
+    host.options.new_only = true;
     const auto pages_asked = [this](const std::string& count) {
         fake.ClearRequests();
         Download("701", count);
@@ -56,7 +56,7 @@ TEST_F(AlbumSyncTest, NewOnlyReadsDownToTheLastCompleteRunAndReadsWholeAfterAnIn
     EXPECT_EQ(fake.CountRequests("/photos/get_all"), 1);
 
     // A stopped run means the next one reads everything again.
-    host.new_only = false;
+    host.options.new_only = false;
     JobToken job;
     context.job = &job;
     fake.AddFault("/large/7701100010", fake::Fault{.stall_ms = 5000});
@@ -70,7 +70,7 @@ TEST_F(AlbumSyncTest, NewOnlyReadsDownToTheLastCompleteRunAndReadsWholeAfterAnIn
     stopper.join();
     context.job = nullptr;
     fake.ClearFaults();
-    host.new_only = true;
+    host.options.new_only = true;
     EXPECT_EQ(pages_asked("254"), 3);
 }
 
@@ -85,7 +85,7 @@ TEST_F(AlbumSyncTest, FilesCarryTheirUploadTimeUnlessTheyHeldTheSamePictureBefor
     const struct timespec old_times[2] = {{1000, 0}, {1000, 0}};
     ::utimensat(AT_FDCWD, (AlbumFolder("旅行3") / "(1)照片1.jpg").c_str(), old_times, 0);
     fs::remove(AlbumFolder("旅行3") / "(2)照片2.jpg");
-    host.upload_time = false;
+    host.options.upload_time_as_file_time = false;
     const std::time_t before = std::time(nullptr);
     Download("701", "3");
     ASSERT_EQ(::stat((AlbumFolder("旅行3") / "(1)照片1.jpg").c_str(), &info), 0);

@@ -5,7 +5,7 @@
 #include "album_download_fixture.h"
 #include "download/download_run.h"
 #include "download/picture_file.h"
-#include "weibo/album_tab.h"
+#include "doors/registry.h"
 
 namespace wa {
 namespace {
@@ -35,9 +35,10 @@ protected:
         album.photos[6].listed_without_pid = album.photos[7].listed_without_pid = true;
         return album;
     }
-    AlbumOutcome DownloadTab(const std::string& id_text, const std::string& name) {
-        ResolvedUser copy = user;
-        return AlbumDownload({"", id_text, name}, copy, host, context);
+    AlbumOutcome DownloadTab(const std::string& key, const std::string& name) {
+        AlbumRef album = *AlbumOfKey(key);
+        album.name = name;
+        return AlbumDownload(album, user, host, host.Source(), context);
     }
     static std::string Pid(int i) { return "006Xmpvgly1h601" + std::to_string(100000 + i); }
 };
@@ -45,12 +46,11 @@ protected:
 TEST_F(AlbumTabDownloadTest, PicturesTakeCaptionTimeAndVideoFromTheirPostsAskedOncePerRun) {
     Serve({PostAlbum()});
     fake.SetHotlinkProtection(true);
-    const AlbumListing listing = ListAlbums("1001", AlbumDoor::kAlbumTab);
+    const AlbumListing listing = ListAlbums("1001", "page");
     ASSERT_EQ(listing.albums.size(), 2u);
-    host.rows = {{true, "1", "全部图片", "", "page:wall"}, {true, "2", "春天", "", listing.albums[1].IdText()}};
-    context.parallel = 4;
+    host.options.parallel = 4;
     DownloadJob job;
-    job.Start(host, user, context);
+    job.Start(host, host.Source(), {user, {{1, listing.albums[0]}, {2, listing.albums[1]}}}, context);
     const RunOutcome run = job.Wait();
     EXPECT_EQ(run.saved, 16);
     EXPECT_EQ(run.videos, 4);
@@ -70,12 +70,12 @@ TEST_F(AlbumTabDownloadTest, PicturesTakeCaptionTimeAndVideoFromTheirPostsAskedO
 
     // The upload time names the pictures too; a second run skips what it recorded.
     fake.ClearRequests();
-    host.format = NameFormat::kDateThenContent;
-    host.record_store = true;
-    host.save_folder = (temp.path() / "dated").string();
+    host.options.name_format = NameFormat::kDateThenContent;
+    host.options.record_store = true;
+    host.options.save_folder = (temp.path() / "dated").string();
     EXPECT_EQ(DownloadTab("page:wall", "全部图片").skipped, 8);
     EXPECT_EQ(fake.CountRequests("/mw2000/") + fake.CountRequests("/livephoto/"), 0);
-    host.record_store = false;
+    host.options.record_store = false;
     DownloadTab("page:wall", "全部图片");
     const fs::path dated = temp.path() / "dated" / "小明的微博" / "全部图片";
     EXPECT_TRUE(fs::exists(dated / "[2014.05.13 23.53]春游第一天.jpg"));
@@ -85,9 +85,9 @@ TEST_F(AlbumTabDownloadTest, PicturesTakeCaptionTimeAndVideoFromTheirPostsAskedO
 TEST_F(AlbumTabDownloadTest, DateWindowSkipsUnknownDatesAndAFailedVideoLeavesItsStill) {
     Serve({PostAlbum()});
     fake.AddFault("/livephoto/" + Pid(4), fake::Fault{.status = 404});
-    host.time_window = true;
-    host.window_start = UnixToLocalTime(1400000000 - 100 * 3600);
-    host.window_end = UnixToLocalTime(1400000000);
+    host.options.window.on = true;
+    host.options.window.start = UnixToLocalTime(1400000000 - 100 * 3600);
+    host.options.window.end = UnixToLocalTime(1400000000);
     const AlbumOutcome outcome = DownloadTab("page:wall", "全部图片");
     EXPECT_EQ(outcome.saved, 7);
     EXPECT_EQ(outcome.videos, 1);
@@ -101,8 +101,8 @@ TEST_F(AlbumTabDownloadTest, DateWindowSkipsUnknownDatesAndAFailedVideoLeavesIts
 
     // Without live videos none is asked for.
     fake.ClearRequests();
-    host.live_video = false;
-    host.save_folder = (temp.path() / "stills").string();
+    host.options.live_video = false;
+    host.options.save_folder = (temp.path() / "stills").string();
     EXPECT_EQ(DownloadTab("page:wall", "全部图片").videos, 0);
     EXPECT_EQ(fake.CountRequests("/livephoto/"), 0);
 }
@@ -120,7 +120,7 @@ TEST_F(AlbumTabDownloadTest, PagingEndsAtEveryMarkerAnEmptyPageOrACursorSeenBefo
         fake.AddUser(paged);
         user.uid = paged.uid;
         fake.ClearRequests();
-        host.save_folder = (temp.path() / paged.uid).string();
+        host.options.save_folder = (temp.path() / paged.uid).string();
         EXPECT_EQ(DownloadTab("page:wall", "全部图片").saved, 7) << i;
         EXPECT_EQ(fake.CountRequests("/ajax/profile/getImageWall"), 3) << i;  // 3, 3 and 1
     }
@@ -150,7 +150,7 @@ TEST_F(AlbumTabDownloadTest, HostileWallsEndAndAnswersTooLargeAreRefusedOnce) {
     const auto run = [&](const std::string& uid) {
         user.uid = uid;
         fake.ClearRequests();
-        host.save_folder = (temp.path() / uid).string();
+        host.options.save_folder = (temp.path() / uid).string();
         return DownloadTab("page:wall", "全部图片");
     };
     EXPECT_EQ(run("1200").saved, 3);
@@ -203,7 +203,7 @@ TEST_F(AlbumTabDownloadTest, AjaxRequestsFollowRedirectsOnTheirOwnHostOnly) {
     for (const auto& c : cases) {
         fake.ClearFaults();
         fake.AddFault("getImageWall", fake::Fault{.redirect_to = c.to, .times = c.times});
-        host.save_folder = (temp.path() / std::to_string(&c - cases)).string();
+        host.options.save_folder = (temp.path() / std::to_string(&c - cases)).string();
         const AlbumOutcome outcome = DownloadTab("page:wall", "全部图片");
         EXPECT_EQ(outcome.saved, c.saved) << c.to;
         EXPECT_EQ(outcome.login_needed, c.login) << c.to;

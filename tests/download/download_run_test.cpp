@@ -1,26 +1,32 @@
+// A run as its observer sees it: the chosen albums in order, every event in
+// its place, the options read when the run reads them, and a stop.
 #include "download/download_run.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <thread>
 
 #include "../fake_service.h"
 #include "../util/temp_folder.h"
 #include "download/record_store.h"
-#include "memory_host.h"
+#include "memory_observer.h"
 
 namespace wa {
 namespace {
 
 namespace fs = std::filesystem;
 
-TEST(EntryText, SplitsIntoAtMostThreeFields) {
-    const AlbumEntry entry = SplitEntryText(EntryText({"35", "123@@3", "旅行"}));
-    EXPECT_EQ(entry.count, "35");
-    EXPECT_EQ(entry.id_text, "123@@3");
-    EXPECT_EQ(entry.name, "旅行");
-    EXPECT_EQ(SplitEntryText("35--@@--1@@3--@@--a--@@--b").name, "a");
+AlbumRef Listed(const std::string& id, const std::string& name, std::optional<std::string> count = "3") {
+    AlbumRef album;
+    album.door = "photo";
+    album.id = id;
+    album.type = "3";
+    album.count = std::move(count);
+    album.name = name;
+    album.key = id + "@@3";
+    return album;
 }
 
 class DownloadRunTest : public test::FakeServiceTest {
@@ -40,28 +46,26 @@ protected:
             served.albums.push_back(album);
         }
         fake.AddUser(served);
-        host.save_folder = (temp.path() / "saved").string();
-        host.sound = "/nonexistent/done.mp3";
+        host.options.save_folder = (temp.path() / "saved").string();
         context.program_folder = temp.path().string();
         context.referer = fake.BaseUrl() + "/";
         fs::create_directories(RecordStoreFolder(context.program_folder));
     }
+    RunRequest Request(std::vector<ChosenAlbum> albums) { return {{"2002", "小红"}, std::move(albums)}; }
 
     test::TempFolder temp;
-    test::MemoryHost host;
+    test::MemoryObserver host;
     DownloadContext context;
 };
 
-TEST_F(DownloadRunTest, DownloadsTheTickedRowsInOrderAndEndsTheRun) {
-    host.rows = {{true, "1", "相册一", "3", "1@@3"},
-                 {false, "2", "没勾选", "3", "2@@3"},
-                 {true, "3", "没数量", "", "3@@3"},
-                 {true, "4", " \u3000 ", "3", "4@@3"}};
+TEST_F(DownloadRunTest, DownloadsTheChosenAlbumsInOrderAndEndsTheRun) {
     DownloadJob job;
-    job.Start(host, {"2002", "小红"}, context);
+    job.Start(host, host.Source(),
+              Request({{1, Listed("1", "相册一")}, {3, Listed("3", "没数量", "")}, {4, Listed("4", " \u3000 ")}}),
+              context);
     const RunOutcome outcome = job.Wait();
-    EXPECT_EQ(outcome.albums, 2);
-    EXPECT_EQ(outcome.saved, 6);
+    EXPECT_EQ(outcome.albums, 3);
+    EXPECT_EQ(outcome.saved, 9);
     const std::string log = host.Log();
     EXPECT_TRUE(log.starts_with("未勾选了防止重复下载功能\r\n\r\n【未启用】 固定时间段内的下载\r\n\r\n"
                                 "当前被选择相册编号:1、3、4、\r\n\r\n"));
@@ -69,51 +73,101 @@ TEST_F(DownloadRunTest, DownloadsTheTickedRowsInOrderAndEndsTheRun) {
     EXPECT_NE(log.find("准备下载相册《未知相册_随机名称"), std::string::npos);
     EXPECT_TRUE(log.ends_with("-------全部下载完毕--------\r\n\r\n"));
     EXPECT_LT(log.find("相册一"), log.find("未知相册_随机名称"));
-    EXPECT_EQ(host.Label(StatusLabel::kAlbumsSelected), "总共需下载[2]个相册");
-    EXPECT_EQ(host.Label(StatusLabel::kCurrentAlbum), "下载到第[2]个相册");
-    EXPECT_EQ(host.Label(StatusLabel::kPhotoCounter), "下载完成");
-    EXPECT_EQ(host.Label(StatusLabel::kProgressPercent), "100%");
-    EXPECT_EQ(host.States(), (std::vector<RunState>{RunState::kRunning, RunState::kIdle}));
-    EXPECT_EQ(host.Sounds(), (std::vector<std::string>{"/nonexistent/done.mp3"}));
-    EXPECT_EQ(host.Messages(), (std::vector<std::string>{"全部下载完毕"}));
+    ASSERT_EQ(host.Starts().size(), 1u);
+    EXPECT_EQ(host.Starts()[0].albums, 3);
+    EXPECT_EQ(host.Starts()[0].numbers, (std::vector<int>{1, 3, 4}));
+    ASSERT_EQ(host.Albums().size(), 3u);
+    EXPECT_EQ(host.Albums()[2].index, 3);
+    ASSERT_EQ(host.Finished().size(), 1u);
+    EXPECT_FALSE(host.Finished()[0].stopped);
     EXPECT_TRUE(fs::exists(temp.path() / "saved" / "小红" / "相册一3" / "(1)图.jpg"));
+    EXPECT_TRUE(fs::exists(temp.path() / "saved" / "小红" / "没数量" / "(1)图.jpg"));
 }
 
-TEST_F(DownloadRunTest, NothingTickedStillEndsTheRun) {
-    host.rows = {{false, "1", "相册一", "3", "1@@3"}};
-    host.record_store = true;
-    host.time_window = true;
+TEST_F(DownloadRunTest, NothingChosenStillEndsTheRun) {
+    host.options.record_store = true;
+    host.options.window.on = true;
     DownloadJob job;
-    job.Start(host, {"2002", "小红"}, context);
+    job.Start(host, host.Source(), Request({}), context);
     job.Wait();
     EXPECT_EQ(host.Log(),
               "已经勾选了防止重复下载功能,已经下载的不会再次下载\r\n\r\n【启用了】 固定时间段内的下载\r\n\r\n"
               "当前未选择任何相册\r\n\r\n-------全部下载完毕--------\r\n\r\n");
-    EXPECT_EQ(host.Label(StatusLabel::kAlbumsSelected), "总共需下载[0]个相册");
-    EXPECT_EQ(host.Messages().size(), 1u);
+    EXPECT_EQ(host.Starts()[0].albums, 0);
+    EXPECT_EQ(host.Finished().size(), 1u);
     EXPECT_TRUE(fs::exists(RecordStorePath(context.program_folder, "2002")));  // created at the start
 }
 
+// Every event of a run with a failed picture, in the order a window shows them.
+class EventLog : public test::MemoryObserver {
+public:
+    std::vector<std::string> events;
+    std::atomic<bool> first_saved = false;
+    void RunStarted(const RunStart& start) override { events.push_back("run " + std::to_string(start.albums)); }
+    void AlbumStarted(const AlbumStart& album) override { events.push_back("album " + album.name); }
+    void AlbumProgressed(const AlbumProgress& progress) override {
+        events.push_back("progress " + std::to_string(progress.percent) + " " + progress.total + "/" +
+                         std::to_string(progress.position));
+    }
+    void PhotoDone(PhotoResult result) override {
+        const char* names[] = {"saved", "skipped", "failed", "video saved", "video failed"};
+        events.push_back(names[static_cast<int>(result)]);
+        first_saved = true;
+    }
+    void Logged(const LogLine& line) override { events.push_back("log " + line.text); }
+    void AlbumFinished(const AlbumOutcome& outcome) override {
+        events.push_back("album done " + std::to_string(outcome.saved) + "/" + std::to_string(outcome.failed));
+    }
+    void RunFinished(const RunOutcome& outcome) override { events.push_back("run done " + std::to_string(outcome.failed)); }
+};
+
+TEST_F(DownloadRunTest, EventsComeInTheOrderOfTheRunAndOptionsAreReadWhenTheRunReadsThem) {
+    fake.AddFault("/large/1002", fake::Fault{.status = 404});
+    EventLog events;
+    events.options = host.options;
+    events.options.parallel = 1;
+    DownloadJob job;
+    // The naming changes once the first picture is saved: the next picture takes it.
+    job.Start(events,
+              [&] {
+                  DownloadOptions options = events.options;
+                  if (events.first_saved) options.name_format = NameFormat::kContentThenNumber;
+                  return options;
+              },
+              Request({{1, Listed("1", "相册一")}}), context);
+    job.Wait();
+    const std::vector<std::string> expected = {
+        "log 未勾选了防止重复下载功能", "log 【未启用】 固定时间段内的下载", "run 1", "log 当前被选择相册编号:1、",
+        "album 相册一", "log 准备下载相册《相册一》",
+        "progress 33 3/1", "saved", "progress 66 3/2",
+        "log 图片下载失败[404]：" + fake.BaseUrl() + "/large/1002.jpg", "failed", "progress 100 3/3", "saved",
+        "log ---完成相册《相册一3》下载", "album done 2/1", "log -------全部下载完毕--------", "run done 1"};
+    EXPECT_EQ(events.events, expected);
+    const fs::path album = temp.path() / "saved" / "小红" / "相册一3";
+    EXPECT_TRUE(fs::exists(album / "(1)图.jpg"));
+    EXPECT_TRUE(fs::exists(album / "图(3).jpg"));
+}
+
 TEST_F(DownloadRunTest, StopEndsWithoutTheEndOfRunAndANewRunWaitsForIt) {
-    host.rows = {{true, "1", "相册一", "3", "1@@3"}};
     fake.AddFault("/large/1001", fake::Fault{.stall_ms = 10000});
     DownloadJob job;
-    job.Start(host, {"2002", "小红"}, context);
+    job.Start(host, host.Source(), Request({{1, Listed("1", "相册一")}}), context);
     for (int i = 0; i < 500 && fake.CountRequests("/large/1001") == 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     job.Pause();
     job.Stop();  // stop while paused
     fake.ClearFaults();
-    test::MemoryHost second;
-    second.rows = host.rows;
-    second.save_folder = host.save_folder;
-    job.Start(second, {"2002", "小红"}, context);
+    test::MemoryObserver second;
+    second.options.save_folder = host.options.save_folder;
+    job.Start(second, second.Source(), Request({{1, Listed("1", "相册一")}}), context);
     const RunOutcome outcome = job.Wait();
     EXPECT_EQ(outcome.saved, 3);
-    EXPECT_EQ(host.Messages().size(), 0u);
+    ASSERT_EQ(host.Finished().size(), 1u);
+    EXPECT_TRUE(host.Finished()[0].stopped);
     EXPECT_EQ(host.Log().find("全部下载完毕"), std::string::npos);
-    EXPECT_EQ(second.Messages().size(), 1u);
+    ASSERT_EQ(second.Finished().size(), 1u);
+    EXPECT_FALSE(second.Finished()[0].stopped);
 }
 
 }  // namespace

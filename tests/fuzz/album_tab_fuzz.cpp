@@ -7,7 +7,7 @@
 #include "download/picture_naming.h"
 #include "util/regex_matcher.h"
 #include "util/text.h"
-#include "weibo/album_tab.h"
+#include "doors/album_tab.h"
 #include "net/http_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const wa::AlbumTabItem& item : page->items) {
             if (item.pid.empty() && item.mid.empty()) __builtin_trap();
         }
-        for (const wa::AlbumInfo& album : page->albums) {
-            if (!wa::IsAlbumTabId(album.IdText())) __builtin_trap();
+        for (const wa::AlbumRef& album : page->albums) {
+            if (!album.key.starts_with(wa::kAlbumTabPrefix)) __builtin_trap();
             const std::string folder = wa::CleanName(album.name);
             if (folder.find('/') != std::string::npos || folder.size() > 4 * album.name.size() + 3) __builtin_trap();
         }

@@ -6,8 +6,8 @@
 
 #include "download/picture_naming.h"
 #include "util/regex_matcher.h"
-#include "weibo/album_list.h"
-#include "weibo/weibo_service.h"
+#include "doors/photo_service.h"
+#include "doors/registry.h"
 
 constexpr const char* kFolder = "/nonexistent/album/";
 
@@ -35,10 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             (void)wa::LargePictureUrl(photo.pic_host, photo.pic_name);
         }
     }
-    for (const wa::AlbumInfo& album : wa::ReadAlbumListing(text).albums) {
+    for (const wa::AlbumRef& album : wa::ReadAlbumListing(text).albums) {
         const std::string folder = wa::CleanName(album.name);
         if (folder.find('/') != std::string::npos || folder == "..") __builtin_trap();
-        (void)album.IdText();
+        (void)wa::AlbumOfKey(album.key);
     }
     return 0;
 }

@@ -83,7 +83,7 @@ TEST_F(MainWindowTest, StoredOptionsComeBackAndUnknownFormatChecksNothing) {
     }
     EXPECT_TRUE(w.radio_sequence_cycle->isChecked());
     EXPECT_EQ(w.edit_sound->text(), "/a/done.mp3");
-    EXPECT_EQ(w.window->CheckedNameFormat(), NameFormat::kContent);
+    EXPECT_EQ(w.window->Options().NameFormatOrContent(), NameFormat::kContent);
 }
 
 TEST_F(MainWindowTest, EachOptionWritesItsOwnKey) {
@@ -118,15 +118,15 @@ TEST_F(MainWindowTest, EachOptionWritesItsOwnKey) {
     ASSERT_TRUE(live && live->isChecked());
     live->click();
     EXPECT_EQ(Setting("全局设置", "实况视频"), "未启用");
-    EXPECT_FALSE(w.window->LiveVideoEnabled());
+    EXPECT_FALSE(w.window->Options().live_video);
     w.window->findChild<QCheckBox*>(QString::fromUtf8("选择框_只下载新照片"))->click();
     EXPECT_EQ(Setting("全局设置", "只下载新照片"), "已启用");
-    EXPECT_TRUE(w.window->NewOnlyEnabled());
+    EXPECT_TRUE(w.window->Options().new_only);
     auto* file_time = w.window->findChild<QComboBox*>(QString::fromUtf8("组合框_文件时间"));
     file_time->setCurrentIndex(1);
     emit file_time->activated(1);
     EXPECT_EQ(Setting("全局设置", "文件时间"), "下载时间");
-    EXPECT_FALSE(w.window->UploadTimeAsFileTime());
+    EXPECT_FALSE(w.window->Options().upload_time_as_file_time);
     auto* proxy = w.window->findChild<QLineEdit*>(QString::fromUtf8("编辑框_代理"));
     proxy->setText("http://127.0.0.1:3128");
     emit proxy->editingFinished();
@@ -248,11 +248,11 @@ TEST_F(MainWindowTest, CompletionSoundPlaysOnceAndStops) {
     View& w = Open();
     auto* player = w.window->findChild<QMediaPlayer*>();
     ASSERT_TRUE(player);
-    w.window->PlaySound("");  // nothing to play
+    w.window->findChild<CompletionSound*>()->Play("");  // nothing to play
     EXPECT_EQ(player->playbackState(), QMediaPlayer::StoppedState);
     const std::string sound = (temp.path() / "done.wav").string();
     WriteSilence(sound);
-    w.window->PlaySound(sound);
+    w.window->findChild<CompletionSound*>()->Play(sound);
     EXPECT_EQ(player->source(), QUrl::fromLocalFile(QString::fromStdString(sound)));
     EXPECT_EQ(player->loops(), 1);
     w.button_stop_sound->click();

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "../fake_service.h"
-#include "weibo/album_list.h"
+#include "doors/photo_service.h"
 #include "net/cookie_jar.h"
 #include "net/page_fetch.h"
 #include "weibo/user_resolution.h"
@@ -59,7 +59,7 @@ TEST(AlbumList, ReadsAndCleansEveryAlbum) {
     EXPECT_EQ(albums[0].name, "相册");
     EXPECT_EQ(albums[0].cover_url, "http://x/c.jpg");
     EXPECT_EQ(albums[0].count, "35");
-    EXPECT_EQ(albums[0].IdText(), "1@@3");
+    EXPECT_EQ(albums[0].key, "1@@3");
     EXPECT_TRUE(albums[1].name.starts_with("未知名称随机数字"));
     const int number = std::stoi(albums[1].name.substr(std::string("未知名称随机数字").size()));
     EXPECT_GE(number, 100);
@@ -67,7 +67,7 @@ TEST(AlbumList, ReadsAndCleansEveryAlbum) {
     EXPECT_EQ(albums[1].count, "7");
     EXPECT_EQ(albums[2].name, "it's");
     EXPECT_EQ(albums[2].count, "null");
-    EXPECT_EQ(albums[2].IdText(), "4@@null");
+    EXPECT_EQ(albums[2].key, "4@@null");
     EXPECT_TRUE(ReadAlbumList("").empty());
     EXPECT_TRUE(ReadAlbumList(R"({"data":{}})").empty());
 }

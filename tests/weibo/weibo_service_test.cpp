@@ -1,3 +1,4 @@
+#include "doors/photo_service.h"
 #include "weibo/weibo_service.h"
 
 #include <gtest/gtest.h>

@@ -19,7 +19,7 @@
 #include <functional>
 
 #include "fake_weibo.h"
-#include "shell/skin.h"
+#include "ui/skin.h"
 #include "ui/main_window.h"
 #include "weibo/weibo_service.h"
 

@@ -1,0 +1,240 @@
+#include "cli/commands.h"
+
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/album_json.h"
+#include "cli/terminal_observer.h"
+#include "download/download_run.h"
+#include "download/record_store.h"
+#include "download/user_albums.h"
+#include "login/browser_login.h"
+#include "net/cookie_jar.h"
+#include "net/curl_transfer.h"
+#include "settings/file_locations.h"
+#include "settings/settings.h"
+#include "util/folders.h"
+#include "util/job_token.h"
+#include "util/text.h"
+#include "weibo/service_request.h"
+#include "weibo/weibo_service.h"
+
+namespace wa::cli {
+namespace {
+
+int LoginNeeded() {
+    std::cerr << "weibo-albums-cli: " << kLoginNeededLine
+              << " (a login is needed: log in in the window, or use --cookies-from-browser or --cookies FILE)\n";
+    return kExitUsage;
+}
+
+// Ctrl-C and SIGTERM stop the listing or the run at its next safe point, and
+// every user after it.
+void StopOnSignals(JobToken& stop, DownloadJob& job) {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    std::thread([signals, &stop, &job] {
+        int received = 0;
+        sigwait(&signals, &received);
+        std::fputs("\nstopping...\n", stderr);
+        stop.RequestStop();
+        job.Stop();
+    }).detach();
+}
+
+// The login of a cookie file, of a browser, or else of the window; false
+// when the one asked for cannot be had, or holds no login of Weibo.
+bool LoadLogin(const Arguments& args, const FileLocations& where) {
+    if (!args.cookies.empty()) {
+        return CookieJar::Shared().LoadNetscapeFile(args.cookies) || Fail("cannot read the cookie file " + args.cookies);
+    }
+    const bool asked = !args.cookies_from_browser.empty();
+    const std::vector<std::string> hosts = ServiceHosts(CurrentService());
+    BrowserLogin login = asked ? LoginOfBrowser(args.cookies_from_browser, hosts) : WindowLogin(where.browser_folder, hosts);
+    if (!asked && login.cookies.empty() && login.error.empty()) login = WindowLogin(EarlierBrowserFolder(), hosts);
+    const std::string source = TerminalSafe(login.source);
+    if (!login.error.empty()) {
+        std::cerr << "weibo-albums-cli: 无法使用" << source << "的登录：" << TerminalSafe(login.error) << "\n";
+        return !asked;
+    }
+    if (!login.note.empty()) std::cerr << "weibo-albums-cli: " << login.note << "\n";
+    if (login.left_out > 0) {
+        std::cerr << "weibo-albums-cli: " << source << "在其他网站的嵌入页或容器标签页中的" << login.left_out
+                  << "个微博Cookie不予使用\n";
+    }
+    if (asked && !login.HasWeiboLogin()) {
+        std::cerr << "weibo-albums-cli: " << source << "里没有微博的登录：先在" << source
+                  << "里登录 weibo.com，或用 --cookies-from-browser 指定另一个浏览器或配置文件\n";
+        return false;
+    }
+    for (const Cookie& cookie : login.cookies) CookieJar::Shared().SetCookie(cookie);
+    if (!login.cookies.empty()) std::cerr << "使用" << source << "的登录（" << login.cookies.size() << "个Cookie）\n";
+    return true;
+}
+
+struct Listed {
+    ResolvedUser user;
+    std::vector<AlbumRef> albums;
+    int status = kExitOk;  // not 0: finding the user or listing failed, and was said
+};
+
+// Finds the user and lists the albums; the listing's log lines go to
+// standard output, or standard error when that is to hold JSON alone.
+Listed ListUser(const std::string& target, const std::string& door, JobToken& stop, bool lines_to_stderr) {
+    ServiceRequest request;
+    request.job = &stop;
+    request.log = [lines_to_stderr](const std::string& line) {
+        std::fputs(TerminalLine({line}).c_str(), lines_to_stderr ? stderr : stdout);
+        std::fflush(lines_to_stderr ? stderr : stdout);
+    };
+    if (::isatty(STDERR_FILENO) == 1) {
+        request.countdown = [](long long left) {
+            if (left > 0) std::fprintf(stderr, "\r%s\033[K", RateLimitWaitText(left).c_str());
+            else std::fputs("\r\033[K", stderr);
+        };
+    }
+    UserAlbums found = FindUserAlbums(target, door, request);
+    Listed listed;
+    listed.user = found.user;
+    const AlbumListing& listing = found.listing;
+    switch (listing.problem) {
+        case ListingProblem::kStopped: return listed.status = kExitStopped, listed;
+        case ListingProblem::kLoginNeeded: return listed.status = LoginNeeded(), listed;
+        case ListingProblem::kNoAnswer:
+            std::cerr << "weibo-albums-cli: 相册列表获取失败：" << listing.reason << "\n";
+            return listed.status = kExitFailed, listed;
+        case ListingProblem::kUnknownUser:
+            if (listed.user.uid.empty()) {
+                std::cerr << "weibo-albums-cli: no Weibo user found at " << TerminalSafe(HomeAddressOf(target))
+                          << " (not a home page, or a login is needed)\n";
+            } else {
+                std::cerr << "weibo-albums-cli: " << kUnknownUserLine << " (user " << listed.user.uid << ")\n";
+            }
+            return listed.status = kExitUsage, listed;
+        case ListingProblem::kNone: break;
+    }
+    listed.albums = std::move(found.listing.albums);
+    if (listed.albums.empty()) {
+        std::cerr << "weibo-albums-cli: 获取到相册个数为：0 (user " << listed.user.uid << ")\n";
+        listed.status = kExitUsage;
+    }
+    return listed;
+}
+
+// The albums as lines, or as one JSON array.
+void PrintAlbums(const Listed& listed, bool json) {
+    if (json) {
+        std::fputs(AlbumsJson(listed.albums).c_str(), stdout);
+        return;
+    }
+    // Nothing the service wrote drives the terminal; a tab would break the columns.
+    const auto shown = [](const std::string& text) {
+        std::string safe = TerminalSafe(text);
+        std::replace(safe.begin(), safe.end(), '\t', ' ');
+        std::replace(safe.begin(), safe.end(), '\n', ' ');
+        return safe;
+    };
+    std::printf("%s (uid %s)\n", shown(listed.user.title).c_str(), listed.user.uid.c_str());
+    for (std::size_t i = 0; i < listed.albums.size(); ++i) {
+        const AlbumRef& album = listed.albums[i];
+        std::printf("%zu\t%s\t%s\t%s\n", i + 1, shown(album.name).c_str(), shown(album.count.value_or("")).c_str(),
+                    shown(album.key).c_str());
+    }
+}
+
+// Downloads the chosen albums of one user; its exit status.
+int DownloadUser(const std::string& target, const Arguments& args, const DownloadOptions& options,
+                 const FileLocations& where, JobToken& stop, DownloadJob& job) {
+    const Listed listed = ListUser(target, options.door, stop, false);
+    if (listed.status != kExitOk) return listed.status;
+    const int count = static_cast<int>(listed.albums.size());
+    for (const int number : args.albums) {
+        if (number > count) {
+            Fail("there is no album " + std::to_string(number) + " (user " + listed.user.uid + " has " +
+                 std::to_string(count) + ")");
+            return kExitUsage;
+        }
+    }
+    RunRequest request{listed.user, {}};
+    for (int number = 1; number <= count; ++number) {
+        if (args.albums.empty() || args.albums.contains(number)) {
+            request.albums.push_back({number, listed.albums[static_cast<std::size_t>(number - 1)]});
+        }
+    }
+    TerminalObserver observer;
+    DownloadContext context;
+    context.program_folder = where.data_folder;
+    context.referer = CurrentService().home_page;
+    std::printf("要下载用户：%s\n", TerminalSafe(listed.user.title).c_str());
+    job.Start(observer, [options] { return options; }, std::move(request), context);
+    if (stop.StopRequested()) job.Stop();  // a signal that came before the run began
+    const RunOutcome outcome = job.Wait();
+    if (outcome.login_needed) return LoginNeeded();
+    if (outcome.stopped) {
+        std::fputs("下载已停止\n", stdout);
+        return kExitStopped;
+    }
+    const std::string videos = outcome.videos > 0 ? ", live videos " + std::to_string(outcome.videos) : "";
+    std::printf("%s (uid %s): saved %d%s, skipped %d, failed %d, photo-list pages failed %d\n",
+                TerminalSafe(listed.user.title).c_str(), listed.user.uid.c_str(), outcome.saved, videos.c_str(),
+                outcome.skipped, outcome.failed, outcome.failed_pages);
+    std::fflush(stdout);
+    return outcome.failed > 0 || outcome.failed_pages > 0 ? kExitFailed : kExitOk;
+}
+
+}  // namespace
+
+int RunCommand(const Arguments& args) {
+    const FileLocations where = LocateFiles(ProgramFolder());
+    const Settings settings(args.config.empty() ? where.config_path : args.config);
+    if (const std::string problem = settings.Problem(); !problem.empty()) {
+        std::cerr << "weibo-albums-cli: the settings file " << settings.path() << " cannot be used (" << problem
+                  << "); the defaults apply\n";
+    }
+    if (const std::string warning = settings.OpenToOthersWarning(); !warning.empty()) {
+        std::cerr << "weibo-albums-cli: " << warning << "\n";
+    }
+    SetCurrentService(settings.Addresses());
+    std::vector<std::string> users = args.targets;
+    if (!args.users_file.empty()) {
+        const UsersFile listed = ReadUsersFile(args.users_file);
+        if (!listed.error.empty()) return Fail(TerminalSafe(listed.error)), kExitUsage;
+        users.insert(users.end(), listed.users.begin(), listed.users.end());
+        if (users.empty()) return Fail("the users file " + args.users_file + " names nobody"), kExitUsage;
+    }
+    if (!LoadLogin(args, where)) return kExitUsage;
+
+    DownloadOptions options = settings.Options(where.default_save_folder);
+    ApplyFlags(args, options);
+    SetRequestSpacing(std::chrono::milliseconds(options.request_spacing_ms));
+    SetProxySetting(settings.Proxy());
+    JobToken stop;  // Ctrl-C stops the listing as it stops the run
+    DownloadJob job;
+    StopOnSignals(stop, job);
+
+    if (args.command == "albums") {
+        const Listed listed = ListUser(users.front(), options.door, stop, args.json);
+        if (listed.status == kExitOk) PrintAlbums(listed, args.json);
+        return listed.status;
+    }
+    std::string store_folder = RecordStoreFolder(where.data_folder);
+    EnsureDirectory(store_folder);
+    int worst = kExitOk;
+    for (const std::string& user : users) {
+        worst = std::max(worst, DownloadUser(user, args, options, where, stop, job));
+        if (stop.StopRequested()) return kExitStopped;
+    }
+    return worst;
+}
+
+}  // namespace wa::cli

@@ -1,0 +1,69 @@
+#include "cli/terminal_observer.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "util/text.h"
+#include "weibo/service_request.h"
+
+namespace wa::cli {
+
+std::string TerminalLine(const LogLine& line) {
+    return TerminalSafe(line.text) + (line.blank_after ? "\n\n" : "\n");
+}
+
+TerminalObserver::TerminalObserver() : bar_(::isatty(STDERR_FILENO) == 1) {}
+
+void TerminalObserver::AlbumStarted(const AlbumStart& album) {
+    std::lock_guard lock(mutex_);
+    album_ = "下载到第[" + std::to_string(album.index) + "]个相册";
+    position_ = 0;
+    counter_.clear();
+    DrawBar();
+}
+
+void TerminalObserver::AlbumProgressed(const AlbumProgress& progress) {
+    std::lock_guard lock(mutex_);
+    position_ = progress.percent;
+    counter_ = TerminalSafe((progress.total.empty() ? "?" : progress.total) + "/" + std::to_string(progress.position));
+    DrawBar();
+}
+
+void TerminalObserver::Logged(const LogLine& line) {
+    std::lock_guard lock(mutex_);
+    ClearBar();
+    std::fputs(TerminalLine(line).c_str(), stdout);
+    std::fflush(stdout);
+}
+
+void TerminalObserver::Waiting(long long seconds_left) {
+    std::lock_guard lock(mutex_);
+    status_ = seconds_left > 0 ? RateLimitWaitText(seconds_left) : "";
+    DrawBar();
+}
+
+void TerminalObserver::RunFinished(const RunOutcome&) {
+    std::lock_guard lock(mutex_);
+    ClearBar();
+}
+
+void TerminalObserver::DrawBar() {
+    if (!bar_) return;
+    if (!status_.empty()) {
+        std::fprintf(stderr, "\r%s\033[K", status_.c_str());
+    } else if (position_ < 0) {  // no total: the counter alone
+        std::fprintf(stderr, "\r%s %s\033[K", album_.c_str(), counter_.c_str());
+    } else {
+        const int filled = position_ * 30 / 100;
+        std::fprintf(stderr, "\r%s [%s%s] %3d%% %s\033[K", album_.c_str(), std::string(filled, '#').c_str(),
+                     std::string(30 - filled, '.').c_str(), position_, counter_.c_str());
+    }
+    std::fflush(stderr);
+}
+
+void TerminalObserver::ClearBar() {
+    if (bar_) std::fputs("\r\033[K", stderr);
+}
+
+}  // namespace wa::cli

@@ -1,0 +1,189 @@
+#include "doors/album_tab.h"
+
+#include <json-c/json.h>
+
+#include <ctime>
+
+#include "util/escapes.h"
+#include "util/text.h"
+#include "net/cookie_jar.h"
+#include "net/http_text.h"
+#include "util/json_text.h"
+
+namespace wa {
+namespace {
+
+// A string member's value, or a number's digits; empty for anything else.
+std::string Scalar(json_object* object, const char* name) {
+    json_object* value = JsonMember(object, name);
+    if (!value) return {};
+    if (json_object_is_type(value, json_type_string)) return json_object_get_string(value);
+    if (json_object_is_type(value, json_type_int)) return JsonText(value);
+    return {};
+}
+
+bool OkIsOne(json_object* root) { return Scalar(root, "ok") == "1"; }
+
+// The paging ends at a cursor of 0, "0", "" or none.
+std::string Cursor(json_object* data) {
+    std::string cursor = Scalar(data, "since_id");
+    return cursor == "0" ? std::string() : cursor;
+}
+
+std::optional<AlbumRef> ReadNamedAlbum(json_object* album) {
+    const std::string containerid = Scalar(album, "containerid");
+    if (containerid.empty()) return std::nullopt;
+    AlbumRef ref;
+    ref.door = kAlbumTabKey;
+    ref.id = containerid;
+    ref.key = std::string(kAlbumTabPrefix) + containerid;
+    ref.name = Scalar(album, "pic_title");
+    if (ref.name.empty()) ref.name = UnnamedAlbumName();
+    ref.cover_url = Scalar(album, "pic");
+    return ref;
+}
+
+PostPicture ReadPicture(std::string pid, json_object* info) {
+    PostPicture picture;
+    picture.pid = std::move(pid);
+    picture.url = Scalar(JsonMember(info, "largest"), "url");
+    if (picture.url.empty()) picture.url = Scalar(JsonMember(info, "large"), "url");
+    const std::string type = Scalar(info, "type");
+    picture.gif = type == "gif";
+    if (type == "livephoto") picture.video_url = LiveVideoUrl(Scalar(info, "video"));
+    return picture;
+}
+
+}  // namespace
+
+std::string ImageWallUrl(const ServiceAddresses& service, std::string_view uid, std::string_view cursor) {
+    std::string url = SiteBase(service) + "/ajax/profile/getImageWall?uid=" + PercentEncoded(uid);
+    return url + (cursor.empty() ? "&sinceid=0&has_album=true" : "&sinceid=" + PercentEncoded(cursor));
+}
+
+std::string AlbumDetailUrl(const ServiceAddresses& service, std::string_view uid, std::string_view containerid,
+                           std::string_view cursor) {
+    std::string url = SiteBase(service) + "/ajax/profile/getAlbumDetail?uid=" + PercentEncoded(uid) +
+                      "&containerid=" + PercentEncoded(PercentDecoded(containerid));
+    return cursor.empty() ? url : url + "&since_id=" + PercentEncoded(cursor);
+}
+
+std::string PostUrl(const ServiceAddresses& service, std::string_view mid) {
+    return SiteBase(service) + "/ajax/statuses/show?id=" + PercentEncoded(mid) + "&isGetLongText=true";
+}
+
+std::string PictureByIdUrl(const ServiceAddresses& service, std::string_view pid) {
+    return SiteBase(service) + "/ajax/common/download?pid=" + PercentEncoded(pid);
+}
+
+ServiceRequest AlbumTabRequest(const ServiceRequest& request, std::string_view uid) {
+    const ServiceAddresses service = CurrentService();
+    ServiceRequest tab = request;
+    tab.extra_headers = "X-Requested-With: XMLHttpRequest\r\nAccept: application/json, text/plain, */*\r\nReferer: " +
+                        SiteBase(service) + "/u/" + std::string(uid);
+    const std::string host = UrlHost(service.home_page);
+    for (const Cookie& cookie : CookieJar::Shared().AllCookies()) {
+        if (cookie.name == "XSRF-TOKEN" && HostInDomain(host, cookie.domain)) {
+            tab.extra_headers += "\r\nX-XSRF-TOKEN: " + cookie.value;
+        }
+    }
+    return tab;
+}
+
+std::optional<AlbumTabPage> ReadAlbumTabPage(std::string_view text) {
+    const JsonDocument document = ParseJson(text);
+    json_object* data = JsonMember(document.get(), "data");
+    if (!OkIsOne(document.get()) || !data || !json_object_is_type(data, json_type_object)) return std::nullopt;
+    AlbumTabPage page;
+    page.cursor = Cursor(data);
+    if (json_object* list = JsonMember(data, "list"); list && json_object_is_type(list, json_type_array)) {
+        const std::size_t length = json_object_array_length(list);
+        for (std::size_t i = 0; i < length; ++i) {
+            json_object* item = json_object_array_get_idx(list, i);
+            AlbumTabItem entry{Scalar(item, "pid"), Scalar(item, "mid")};
+            if (entry.pid.empty() && entry.mid.empty()) continue;
+            if (page.items.size() == kMaxEntriesPerPage) {
+                page.left_out = length - i;
+                break;
+            }
+            page.items.push_back(std::move(entry));
+        }
+    }
+    if (json_object* albums = JsonMember(data, "album_list"); albums && json_object_is_type(albums, json_type_array)) {
+        for (std::size_t i = 0; i < json_object_array_length(albums); ++i) {
+            if (auto album = ReadNamedAlbum(json_object_array_get_idx(albums, i))) page.albums.push_back(std::move(*album));
+        }
+    }
+    return page;
+}
+
+std::optional<Post> ReadPost(std::string_view text) {
+    const JsonDocument document = ParseJson(text);
+    json_object* root = document.get();
+    if (!root || !json_object_is_type(root, json_type_object) || !JsonMember(root, "ok")) return std::nullopt;
+    Post post;
+    if (!OkIsOne(root)) {
+        post.message = Scalar(root, "message");
+        if (post.message.empty()) post.message = Scalar(root, "msg");
+        return post;
+    }
+    post.readable = true;
+    post.caption = RemoveChars(MemberJsonText(root, "text_raw"), "\"");
+    post.uploaded = ParsePostTime(Scalar(root, "created_at"));
+    json_object* infos = JsonMember(root, "pic_infos");
+    if (json_object* ids = JsonMember(root, "pic_ids"); ids && json_object_is_type(ids, json_type_array)) {
+        const std::size_t length = json_object_array_length(ids);
+        for (std::size_t i = 0; i < length; ++i) {
+            json_object* id = json_object_array_get_idx(ids, i);
+            if (!json_object_is_type(id, json_type_string)) continue;
+            if (post.pictures.size() == kMaxPicturesPerPost) {
+                post.left_out = length - i;
+                break;
+            }
+            const std::string pid = json_object_get_string(id);
+            post.pictures.push_back(ReadPicture(pid, JsonMember(infos, pid.c_str())));
+        }
+    }
+    return post;
+}
+
+std::optional<std::int64_t> ParsePostTime(std::string_view text) {
+    std::tm parts{};
+    const std::string copy(text);
+    const char* end = ::strptime(copy.c_str(), "%a %b %d %H:%M:%S %z %Y", &parts);
+    if (!end || *end != '\0') return std::nullopt;
+    const long offset = parts.tm_gmtoff;
+    return static_cast<std::int64_t>(::timegm(&parts)) - offset;
+}
+
+AlbumListing FetchAlbumTabList(std::string_view uid, const ServiceRequest& request) {
+    const std::string url = ImageWallUrl(CurrentService(), uid, {});
+    const ServiceAnswer answer = FetchFromService(url, AlbumTabRequest(request, uid));
+    AlbumListing listing;
+    listing.door = kAlbumTabKey;
+    const std::string& body = answer.fetch.body;
+    if (answer.stopped) {
+        listing.problem = ListingProblem::kStopped;
+        return listing;
+    }
+    if (answer.login_redirect || IsLoginWall(body)) {
+        listing.problem = ListingProblem::kLoginNeeded;
+        return listing;
+    }
+    const std::optional<AlbumTabPage> wall = answer.fetch.status == 200 ? ReadAlbumTabPage(body) : std::nullopt;
+    if (!wall) {
+        listing.problem = ListingProblem::kNoAnswer;
+        listing.reason = FailureReason(url, answer.fetch.Answer());
+        return listing;
+    }
+    AlbumRef all;
+    all.door = kAlbumTabKey;
+    all.id = kWallId;
+    all.key = std::string(kAlbumTabPrefix) + std::string(kWallId);
+    all.name = kWallName;
+    listing.albums.push_back(std::move(all));
+    for (const AlbumRef& album : wall->albums) listing.albums.push_back(album);
+    return listing;
+}
+
+}  // namespace wa

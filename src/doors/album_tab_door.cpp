@@ -1,0 +1,209 @@
+// The album tab of a user's page on weibo.com as a door: its wall and named
+// albums read by cursor, each picture completed from its post (caption,
+// upload time, address, video), every post asked for once per run.
+#include <map>
+#include <set>
+
+#include "doors/album_tab.h"
+#include "net/http_text.h"
+#include "weibo/service_request.h"
+
+namespace wa {
+namespace {
+
+// Real cursors are a few dozen characters.
+constexpr std::size_t kMaxCursorBytes = 1024;
+
+// The record of one picture of a post; an unreadable post gives the picture
+// by its id, without caption or upload time.
+PhotoRecord RecordOf(const std::string& pid, const std::string& mid, const Post& post, const PostPicture* picture) {
+    PhotoRecord record;
+    record.photo_id = pid;
+    record.post_id = mid;
+    record.caption_render = post.readable ? post.caption : "";
+    record.upload_seconds = post.uploaded;
+    record.timestamp = post.uploaded ? std::to_string(*post.uploaded) : "";
+    if (picture && !picture->url.empty()) {
+        record.picture_url = picture->url;
+        record.video_url = picture->video_url;
+    } else {
+        record.picture_url = PictureByIdUrl(CurrentService(), pid);
+    }
+    record.addressable = IsWebAddress(record.picture_url);
+    // A gif is saved as one whatever its address ends with; the rest go by it.
+    const std::string_view name = UrlFileName(record.picture_url);
+    record.pic_name = picture && picture->gif ? pid + ".gif" : (name.empty() ? pid + ".jpg" : std::string(name));
+    return record;
+}
+
+// The posts a run has read, shared by its albums: the wall and the named
+// albums hold the same pictures.
+class PostCache {
+public:
+    std::optional<Post> Find(const std::string& mid) const {
+        std::lock_guard lock(mutex_);
+        const auto it = posts_.find(mid);
+        return it == posts_.end() ? std::nullopt : std::optional<Post>(it->second);
+    }
+    void Add(const std::string& mid, const Post& post) {
+        std::lock_guard lock(mutex_);
+        posts_.emplace(mid, post);
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::map<std::string, Post> posts_;
+};
+
+class AlbumTabSource : public PhotoSource {
+public:
+    AlbumTabSource(const AlbumRef& album, const SourceContext& context)
+        : uid_(context.uid), wall_(album.id == kWallId), containerid_(album.id), wait_(context.page_wait),
+          posts_(context.scratch ? context.scratch->Of<PostCache>(kAlbumTabKey) : std::make_shared<PostCache>()),
+          ahead_(context.ahead), fetcher_(context) {}
+
+    std::optional<PhotoPage> Next() override {
+        if (ended_) return std::nullopt;
+        const int number = page_ + 1;
+        PhotoPage page = fetcher_.Get(number, Fetch(number, cursor_));
+        page_ = number;
+        barren_in_a_row_ = page.photos.empty() ? barren_in_a_row_ + 1 : 0;
+        // Peers disagree on the end marker: an empty page, a cursor seen
+        // before, or pages that bring no new picture end it too.
+        const bool seen = !cursors_.insert(std::hash<std::string>{}(page.next_cursor)).second;
+        ended_ = !page.fetched || page.next_cursor.empty() || seen || barren_in_a_row_ >= kMaxEmptyPagesInARow ||
+                 number >= kMaxPhotoPages;
+        if (page.next_cursor.size() > kMaxCursorBytes) {
+            fetcher_.Log("相册页第" + std::to_string(number) + "页给出的翻页位置过长（" +
+                         std::to_string(page.next_cursor.size()) + "字节），本相册读到此页为止");
+            ended_ = true;
+        }
+        cursor_ = ended_ ? std::string() : page.next_cursor;
+        return page;
+    }
+
+    void FetchAhead() override {
+        if (ahead_ && !ended_) fetcher_.Ahead(page_ + 1, Fetch(page_ + 1, cursor_));
+    }
+
+private:
+    PageFetcher::Fetch Fetch(int number, std::string cursor) {
+        return [this, number, cursor = std::move(cursor)](const ServiceRequest& plain) {
+            const ServiceRequest request = AlbumTabRequest(plain, uid_);
+            const ServiceAddresses service = CurrentService();
+            const std::string url = wall_ ? ImageWallUrl(service, uid_, cursor)
+                                          : AlbumDetailUrl(service, uid_, containerid_, cursor);
+            PhotoPage page;
+            page.number = number;
+            std::optional<AlbumTabPage> tab;
+            const Attempts attempts = FetchWithAttempts(url, request, wait_, [&tab](const std::string& text) {
+                tab = ReadAlbumTabPage(text);
+                return tab.has_value();
+            });
+            page.Took(attempts);
+            if (tab) {
+                page.next_cursor = tab->items.empty() ? std::string() : tab->cursor;
+                page.left_out = tab->left_out;
+                AddPhotos(*tab, request, page);
+            }
+            return page;
+        };
+    }
+
+    // The pictures of the page's items, in order, each once per album.
+    void AddPhotos(const AlbumTabPage& tab, const ServiceRequest& request, PhotoPage& page) {
+        for (const AlbumTabItem& item : tab.items) {
+            const Post post = PostOf(item.mid, request, page);
+            if (page.stopped || page.login_wall) return;
+            if (!post.readable && item.pid.empty()) {  // nothing names its pictures
+                if (request.log) request.log("微博" + item.mid + "无法查看（" + post.message + "），其中的图片无法获取");
+                continue;
+            }
+            if (!post.readable && !item.mid.empty() && logged_.insert(item.mid).second && request.log) {
+                request.log("微博" + item.mid + "无法查看（" + post.message + "），图片按序号保存");
+            }
+            const auto add = [&](const std::string& pid, const PostPicture* picture) {
+                if (listed_.insert(pid).second) page.photos.push_back(RecordOf(pid, item.mid, post, picture));
+            };
+            if (item.pid.empty()) {
+                for (const PostPicture& picture : post.pictures) add(picture.pid, &picture);
+                page.left_out += post.left_out;
+                continue;
+            }
+            const PostPicture* found = nullptr;
+            for (const PostPicture& picture : post.pictures) {
+                if (picture.pid == item.pid) found = &picture;
+            }
+            add(item.pid, found);
+        }
+    }
+
+    // The post `mid`, from the run's cache or asked for once; an item
+    // without a post counts as a post that cannot be read.
+    Post PostOf(const std::string& mid, const ServiceRequest& request, PhotoPage& page) {
+        if (mid.empty()) return Post{};
+        if (std::optional<Post> known = posts_->Find(mid)) return *known;
+        std::optional<Post> post;
+        const Attempts attempts = FetchWithAttempts(PostUrl(CurrentService(), mid), request, wait_,
+                                                    [&post](const std::string& text) {
+                                                        post = ReadPost(text);
+                                                        return post.has_value();
+                                                    });
+        page.stopped = attempts.stopped;
+        page.login_wall = attempts.login_wall;
+        if (!attempts.accepted) {
+            Post unread;
+            unread.message = attempts.failure;
+            return unread;  // asked again by a later album of the run
+        }
+        posts_->Add(mid, *post);
+        return *post;
+    }
+
+    std::string uid_;
+    bool wall_;
+    std::string containerid_;
+    AttemptWait wait_;
+    std::shared_ptr<PostCache> posts_;
+    bool ahead_;
+    int page_ = 0;
+    std::string cursor_;
+    bool ended_ = false;
+    int barren_in_a_row_ = 0;            // pages in a row without a new picture
+    std::set<std::size_t> cursors_;      // hashes of the cursors so far
+    // Written by the page being fetched, which is one at a time.
+    std::set<std::string> listed_;  // pictures of the album so far
+    std::set<std::string> logged_;  // posts said to be unreadable
+    PageFetcher fetcher_;
+};
+
+class AlbumTabDoorImpl : public Door {
+public:
+    DoorWords Words() const override { return {kAlbumTabKey, "相册页", "相册页"}; }
+
+    AlbumListing ListAlbums(std::string_view uid, const ServiceRequest& request) const override {
+        return FetchAlbumTabList(uid, request);
+    }
+
+    std::unique_ptr<PhotoSource> SourceOf(const AlbumRef& album, const SourceContext& context) const override {
+        return std::make_unique<AlbumTabSource>(album, context);
+    }
+
+    std::optional<AlbumRef> AlbumOfKey(std::string_view key) const override {
+        if (!key.starts_with(kAlbumTabPrefix) || key.size() == kAlbumTabPrefix.size()) return std::nullopt;
+        AlbumRef album;
+        album.door = kAlbumTabKey;
+        album.id = key.substr(kAlbumTabPrefix.size());
+        album.key = std::string(key);
+        return album;
+    }
+};
+
+}  // namespace
+
+const Door& AlbumTabDoor() {
+    static const AlbumTabDoorImpl door;
+    return door;
+}
+
+}  // namespace wa

@@ -1,0 +1,75 @@
+// A door to a user's photos: the photo service, the album tab of the user's
+// page, or any other way in. Each door is one module that lists a user's
+// albums, gives the photo source of an album it listed, and carries its own
+// words; the registry holds them in the order 自动 tries them.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "doors/album_ref.h"
+#include "doors/photo_source.h"
+#include "weibo/service_request.h"
+
+namespace wa {
+
+// Why a listing holds no albums, when the answer says more than "none".
+enum class ListingProblem {
+    kNone,
+    kNoAnswer,     // no usable answer: none, a server error, or one that is not an album list
+    kLoginNeeded,  // a login page
+    kUnknownUser,
+    kStopped,
+};
+
+struct AlbumListing {
+    std::vector<AlbumRef> albums;
+    ListingProblem problem = ListingProblem::kNone;
+    std::string reason;  // why there was no usable answer, for the user
+    std::string door;    // the door that listed them
+};
+
+// How a door is named: in commands and album keys ("photo"), as the value of
+// 相册来源 in 配置.ini ("相册服务"), and on the settings page.
+struct DoorWords {
+    std::string_view key;
+    std::string_view setting;
+    std::string_view label;
+};
+
+// What doors keep for the length of one run, such as the posts the album tab
+// has read: made the first time a door asks, gone with the run.
+class RunScratch {
+public:
+    template <typename T>
+    std::shared_ptr<T> Of(std::string_view door) {
+        std::lock_guard lock(mutex_);
+        std::shared_ptr<void>& kept = kept_[std::string(door)];
+        if (!kept) kept = std::make_shared<T>();
+        return std::static_pointer_cast<T>(kept);
+    }
+
+private:
+    std::mutex mutex_;
+    std::map<std::string, std::shared_ptr<void>> kept_;
+};
+
+class Door {
+public:
+    virtual ~Door() = default;
+    virtual DoorWords Words() const = 0;
+    // The user's albums behind this door, in its order, empty ones included.
+    virtual AlbumListing ListAlbums(std::string_view uid, const ServiceRequest& request) const = 0;
+    // The photos of an album this door listed.
+    virtual std::unique_ptr<PhotoSource> SourceOf(const AlbumRef& album, const SourceContext& context) const = 0;
+    // The album an album key of this door names, without its name or count;
+    // nullopt for a key of another door.
+    virtual std::optional<AlbumRef> AlbumOfKey(std::string_view key) const = 0;
+};
+
+}  // namespace wa

@@ -1,0 +1,97 @@
+// The photo service as a door: its album list, and its numbered pages read
+// as far as the count says, then on while the count was wrong or the pages
+// shorter than asked for.
+#include "doors/photo_service.h"
+#include "util/text.h"
+
+namespace wa {
+namespace {
+
+// The pages the count gives, then on while the last page was full, or it
+// held photos and fewer than the count have been listed.
+class PhotoServiceSource : public PhotoSource {
+public:
+    PhotoServiceSource(const AlbumRef& album, const SourceContext& context)
+        : uid_(context.uid), key_(album.key), pages_(PhotoPageCount(album.count.value_or(""))),
+          count_(CountValue(album.count.value_or(""))), wait_(context.page_wait), ahead_(context.ahead),
+          fetcher_(context) {}
+
+    std::optional<PhotoPage> Next() override {
+        const int number = page_ + 1;
+        if (!Wants(number)) return std::nullopt;
+        PhotoPage page = fetcher_.Get(number, Fetch(number));
+        page_ = number;
+        const auto n = static_cast<long long>(page.photos.size());
+        listed_ += n;
+        last_full_ = n >= kPhotosPerPage;
+        last_empty_ = n == 0;
+        empty_in_a_row_ = last_empty_ ? empty_in_a_row_ + 1 : 0;
+        return page;
+    }
+
+    void FetchAhead() override {
+        if (ahead_ && Wants(page_ + 1)) fetcher_.Ahead(page_ + 1, Fetch(page_ + 1));
+    }
+
+private:
+    bool Wants(int number) const {
+        if (empty_in_a_row_ >= kMaxEmptyPagesInARow) return false;
+        if (number <= pages_) return true;
+        if (number > kMaxPhotoPages) return false;
+        return last_full_ || (!last_empty_ && listed_ < count_);
+    }
+
+    PageFetcher::Fetch Fetch(int number) const {
+        return [this, number](const ServiceRequest& request) {
+            PhotoPage page = FetchPhotoPage(uid_, key_, number, request, wait_);
+            page.number = number;
+            return page;
+        };
+    }
+
+    std::string uid_;
+    std::string key_;
+    int pages_;
+    long long count_;
+    AttemptWait wait_;
+    bool ahead_;
+    int page_ = 0;
+    long long listed_ = 0;
+    bool last_full_ = false;
+    bool last_empty_ = false;
+    int empty_in_a_row_ = 0;
+    PageFetcher fetcher_;
+};
+
+class PhotoServiceDoorImpl : public Door {
+public:
+    DoorWords Words() const override { return {kPhotoServiceKey, "相册服务", "相册服务"}; }
+
+    AlbumListing ListAlbums(std::string_view uid, const ServiceRequest& request) const override {
+        return FetchAlbumList(uid, request);
+    }
+
+    std::unique_ptr<PhotoSource> SourceOf(const AlbumRef& album, const SourceContext& context) const override {
+        return std::make_unique<PhotoServiceSource>(album, context);
+    }
+
+    std::optional<AlbumRef> AlbumOfKey(std::string_view key) const override {
+        const AlbumKey parts = SplitAlbumIdText(key);
+        if (parts.album_id.empty() || key.find(':') != std::string_view::npos) return std::nullopt;
+        AlbumRef album;
+        album.door = kPhotoServiceKey;
+        album.id = parts.album_id;
+        album.type = parts.type;
+        album.key = std::string(key);
+        return album;
+    }
+};
+
+}  // namespace
+
+const Door& PhotoServiceDoor() {
+    static const PhotoServiceDoorImpl door;
+    return door;
+}
+
+}  // namespace wa

@@ -1,0 +1,60 @@
+#include "doors/photo_source.h"
+
+#include "util/text.h"
+
+namespace wa {
+
+int PhotoPageCount(std::string_view count_text) {
+    const long long pages = CountValue(count_text) / kPhotosPerPage + 1;
+    if (pages < 1) return 1;
+    return pages > 1'000'000 ? 1'000'000 : static_cast<int>(pages);
+}
+
+void PhotoPage::Took(const Attempts& made) {
+    fetched = made.accepted;
+    stopped = made.stopped;
+    login_wall = made.login_wall;
+    attempts = made.made;
+    failure = made.failure;
+}
+
+ServiceRequest PageFetcher::Request(std::function<void(const std::string&)> log) {
+    ServiceRequest request;
+    request.job = context_.job;
+    request.log = std::move(log);
+    request.countdown = context_.countdown;  // shown at once, also while the page is fetched ahead
+    return request;
+}
+
+PageFetcher::~PageFetcher() {
+    if (next_.valid()) next_.wait();
+}
+
+void PageFetcher::Ahead(int number, Fetch fetch) {
+    if (next_.valid()) return;
+    next_number_ = number;
+    next_ = std::async(std::launch::async, [this, fetch = std::move(fetch)] {
+        return fetch(Request([this](const std::string& line) { held_.push_back(line); }));
+    });
+}
+
+PhotoPage PageFetcher::Get(int number, const Fetch& fetch) {
+    if (next_.valid() && next_number_ == number) {
+        PhotoPage page = next_.get();
+        for (const std::string& line : held_) Log(line);
+        held_.clear();
+        return page;
+    }
+    if (next_.valid()) {  // a page that is not wanted after all
+        next_.wait();
+        next_ = {};
+        held_.clear();
+    }
+    return fetch(Request([this](const std::string& line) { Log(line); }));
+}
+
+void PageFetcher::Log(const std::string& line) {
+    if (context_.log) context_.log(line);
+}
+
+}  // namespace wa

@@ -1,0 +1,42 @@
+// The options of a download, as one value: the engine asks its options
+// source for a copy at the moments it reads them (the record store, the date
+// window, the folder and the video and time switches when an album starts;
+// the naming when each picture is named), so a change made during a run
+// applies from there on.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "download/picture_naming.h"
+#include "util/date_time.h"
+
+namespace wa {
+
+struct DateWindow {
+    bool on = false;
+    DateTime start{2006, 3, 30};
+    DateTime end{2025, 12, 30};  // photos uploaded at or after it are left out
+};
+
+struct DownloadOptions {
+    std::optional<NameFormat> name_format = NameFormat::kNumberThenContent;  // none: no naming chosen (内容)
+    SequenceScheme sequence = SequenceScheme::kRunning;
+    bool record_store = false;  // skip photos recorded as saved before (下载记录)
+    bool new_only = false;      // read an album only down to its last complete run (只下载新照片)
+    DateWindow window;
+    bool upload_time_as_file_time = true;  // 文件时间
+    bool live_video = true;                // 实况视频
+    std::string door;                      // the key of 相册来源's door; empty: 自动
+    int parallel = 4;                      // pictures in flight at once, 1 to 16
+    int request_spacing_ms = 1000;         // between requests to the service; 0 none
+    std::string save_folder;               // empty: beside the program (its data folder)
+
+    NameFormat NameFormatOrContent() const { return name_format.value_or(NameFormat::kContent); }
+};
+
+// Gives the options as they stand now; called by the run's threads.
+using OptionsSource = std::function<DownloadOptions()>;
+
+}  // namespace wa

@@ -1,0 +1,25 @@
+// Finds the user a typed address names and lists the user's albums through
+// the chosen door: the one listing the window and the command line share.
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+#include "doors/door.h"
+#include "weibo/user_resolution.h"
+
+namespace wa {
+
+struct UserAlbums {
+    ResolvedUser user;      // no uid when none was found
+    AlbumListing listing;   // the albums that hold photos, or why there are none
+};
+
+// Resolves `typed` (an address, a uid or a custom name), tells `user_found`
+// whom it found, then lists through the door of `door_key` ("" for 自动).
+// Without a user the listing says why: a login wall, else an unknown user.
+// Albums whose count reads 0 are left out.
+UserAlbums FindUserAlbums(std::string_view typed, std::string_view door_key, const ServiceRequest& request,
+                          const std::function<void(const ResolvedUser& user)>& user_found = {});
+
+}  // namespace wa

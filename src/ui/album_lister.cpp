@@ -1,0 +1,96 @@
+#include "ui/album_lister.h"
+
+#include <QImage>
+
+#include "download/user_albums.h"
+#include "net/page_fetch.h"
+#include "ui/album_page.h"
+#include "ui/run_presenter.h"
+#include "ui/task_runner.h"
+#include "util/job_token.h"
+#include "weibo/service_request.h"
+#include "weibo/weibo_service.h"
+
+namespace wa {
+
+AlbumLister::AlbumLister(AlbumPage* page, RunPresenter* log, TaskRunner& tasks, Message message, QObject* parent)
+    : QObject(parent), page_(page), log_(log), tasks_(tasks), message_(std::move(message)) {}
+
+void AlbumLister::List(const std::string& address, const std::string& door, bool covers) {
+    if (address.empty()) {
+        message_(QString::fromUtf8("信息："), QString::fromUtf8("请输入网址"));
+        return;
+    }
+    page_->ShowUser(QString::fromUtf8("正在获取 耐心等待！"));
+    const int generation = ++generation_;  // a newer listing supersedes this one
+    tasks_.Run([this, generation, address, door, covers](JobToken* job) { Work(job, generation, address, door, covers); });
+}
+
+void AlbumLister::Post(int generation, std::function<void()> call) {
+    QMetaObject::invokeMethod(this, [this, generation, call = std::move(call)] {
+        if (Current(generation)) call();
+    }, Qt::QueuedConnection);
+}
+
+void AlbumLister::Work(JobToken* job, int generation, const std::string& address, const std::string& door, bool covers) {
+    ServiceRequest request;
+    request.job = job;
+    request.log = [this, generation](const std::string& line) { Post(generation, [this, line] { log_->LogNow(line); }); };
+    request.countdown = [this, generation](long long left) { Post(generation, [this, left] { page_->ShowCountdown(left); }); };
+    const auto user_found = [this, generation](const ResolvedUser& user) {
+        Post(generation, [this, user] {
+            resolved_ = user;
+            listed_ = user;  // the rows about to be listed are this user's
+            page_->ShowUser(QString::fromUtf8("要下载用户：") + QString::fromStdString(user.title));
+            page_->ShowStatus(QString::fromUtf8("温馨提示：正在获取相册列表..."));
+            log_->LogNow("正努力获取相册列表，耐心等待哈！\n");
+            page_->BeginListing();
+        });
+    };
+    const UserAlbums found = FindUserAlbums(address, door, request, user_found);
+    if (job->StopRequested() || !Current(generation)) return;
+    const std::vector<AlbumRef>& albums = found.listing.albums;
+    if (albums.empty()) {
+        Post(generation, [this, listing = found.listing] { ShowEnd(listing); });
+        return;
+    }
+    const int count = static_cast<int>(albums.size());
+    for (int i = 1; i <= count; ++i) {
+        Post(generation, [this, i, count] { page_->ShowListingProgress(i, count); });
+        if (!PumpingWait(200, 0, job) || !Current(generation)) return;
+        const AlbumRef& album = albums[static_cast<std::size_t>(i - 1)];
+        // A cover that cannot be fetched or decoded shows the placeholder.
+        QImage cover;
+        if (covers && !album.cover_url.empty()) {
+            // The picture servers answer 403 unless the Referer is the site.
+            PageFetchOptions options;
+            options.job = job;
+            options.extra_headers = "Referer: " + CurrentService().home_page;
+            cover = AlbumPage::CoverImage(PageFetch(album.cover_url, options).body);
+        }
+        Post(generation, [this, album, cover, covers] { page_->AddAlbum(album, cover, covers); });
+    }
+    Post(generation, [this] {
+        page_->EndListing();
+        const QString total = QString::number(page_->AlbumCount());
+        page_->ShowStatus(QString::fromUtf8("相册列表获取完毕,共计") + total + QString::fromUtf8("个"));
+        log_->LogNow("-----获取完毕,共计" + total.toStdString() + "个\n选择要下载的 点击【3下载选中】\n");
+    });
+}
+
+void AlbumLister::ShowEnd(const AlbumListing& listing) {
+    page_->EndListing();
+    std::string line = "获取到相册个数为：0";
+    switch (listing.problem) {
+        case ListingProblem::kStopped: return;
+        case ListingProblem::kLoginNeeded: line = kLoginNeededLine; break;
+        case ListingProblem::kNoAnswer: line = "相册列表获取失败：" + listing.reason; break;
+        case ListingProblem::kUnknownUser: line = kUnknownUserLine; break;
+        case ListingProblem::kNone: break;
+    }
+    page_->ShowStatus(QString::fromStdString(line));
+    if (listing.problem != ListingProblem::kNone) log_->LogNow(line);
+    message_(QString::fromUtf8("温馨提示"), QString::fromStdString(line));
+}
+
+}  // namespace wa

@@ -1,0 +1,54 @@
+// Finding the user a typed address names and listing the user's albums into
+// the album page, on a worker that never waits for the window: what it finds
+// is posted to the window thread, and a newer listing supersedes an older
+// one, which then writes nothing more.
+#pragma once
+
+#include <QObject>
+
+#include <atomic>
+#include <functional>
+#include <string>
+
+#include "weibo/user_resolution.h"
+
+namespace wa {
+
+class AlbumPage;
+class RunPresenter;
+class TaskRunner;
+struct AlbumListing;
+
+class AlbumLister : public QObject {
+    Q_OBJECT
+
+public:
+    using Message = std::function<void(const QString& caption, const QString& text)>;
+    AlbumLister(AlbumPage* page, RunPresenter* log, TaskRunner& tasks, Message message, QObject* parent);
+
+    // Lists the albums of `address` through the door of `door` ("" for 自动),
+    // with their covers when `covers`.
+    void List(const std::string& address, const std::string& door, bool covers);
+
+    // The user the latest listing found, and the one whose rows the page shows.
+    const ResolvedUser& resolved_user() const { return resolved_; }
+    void set_resolved_uid(const std::string& uid) { resolved_.uid = uid; }
+    const ResolvedUser& listed_user() const { return listed_; }
+
+private:
+    void Work(JobToken* job, int generation, const std::string& address, const std::string& door, bool covers);
+    // Runs `call` on the window thread, unless a newer listing has begun by then.
+    void Post(int generation, std::function<void()> call);
+    bool Current(int generation) const { return generation == generation_; }
+    void ShowEnd(const AlbumListing& listing);
+
+    AlbumPage* page_;
+    RunPresenter* log_;
+    TaskRunner& tasks_;
+    Message message_;
+    std::atomic<int> generation_ = 0;
+    ResolvedUser resolved_;
+    ResolvedUser listed_;
+};
+
+}  // namespace wa
