@@ -90,7 +90,8 @@ struct Listed {
 
 // Finds the user and lists the albums; the listing's log lines go to
 // standard output, or standard error when that is to hold JSON alone.
-Listed ListUser(const std::string& target, const std::string& door, JobToken& stop, bool lines_to_stderr) {
+Listed ListUser(const std::string& target, const std::string& door, const std::string& data_folder, JobToken& stop,
+                bool lines_to_stderr) {
     ServiceRequest request;
     request.job = &stop;
     request.log = [lines_to_stderr](const std::string& line) {
@@ -103,7 +104,7 @@ Listed ListUser(const std::string& target, const std::string& door, JobToken& st
             else std::fputs("\r\033[K", stderr);
         };
     }
-    UserAlbums found = FindUserAlbums(target, door, request);
+    UserAlbums found = FindUserAlbums(target, door, request, {}, data_folder);
     Listed listed;
     listed.user = found.user;
     const AlbumListing& listing = found.listing;
@@ -155,7 +156,7 @@ void PrintAlbums(const Listed& listed, bool json) {
 // Downloads the chosen albums of one user; its exit status.
 int DownloadUser(const std::string& target, const Arguments& args, const DownloadOptions& options,
                  const FileLocations& where, JobToken& stop, DownloadJob& job) {
-    const Listed listed = ListUser(target, options.door, stop, false);
+    const Listed listed = ListUser(target, options.door, where.data_folder, stop, false);
     if (listed.status != kExitOk) return listed.status;
     const int count = static_cast<int>(listed.albums.size());
     for (const int number : args.albums) {
@@ -223,7 +224,7 @@ int RunCommand(const Arguments& args) {
     StopOnSignals(stop, job);
 
     if (args.command == "albums") {
-        const Listed listed = ListUser(users.front(), options.door, stop, args.json);
+        const Listed listed = ListUser(users.front(), options.door, where.data_folder, stop, args.json);
         if (listed.status == kExitOk) PrintAlbums(listed, args.json);
         return listed.status;
     }

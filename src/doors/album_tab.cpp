@@ -2,6 +2,7 @@
 
 #include <json-c/json.h>
 
+#include <algorithm>
 #include <ctime>
 
 #include "util/escapes.h"
@@ -117,21 +118,19 @@ std::optional<AlbumTabPage> ReadAlbumTabPage(std::string_view text) {
     return page;
 }
 
-std::optional<Post> ReadPost(std::string_view text) {
-    const JsonDocument document = ParseJson(text);
-    json_object* root = document.get();
-    if (!root || !json_object_is_type(root, json_type_object) || !JsonMember(root, "ok")) return std::nullopt;
+namespace {
+
+// A status object as statuses/show and the timeline give it.
+Post ReadStatus(json_object* status) {
     Post post;
-    if (!OkIsOne(root)) {
-        post.message = Scalar(root, "message");
-        if (post.message.empty()) post.message = Scalar(root, "msg");
-        return post;
-    }
     post.readable = true;
-    post.caption = RemoveChars(MemberJsonText(root, "text_raw"), "\"");
-    post.uploaded = ParsePostTime(Scalar(root, "created_at"));
-    json_object* infos = JsonMember(root, "pic_infos");
-    if (json_object* ids = JsonMember(root, "pic_ids"); ids && json_object_is_type(ids, json_type_array)) {
+    post.mid = Scalar(status, "mid");
+    post.author = Scalar(JsonMember(status, "user"), "id");
+    post.liked = Scalar(JsonMember(status, "title"), "text") == "赞过";
+    post.caption = RemoveChars(MemberJsonText(status, "text_raw"), "\"");
+    post.uploaded = ParsePostTime(Scalar(status, "created_at"));
+    json_object* infos = JsonMember(status, "pic_infos");
+    if (json_object* ids = JsonMember(status, "pic_ids"); ids && json_object_is_type(ids, json_type_array)) {
         const std::size_t length = json_object_array_length(ids);
         for (std::size_t i = 0; i < length; ++i) {
             json_object* id = json_object_array_get_idx(ids, i);
@@ -144,8 +143,56 @@ std::optional<Post> ReadPost(std::string_view text) {
             post.pictures.push_back(ReadPicture(pid, JsonMember(infos, pid.c_str())));
         }
     }
+    const std::string count = Scalar(status, "pic_num");
+    post.picture_count = count.empty() || count.size() > 4 || count.find_first_not_of("0123456789") != std::string::npos
+                             ? post.pictures.size()
+                             : std::stoul(count);
     return post;
 }
+
+}  // namespace
+
+bool Post::Complete() const {
+    if (picture_count > pictures.size() + left_out) return false;
+    return std::none_of(pictures.begin(), pictures.end(), [](const PostPicture& picture) { return picture.url.empty(); });
+}
+
+std::optional<Post> ReadPost(std::string_view text) {
+    const JsonDocument document = ParseJson(text);
+    json_object* root = document.get();
+    if (!root || !json_object_is_type(root, json_type_object) || !JsonMember(root, "ok")) return std::nullopt;
+    if (!OkIsOne(root)) {
+        Post post;
+        post.message = Scalar(root, "message");
+        if (post.message.empty()) post.message = Scalar(root, "msg");
+        return post;
+    }
+    return ReadStatus(root);
+}
+
+std::string TimelineUrl(const ServiceAddresses& service, std::string_view uid, int page, std::string_view cursor) {
+    std::string url = SiteBase(service) + "/ajax/statuses/mymblog?uid=" + PercentEncoded(uid) +
+                      "&page=" + std::to_string(page) + "&feature=0";
+    return cursor.empty() ? url : url + "&since_id=" + PercentEncoded(cursor);
+}
+
+std::optional<TimelinePage> ReadTimelinePage(std::string_view text) {
+    const JsonDocument document = ParseJson(text);
+    json_object* data = JsonMember(document.get(), "data");
+    if (!OkIsOne(document.get()) || !data || !json_object_is_type(data, json_type_object)) return std::nullopt;
+    json_object* list = JsonMember(data, "list");
+    if (!list || !json_object_is_type(list, json_type_array)) return std::nullopt;
+    TimelinePage page;
+    page.cursor = Cursor(data);
+    const std::size_t length = std::min(json_object_array_length(list), kMaxEntriesPerPage);
+    for (std::size_t i = 0; i < length; ++i) {
+        json_object* status = json_object_array_get_idx(list, i);
+        if (json_object_is_type(status, json_type_object)) page.posts.push_back(ReadStatus(status));
+    }
+    return page;
+}
+
+bool LaterPost(std::string_view a, std::string_view b) { return a.size() != b.size() ? a.size() > b.size() : a > b; }
 
 std::optional<std::int64_t> ParsePostTime(std::string_view text) {
     std::tm parts{};

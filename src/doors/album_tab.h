@@ -68,14 +68,36 @@ struct PostPicture {
 struct Post {
     bool readable = false;
     std::string message;  // why it cannot be read, as the site says it
+    std::string mid;
+    std::string author;   // the uid of whoever wrote it
+    bool liked = false;   // on a timeline: a post of another the user liked (赞过)
     std::string caption;  // text_raw in its JSON-text form, quotes removed
     std::optional<std::int64_t> uploaded;  // Unix seconds
     std::vector<PostPicture> pictures;     // in the post's order
+    std::size_t picture_count = 0;         // pic_num: how many pictures the post has
     std::size_t left_out = 0;              // pictures past kMaxPicturesPerPost
+
+    // Every picture named, each with its address: a timeline may give fewer
+    // than the post has.
+    bool Complete() const;
 };
 
 // A statuses/show answer; nullopt for anything else.
 std::optional<Post> ReadPost(std::string_view text);
+
+// A page of the user's timeline (statuses/mymblog), newest first.
+struct TimelinePage {
+    std::vector<Post> posts;
+    std::string cursor;  // since_id, sent with the next page's number
+};
+// The timeline's page `page` (1 for the first), with the cursor the page
+// before it gave.
+std::string TimelineUrl(const ServiceAddresses& service, std::string_view uid, int page, std::string_view cursor);
+// A timeline answer; nullopt for anything else.
+std::optional<TimelinePage> ReadTimelinePage(std::string_view text);
+
+// True when post `a` was written after post `b`: post ids grow with time.
+bool LaterPost(std::string_view a, std::string_view b);
 
 // "Wed May 14 00:53:12 +0800 2014" as Unix seconds.
 std::optional<std::int64_t> ParsePostTime(std::string_view text);

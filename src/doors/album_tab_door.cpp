@@ -5,6 +5,7 @@
 #include <set>
 
 #include "doors/album_tab.h"
+#include "doors/album_tab_posts.h"
 #include "net/http_text.h"
 #include "weibo/service_request.h"
 
@@ -36,30 +37,12 @@ PhotoRecord RecordOf(const std::string& pid, const std::string& mid, const Post&
     return record;
 }
 
-// The posts a run has read, shared by its albums: the wall and the named
-// albums hold the same pictures.
-class PostCache {
-public:
-    std::optional<Post> Find(const std::string& mid) const {
-        std::lock_guard lock(mutex_);
-        const auto it = posts_.find(mid);
-        return it == posts_.end() ? std::nullopt : std::optional<Post>(it->second);
-    }
-    void Add(const std::string& mid, const Post& post) {
-        std::lock_guard lock(mutex_);
-        posts_.emplace(mid, post);
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::map<std::string, Post> posts_;
-};
-
 class AlbumTabSource : public PhotoSource {
 public:
     AlbumTabSource(const AlbumRef& album, const SourceContext& context)
-        : uid_(context.uid), wall_(album.id == kWallId), containerid_(album.id), wait_(context.page_wait),
-          posts_(context.scratch ? context.scratch->Of<PostCache>(kAlbumTabKey) : std::make_shared<PostCache>()),
+        : context_(context), uid_(context.uid), wall_(album.id == kWallId), containerid_(album.id),
+          wait_(context.page_wait),
+          run_(context.scratch ? context.scratch->Of<AlbumTabRun>(kAlbumTabKey) : std::make_shared<AlbumTabRun>()),
           ahead_(context.ahead), fetcher_(context) {}
 
     std::optional<PhotoPage> Next() override {
@@ -86,6 +69,20 @@ public:
         if (ahead_ && !ended_) fetcher_.Ahead(page_ + 1, Fetch(page_ + 1, cursor_));
     }
 
+    // A live photo's video link signed anew: the post asked for again.
+    std::string FreshVideoUrl(const PhotoRecord& photo) override {
+        ServiceRequest plain;
+        plain.job = context_.job;
+        plain.log = context_.log;
+        plain.countdown = context_.countdown;
+        const std::optional<Post> post = AskPost(photo.post_id, AlbumTabRequest(plain, uid_)).post;
+        if (!post) return {};
+        for (const PostPicture& picture : post->pictures) {
+            if (picture.pid == photo.photo_id) return picture.video_url;
+        }
+        return {};
+    }
+
 private:
     PageFetcher::Fetch Fetch(int number, std::string cursor) {
         return [this, number, cursor = std::move(cursor)](const ServiceRequest& plain) {
@@ -110,9 +107,19 @@ private:
         };
     }
 
-    // The pictures of the page's items, in order, each once per album.
+    // The pictures of the page's items, in order, each once per album. A
+    // picture saved before needs no post: it is only to be skipped.
     void AddPhotos(const AlbumTabPage& tab, const ServiceRequest& request, PhotoPage& page) {
         for (const AlbumTabItem& item : tab.items) {
+            if (!item.pid.empty() && context_.recorded && context_.recorded(item.pid)) {
+                if (!listed_.insert(item.pid).second) continue;
+                PhotoRecord record;
+                record.photo_id = item.pid;
+                record.post_id = item.mid;
+                record.recorded_before = true;
+                page.photos.push_back(std::move(record));
+                continue;
+            }
             const Post post = PostOf(item.mid, request, page);
             if (page.stopped || page.login_wall) return;
             if (!post.readable && item.pid.empty()) {  // nothing names its pictures
@@ -138,33 +145,47 @@ private:
         }
     }
 
-    // The post `mid`, from the run's cache or asked for once; an item
-    // without a post counts as a post that cannot be read.
-    Post PostOf(const std::string& mid, const ServiceRequest& request, PhotoPage& page) {
-        if (mid.empty()) return Post{};
-        if (std::optional<Post> known = posts_->Find(mid)) return *known;
+    struct Asked {
         std::optional<Post> post;
-        const Attempts attempts = FetchWithAttempts(PostUrl(CurrentService(), mid), request, wait_,
-                                                    [&post](const std::string& text) {
-                                                        post = ReadPost(text);
-                                                        return post.has_value();
-                                                    });
-        page.stopped = attempts.stopped;
-        page.login_wall = attempts.login_wall;
-        if (!attempts.accepted) {
-            Post unread;
-            unread.message = attempts.failure;
-            return unread;  // asked again by a later album of the run
-        }
-        posts_->Add(mid, *post);
-        return *post;
+        Attempts attempts;
+    };
+    Asked AskPost(const std::string& mid, const ServiceRequest& request) {
+        Asked asked;
+        asked.attempts = FetchWithAttempts(PostUrl(CurrentService(), mid), request, wait_, [&asked](const std::string& text) {
+            asked.post = ReadPost(text);
+            return asked.post.has_value();
+        });
+        return asked;
     }
 
+    // The post `mid`: from the run's cache, else from the user's timeline,
+    // else asked for on its own. An item without a post counts as a post
+    // that cannot be read.
+    Post PostOf(const std::string& mid, const ServiceRequest& request, PhotoPage& page) {
+        if (mid.empty()) return Post{};
+        if (std::optional<Post> known = run_->posts.Find(mid)) return *known;
+        run_->TimelineOf(uid_).ReadUntil(mid, uid_, request, wait_, run_->posts, ahead_);
+        if (std::optional<Post> known = run_->posts.Find(mid)) return *known;
+        const Asked asked = AskPost(mid, request);
+        page.stopped = asked.attempts.stopped;
+        page.login_wall = asked.attempts.login_wall;
+        if (!asked.attempts.accepted) {
+            Post unread;
+            unread.message = asked.attempts.failure;
+            return unread;  // asked again by a later album of the run
+        }
+        Post post = *asked.post;
+        post.mid = mid;
+        run_->posts.Add(post);  // an answer that it cannot be read is kept too
+        return post;
+    }
+
+    SourceContext context_;
     std::string uid_;
     bool wall_;
     std::string containerid_;
     AttemptWait wait_;
-    std::shared_ptr<PostCache> posts_;
+    std::shared_ptr<AlbumTabRun> run_;
     bool ahead_;
     int page_ = 0;
     std::string cursor_;

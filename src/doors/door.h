@@ -4,6 +4,7 @@
 // words; the registry holds them in the order 自动 tries them.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -57,6 +58,15 @@ public:
 private:
     std::mutex mutex_;
     std::map<std::string, std::shared_ptr<void>> kept_;
+};
+
+// What is remembered of a user's doors between runs: when a door was last
+// found closed for them.
+class DoorMemory {
+public:
+    virtual ~DoorMemory() = default;
+    virtual std::optional<std::int64_t> ClosedAt(std::string_view door) = 0;  // Unix seconds
+    virtual void SetClosed(std::string_view door, std::optional<std::int64_t> at) = 0;
 };
 
 class Door {

@@ -44,6 +44,7 @@ struct PhotoRecord {
     bool addressable = true;     // the picture_url names a picture on an http(s) server
     std::string video_url;       // a live photo's video
     std::optional<std::int64_t> upload_seconds;  // nullopt when unknown
+    bool recorded_before = false;  // saved by an earlier run: only its id is known, and it is skipped
 };
 
 struct PhotoPage {
@@ -69,6 +70,9 @@ public:
     // Starts fetching the page after the one Next returned last, so that it
     // arrives while this one's pictures download; nothing when there is none.
     virtual void FetchAhead() = 0;
+    // A live photo's video address signed anew, for one whose link expired;
+    // empty where the door has none to give.
+    virtual std::string FreshVideoUrl(const PhotoRecord&) { return {}; }
 };
 
 // What a door's source is given for one album of a run.
@@ -81,6 +85,9 @@ struct SourceContext {
     std::function<void(const std::string& line)> log;
     std::function<void(long long seconds_left)> countdown;
     class RunScratch* scratch = nullptr;  // what doors keep for the length of the run
+    // True for a photo the run will skip as saved before: a door need not
+    // complete it. From any of the source's threads.
+    std::function<bool(const std::string& photo_id)> recorded;
 };
 
 // Fetches a source's pages, now or on a thread of its own ahead of time; the

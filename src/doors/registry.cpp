@@ -1,6 +1,10 @@
 #include "doors/registry.h"
 
+#include <cstdio>
+#include <ctime>
 #include <random>
+
+#include "util/date_time.h"
 
 namespace wa {
 
@@ -39,29 +43,68 @@ std::string_view DoorSettingOfKey(std::string_view key) {
 
 namespace {
 
+// "2026-12-09 14:03", at UTC+8 as Weibo's times are.
+std::string MinuteText(std::int64_t seconds) {
+    const DateTime t = UnixToLocalTime(seconds);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", t.year, t.month, t.day, t.hour, t.minute);
+    return text;
+}
+
 bool Closed(const AlbumListing& listing) {
     return listing.problem == ListingProblem::kNoAnswer || listing.problem == ListingProblem::kLoginNeeded;
 }
 
 }  // namespace
 
-AlbumListing ListAlbums(std::string_view uid, std::string_view door_key, const ServiceRequest& request) {
+AlbumListing ListAlbums(std::string_view uid, std::string_view door_key, const ServiceRequest& request,
+                        DoorMemory* memory) {
     if (const Door* door = DoorOfKey(door_key)) return door->ListAlbums(uid, request);
+    const auto log = [&request](const std::string& line) {
+        if (request.log) request.log(line);
+    };
+    const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+    // A door found closed within the day is asked last, if at all.
+    std::vector<const Door*> order;
+    std::vector<const Door*> remembered;
+    for (const Door* door : AllDoors()) {
+        const std::optional<std::int64_t> at = memory ? memory->ClosedAt(door->Words().key) : std::nullopt;
+        if (!at || now - *at >= kClosedDoorRemembered) {
+            order.push_back(door);
+            continue;
+        }
+        remembered.push_back(door);
+    }
+    for (const Door* door : remembered) {
+        if (order.empty()) break;  // every door closed lately: each is asked
+        const std::int64_t at = *memory->ClosedAt(door->Words().key);
+        log(std::string(door->Words().label) + "于" + MinuteText(at) + "无法获取相册列表，" +
+            MinuteText(at + kClosedDoorRemembered) + "之前直接从" + std::string(order.front()->Words().label) + "获取");
+    }
+    order.insert(order.end(), remembered.begin(), remembered.end());
     std::optional<AlbumListing> first;
     std::optional<AlbumListing> login_wall;
-    const std::vector<const Door*>& doors = AllDoors();
-    for (std::size_t i = 0; i < doors.size(); ++i) {
-        AlbumListing listing = doors[i]->ListAlbums(uid, request);
-        if (!Closed(listing)) return listing;
+    std::vector<const Door*> closed;  // gave no answer this time
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const Door& door = *order[i];
+        AlbumListing listing = door.ListAlbums(uid, request);
+        if (!Closed(listing)) {
+            if (memory && listing.problem == ListingProblem::kNone) {
+                memory->SetClosed(door.Words().key, std::nullopt);  // open, whatever it was
+                for (const Door* earlier : closed) memory->SetClosed(earlier->Words().key, now);
+            }
+            return listing;
+        }
+        if (listing.problem == ListingProblem::kNoAnswer) closed.push_back(&door);
         if (listing.problem == ListingProblem::kLoginNeeded && !login_wall) login_wall = listing;
         if (!first) first = listing;
-        if (i + 1 < doors.size() && request.log) {
-            request.log(std::string(doors[i]->Words().label) + "无法获取相册列表，改从" +
-                        std::string(doors[i + 1]->Words().label) + "获取");
+        if (i + 1 < order.size()) {
+            log(std::string(door.Words().label) + "无法获取相册列表，改从" + std::string(order[i + 1]->Words().label) + "获取");
         }
     }
     // A login wall on any door is what the user can act on.
-    return login_wall ? *login_wall : *first;
+    if (login_wall) return *login_wall;
+    return first ? *first : AlbumListing{{}, ListingProblem::kNoAnswer, "", ""};
 }
 
 std::unique_ptr<PhotoSource> SourceOf(const AlbumRef& album, const SourceContext& context) {

@@ -3,6 +3,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <charconv>
+#include <ctime>
+#include <set>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -38,6 +41,16 @@ enum class Decision { kUndecided, kEndOfWindow, kSkip, kUnknownDate, kBadAddress
 
 // Two ids the record store keeps as one.
 bool SameStoredId(std::string_view a, std::string_view b) { return StoredPhotoId(a) == StoredPhotoId(b); }
+
+// True for a signed address ("…?Expires=<seconds>&ssig=…") whose time has passed.
+bool LinkExpired(std::string_view url) {
+    const std::size_t at = url.find("Expires=");
+    if (at == std::string_view::npos || (at > 0 && url[at - 1] != '?' && url[at - 1] != '&')) return false;
+    long long expires = 0;
+    const char* begin = url.data() + at + 8;
+    const auto [end, error] = std::from_chars(begin, url.data() + url.size(), expires);
+    return error == std::errc() && end != begin && expires < static_cast<long long>(std::time(nullptr));
+}
 
 bool IsSaved(PictureFile::Placement placement) {
     return placement == PictureFile::Placement::kPlaced || placement == PictureFile::Placement::kAlreadyThere;
@@ -187,8 +200,12 @@ private:
         source_context.log = [this](const std::string& line) { Log(line); };
         source_context.countdown = [this](long long left) { observer_.Waiting(left); };
         source_context.scratch = context_.scratch;
+        if (skip_recorded_ && store_.IsOpen()) {
+            source_context.recorded = [this](const std::string& photo_id) { return store_.ContainsPhotoId(photo_id); };
+        }
         const std::unique_ptr<PhotoSource> source = SourceOf(album_, source_context);
         if (!source) return true;
+        source_ = source.get();
         const int pages = PhotoPageCount(album_.count.value_or(""));
         count_ = CountValue(album_.count.value_or(""));
         while (!ended_by_window_) {
@@ -267,6 +284,7 @@ private:
 
     // What becomes of a photo, in the order the tests are made.
     Decision Decide(const PhotoRecord& photo) {
+        if (photo.recorded_before) return Decision::kSkip;  // saved by an earlier run: not even its date is known
         // Without a date window no photo is skipped or ends the album for
         // its date, however odd the date.
         if (window_on_ && !photo.upload_seconds) {
@@ -303,7 +321,7 @@ private:
             if (decision == Decision::kFetch) {
                 plan.queue.Start(plan.next, photo.picture_url);
                 if (WantsVideo(photo) && plan.queue.HasRoom()) {
-                    plan.queue.Start(VideoIndex(plan.next), photo.video_url, PictureQueue::Kind::kVideo);
+                    plan.queue.Start(VideoIndex(plan.next), VideoUrl(photo), PictureQueue::Kind::kVideo);
                 }
             }
             ++plan.next;
@@ -319,6 +337,19 @@ private:
     }
 
     bool WantsVideo(const PhotoRecord& photo) const { return live_video_ && !photo.video_url.empty(); }
+
+    // The video's address; a signed one whose time has passed is signed anew
+    // through its post first.
+    std::string VideoUrl(const PhotoRecord& photo) {
+        if (!LinkExpired(photo.video_url)) return photo.video_url;
+        const std::string fresh = Refreshed(photo);
+        return fresh.empty() ? photo.video_url : fresh;
+    }
+    // Once per photo: a second refusal is the answer.
+    std::string Refreshed(const PhotoRecord& photo) {
+        if (!source_ || !refreshed_.insert(photo.photo_id).second) return {};
+        return source_->FreshVideoUrl(photo);
+    }
     static int VideoIndex(int index) { return -1 - index; }
 
     // Shows where the album stands at photo `position` of the page.
@@ -420,9 +451,16 @@ private:
         if (!still) {  // not saved: its video is not wanted after all
             return !queue.Started(index) || !queue.Take(index).fetch.stopped;
         }
-        if (!queue.Started(index)) queue.Start(index, photo.video_url, PictureQueue::Kind::kVideo);
+        if (!queue.Started(index)) queue.Start(index, VideoUrl(photo), PictureQueue::Kind::kVideo);
         PictureQueue::Taken taken = queue.Take(index);
         if (taken.fetch.stopped) return false;
+        if (taken.fetch.status == 403) {  // a signed link refused: asked once more through its post
+            if (const std::string fresh = Refreshed(photo); !fresh.empty()) {
+                queue.Start(index, fresh, PictureQueue::Kind::kVideo);
+                taken = queue.Take(index);
+                if (taken.fetch.stopped) return false;
+            }
+        }
         if (taken.fetch.ok && !taken.fetch.write_failed) GiveUploadTime(*taken.file, photo);
         if (!taken.fetch.ok || taken.fetch.write_failed || !PlaceNumbered(*taken.file, VideoPath(*still, photo.video_url, taken.file->HoldsMp4()))) {
             const std::string tag = taken.fetch.write_failed ? "0" : FailureTag(taken.fetch.Answer());
@@ -466,6 +504,8 @@ private:
     std::string folder_name_;
     FolderHandle album_folder_;
     RequestBatch* batch_ = nullptr;
+    PhotoSource* source_ = nullptr;      // while the pages are read
+    std::set<std::string> refreshed_;    // photos whose video was signed anew
     long long count_ = 0;
     long long listed_ = 0;    // photos of the pages read so far
     long long numbered_ = 0;  // the sequence numbers those pages used up

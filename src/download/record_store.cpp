@@ -45,8 +45,19 @@ constexpr const char* kAlbumsTable =
     "CREATE TABLE IF NOT EXISTS albums(album TEXT NOT NULL PRIMARY KEY, newest TEXT NOT NULL, "
     "uploaded INTEGER NOT NULL) WITHOUT ROWID";
 
-bool HasAlbumsTable(sqlite3* db) {
-    return QueryInt(db, "SELECT count(*) FROM sqlite_master WHERE type='table' AND name='albums'") == 1;
+constexpr const char* kDoorsTable =
+    "CREATE TABLE IF NOT EXISTS doors(door TEXT NOT NULL PRIMARY KEY, closed_at INTEGER NOT NULL) WITHOUT ROWID";
+
+bool HasTable(sqlite3* db, const char* name) {
+    sqlite3_stmt* statement = nullptr;
+    bool found = false;
+    if (sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE type='table' AND name=?1", -1, &statement, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_bind_text(statement, 1, name, -1, SQLITE_STATIC);
+        found = sqlite3_step(statement) == SQLITE_ROW;
+    }
+    sqlite3_finalize(statement);
+    return found;
 }
 
 bool HasPhotoTable(sqlite3* db) {
@@ -106,9 +117,10 @@ bool RecordStore::CreateStore(const std::string& path) {
 }
 
 bool RecordStore::OpenStore(const std::string& path, std::string* error) {
+    std::lock_guard lock(mutex_);
     const auto fail = [&](const std::string& why) {
         if (error) *error = why;
-        CloseStore();
+        Close();
         return false;
     };
     if (db_) {
@@ -136,12 +148,42 @@ bool RecordStore::OpenStore(const std::string& path, std::string* error) {
             SQLITE_OK) {
         return fail("数据库无法读取");
     }
-    // Stores written before the albums table existed get it now.
-    has_marks_ = HasAlbumsTable(db_) || (!read_only_ && Exec(db_, kAlbumsTable));
+    // Stores written before the albums or doors tables existed get them now.
+    has_marks_ = HasTable(db_, "albums") || (!read_only_ && Exec(db_, kAlbumsTable));
+    has_doors_ = HasTable(db_, "doors") || (!read_only_ && Exec(db_, kDoorsTable));
     return true;
 }
 
+std::optional<std::int64_t> RecordStore::DoorClosedAt(std::string_view door) {
+    std::lock_guard lock(mutex_);
+    if (!db_ || !has_doors_) return std::nullopt;
+    sqlite3_stmt* statement = nullptr;
+    std::optional<std::int64_t> at;
+    if (sqlite3_prepare_v2(db_, "SELECT closed_at FROM doors WHERE door=?1", -1, &statement, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(statement, 1, door.data(), static_cast<int>(door.size()), SQLITE_STATIC);
+        if (sqlite3_step(statement) == SQLITE_ROW) at = sqlite3_column_int64(statement, 0);
+    }
+    sqlite3_finalize(statement);
+    return at;
+}
+
+bool RecordStore::SetDoorClosed(std::string_view door, std::optional<std::int64_t> at) {
+    std::lock_guard lock(mutex_);
+    if (!db_ || !has_doors_ || read_only_) return false;
+    sqlite3_stmt* statement = nullptr;
+    const char* sql = at ? "INSERT OR REPLACE INTO doors(door, closed_at) VALUES(?1, ?2)" : "DELETE FROM doors WHERE door=?1";
+    bool ok = sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr) == SQLITE_OK;
+    if (ok) {
+        sqlite3_bind_text(statement, 1, door.data(), static_cast<int>(door.size()), SQLITE_STATIC);
+        if (at) sqlite3_bind_int64(statement, 2, *at);
+        ok = sqlite3_step(statement) == SQLITE_DONE;
+    }
+    sqlite3_finalize(statement);
+    return ok;
+}
+
 std::optional<RecordStore::AlbumMark> RecordStore::LastCompleteRun(std::string_view album) {
+    std::lock_guard lock(mutex_);
     if (!db_ || !has_marks_) return std::nullopt;
     sqlite3_stmt* statement = nullptr;
     std::optional<AlbumMark> mark;
@@ -157,6 +199,7 @@ std::optional<RecordStore::AlbumMark> RecordStore::LastCompleteRun(std::string_v
 }
 
 bool RecordStore::SetLastCompleteRun(std::string_view album, const std::optional<AlbumMark>& mark) {
+    std::lock_guard lock(mutex_);
     if (!db_ || !has_marks_ || read_only_) return false;
     sqlite3_stmt* statement = nullptr;
     const char* sql = mark ? "INSERT OR REPLACE INTO albums(album, newest, uploaded) VALUES(?1, ?2, ?3)"
@@ -175,6 +218,7 @@ bool RecordStore::SetLastCompleteRun(std::string_view album, const std::optional
 }
 
 bool RecordStore::ContainsPhotoId(std::string_view photo_id) {
+    std::lock_guard lock(mutex_);
     if (!contains_) return false;
     const std::string_view key = StoredPhotoId(photo_id);
     sqlite3_bind_text(contains_, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
@@ -185,6 +229,7 @@ bool RecordStore::ContainsPhotoId(std::string_view photo_id) {
 }
 
 bool RecordStore::AppendPhotoId(std::string_view photo_id) {
+    std::lock_guard lock(mutex_);
     if (!append_) return false;
     const std::string_view key = StoredPhotoId(photo_id);
     sqlite3_bind_text(append_, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
@@ -195,10 +240,15 @@ bool RecordStore::AppendPhotoId(std::string_view photo_id) {
 }
 
 void RecordStore::CloseStore() {
+    std::lock_guard lock(mutex_);
+    Close();
+}
+
+void RecordStore::Close() {
     sqlite3_finalize(contains_);
     sqlite3_finalize(append_);
     contains_ = append_ = nullptr;
-    has_marks_ = false;
+    has_marks_ = has_doors_ = false;
     sqlite3_close(db_);
     db_ = nullptr;
     read_only_ = false;

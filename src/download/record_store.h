@@ -1,9 +1,11 @@
 // Remembers, per Weibo user, every photo a download run has saved, so a later
-// run can skip it. One SQLite file per user; ids are kept on their first 20
+// run can skip it; and where its last complete runs stopped and which door
+// was last found closed. Safe to use from several threads. One SQLite file per user; ids are kept on their first 20
 // bytes, and a unique index makes a lookup cost the same at any size.
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,15 +62,24 @@ public:
     // Marks the album's run complete, or (nullopt) not: the next run of it
     // then reads it whole.
     bool SetLastCompleteRun(std::string_view album, const std::optional<AlbumMark>& mark);
+    // When a door to the user's photos was last found closed (Unix seconds),
+    // kept in a table of its own; nullopt forgets it.
+    std::optional<std::int64_t> DoorClosedAt(std::string_view door);
+    bool SetDoorClosed(std::string_view door, std::optional<std::int64_t> at);
+
     void CloseStore();
     bool IsOpen() const { return db_ != nullptr; }
 
 private:
+    void Close();  // with the mutex held
+
     sqlite3* db_ = nullptr;
     sqlite3_stmt* contains_ = nullptr;
     sqlite3_stmt* append_ = nullptr;
     bool has_marks_ = false;  // the albums table is there
+    bool has_doors_ = false;  // the doors table is there
     bool read_only_ = false;
+    std::mutex mutex_;  // a run's page fetched ahead asks it too
 };
 
 }  // namespace wa

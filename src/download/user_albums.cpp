@@ -1,14 +1,43 @@
 #include "download/user_albums.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <optional>
 
 #include "doors/registry.h"
+#include "download/record_store.h"
+#include "util/folders.h"
 #include "util/job_token.h"
 
 namespace wa {
+namespace {
+
+// The doors found closed, kept in the user's record store.
+class StoreDoorMemory : public DoorMemory {
+public:
+    StoreDoorMemory(const std::string& program_folder, const std::string& uid) {
+        const std::string folder = RecordStoreFolder(program_folder);
+        if (!IsUid(uid) || IsSymbolicLink(folder)) return;
+        std::string made = folder;
+        EnsureDirectory(made);
+        const std::string path = RecordStorePath(program_folder, uid);
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0) RecordStore::CreateStore(path);
+        store_.OpenStore(path);
+    }
+    std::optional<std::int64_t> ClosedAt(std::string_view door) override { return store_.DoorClosedAt(door); }
+    void SetClosed(std::string_view door, std::optional<std::int64_t> at) override { store_.SetDoorClosed(door, at); }
+
+private:
+    RecordStore store_;
+};
+
+}  // namespace
 
 UserAlbums FindUserAlbums(std::string_view typed, std::string_view door_key, const ServiceRequest& request,
-                          const std::function<void(const ResolvedUser& user)>& user_found) {
+                          const std::function<void(const ResolvedUser& user)>& user_found,
+                          const std::string& program_folder) {
     UserAlbums found;
     const UserLookup lookup = ResolveUserPage(typed, request.job);
     if (request.job && request.job->StopRequested()) {
@@ -22,7 +51,9 @@ UserAlbums FindUserAlbums(std::string_view typed, std::string_view door_key, con
         found.listing.problem = lookup.login_wall ? ListingProblem::kLoginNeeded : ListingProblem::kUnknownUser;
         return found;
     }
-    found.listing = ListAlbums(found.user.uid, door_key, request);
+    std::optional<StoreDoorMemory> memory;
+    if (!program_folder.empty()) memory.emplace(program_folder, found.user.uid);
+    found.listing = ListAlbums(found.user.uid, door_key, request, memory ? &*memory : nullptr);
     std::erase_if(found.listing.albums, [](const AlbumRef& album) { return album.IsEmpty(); });
     return found;
 }

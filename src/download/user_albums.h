@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <string_view>
 
 #include "doors/door.h"
@@ -18,8 +19,10 @@ struct UserAlbums {
 // Resolves `typed` (an address, a uid or a custom name), tells `user_found`
 // whom it found, then lists through the door of `door_key` ("" for 自动).
 // Without a user the listing says why: a login wall, else an unknown user.
-// Albums whose count reads 0 are left out.
+// Albums whose count reads 0 are left out. With a `program_folder`, the
+// user's record store there remembers a door found closed.
 UserAlbums FindUserAlbums(std::string_view typed, std::string_view door_key, const ServiceRequest& request,
-                          const std::function<void(const ResolvedUser& user)>& user_found = {});
+                          const std::function<void(const ResolvedUser& user)>& user_found = {},
+                          const std::string& program_folder = {});
 
 }  // namespace wa

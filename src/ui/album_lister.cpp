@@ -13,8 +13,10 @@
 
 namespace wa {
 
-AlbumLister::AlbumLister(AlbumPage* page, RunPresenter* log, TaskRunner& tasks, Message message, QObject* parent)
-    : QObject(parent), page_(page), log_(log), tasks_(tasks), message_(std::move(message)) {}
+AlbumLister::AlbumLister(AlbumPage* page, RunPresenter* log, TaskRunner& tasks, std::string data_folder, Message message,
+                         QObject* parent)
+    : QObject(parent), page_(page), log_(log), tasks_(tasks), data_folder_(std::move(data_folder)),
+      message_(std::move(message)) {}
 
 void AlbumLister::List(const std::string& address, const std::string& door, bool covers) {
     if (address.empty()) {
@@ -47,7 +49,7 @@ void AlbumLister::Work(JobToken* job, int generation, const std::string& address
             page_->BeginListing();
         });
     };
-    const UserAlbums found = FindUserAlbums(address, door, request, user_found);
+    const UserAlbums found = FindUserAlbums(address, door, request, user_found, data_folder_);
     if (job->StopRequested() || !Current(generation)) return;
     const std::vector<AlbumRef>& albums = found.listing.albums;
     if (albums.empty()) {

@@ -24,7 +24,9 @@ class AlbumLister : public QObject {
 
 public:
     using Message = std::function<void(const QString& caption, const QString& text)>;
-    AlbumLister(AlbumPage* page, RunPresenter* log, TaskRunner& tasks, Message message, QObject* parent);
+    // `data_folder` holds the record stores, which remember a door found closed.
+    AlbumLister(AlbumPage* page, RunPresenter* log, TaskRunner& tasks, std::string data_folder, Message message,
+                QObject* parent);
 
     // Lists the albums of `address` through the door of `door` ("" for 自动),
     // with their covers when `covers`.
@@ -45,6 +47,7 @@ private:
     AlbumPage* page_;
     RunPresenter* log_;
     TaskRunner& tasks_;
+    std::string data_folder_;
     Message message_;
     std::atomic<int> generation_ = 0;
     ResolvedUser resolved_;

@@ -98,7 +98,7 @@ void MainWindow::BuildPages() {
 
     presenter_ = new RunPresenter(album_, this);
     const auto message = [this](const QString& caption, const QString& text) { OpenMessage(caption, text); };
-    lister_ = new AlbumLister(album_, presenter_, tasks_, message, this);
+    lister_ = new AlbumLister(album_, presenter_, tasks_, globals_.data_folder, message, this);
     version_ = new VersionChecker(about_, tasks_, this);
     sound_ = new CompletionSound(this);
 }

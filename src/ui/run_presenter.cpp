@@ -48,7 +48,11 @@ void RunPresenter::AlbumFinished(const AlbumOutcome& outcome) {
     if (!outcome.stopped && !outcome.login_needed) DrawLater(buffer_.SetLabel(RunLabel::kCounter, ""));
 }
 
-void RunPresenter::RunFinished(const RunOutcome& outcome) { DrawLater(buffer_.SetFinished(outcome)); }
+void RunPresenter::RunFinished(const RunOutcome& outcome) {
+    buffer_.SetFinished(outcome);
+    // The end of a run is shown at once, not at the next frame.
+    if (!closing_) QMetaObject::invokeMethod(this, [this] { Draw(); }, Qt::QueuedConnection);
+}
 
 void RunPresenter::LogNow(const std::string& line) {
     Draw();  // the run's lines come first

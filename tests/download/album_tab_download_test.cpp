@@ -2,9 +2,12 @@
 // posts, live-photo videos beside their stills, every paging end.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "album_download_fixture.h"
 #include "download/download_run.h"
 #include "download/picture_file.h"
+#include "doors/door.h"
 #include "doors/registry.h"
 
 namespace wa {
@@ -75,6 +78,8 @@ TEST_F(AlbumTabDownloadTest, PicturesTakeCaptionTimeAndVideoFromTheirPostsAskedO
     host.options.save_folder = (temp.path() / "dated").string();
     EXPECT_EQ(DownloadTab("page:wall", "全部图片").skipped, 8);
     EXPECT_EQ(fake.CountRequests("/mw2000/") + fake.CountRequests("/livephoto/"), 0);
+    // Recorded pictures cost no post: only the post the lists name without its pictures is asked.
+    EXPECT_EQ(fake.CountRequests("/ajax/statuses/show"), 1);
     host.options.record_store = false;
     DownloadTab("page:wall", "全部图片");
     const fs::path dated = temp.path() / "dated" / "小明的微博" / "全部图片";
@@ -94,7 +99,7 @@ TEST_F(AlbumTabDownloadTest, DateWindowSkipsUnknownDatesAndAFailedVideoLeavesIts
     EXPECT_EQ(outcome.failed, 1);
     EXPECT_EQ(outcome.skipped, 1);
     EXPECT_NE(host.Log().find("上传时间不明，不在固定时间段内，已跳过：" + Pid(6)), std::string::npos);
-    EXPECT_NE(host.Log().find("实况视频下载失败[404]：" + fake.BaseUrl() + "/livephoto/" + Pid(4) + ".mov?Expires=1"),
+    EXPECT_NE(host.Log().find("实况视频下载失败[404]：" + fake.BaseUrl() + "/livephoto/" + Pid(4) + ".mov?Expires="),
               std::string::npos);
     EXPECT_TRUE(fs::exists(AlbumFolder("全部图片") / "(4)实况.jpg"));
     EXPECT_TRUE(Recorded(Pid(4)));
@@ -227,6 +232,98 @@ TEST_F(AlbumTabDownloadTest, LiveVideosAreSavedAsMovOrMp4Only) {
     Serve({album});
     EXPECT_EQ(DownloadTab("page:wall", "全部图片").videos, 4);
     for (const auto& c : cases) EXPECT_TRUE(fs::exists(AlbumFolder("全部图片") / c.saved_as)) << c.saved_as;
+}
+
+// Ten picture posts of one to three pictures among text posts and posts the
+// user liked, on a timeline of pages of four that shows only its newest
+// fourteen entries and names at most two pictures of a post.
+class TimelineTest : public AlbumTabDownloadTest {
+protected:
+    void SetUp() override {
+        AlbumTabDownloadTest::SetUp();
+        fake::Album album;
+        album.album_id = "650";
+        album.caption = "春天";
+        const int sizes[] = {1, 2, 3, 1, 2, 1, 2, 3, 1, 2};
+        for (int post = 0; post < 10; ++post) {
+            const std::int64_t time = 1400000000 - post * 3600;
+            for (int j = 0; j < sizes[post]; ++j) {
+                album.photos.push_back({.photo_id = "650" + std::to_string(100 + post * 10 + j), .timestamp = time - j,
+                                        .caption = "第" + std::to_string(post + 1) + "条",
+                                        .mid = std::to_string(4'000'000'000'000'000LL + time * 1000)});
+                ++pictures;
+            }
+        }
+        fake::User served;
+        served.uid = "1001";
+        served.title = "小明的微博";
+        served.albums = {album};
+        served.text_posts = 10;
+        served.liked_posts = 5;
+        served.timeline_page_size = 4;
+        served.timeline_depth = 14;
+        served.timeline_pic_cap = 2;
+        fake.AddUser(served);
+    }
+    // How often each post was asked for on its own.
+    std::map<std::string, int> PostsAsked() const {
+        std::map<std::string, int> asked;
+        for (const fake::RecordedRequest& request : fake.Requests()) {
+            if (request.path == "/ajax/statuses/show") ++asked[request.target.substr(request.target.find("id=") + 3, 16)];
+        }
+        return asked;
+    }
+    int pictures = 0;
+};
+
+TEST_F(TimelineTest, PostsComeFromTheTimelineAndTheRestOnTheirOwnNoneTwiceNoLikedPicture) {
+    RunScratch run;  // what the doors keep for one run
+    context.scratch = &run;
+    const AlbumOutcome outcome = DownloadTab("page:wall", "全部图片");
+    EXPECT_EQ(outcome.saved, pictures);
+    EXPECT_EQ(outcome.failed, 0);
+    // Posts 6 to 10 lie past the timeline's depth, and post 3 has more
+    // pictures than the timeline names: each of those is asked once.
+    const std::map<std::string, int> asked = PostsAsked();
+    EXPECT_EQ(asked.size(), 6u);
+    for (const auto& [mid, times] : asked) EXPECT_EQ(times, 1) << mid;
+    EXPECT_LE(fake.CountRequests("/ajax/statuses/mymblog"), 5);  // four pages, then an empty one
+    EXPECT_EQ(fake.CountRequests("/mw2000/liked"), 0);
+    EXPECT_TRUE(fs::exists(AlbumFolder("全部图片") / "(1)第1条.jpg"));
+    EXPECT_TRUE(fs::exists(AlbumFolder("全部图片") / "(6)第3条.jpg"));
+    EXPECT_TRUE(fs::exists(AlbumFolder("全部图片") / "(18)第10条.jpg"));
+    // Sent with both its page and the cursor of the page before.
+    bool paged = false;
+    for (const fake::RecordedRequest& request : fake.Requests()) {
+        paged = paged || (request.target.find("page=2&feature=0&since_id=") != std::string::npos);
+    }
+    EXPECT_TRUE(paged);
+
+    // A second album of the run finds every post read already.
+    fake.ClearRequests();
+    host.options.save_folder = (temp.path() / "again").string();
+    EXPECT_EQ(DownloadTab("page:wall", "全部图片").saved, pictures);
+    EXPECT_EQ(fake.CountRequests("/ajax/statuses/"), 0);
+}
+
+TEST_F(AlbumTabDownloadTest, AnExpiredOrRefusedVideoLinkIsSignedAnewOnce) {
+    fake::Album album = Album("660", 3);
+    for (fake::Photo& photo : album.photos) photo.live = true;
+    album.photos[0].video_link_expired = true;                    // expired before it was asked for
+    Serve({album});
+    const std::string refused = "/livephoto/006Xmpvgly1h660100002";  // refused, and refused again at once
+    const std::string never = "/livephoto/006Xmpvgly1h660100003";    // refused for ever
+    fake.AddFault(refused, fake::Fault{.status = 403, .times = 2});
+    fake.AddFault(never, fake::Fault{.status = 403});
+    const AlbumOutcome outcome = DownloadTab("page:wall", "全部图片");
+    EXPECT_EQ(outcome.saved, 3);
+    EXPECT_EQ(outcome.videos, 2);
+    EXPECT_EQ(fake.CountRequests("/livephoto/006Xmpvgly1h660100001"), 1);  // never asked with its dead link
+    EXPECT_EQ(fake.CountRequests(refused), 3);  // twice with the old link, once with the new
+    EXPECT_EQ(fake.CountRequests(never), 4);    // signed anew once, then it is a failure
+    EXPECT_NE(host.Log().find("实况视频下载失败[403]：" + fake.BaseUrl() + never), std::string::npos);
+    EXPECT_TRUE(fs::exists(AlbumFolder("全部图片") / "(1)照片1.mov"));
+    EXPECT_TRUE(fs::exists(AlbumFolder("全部图片") / "(2)照片2.mov"));
 }
 
 }  // namespace

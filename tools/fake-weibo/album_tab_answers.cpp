@@ -3,6 +3,8 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <ctime>
+#include <map>
 #include <set>
 
 #include "fake_answers.h"
@@ -104,15 +106,54 @@ void FakeWeibo::ServeAlbumTab(const httplib::Request& request, httplib::Response
     response.set_content(json + "},\"bottom_tips_visible\":false}", "application/json");
 }
 
+std::string FakeWeibo::StatusJson(const std::string& mid, const std::vector<const Photo*>& pictures,
+                                  const std::string& author, bool liked, int pic_cap) const {
+    std::string ids;
+    std::string infos;
+    const auto now = static_cast<long long>(std::time(nullptr));
+    int named = 0;
+    for (const Photo* photo : pictures) {
+        if (pic_cap > 0 && named == pic_cap) break;
+        ++named;
+        const std::string url = BaseUrl() + "/mw2000/" + photo->pid + ".jpg";
+        const std::string type = photo->format == PictureFormat::kGif ? "gif" : photo->live ? "livephoto" : "pic";
+        ids += (ids.empty() ? "\"" : ",\"") + photo->pid + "\"";
+        infos += (infos.empty() ? "\"" : ",\"") + photo->pid + "\":{\"type\":\"" + type + "\",\"largest\":{\"url\":" +
+                 JsonString(url, false) + "},\"large\":{\"url\":" + JsonString(url, false) + "}";
+        if (photo->live) {
+            // A signed link, good for an hour; one that had expired before it was asked for.
+            const bool expired = photo->video_link_expired && expired_links_given_.insert(photo->pid).second;
+            const std::string video = BaseUrl() + "/livephoto/" + photo->pid + photo->video_suffix +
+                                      "?Expires=" + std::to_string(expired ? now - 60 : now + 3600) + "&ssig=x";
+            infos += ",\"video\":" + JsonString(photo->wrapped_video
+                                                    ? "https://video.weibo.com/media/play?livephoto=" + PercentEncoded(video)
+                                                    : video,
+                                                false);
+        }
+        infos += "}";
+    }
+    const std::int64_t time = pictures.empty() ? 0 : pictures.front()->timestamp;
+    std::string json = "\"mid\":\"" + mid + "\",\"created_at\":\"" + PostTime(time) + "\",\"text_raw\":" +
+                       JsonString(pictures.empty() ? std::string("今天天气不错") : pictures.front()->caption, false) +
+                       ",\"user\":{\"id\":" + author + "},\"pic_num\":" + std::to_string(pictures.size()) +
+                       ",\"pic_ids\":[" + ids + "],\"pic_infos\":{" + infos + "}";
+    if (liked) json += ",\"title\":{\"text\":\"赞过\"}";
+    return json;
+}
+
 void FakeWeibo::ServePost(const httplib::Request& request, httplib::Response& response) {
     const std::string mid = request.get_param_value("id");
     std::lock_guard lock(mutex_);
     std::vector<const Photo*> pictures;
     std::set<std::string> seen;
+    std::string author;
     for (const User& user : users_) {
         for (const Album& album : user.albums) {
             for (const Photo& photo : album.photos) {
-                if (photo.mid == mid && seen.insert(photo.pid).second) pictures.push_back(&photo);
+                if (photo.mid == mid && seen.insert(photo.pid).second) {
+                    pictures.push_back(&photo);
+                    author = user.uid;
+                }
             }
         }
     }
@@ -126,27 +167,91 @@ void FakeWeibo::ServePost(const httplib::Request& request, httplib::Response& re
             return;
         }
     }
-    std::string ids;
-    std::string infos;
-    for (const Photo* photo : pictures) {
-        const std::string url = BaseUrl() + "/mw2000/" + photo->pid + ".jpg";
-        const std::string type = photo->format == PictureFormat::kGif ? "gif" : photo->live ? "livephoto" : "pic";
-        ids += (ids.empty() ? "\"" : ",\"") + photo->pid + "\"";
-        infos += (infos.empty() ? "\"" : ",\"") + photo->pid + "\":{\"type\":\"" + type + "\",\"largest\":{\"url\":" +
-                 JsonString(url, false) + "},\"large\":{\"url\":" + JsonString(url, false) + "}";
-        if (photo->live) {
-            const std::string video = BaseUrl() + "/livephoto/" + photo->pid + photo->video_suffix + "?Expires=1";
-            infos += ",\"video\":" + JsonString(photo->wrapped_video
-                                                    ? "https://video.weibo.com/media/play?livephoto=" + PercentEncoded(video)
-                                                    : video,
-                                                false);
-        }
-        infos += "}";
+    response.set_content("{\"ok\":1," + StatusJson(mid, pictures, author, false, 0) + "}", "application/json");
+}
+
+namespace {
+
+// Post ids as numbers: longer is larger.
+bool LaterPost(const std::string& a, const std::string& b) {
+    return a.size() != b.size() ? a.size() > b.size() : a > b;
+}
+
+std::string OneBefore(const std::string& mid, int steps) {
+    if (mid.empty() || mid.find_first_not_of("0123456789") != std::string::npos) return {};
+    return std::to_string(std::stoll(mid) - steps);
+}
+
+}  // namespace
+
+void FakeWeibo::ServeTimeline(const httplib::Request& request, httplib::Response& response) {
+    std::lock_guard lock(mutex_);
+    const User* user = FindUser(request.get_param_value("uid"));
+    if (!user) {
+        response.set_content("{\"ok\":0,\"msg\":\"用户不存在\"}", "application/json");
+        return;
     }
-    const Photo& first = *pictures.front();
-    response.set_content("{\"ok\":1,\"mid\":\"" + mid + "\",\"created_at\":\"" + PostTime(first.timestamp) +
-                             "\",\"text_raw\":" + JsonString(first.caption, false) + ",\"pic_ids\":[" + ids +
-                             "],\"pic_infos\":{" + infos + "}}",
+    // The user's posts with pictures (each once; followers-only ones are not
+    // shown), posts without pictures and posts of others the user liked.
+    struct Entry {
+        std::string mid;
+        std::vector<const Photo*> pictures;
+        std::string author;
+        bool liked = false;
+    };
+    std::map<std::string, Entry> posts;
+    for (const Album& album : user->albums) {
+        for (const Photo& photo : album.photos) {
+            Entry& entry = posts[photo.mid];
+            entry.mid = photo.mid;
+            entry.author = user->uid;
+            if (std::none_of(entry.pictures.begin(), entry.pictures.end(), [&](const Photo* p) { return p->pid == photo.pid; })) {
+                entry.pictures.push_back(&photo);
+            }
+        }
+    }
+    std::erase_if(posts, [](const auto& post) {
+        return std::any_of(post.second.pictures.begin(), post.second.pictures.end(), [](const Photo* p) { return p->followers_only; });
+    });
+    std::vector<Entry> list;
+    for (auto& [mid, entry] : posts) list.push_back(entry);
+    const std::size_t picture_posts = list.size();
+    for (int k = 0; k < user->text_posts && picture_posts > 0; ++k) {
+        const std::string mid = OneBefore(list[static_cast<std::size_t>(k) % picture_posts].mid, 1 + k / static_cast<int>(picture_posts) * 10);
+        if (!mid.empty()) list.push_back({mid, {}, user->uid, false});
+    }
+    for (int k = 0; k < user->liked_posts && picture_posts > 0; ++k) {  // beside the newest posts
+        const std::string mid = OneBefore(list[picture_posts - 1 - static_cast<std::size_t>(k) % picture_posts].mid, 5);
+        if (!mid.empty()) list.push_back({mid, {}, "9" + user->uid, true});
+    }
+    std::sort(list.begin(), list.end(), [](const Entry& a, const Entry& b) { return LaterPost(a.mid, b.mid); });
+    if (user->timeline_depth >= 0 && list.size() > static_cast<std::size_t>(user->timeline_depth)) {
+        list.resize(static_cast<std::size_t>(user->timeline_depth));
+    }
+    const std::string page_text = request.get_param_value("page");
+    const std::size_t page = page_text.empty() ? 1 : std::max<std::size_t>(1, std::stoul(page_text));
+    const std::size_t size = static_cast<std::size_t>(std::max(1, user->timeline_page_size));
+    const std::size_t begin = std::min(list.size(), (page - 1) * size);
+    const std::size_t end = std::min(list.size(), begin + size);
+    std::string items;
+    for (std::size_t i = begin; i < end; ++i) {
+        const Entry& entry = list[i];
+        std::string status;
+        if (entry.liked) {
+            // Another user's post with a picture of its own, which is never to be saved.
+            status = "\"mid\":\"" + entry.mid + "\",\"created_at\":\"" + PostTime(1400000000) +
+                     "\",\"text_raw\":\"赞过的微博\",\"user\":{\"id\":" + entry.author +
+                     "},\"pic_num\":1,\"pic_ids\":[\"liked" + entry.mid + "\"],\"pic_infos\":{\"liked" + entry.mid +
+                     "\":{\"type\":\"pic\",\"largest\":{\"url\":\"" + BaseUrl() + "/mw2000/liked" + entry.mid +
+                     ".jpg\"}}},\"title\":{\"text\":\"赞过\"}";
+        } else {
+            status = StatusJson(entry.mid, entry.pictures, entry.author, false, user->timeline_pic_cap);
+        }
+        items += (items.empty() ? "{" : ",{") + status + "}";
+    }
+    const std::string cursor = end > begin ? list[end - 1].mid : "";
+    response.set_content("{\"ok\":1,\"data\":{\"since_id\":\"" + cursor + "\",\"list\":[" + items +
+                             "],\"total\":" + std::to_string(list.size()) + "}}",
                          "application/json");
 }
 
@@ -169,6 +274,13 @@ void FakeWeibo::ServeByPid(const httplib::Request& request, httplib::Response& r
         return;
     }
     if (video) {
+        // A signed link works until it expires.
+        const std::string expires = request.get_param_value("Expires");
+        if (!expires.empty() && std::stoll(expires) < static_cast<long long>(std::time(nullptr))) {
+            response.status = 403;
+            response.set_content("<html><body>403 Forbidden</body></html>", "text/html");
+            return;
+        }
         response.set_content(MovieBytes(photo->pid, photo->mp4_video), photo->mp4_video ? "video/mp4" : "video/quicktime");
     } else {
         response.set_content(MakePicture(photo->format, Seed(photo->photo_id), photo->size), MimeType(photo->format));

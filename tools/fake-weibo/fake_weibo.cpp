@@ -124,7 +124,8 @@ void FakeWeibo::AddUser(User user) {
         for (Photo& photo : album.photos) {
             if (photo.pic_name.empty()) photo.pic_name = photo.photo_id + Extension(photo.format);
             if (photo.pid.empty()) photo.pid = "006Xmpvgly1h" + photo.photo_id;
-            if (photo.mid.empty()) photo.mid = "48" + photo.photo_id;
+            // Post ids grow with time, as the site's do.
+            if (photo.mid.empty()) photo.mid = std::to_string(4'000'000'000'000'000LL + photo.timestamp * 1000 + next_post_++ % 1000);
         }
         std::stable_sort(album.photos.begin(), album.photos.end(),
                          [](const Photo& a, const Photo& b) { return a.timestamp > b.timestamp; });
@@ -301,7 +302,7 @@ void FakeWeibo::Route(const httplib::Request& request, httplib::Response& respon
     }
     if (path == "/ajax/profile/info") return ServeUserInfo(request, response);
     if (path == "/ajax/profile/getImageWall" || path == "/ajax/profile/getAlbumDetail" ||
-        path == "/ajax/statuses/show") {
+        path == "/ajax/statuses/show" || path == "/ajax/statuses/mymblog") {
         if (RateLimited(request, response)) return;
         std::unique_lock lock(mutex_);
         if (require_login_ && !LoggedIn(request)) {
@@ -309,6 +310,7 @@ void FakeWeibo::Route(const httplib::Request& request, httplib::Response& respon
             return;
         }
         lock.unlock();
+        if (path == "/ajax/statuses/mymblog") return ServeTimeline(request, response);
         return path == "/ajax/statuses/show" ? ServePost(request, response) : ServeAlbumTab(request, response);
     }
     if (path == "/ajax/common/download") return ServeByPid(request, response, false);

@@ -37,11 +37,12 @@ struct Photo {
     bool id_as_number = false;   // "photo_id": 123 instead of "123"
     // On the album tab:
     std::string pid;             // the picture's id there; defaults to "006Xmpvgly1h" + photo_id
-    std::string mid;             // its post; defaults to a post of its own, "48" + photo_id
+    std::string mid;             // its post; defaults to a post of its own, whose id grows with its time
     bool live = false;           // a live photo: its post also gives a .mov video
     bool wrapped_video = false;  // the video as the older video.weibo.com/media/play?livephoto= address
     std::string video_suffix = ".mov";  // what the video's address ends with
     bool mp4_video = false;      // the video's bytes are an MP4 file, not a QuickTime one
+    bool video_link_expired = false;  // the first post answer naming the video gives a link already expired
     bool followers_only = false; // its post answers 暂无查看权限
     bool listed_without_pid = false;  // the wall and albums name its post, not the picture
 };
@@ -77,6 +78,13 @@ struct User {
     CursorEnd tab_end = CursorEnd::kZeroText;
     bool tab_loops = false;           // every album-tab page repeats the first under a new cursor, for ever
     std::size_t tab_cursor_padding = 0;  // characters added to every album-tab cursor
+    // The user's timeline (statuses/mymblog): its picture posts, and besides
+    // them posts without pictures and posts of others the user liked.
+    int timeline_page_size = 20;
+    int text_posts = 0;
+    int liked_posts = 0;
+    int timeline_depth = -1;      // posts past this many are not served: empty pages; -1 all
+    int timeline_pic_cap = 0;     // pic_ids a timeline post names at most (pic_num stays whole); 0 all
 };
 
 struct Fault {
@@ -164,6 +172,10 @@ private:
     void ServeAlbumTab(const httplib::Request& request, httplib::Response& response);
     void ServePost(const httplib::Request& request, httplib::Response& response);
     void ServeByPid(const httplib::Request& request, httplib::Response& response, bool video);
+    void ServeTimeline(const httplib::Request& request, httplib::Response& response);
+    // A status as statuses/show and the timeline write it, without "ok".
+    std::string StatusJson(const std::string& mid, const std::vector<const Photo*>& pictures, const std::string& author,
+                           bool liked, int pic_cap) const;
     bool ServeUserPage(const httplib::Request& request, httplib::Response& response);
     bool RateLimited(const httplib::Request& request, httplib::Response& response);
     const User* FindUser(const std::string& uid) const;
@@ -195,6 +207,8 @@ private:
     };
     std::vector<ActiveFault> faults_;
     std::vector<RecordedRequest> requests_;
+    mutable std::set<std::string> expired_links_given_;  // pids whose one expired video link went out
+    std::atomic<int> next_post_ = 0;  // makes default post ids unique
 };
 
 // A user with `albums` albums of `photos_each` photos, captions in Chinese with

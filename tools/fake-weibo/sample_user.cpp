@@ -37,7 +37,9 @@ User SampleUser(const std::string& uid, int albums, int photos_each) {
             // On the album tab three pictures make a post; some are live photos,
             // some posts are for followers only, some are listed as posts.
             const int post = p / 3;
-            photo.mid = "48" + std::to_string(3600000000000LL + a * 100000LL + post * 3);
+            // Post ids grow with time: the post's id follows the time of its first picture.
+            const std::int64_t post_time = photo.timestamp + (p % 3) * (86400 / 2);
+            photo.mid = std::to_string(4'000'000'000'000'000LL + post_time * 1000);
             photo.live = p % 9 == 4;
             photo.followers_only = post % 8 == 3;
             photo.listed_without_pid = post % 6 == 4;
