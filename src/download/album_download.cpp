@@ -100,6 +100,9 @@ public:
         if (window_on_) {
             window_start_ = LocalTimeToUnix(options.window.start);
             window_end_ = LocalTimeToUnix(options.window.end);
+            // A date alone means through that day: its photos are taken.
+            const DateTime& end = options.window.end;
+            if (end.hour == 0 && end.minute == 0 && end.second == 0) window_end_ += 24 * 3600;
         }
         // Only new photos needs to know which were downloaded before.
         new_only_ = options.new_only;
@@ -177,6 +180,7 @@ private:
         const FolderHandle user_folder = FolderHandle::OpenOrMake(base).Child(user_.title, &why);
         std::string refused = base + user_.title;
         if (why != FolderHandle::Refusal::kLink) {
+            KeepOneFolder(user_folder, FitName("", CleanName(album_.name), ""));
             album_folder_ = user_folder.Child(folder_name_, &why);
             refused = album_path;
         }
@@ -187,6 +191,40 @@ private:
         }
         PictureFile::RemoveLeftovers(album_folder_.fd());
         return true;
+    }
+
+    // One album, one folder: when the album's folder under its count is not
+    // there, the folder it was saved in last (as the record store has it),
+    // else the one folder of its name and another count that no other album
+    // was saved in, takes the current name, never replacing anything; when
+    // it cannot be renamed, it is used as it is.
+    void KeepOneFolder(const FolderHandle& user_folder, const std::string& stem) {
+        if (!user_folder.Holds(folder_name_)) {
+            std::optional<std::string> earlier = store_.AlbumFolder(album_.key);
+            if (!earlier || *earlier == folder_name_ || !user_folder.Holds(*earlier)) {
+                earlier = OnlyOtherCount(user_folder, stem);
+            }
+            if (earlier && user_folder.RenameChild(*earlier, folder_name_)) {
+                Log("相册文件夹“" + *earlier + "”已改名为“" + folder_name_ + "”，继续在其中下载");
+            } else if (earlier) {
+                Log("相册文件夹“" + *earlier + "”无法改名为“" + folder_name_ + "”，仍在其中下载");
+                folder_name_ = *earlier;
+            }
+        }
+        store_.SetAlbumFolder(album_.key, folder_name_);
+    }
+
+    std::optional<std::string> OnlyOtherCount(const FolderHandle& user_folder, const std::string& stem) {
+        std::vector<std::string> found;
+        for (const std::string& name : user_folder.ChildFolders()) {
+            const std::string_view rest = std::string_view(name).substr(std::min(name.size(), stem.size()));
+            if (!stem.empty() && name.starts_with(stem) && !rest.empty() &&
+                rest.find_first_not_of("0123456789") == std::string_view::npos &&
+                !store_.FolderOfAnotherAlbum(name, album_.key)) {
+                found.push_back(name);
+            }
+        }
+        return found.size() == 1 ? std::optional<std::string>(found.front()) : std::nullopt;
     }
 
     // Every page of the album's source in turn; false when the album ended

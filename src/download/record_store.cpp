@@ -48,6 +48,9 @@ constexpr const char* kAlbumsTable =
 constexpr const char* kDoorsTable =
     "CREATE TABLE IF NOT EXISTS doors(door TEXT NOT NULL PRIMARY KEY, closed_at INTEGER NOT NULL) WITHOUT ROWID";
 
+constexpr const char* kFoldersTable =
+    "CREATE TABLE IF NOT EXISTS folders(album TEXT NOT NULL PRIMARY KEY, folder TEXT NOT NULL) WITHOUT ROWID";
+
 bool HasTable(sqlite3* db, const char* name) {
     sqlite3_stmt* statement = nullptr;
     bool found = false;
@@ -151,7 +154,54 @@ bool RecordStore::OpenStore(const std::string& path, std::string* error) {
     // Stores written before the albums or doors tables existed get them now.
     has_marks_ = HasTable(db_, "albums") || (!read_only_ && Exec(db_, kAlbumsTable));
     has_doors_ = HasTable(db_, "doors") || (!read_only_ && Exec(db_, kDoorsTable));
+    has_folders_ = HasTable(db_, "folders") || (!read_only_ && Exec(db_, kFoldersTable));
     return true;
+}
+
+std::optional<std::string> RecordStore::AlbumFolder(std::string_view album) {
+    std::lock_guard lock(mutex_);
+    if (!db_ || !has_folders_) return std::nullopt;
+    sqlite3_stmt* statement = nullptr;
+    std::optional<std::string> folder;
+    if (sqlite3_prepare_v2(db_, "SELECT folder FROM folders WHERE album=?1", -1, &statement, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(statement, 1, album.data(), static_cast<int>(album.size()), SQLITE_STATIC);
+        if (sqlite3_step(statement) == SQLITE_ROW) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+            folder = text ? text : "";
+        }
+    }
+    sqlite3_finalize(statement);
+    return folder;
+}
+
+bool RecordStore::SetAlbumFolder(std::string_view album, std::string_view folder) {
+    std::lock_guard lock(mutex_);
+    if (!db_ || !has_folders_ || read_only_) return false;
+    sqlite3_stmt* statement = nullptr;
+    bool ok = sqlite3_prepare_v2(db_, "INSERT OR REPLACE INTO folders(album, folder) VALUES(?1, ?2)", -1, &statement,
+                                 nullptr) == SQLITE_OK;
+    if (ok) {
+        sqlite3_bind_text(statement, 1, album.data(), static_cast<int>(album.size()), SQLITE_STATIC);
+        sqlite3_bind_text(statement, 2, folder.data(), static_cast<int>(folder.size()), SQLITE_STATIC);
+        ok = sqlite3_step(statement) == SQLITE_DONE;
+    }
+    sqlite3_finalize(statement);
+    return ok;
+}
+
+bool RecordStore::FolderOfAnotherAlbum(std::string_view folder, std::string_view album) {
+    std::lock_guard lock(mutex_);
+    if (!db_ || !has_folders_) return false;
+    sqlite3_stmt* statement = nullptr;
+    bool found = false;
+    if (sqlite3_prepare_v2(db_, "SELECT 1 FROM folders WHERE folder=?1 AND album<>?2", -1, &statement, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_bind_text(statement, 1, folder.data(), static_cast<int>(folder.size()), SQLITE_STATIC);
+        sqlite3_bind_text(statement, 2, album.data(), static_cast<int>(album.size()), SQLITE_STATIC);
+        found = sqlite3_step(statement) == SQLITE_ROW;
+    }
+    sqlite3_finalize(statement);
+    return found;
 }
 
 std::optional<std::int64_t> RecordStore::DoorClosedAt(std::string_view door) {
@@ -248,7 +298,7 @@ void RecordStore::Close() {
     sqlite3_finalize(contains_);
     sqlite3_finalize(append_);
     contains_ = append_ = nullptr;
-    has_marks_ = has_doors_ = false;
+    has_marks_ = has_doors_ = has_folders_ = false;
     sqlite3_close(db_);
     db_ = nullptr;
     read_only_ = false;

@@ -62,6 +62,12 @@ public:
     // Marks the album's run complete, or (nullopt) not: the next run of it
     // then reads it whole.
     bool SetLastCompleteRun(std::string_view album, const std::optional<AlbumMark>& mark);
+    // The folder an album's pictures were last saved in (its name below the
+    // user's folder), and whether another album's were.
+    std::optional<std::string> AlbumFolder(std::string_view album);
+    bool SetAlbumFolder(std::string_view album, std::string_view folder);
+    bool FolderOfAnotherAlbum(std::string_view folder, std::string_view album);
+
     // When a door to the user's photos was last found closed (Unix seconds),
     // kept in a table of its own; nullopt forgets it.
     std::optional<std::int64_t> DoorClosedAt(std::string_view door);
@@ -78,6 +84,7 @@ private:
     sqlite3_stmt* append_ = nullptr;
     bool has_marks_ = false;  // the albums table is there
     bool has_doors_ = false;  // the doors table is there
+    bool has_folders_ = false;  // the folders table is there
     bool read_only_ = false;
     std::mutex mutex_;  // a run's page fetched ahead asks it too
 };

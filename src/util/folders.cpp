@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <dirent.h>
+#include <stdio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -84,6 +86,35 @@ FolderHandle FolderHandle::Child(const std::string& name, Refusal* why) const {
     struct stat info {};
     const bool link = ::fstatat(fd_, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode);
     return refuse(link ? Refusal::kLink : Refusal::kFailed);
+}
+
+bool FolderHandle::Holds(const std::string& name) const {
+    struct stat info {};
+    return fd_ >= 0 && !name.empty() && ::fstatat(fd_, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+std::vector<std::string> FolderHandle::ChildFolders() const {
+    std::vector<std::string> names;
+    const int copy = fd_ < 0 ? -1 : ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* folder = copy < 0 ? nullptr : ::fdopendir(copy);
+    if (!folder) {
+        if (copy >= 0) ::close(copy);
+        return names;
+    }
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        struct stat info {};
+        if (::fstatat(fd_, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode)) {
+            names.push_back(name);
+        }
+    }
+    ::closedir(folder);
+    return names;
+}
+
+bool FolderHandle::RenameChild(const std::string& from, const std::string& to) const {
+    return fd_ >= 0 && ::renameat2(fd_, from.c_str(), fd_, to.c_str(), RENAME_NOREPLACE) == 0;
 }
 
 }  // namespace wa

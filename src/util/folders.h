@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace wa {
 
@@ -45,6 +46,14 @@ public:
     // The folder `name` in this one, made when missing, never through a
     // symbolic link; the folder itself for an empty name.
     FolderHandle Child(const std::string& name, Refusal* why = nullptr) const;
+
+    // Whether `name` is here, as anything (a link is not followed).
+    bool Holds(const std::string& name) const;
+    // The names of the folders directly in this one (links are not folders).
+    std::vector<std::string> ChildFolders() const;
+    // Renames the folder `from` in this one to `to`, never replacing
+    // anything of that name; false when it could not be done.
+    bool RenameChild(const std::string& from, const std::string& to) const;
 
     bool IsOpen() const { return fd_ >= 0; }
     int fd() const { return fd_; }

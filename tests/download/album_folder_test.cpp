@@ -71,5 +71,32 @@ TEST_F(AlbumFolderTest, NamesLongerThanAFileSystemTakesAreCutAndEveryPictureIsSa
     EXPECT_TRUE(fs::exists(folder / ("(1)" + caption.substr(0, 246) + ".jpg")));
 }
 
+TEST_F(AlbumFolderTest, OneAlbumKeepsOneFolderWhateverItsCountSays) {
+    fake::Album flowers = Album("806", 2);
+    flowers.caption = "花";
+    Serve({Album("803", 6), flowers});
+    host.options.record_store = true;
+    Download("803", "3");  // the list said three; the album holds six
+    const fs::path user_folder = temp.path() / "saved" / "小明的微博";
+    ASSERT_EQ(FileNames(user_folder / "旅行3").size(), 6u);
+
+    // The next run lists six: the folder takes that name, and only what is new goes into it.
+    fake.ClearRequests();
+    EXPECT_EQ(Download("803", "6").skipped, 6);
+    EXPECT_EQ(FileNames(user_folder), (std::vector<std::string>{"旅行6"}));
+    EXPECT_EQ(FileNames(user_folder / "旅行6").size(), 6u);
+    EXPECT_NE(host.Log().find("相册文件夹“旅行3”已改名为“旅行6”，继续在其中下载"), std::string::npos);
+
+    // A folder an earlier version left, which the record store knows nothing
+    // of, is taken when it is the only one of the name.
+    fs::create_directories(user_folder / "花12");
+    Download("806", "2", "花");
+    EXPECT_FALSE(fs::exists(user_folder / "花12"));
+    EXPECT_EQ(FileNames(user_folder / "花2").size(), 2u);
+    // Another album of the same name never takes this album's folder.
+    Download("808", "5");
+    EXPECT_EQ(FileNames(user_folder), (std::vector<std::string>{"旅行5", "旅行6", "花2"}));
+}
+
 }  // namespace
 }  // namespace wa
