@@ -48,7 +48,8 @@ writable, else in ~/.config/weibo-albums/):
                          stopped or failed is read whole
   --from DATE            only photos uploaded after DATE (2014-05-06 or
   --to DATE              2014年5月6日, optionally with a time) and before
-                         --to; either one turns the date window on
+                         --to (a date alone: through that day); either one
+                         turns the date window on
   --no-window            ignore the date window of 配置.ini
   --no-mtime             files keep the time they were downloaded, not the
                          time their photo was uploaded

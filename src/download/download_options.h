@@ -16,8 +16,10 @@ namespace wa {
 
 struct DateWindow {
     bool on = false;
-    DateTime start{2006, 3, 30};
-    DateTime end{2025, 12, 30};  // photos uploaded at or after it are left out
+    DateTime start{2006, 3, 30};  // photos uploaded after it are taken
+    // Photos uploaded before it are taken; a date alone (its time 00:00:00)
+    // means through that day.
+    DateTime end{2025, 12, 30};
 };
 
 struct DownloadOptions {

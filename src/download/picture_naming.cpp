@@ -90,7 +90,27 @@ std::string PictureExtension(std::string_view pic_name) {
 }
 
 std::string CaptionForName(std::string_view caption_render) {
-    std::string caption = CleanName(caption_render);
+    // Line breaks and tabs are no letters: they go as the blanks around them
+    // do, whether written as escapes (\n, \r, \t) or as they are.
+    std::string unbroken;
+    unbroken.reserve(caption_render.size());
+    for (std::size_t i = 0; i < caption_render.size(); ++i) {
+        const char c = caption_render[i];
+        if (c == '\\' && i + 1 < caption_render.size()) {
+            const char next = caption_render[i + 1];
+            if (next == 'n' || next == 'r' || next == 't') {
+                ++i;
+                continue;
+            }
+            if (next == '\\') {  // an escaped backslash stays one
+                unbroken += "\\\\";
+                ++i;
+                continue;
+            }
+        }
+        if (c != '\r' && c != '\n' && c != '\t') unbroken += c;
+    }
+    std::string caption = CleanName(unbroken);
     ReplaceAll(caption, "?", "");
     ReplaceAll(caption, " ", "");
     ReplaceAll(caption, "\u3000", "");

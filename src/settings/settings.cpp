@@ -1,5 +1,8 @@
 #include "settings/settings.h"
 
+#include <algorithm>
+#include <ctime>
+
 #include "doors/registry.h"
 #include "util/text.h"
 
@@ -54,8 +57,16 @@ bool Settings::Holds(const DateKey& key) const {
     return date.year != 100 && date >= key.least && date <= key.most;
 }
 
+DateTime Today() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
 DateTime Settings::Get(const DateKey& key) const {
-    return Holds(key) ? ParseDateText(Read(key.section, key.name)) : key.fallback;
+    if (Holds(key)) return ParseDateText(Read(key.section, key.name));
+    return key.today_by_default ? std::clamp(Today(), key.least, key.most) : key.fallback;
 }
 
 bool Settings::Set(const DateKey& key, const DateTime& value) { return Write(key.section, key.name, DateText(value)); }

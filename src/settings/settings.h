@@ -53,7 +53,11 @@ struct DateKey {
     DateTime fallback;
     DateTime least;
     DateTime most;
+    bool today_by_default = false;  // nothing stored means today, not `fallback`
 };
+
+// Today's date at midnight, as the computer's clock has it.
+DateTime Today();
 // A text, kept as it is typed.
 struct TextKey {
     std::string_view section;
@@ -65,7 +69,9 @@ inline const SwitchKey kDateWindowKey{kGlobalSection, "时间段", false};
 inline const SwitchKey kLiveVideoKey{kGlobalSection, "实况视频", true};
 inline const SwitchKey kNewOnlyKey{kGlobalSection, "只下载新照片", false};
 inline const DateKey kWindowStartKey{kGlobalSection, "开始日期", {2006, 3, 30}, {100, 1, 1}, {9999, 12, 31, 23, 59, 59}};
-inline const DateKey kWindowEndKey{kGlobalSection, "结束日期", {2025, 12, 30}, {2006, 12, 30}, {2037, 12, 30, 23, 59, 59}};
+// Nothing stored: today, so turning the window on never leaves out every newer photo.
+inline const DateKey kWindowEndKey{kGlobalSection, "结束日期", {2025, 12, 30}, {2006, 12, 30},
+                                   {2037, 12, 30, 23, 59, 59}, true};
 inline const TextKey kSaveFolderKey{kGlobalSection, "保存位置"};
 inline const TextKey kSoundKey{"mp3路径", "保存位置"};
 inline const TextKey kProxyKey{kGlobalSection, "代理"};  // empty: the environment's; "direct": none

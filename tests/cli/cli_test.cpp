@@ -398,8 +398,8 @@ TEST_F(CliTodayTest, APhotoServiceThatAnswers504FallsBackToTheAlbumTabWithinSeco
     EXPECT_NE(done.out.find("saved 12, live videos 1, skipped 0"), std::string::npos) << done.out;
     const fs::path album = temp.path() / "saved" / "演示用户的微博" / "微博配图";
     EXPECT_TRUE(fs::exists(album / "(1)春天的花北京植物园.jpg"));
-    EXPECT_TRUE(fs::exists(album / "(5)第一行rn第二行.mov"));
-    EXPECT_TRUE(fs::exists(album / "(6)第一行rn第二行.gif"));
+    EXPECT_TRUE(fs::exists(album / "(5)第一行第二行.mov"));
+    EXPECT_TRUE(fs::exists(album / "(6)第一行第二行.gif"));
     EXPECT_EQ(fake.CountRequests("/albums/get_all"), 4);  // the album tab only
 }
 

@@ -141,6 +141,13 @@ TEST_F(AlbumDownloadTest, TimeWindowSkipsTheStartBoundAndEndsAtOlderPhotos) {
     EXPECT_EQ(outcome.skipped, 3);  // photos 1, 2 (at or after the end) and 5 (at the start)
     EXPECT_NE(host.Log().find("该相册【固定时间段】上传的图片下载完毕\r\n---完成相册《旅行10》下载"), std::string::npos);
     EXPECT_EQ(fake.CountRequests("/large/"), 2);
+
+    // An end that is a date alone means through that day: photo 1, at 23:53 on May 13, is taken.
+    host.options.window.end = DateTime{2014, 5, 13};
+    host.options.save_folder = (temp.path() / "through").string();
+    Download("503", "10");
+    EXPECT_EQ(FileNames(temp.path() / "through" / "小明的微博" / "旅行10"),
+              (std::vector<std::string>{"(1)照片1.jpg", "(2)照片2.jpg", "(3)照片3.jpg", "(4)照片4.jpg"}));
 }
 
 TEST_F(AlbumDownloadTest, WithTheWindowOffNoDateSkipsAPhotoOrEndsTheAlbum) {
@@ -246,7 +253,7 @@ TEST_F(AlbumDownloadTest, AwkwardCaptionsStayInsideTheAlbumFolder) {
     const fs::path folder = AlbumFolder("相册6");
     // 255 bytes at most, cut between characters, the number and extension kept.
     EXPECT_EQ(FileNames(folder),
-              (std::vector<std::string>{"(1)逃出去etc.jpg", "(2).jpg", "(3)旅行😀日记.jpg", "(4)第一行rn第二行.jpg",
+              (std::vector<std::string>{"(1)逃出去etc.jpg", "(2).jpg", "(3)旅行😀日记.jpg", "(4)第一行第二行.jpg",
                                         "(5)" + long_chinese.substr(0, 246) + ".jpg",
                                         "(6)" + mixed.substr(0, 248) + ".jpg"}));
     EXPECT_EQ(FileNames(temp.path() / "saved"), (std::vector<std::string>{"小明的微博"}));

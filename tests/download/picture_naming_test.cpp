@@ -49,7 +49,11 @@ TEST(PictureNaming, PiecesOfAName) {
     EXPECT_EQ(PictureExtension("a.gif"), ".gif");
     EXPECT_EQ(PictureExtension("a.GIF"), ".jpg");
     EXPECT_EQ(PictureExtension("a.png"), ".jpg");
-    EXPECT_EQ(CaptionForName("a\u3000b ?c\\nd"), "abcnd");
+    // Line breaks and tabs are no letters, escaped or not; an escaped backslash before "n" is no line break.
+    EXPECT_EQ(CaptionForName("a\u3000b ?c\\nd"), "abcd");
+    EXPECT_EQ(CaptionForName("第一行\\r\\n第二行\\t完"), "第一行第二行完");
+    EXPECT_EQ(CaptionForName("第一行\r\n第二行\t完"), "第一行第二行完");
+    EXPECT_EQ(CaptionForName("C:\\\\new"), "Cnew");
 }
 
 TEST_F(PictureNamingTest, NumberThenContentInBothSchemes) {
