@@ -115,6 +115,7 @@ Listed ListUser(const std::string& target, const std::string& door, const std::s
             std::cerr << "weibo-albums-cli: 相册列表获取失败：" << listing.reason << "\n";
             return listed.status = kExitFailed, listed;
         case ListingProblem::kUnknownUser:
+        case ListingProblem::kNoUserPage:
             if (listed.user.uid.empty()) {
                 std::cerr << "weibo-albums-cli: no Weibo user found at " << TerminalSafe(HomeAddressOf(target))
                           << " (not a home page, or a login is needed)\n";

@@ -25,6 +25,7 @@ enum class ListingProblem {
     kNoAnswer,     // no usable answer: none, a server error, or one that is not an album list
     kLoginNeeded,  // a login page
     kUnknownUser,
+    kNoUserPage,   // the address names no user: the site's home page, say
     kStopped,
 };
 

@@ -44,13 +44,20 @@ UserAlbums FindUserAlbums(std::string_view typed, std::string_view door_key, con
         found.listing.problem = ListingProblem::kStopped;
         return found;
     }
-    found.user = lookup.user;
-    if (user_found) user_found(found.user);
-    if (found.user.uid.empty()) {
-        // No uid: the visitor page stood in the way, or there is no such user.
-        found.listing.problem = lookup.login_wall ? ListingProblem::kLoginNeeded : ListingProblem::kUnknownUser;
+    // A visitor page, or a page that names no user, is no user: its title is
+    // not taken for one.
+    if (lookup.login_wall) {
+        found.listing.problem = ListingProblem::kLoginNeeded;
         return found;
     }
+    if (lookup.user.uid.empty()) {
+        const std::string address = HomeAddressOf(typed);
+        const bool names_a_user = !UidFromAddress(address).empty() || !CustomNameFromAddress(address).empty();
+        found.listing.problem = names_a_user ? ListingProblem::kUnknownUser : ListingProblem::kNoUserPage;
+        return found;
+    }
+    found.user = lookup.user;
+    if (user_found) user_found(found.user);
     std::optional<StoreDoorMemory> memory;
     if (!program_folder.empty()) memory.emplace(program_folder, found.user.uid);
     found.listing = ListAlbums(found.user.uid, door_key, request, memory ? &*memory : nullptr);

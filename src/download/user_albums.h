@@ -11,6 +11,8 @@
 
 namespace wa {
 
+inline constexpr std::string_view kNoUserPageLine = "请先打开一个用户的主页";
+
 struct UserAlbums {
     ResolvedUser user;      // no uid when none was found
     AlbumListing listing;   // the albums that hold photos, or why there are none
@@ -18,7 +20,9 @@ struct UserAlbums {
 
 // Resolves `typed` (an address, a uid or a custom name), tells `user_found`
 // whom it found, then lists through the door of `door_key` ("" for 自动).
-// Without a user the listing says why: a login wall, else an unknown user.
+// Without a user the listing says why: a login wall (a visitor page is no
+// user), an address that names no user (the site's home page), or a user
+// nobody knows; nothing is listed then.
 // Albums whose count reads 0 are left out. With a `program_folder`, the
 // user's record store there remembers a door found closed.
 UserAlbums FindUserAlbums(std::string_view typed, std::string_view door_key, const ServiceRequest& request,

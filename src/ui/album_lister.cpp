@@ -53,7 +53,10 @@ void AlbumLister::Work(JobToken* job, int generation, const std::string& address
     if (job->StopRequested() || !Current(generation)) return;
     const std::vector<AlbumRef>& albums = found.listing.albums;
     if (albums.empty()) {
-        Post(generation, [this, listing = found.listing] { ShowEnd(listing); });
+        Post(generation, [this, listing = found.listing] {
+            page_->BeginListing();  // nothing from before stays
+            ShowEnd(listing);
+        });
         return;
     }
     const int count = static_cast<int>(albums.size());
@@ -88,8 +91,10 @@ void AlbumLister::ShowEnd(const AlbumListing& listing) {
         case ListingProblem::kLoginNeeded: line = kLoginNeededLine; break;
         case ListingProblem::kNoAnswer: line = "相册列表获取失败：" + listing.reason; break;
         case ListingProblem::kUnknownUser: line = kUnknownUserLine; break;
+        case ListingProblem::kNoUserPage: line = kNoUserPageLine; break;
         case ListingProblem::kNone: break;
     }
+    if (listing.problem != ListingProblem::kNone) page_->ShowUser({});  // whoever the page was, no user
     page_->ShowStatus(QString::fromStdString(line));
     if (listing.problem != ListingProblem::kNone) log_->LogNow(line);
     message_(QString::fromUtf8("温馨提示"), QString::fromStdString(line));
