@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <future>
 #include <optional>
 #include <random>
@@ -67,6 +68,14 @@ RunOutcome DownloadRun(RunObserver& observer, const OptionsSource& options, cons
         if (!album.id.empty()) albums.push_back(std::move(album));
     }
     start.albums = static_cast<int>(albums.size());
+    start.photos = 0;
+    for (const AlbumRef& album : albums) {
+        if (!album.count || start.photos < 0) {
+            start.photos = -1;
+            continue;
+        }
+        start.photos += std::max(0LL, CountValue(*album.count));
+    }
     observer.RunStarted(start);
     observer.Logged({numbers.empty() ? "当前未选择任何相册" : "当前被选择相册编号:" + numbers, true});
 

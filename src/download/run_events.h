@@ -20,6 +20,7 @@ struct LogLine {
 struct RunStart {
     std::vector<int> numbers;  // of the ticked albums as the list shows them
     int albums = 0;            // the albums the run will download
+    long long photos = -1;     // the photos their counts add up to; -1 when an album has none
 };
 
 struct AlbumStart {

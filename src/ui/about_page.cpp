@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "settings/program.h"
+#include "ui/elided_label.h"
 #include "ui/widget_factory.h"
 #include "weibo/weibo_service.h"
 
@@ -27,8 +28,9 @@ AboutPage::AboutPage(QWidget* parent) : QWidget(parent) {
     Make<QLabel>(about, "标签_许可", 16, 106, 760, 24,
                  QString::fromUtf8("许可：专有软件，版权所有 © 2026 weibo-albums 开发者。"));
 
-    auto* box = Make<QGroupBox>(this, "分组框3", 8, 190, 228, 208, QString::fromUtf8("版本："));
-    label_version_result_ = Make<QLabel>(box, "标签_banbenjieguo", 16, 31, 164, 24);
+    // Wide enough for a failed check's reason.
+    auto* box = Make<QGroupBox>(this, "分组框3", 8, 190, 400, 208, QString::fromUtf8("版本："));
+    label_version_result_ = Make<ElidedLabel>(box, "标签_banbenjieguo", 16, 31, 370, 24);
     Make<QLabel>(box, "标签5", 16, 57, 72, 40, QString::fromUtf8("当前版本："));
     label_version_ = Make<QLabel>(box, "标签_banben", 86, 57, 95, 40);
     label_version_->setText(kVersionText);
@@ -38,9 +40,17 @@ AboutPage::AboutPage(QWidget* parent) : QWidget(parent) {
     connect(button_check_new_, &QPushButton::clicked, this, &AboutPage::checkClicked);
 }
 
+void AboutPage::ShowChecking() {
+    button_check_new_->setEnabled(false);
+    button_check_new_->setText(QString::fromUtf8("正在检查更新…"));
+    label_version_result_->clear();
+}
+
 void AboutPage::ShowCheckResult(const QString& latest, const QString& result) {
     label_latest_version_->setText(latest);
     label_version_result_->setText(result);
+    button_check_new_->setEnabled(true);
+    button_check_new_->setText(QString::fromUtf8("检测程序是否有更新"));
 }
 
 }  // namespace wa

@@ -15,7 +15,10 @@ class AboutPage : public QWidget {
 public:
     explicit AboutPage(QWidget* parent);
 
-    // The newest published version and what it means for this one.
+    // A check has begun: the button says so until its result comes.
+    void ShowChecking();
+    // The newest published version (empty when the check failed) and what it
+    // means for this one.
     void ShowCheckResult(const QString& latest, const QString& result);
 
 signals:

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
 #include <QPainter>
@@ -18,6 +19,7 @@
 
 #include "settings/settings.h"
 #include "util/text.h"
+#include "ui/elided_label.h"
 #include "ui/file_chooser.h"
 #include "weibo/cover_image.h"
 #include "weibo/service_request.h"
@@ -96,8 +98,8 @@ void AlbumPage::BuildList() {
     check_select_all_ = Make<QCheckBox>(group_list_, "选择框_全选", 16, 22, 46, 16, QString::fromUtf8("全选"));
     check_invert_ = Make<QCheckBox>(group_list_, "选择框_反选", 76, 22, 46, 16, QString::fromUtf8("反选"));
     check_covers_ = Make<QCheckBox>(group_list_, "选择框_有图", 142, 21, 134, 16, QString::fromUtf8("有封面图(影响速度)"));
-    label_user_ = Make<QLabel>(group_list_, "标签_用户", 294, 12, 246, 24);
-    label_status_ = Make<QLabel>(group_list_, "标签_动态", 559, 12, 227, 24);
+    label_user_ = Make<ElidedLabel>(group_list_, "标签_用户", 294, 12, 246, 24);
+    label_status_ = Make<ElidedLabel>(group_list_, "标签_动态", 559, 12, 227, 24);
 
     album_list_ = Make<QTreeWidget>(group_list_, "超级列表框1", 6, 41, 638, 339);
     album_list_->setRootIsDecorated(false);
@@ -109,6 +111,7 @@ void AlbumPage::BuildList() {
     album_list_->setIconSize(QSize(kCoverSide, kCoverSide));
     album_list_->setItemDelegate(new GridDelegate(album_list_));
     album_list_->setFocusPolicy(Qt::StrongFocus);
+    album_list_->installEventFilter(this);
     cover_placeholder_ = CoverPlaceholder();
     album_list_->setHeaderLabels({QString::fromUtf8("选择"), QString::fromUtf8("序号"), QString::fromUtf8("相册名称"),
                                  QString::fromUtf8("封面"), QString::fromUtf8("图片数量"), QString::fromUtf8("相册ID"),
@@ -131,9 +134,9 @@ void AlbumPage::BuildList() {
     progress_->setValue(0);
     progress_->setTextVisible(false);
     label_percent_ = Make<QLabel>(group_list_, "标签_进度条比例", 359, 390, 41, 23);
-    label_selected_ = Make<QLabel>(group_list_, "标签_选择了相册数量", 404, 390, 144, 23);
-    label_current_album_ = Make<QLabel>(group_list_, "标签_正在下载相册", 554, 390, 110, 23);
-    label_photo_counter_ = Make<QLabel>(group_list_, "标签_第多少张照片", 666, 390, 95, 23);
+    label_selected_ = Make<ElidedLabel>(group_list_, "标签_选择了相册数量", 404, 390, 144, 23);
+    label_current_album_ = Make<ElidedLabel>(group_list_, "标签_正在下载相册", 554, 390, 110, 23);
+    label_photo_counter_ = Make<ElidedLabel>(group_list_, "标签_第多少张照片", 666, 390, 95, 23);
     for (QWidget* below : std::initializer_list<QWidget*>{progress_label, progress_, label_percent_, label_selected_,
                                                           label_current_album_, label_photo_counter_}) {
         progress_row_.emplace_back(below, below->y());
@@ -164,6 +167,8 @@ void AlbumPage::LayOut(int width, int extra_height) {
     set_left(button_continue_, button_start_->x());
     set_left(button_stop_, button_start_->x() + button_start_->width() + 10);
     set_width(edit_save_folder_, edit_home_->width());
+    // The status line takes the room there is above the log.
+    set_width(label_status_, std::max(227, group_list_->width() - label_status_->x() - 10));
     set_left(button_choose_folder_, button_get_albums_->x());
     set_left(button_open_folder_, button_start_->x());
 }
@@ -203,7 +208,8 @@ void AlbumPage::SetAddress(const QString& address) { edit_home_->setText(address
 bool AlbumPage::CoversWanted() const { return check_covers_->isChecked(); }
 
 void AlbumPage::BeginListing() {
-    drawing_board_->show();
+    drawing_board_->clear();  // the last listing's cover goes with its rows
+    drawing_board_->hide();
     for (const int column : {5, 6, 7}) SetColumnWidth(column, 0);
     label_status_->setText(QString::fromUtf8("相册获取中，耐心等待..."));
     album_list_->clear();
@@ -232,6 +238,7 @@ void AlbumPage::AddAlbum(const AlbumRef& album, const QImage& cover, bool covers
         const QPixmap picture = QPixmap::fromImage(cover.isNull() ? cover_placeholder_ : cover);
         item->setIcon(3, QIcon(picture));
         drawing_board_->setPixmap(picture);
+        drawing_board_->show();
     }
 }
 
@@ -267,6 +274,10 @@ void AlbumPage::SetSaveFolder(const std::string& folder) { edit_save_folder_->se
 void AlbumPage::ShowProgress(int position, int maximum) {
     progress_->setMaximum(maximum);
     progress_->setValue(position);
+}
+
+void AlbumPage::EndBusyBar() {
+    if (progress_->maximum() == 0) ShowProgress(0, 100);
 }
 
 void AlbumPage::ShowRunLabel(RunLabel label, const std::string& text) {
@@ -344,6 +355,15 @@ void AlbumPage::OnChooseSaveFolder() {
 }
 
 bool AlbumPage::eventFilter(QObject* watched, QEvent* event) {
+    // Space ticks or unticks the current row, whichever of its cells is current.
+    if (watched == album_list_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space &&
+        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+        if (QTreeWidgetItem* item = album_list_->currentItem()) {
+            item->setCheckState(0, item->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+        }
+        return true;
+    }
     if (watched == label_help_ && event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         QDesktopServices::openUrl(QUrl(QString::fromStdString(HelpPageUrl(CurrentService()))));

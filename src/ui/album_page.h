@@ -71,6 +71,8 @@ public:
     // What a run shows.
     void AppendLog(const std::string& text);
     void ShowProgress(int position, int maximum);
+    // A busy bar (no total known) stands still, empty.
+    void EndBusyBar();
     void ShowRunLabel(RunLabel label, const std::string& text);
     // A rate-limit countdown on the status line; 0 ends it, and the line
     // says again what it said before.

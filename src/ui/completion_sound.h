@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 #include <string>
 
@@ -15,9 +16,13 @@ class CompletionSound : public QObject {
 
 public:
     explicit CompletionSound(QObject* parent);
-    // Plays the file once; a path that is empty or cannot play plays nothing.
+    // Plays the file once; an empty path plays nothing. A file that cannot be
+    // played, or no sound device, is said by failed().
     void Play(const std::string& path);
     void Stop();
+
+signals:
+    void failed(const QString& reason);
 
 private:
     QMediaPlayer* player_ = nullptr;

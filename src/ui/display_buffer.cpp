@@ -5,39 +5,34 @@
 
 namespace wa {
 
-bool DisplayBuffer::SetLabel(RunLabel label, const std::string& text) {
-    std::lock_guard lock(mutex_);
-    const bool was_empty = WasEmpty();
-    pending_.labels[label] = text;
-    return was_empty;
+void DisplayBuffer::Change(const std::function<void(Pending&)>& change) {
+    bool was_empty = false;
+    {
+        std::lock_guard lock(mutex_);
+        was_empty = pending_.Empty();
+        change(pending_);
+    }
+    if (was_empty) first_change_();
 }
 
-bool DisplayBuffer::SetProgress(int position, int maximum) {
-    std::lock_guard lock(mutex_);
-    const bool was_empty = WasEmpty();
-    pending_.progress = std::pair{position, maximum};
-    return was_empty;
+void DisplayBuffer::SetLabel(RunLabel label, const std::string& text) {
+    Change([&](Pending& pending) { pending.labels[label] = text; });
 }
 
-bool DisplayBuffer::AppendLog(const std::string& text) {
-    std::lock_guard lock(mutex_);
-    const bool was_empty = WasEmpty();
-    pending_.log += text;
-    return was_empty;
+void DisplayBuffer::SetProgress(int position, int maximum) {
+    Change([&](Pending& pending) { pending.progress = std::pair{position, maximum}; });
 }
 
-bool DisplayBuffer::SetWaiting(long long seconds_left) {
-    std::lock_guard lock(mutex_);
-    const bool was_empty = WasEmpty();
-    pending_.waiting = seconds_left;
-    return was_empty;
+void DisplayBuffer::AppendLog(const std::string& text) {
+    Change([&](Pending& pending) { pending.log += text; });
 }
 
-bool DisplayBuffer::SetFinished(const RunOutcome& outcome) {
-    std::lock_guard lock(mutex_);
-    const bool was_empty = WasEmpty();
-    pending_.finished = outcome;
-    return was_empty;
+void DisplayBuffer::SetWaiting(long long seconds_left) {
+    Change([&](Pending& pending) { pending.waiting = seconds_left; });
+}
+
+void DisplayBuffer::SetFinished(const RunOutcome& outcome) {
+    Change([&](Pending& pending) { pending.finished = outcome; });
 }
 
 DisplayBuffer::Pending DisplayBuffer::Take() {

@@ -4,6 +4,7 @@
 // draws.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -33,20 +34,24 @@ public:
         bool Empty() const { return labels.empty() && !progress && log.empty() && !waiting && !finished; }
     };
 
-    // Each is true when it found the buffer empty: the window is to be told
-    // that there is something to draw.
-    bool SetLabel(RunLabel label, const std::string& text);
-    bool SetProgress(int position, int maximum);
-    bool AppendLog(const std::string& text);
-    bool SetWaiting(long long seconds_left);
-    bool SetFinished(const RunOutcome& outcome);
+    // `first_change` is called by the change that finds the buffer empty,
+    // after making it: whatever the buffer holds, a frame has been asked for
+    // since it was last taken.
+    explicit DisplayBuffer(std::function<void()> first_change) : first_change_(std::move(first_change)) {}
+
+    void SetLabel(RunLabel label, const std::string& text);
+    void SetProgress(int position, int maximum);
+    void AppendLog(const std::string& text);
+    void SetWaiting(long long seconds_left);
+    void SetFinished(const RunOutcome& outcome);
 
     // Everything gathered since the last time, leaving the buffer empty.
     Pending Take();
 
 private:
-    bool WasEmpty() const { return pending_.Empty(); }
+    void Change(const std::function<void(Pending&)>& change);
 
+    std::function<void()> first_change_;
     std::mutex mutex_;
     Pending pending_;
 };

@@ -3,7 +3,13 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QShortcut>
 #include <QTabBar>
 #include <QTimer>
 #include <QUrl>
@@ -13,6 +19,7 @@
 #include "ui/album_lister.h"
 #include "ui/album_page.h"
 #include "ui/completion_sound.h"
+#include "ui/elided_label.h"
 #include "ui/login_page.h"
 #include "ui/run_presenter.h"
 #include "ui/settings_page.h"
@@ -28,6 +35,9 @@ namespace {
 constexpr int kDesignWidth = 1100;
 constexpr int kDesignHeight = 638;
 constexpr int kTabControlHeight = 601;
+// Below the design size the pages scroll; the window itself goes this small.
+constexpr int kSmallestWidth = 480;
+constexpr int kSmallestHeight = 360;
 
 }  // namespace
 
@@ -42,12 +52,12 @@ MainWindow::MainWindow(Globals globals, QWidget* parent)
     setObjectName("MainWindow");
     setWindowTitle(QString::fromUtf8(kProgramName));
     setWindowIcon(QIcon(":/weibo-albums.png"));
-    // Below the design size controls would overlap: the window does not shrink past it.
-    setMinimumSize(kDesignWidth, kDesignHeight);
+    setMinimumSize(kSmallestWidth, kSmallestHeight);
     place_ = new WindowPlaceKeeper(this, settings_);
-    place_->Restore();
+    place_->Restore(QSize(kDesignWidth, kDesignHeight));
     BuildPages();
     ConnectPages();
+    AddKeys();
 
     if (const std::string problem = settings_.Problem(); !problem.empty()) {
         globals_.notices.push_back("配置文件无法使用（" + problem + "），使用默认设置：" + settings_.path());
@@ -72,7 +82,17 @@ MainWindow::~MainWindow() {
 void MainWindow::BuildPages() {
     // The tab control: pages share its coordinates, tab strip included, as the
     // window design places them.
-    tab_control_ = new QWidget(this);
+    // Controls keep their design places: on a smaller window they scroll
+    // rather than overlap or fall off the screen.
+    scroll_ = new QScrollArea(this);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setWidgetResizable(true);
+    content_ = new QWidget;
+    content_->setMinimumSize(kDesignWidth, kDesignHeight);
+    scroll_->setWidget(content_);
+    scroll_->setGeometry(rect());
+    content_->installEventFilter(this);
+    tab_control_ = new QWidget(content_);
     tab_control_->setObjectName(QString::fromUtf8("高级选择夹1"));
     tab_control_->setGeometry(4, 7, 1084, 601);
     login_ = new LoginPage(globals_, tab_control_);
@@ -95,8 +115,11 @@ void MainWindow::BuildPages() {
     tab_bar_->setDrawBase(false);
     tab_bar_->setGeometry(0, 0, 1084, tab_bar_->sizeHint().height());
     tab_bar_->raise();
+    run_summary_ = new ElidedLabel(content_);
+    run_summary_->setObjectName(QString::fromUtf8("标签_本次进度"));
+    run_summary_->setGeometry(12, 611, 1076, 22);
 
-    presenter_ = new RunPresenter(album_, this);
+    presenter_ = new RunPresenter(album_, run_summary_, this);
     const auto message = [this](const QString& caption, const QString& text) { OpenMessage(caption, text); };
     lister_ = new AlbumLister(album_, presenter_, tasks_, globals_.data_folder, message, this);
     version_ = new VersionChecker(about_, tasks_, this);
@@ -131,12 +154,15 @@ void MainWindow::ConnectPages() {
     connect(album_, &AlbumPage::stopRequested, this, [this] {
         download_.Stop();
         album_->SetButtonsFor(RunState::kIdle);
+        album_->EndBusyBar();
         presenter_->LogNow("已结束下载");
     });
     connect(presenter_, &RunPresenter::runFinished, this, [this](const RunOutcome& outcome) { OnRunFinished(outcome); });
     connect(settings_page_, &SettingsPage::optionsChanged, this, [this] { live_options_.Set(settings_page_->Options()); });
     connect(settings_page_, &SettingsPage::showAlbumButtonClicked, this, [this] { login_->ShowAlbumPageButton(); });
     connect(settings_page_, &SettingsPage::stopSoundClicked, this, [this] { sound_->Stop(); });
+    connect(sound_, &CompletionSound::failed, this,
+            [this](const QString& reason) { presenter_->LogNow("提示音无法播放：" + reason.toStdString()); });
     connect(about_, &AboutPage::checkClicked, this, [this] { version_->Check(); });
     connect(version_, &VersionChecker::newVersionFound, this,
             [this] { OpenMessage(QString::fromUtf8("信息："), QString::fromUtf8("有新版本，联系客服索取")); });
@@ -149,6 +175,7 @@ void MainWindow::StartDownload() {
     // The rows the run downloads belong to the user they were listed for, and
     // the save folder is taken as it stands now, not as it may be typed later.
     RunRequest request{lister_->listed_user(), album_->ChosenAlbums()};
+    presenter_->Begin();
     download_.Start(*presenter_, live_options_.ForRun(album_->SaveFolder()), std::move(request), context);
     album_->SetButtonsFor(RunState::kRunning);
 }
@@ -158,7 +185,8 @@ void MainWindow::OnRunFinished(const RunOutcome& outcome) {
     album_->SetButtonsFor(RunState::kIdle);
     if (outcome.login_needed) return;
     sound_->Play(settings_page_->SoundPath());
-    OpenMessage(QString::fromUtf8("信息："), QString::fromUtf8("全部下载完毕"));
+    OpenMessage(QString::fromUtf8("信息："),
+                QString::fromUtf8("全部下载完毕\n") + QString::fromStdString(CompletionCounts(outcome)));
 }
 
 void MainWindow::OnAlbumPageRequested(const QString& address) {
@@ -176,6 +204,28 @@ ResolvedUser MainWindow::resolved_user() const { return lister_->resolved_user()
 
 bool MainWindow::BusyWithWork() const { return tasks_.Busy() || download_.Running(); }
 
+void MainWindow::AddKeys() {
+    // Ctrl+Tab and Ctrl+PageDown/PageUp go through the pages from anywhere in
+    // the window, the web page included.
+    const std::pair<QKeySequence, int> keys[] = {
+        {QKeySequence::NextChild, 1}, {QKeySequence::PreviousChild, -1},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1}, {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1},
+    };
+    for (const auto& [key, step] : keys) {
+        auto* shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, this, [this, step = step] { StepPage(step); });
+    }
+    // Enter presses the button that has the focus.
+    for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(true);
+}
+
+void MainWindow::StepPage(int step) {
+    const int count = static_cast<int>(pages_.size());
+    const int index = (tab_bar_->currentIndex() + step + count) % count;
+    if (index == 2 && version_check_pending_++ == 1) version_->Check();  // as a click on the tab would
+    ShowPage(index);
+}
+
 void MainWindow::ShowPage(int index) {
     tab_bar_->setCurrentIndex(index);
     for (int i = 0; i < static_cast<int>(pages_.size()); ++i) pages_[static_cast<std::size_t>(i)]->setVisible(i == index);
@@ -191,9 +241,14 @@ bool MainWindow::event(QEvent* event) {
     return handled;
 }
 
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == content_ && event->type() == QEvent::Resize) LayOut();
+    return QWidget::eventFilter(watched, event);
+}
+
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    LayOut();
+    if (scroll_) scroll_->setGeometry(rect());
     if (event->spontaneous()) place_->Changed();  // the user's doing, not ours
 }
 
@@ -204,8 +259,9 @@ void MainWindow::moveEvent(QMoveEvent* event) {
 
 void MainWindow::LayOut() {
     if (!settings_page_) return;
-    const int extra_height = std::max(0, height() - kDesignHeight);
-    tab_control_->resize(width() - 20, kTabControlHeight + extra_height);
+    const int extra_height = std::max(0, content_->height() - kDesignHeight);
+    tab_control_->resize(content_->width() - 20, kTabControlHeight + extra_height);
+    run_summary_->setGeometry(12, tab_control_->geometry().bottom() + 4, tab_control_->width() - 8, 22);
     for (QWidget* page : pages_) page->resize(tab_control_->size());
     tab_bar_->resize(tab_control_->width(), tab_bar_->height());
     login_->LayOut(tab_control_->width(), extra_height);
@@ -231,6 +287,19 @@ void MainWindow::OpenMessage(const QString& caption, const QString& text) {
     // Shown without holding up anything that asked for it.
     auto* box = new QMessageBox(QMessageBox::Information, caption, text, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse);  // a reason can be copied
+    // The text is measured in the font the skin gives it, and the box is as
+    // wide as its longest line, up to a width a screen shows; past that the
+    // text wraps. Never cut.
+    if (auto* label = box->findChild<QLabel*>("qt_msgbox_label")) {
+        box->ensurePolished();
+        label->ensurePolished();
+        const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+        const int room = screen ? screen->availableGeometry().width() * 6 / 10 : 600;
+        int widest = 0;
+        for (const QString& line : text.split('\n')) widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
+        label->setMinimumWidth(std::max(label->minimumWidth(), std::min(room, widest + 8)));
+    }
     box->open();
 }
 

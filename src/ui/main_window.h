@@ -17,6 +17,8 @@
 #include "ui/live_options.h"
 #include "ui/task_runner.h"
 
+class QLabel;
+class QScrollArea;
 class QTabBar;
 
 namespace wa {
@@ -47,6 +49,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -56,6 +59,8 @@ private:
     void ConnectPages();
     void LayOut();
     void ShowPage(int index);
+    void StepPage(int step);
+    void AddKeys();
     void StartDownload();
     void OnRunFinished(const RunOutcome& outcome);
     void OnAlbumPageRequested(const QString& address);
@@ -68,7 +73,10 @@ private:
     TaskRunner tasks_;
     int version_check_pending_ = 1;
 
+    QScrollArea* scroll_ = nullptr;   // below the design size the pages scroll
+    QWidget* content_ = nullptr;      // what scrolls: the design-size area
     QWidget* tab_control_ = nullptr;  // 高级选择夹1
+    QLabel* run_summary_ = nullptr;   // 标签_本次进度
     QTabBar* tab_bar_ = nullptr;
     std::vector<QWidget*> pages_;
     LoginPage* login_ = nullptr;

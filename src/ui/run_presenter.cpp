@@ -1,12 +1,54 @@
 #include "ui/run_presenter.h"
 
+#include <QLabel>
 #include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
 
 #include "ui/album_page.h"
 
 namespace wa {
 
-RunPresenter::RunPresenter(AlbumPage* page, QObject* parent) : QObject(parent), page_(page) {
+namespace {
+
+std::string Duration(long long seconds) {
+    if (seconds < 60) return std::to_string(seconds) + "秒";
+    if (seconds < 3600) return std::to_string(seconds / 60) + "分" + std::to_string(seconds % 60) + "秒";
+    return std::to_string(seconds / 3600) + "小时" + std::to_string(seconds % 3600 / 60) + "分";
+}
+
+}  // namespace
+
+std::string RunSummary(const RunStats& s) {
+    std::string text = "本次：";
+    text += s.finished ? std::to_string(s.albums_done) + "/" + std::to_string(s.albums) + "个相册" +
+                             (s.stopped ? "，已结束" : "完成")
+                       : "第" + std::to_string(std::max(s.album, 1)) + "/" + std::to_string(s.albums) + "个相册";
+    text += "，已保存" + std::to_string(s.saved) + "张";
+    if (s.videos > 0) text += "、实况视频" + std::to_string(s.videos) + "个";
+    text += "，跳过" + std::to_string(s.skipped) + "张，失败" + std::to_string(s.failed) + "张";
+    if (s.finished || s.seconds < 1) return text;
+    const long long done = s.saved + s.skipped + s.failed;
+    char rate[32];
+    std::snprintf(rate, sizeof rate, "%.1f", s.saved / s.seconds);
+    text += "，每秒" + std::string(rate) + "张";
+    if (s.photos > done && done > 0) {
+        text += "，约还需" + Duration(static_cast<long long>((s.photos - done) * s.seconds / static_cast<double>(done)));
+    }
+    return text;
+}
+
+std::string CompletionCounts(const RunOutcome& outcome) {
+    std::string text = "本次保存" + std::to_string(outcome.saved) + "张";
+    if (outcome.videos > 0) text += "、实况视频" + std::to_string(outcome.videos) + "个";
+    text += "，跳过" + std::to_string(outcome.skipped) + "张，失败" + std::to_string(outcome.failed) + "张";
+    if (outcome.failed_pages > 0) text += "，" + std::to_string(outcome.failed_pages) + "页照片列表获取失败";
+    return text;
+}
+
+RunPresenter::RunPresenter(AlbumPage* page, QLabel* summary, QObject* parent)
+    : QObject(parent), page_(page), summary_(summary), buffer_([this] { DrawLater(); }) {
     qRegisterMetaType<wa::RunOutcome>("wa::RunOutcome");
     timer_ = new QTimer(this);
     timer_->setSingleShot(true);
@@ -14,12 +56,35 @@ RunPresenter::RunPresenter(AlbumPage* page, QObject* parent) : QObject(parent), 
     since_draw_.start();
 }
 
+void RunPresenter::Begin() {
+    Draw();  // what a run that is still ending wanted shown goes first
+    {
+        std::lock_guard lock(stats_mutex_);
+        stats_ = RunStats{};
+    }
+    run_time_.start();
+    page_->ShowRunLabel(RunLabel::kPercent, "");
+    page_->ShowRunLabel(RunLabel::kCounter, "");
+    page_->ShowProgress(0, 100);
+    summary_->clear();
+}
+
 void RunPresenter::RunStarted(const RunStart& start) {
-    DrawLater(buffer_.SetLabel(RunLabel::kSelected, "总共需下载[" + std::to_string(start.albums) + "]个相册"));
+    {
+        std::lock_guard lock(stats_mutex_);
+        stats_ = RunStats{};
+        stats_.albums = start.albums;
+        stats_.photos = start.photos;
+    }
+    buffer_.SetLabel(RunLabel::kSelected, "总共需下载[" + std::to_string(start.albums) + "]个相册");
 }
 
 void RunPresenter::AlbumStarted(const AlbumStart& album) {
-    DrawLater(buffer_.SetLabel(RunLabel::kCurrentAlbum, "下载到第[" + std::to_string(album.index) + "]个相册"));
+    {
+        std::lock_guard lock(stats_mutex_);
+        stats_.album = album.index;
+    }
+    buffer_.SetLabel(RunLabel::kCurrentAlbum, "下载到第[" + std::to_string(album.index) + "]个相册");
     buffer_.SetLabel(RunLabel::kPercent, "");
     buffer_.SetProgress(0, 100);
 }
@@ -27,28 +92,46 @@ void RunPresenter::AlbumStarted(const AlbumStart& album) {
 void RunPresenter::AlbumProgressed(const AlbumProgress& progress) {
     const std::string counter = (progress.total.empty() ? "?" : progress.total) + "/" + std::to_string(progress.position);
     if (progress.percent < 0) {  // how far the album is nobody can tell: a busy bar
-        DrawLater(buffer_.SetProgress(0, 0));
+        buffer_.SetProgress(0, 0);
         buffer_.SetLabel(RunLabel::kPercent, "");
     } else {
-        DrawLater(buffer_.SetProgress(progress.percent, 100));
+        buffer_.SetProgress(progress.percent, 100);
         buffer_.SetLabel(RunLabel::kPercent, std::to_string(progress.percent) + "%");
     }
     buffer_.SetLabel(RunLabel::kCounter, counter);
 }
 
-void RunPresenter::PhotoDone(PhotoResult) {}
-
-void RunPresenter::Logged(const LogLine& line) {
-    DrawLater(buffer_.AppendLog(line.text + (line.blank_after ? "\n\n" : "\n")));
+void RunPresenter::PhotoDone(PhotoResult result) {
+    std::lock_guard lock(stats_mutex_);
+    switch (result) {
+        case PhotoResult::kSaved: ++stats_.saved; break;
+        case PhotoResult::kSkipped: ++stats_.skipped; break;
+        case PhotoResult::kFailed:
+        case PhotoResult::kVideoFailed: ++stats_.failed; break;
+        case PhotoResult::kVideoSaved: ++stats_.videos; break;
+    }
 }
 
-void RunPresenter::Waiting(long long seconds_left) { DrawLater(buffer_.SetWaiting(seconds_left)); }
+void RunPresenter::Logged(const LogLine& line) {
+    buffer_.AppendLog(line.text + (line.blank_after ? "\n\n" : "\n"));
+}
+
+void RunPresenter::Waiting(long long seconds_left) { buffer_.SetWaiting(seconds_left); }
 
 void RunPresenter::AlbumFinished(const AlbumOutcome& outcome) {
-    if (!outcome.stopped && !outcome.login_needed) DrawLater(buffer_.SetLabel(RunLabel::kCounter, ""));
+    {
+        std::lock_guard lock(stats_mutex_);
+        if (!outcome.stopped) ++stats_.albums_done;
+    }
+    if (!outcome.stopped && !outcome.login_needed) buffer_.SetLabel(RunLabel::kCounter, "");
 }
 
 void RunPresenter::RunFinished(const RunOutcome& outcome) {
+    {
+        std::lock_guard lock(stats_mutex_);
+        stats_.finished = true;
+        stats_.stopped = outcome.stopped;
+    }
     buffer_.SetFinished(outcome);
     // The end of a run is shown at once, not at the next frame.
     if (!closing_) QMetaObject::invokeMethod(this, [this] { Draw(); }, Qt::QueuedConnection);
@@ -59,9 +142,9 @@ void RunPresenter::LogNow(const std::string& line) {
     page_->AppendLog(line + "\n");
 }
 
-void RunPresenter::DrawLater(bool first) {
+void RunPresenter::DrawLater() {
     // The first event of a frame asks for it; the rest only add to it.
-    if (first && !closing_) QMetaObject::invokeMethod(this, [this] { ScheduleDraw(); }, Qt::QueuedConnection);
+    if (!closing_) QMetaObject::invokeMethod(this, [this] { ScheduleDraw(); }, Qt::QueuedConnection);
 }
 
 void RunPresenter::ScheduleDraw() {
@@ -76,7 +159,17 @@ void RunPresenter::Draw() {
     if (pending.progress) page_->ShowProgress(pending.progress->first, pending.progress->second);
     for (const auto& [label, text] : pending.labels) page_->ShowRunLabel(label, text);
     if (pending.waiting) page_->ShowCountdown(*pending.waiting);
+    if (run_time_.isValid()) {
+        RunStats stats;
+        {
+            std::lock_guard lock(stats_mutex_);
+            stats_.seconds = static_cast<double>(run_time_.elapsed()) / 1000;
+            stats = stats_;
+        }
+        summary_->setText(QString::fromStdString(RunSummary(stats)));
+    }
     if (!pending.finished) return;
+    if (pending.finished->stopped) page_->EndBusyBar();  // nothing is being read any more
     if (!pending.finished->stopped && !pending.finished->login_needed) {
         page_->ShowRunLabel(RunLabel::kCounter, "下载完成");
         page_->ShowProgress(100, 100);

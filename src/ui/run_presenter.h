@@ -7,20 +7,45 @@
 #include <QElapsedTimer>
 #include <QObject>
 
+#include <mutex>
+#include <string>
+
 #include "download/run_events.h"
 #include "ui/display_buffer.h"
 
+class QLabel;
 class QTimer;
 
 namespace wa {
 
 class AlbumPage;
 
+// Where a run stands, as the summary line tells it.
+struct RunStats {
+    int albums = 0;          // chosen
+    int album = 0;           // the one being downloaded, from 1
+    int albums_done = 0;
+    long long photos = -1;   // what the chosen albums' counts add up to; -1 unknown
+    int saved = 0;
+    int videos = 0;
+    int skipped = 0;
+    int failed = 0;
+    double seconds = 0;      // since the run began
+    bool finished = false;
+    bool stopped = false;
+};
+
+// "本次：第1/3个相册，已保存120张，跳过3张，失败1张，每秒8.5张，约还需1分20秒"
+std::string RunSummary(const RunStats& stats);
+// What a finished run did: "本次保存120张，跳过3张，失败1张".
+std::string CompletionCounts(const RunOutcome& outcome);
+
 class RunPresenter : public QObject, public RunObserver {
     Q_OBJECT
 
 public:
-    RunPresenter(AlbumPage* page, QObject* parent);
+    // `summary` shows where the run stands, under the pages.
+    RunPresenter(AlbumPage* page, QLabel* summary, QObject* parent);
 
     // RunObserver: from any thread, never waiting.
     void RunStarted(const RunStart& start) override;
@@ -38,16 +63,22 @@ public:
     void Painted(double milliseconds) { pace_.Painted(milliseconds); }
     // Stops drawing: the window is closing.
     void Close() { closing_ = true; }
+    // A run begins: what the last one left on the page goes.
+    void Begin();
 
 signals:
     void runFinished(const wa::RunOutcome& outcome);
 
 private:
-    void DrawLater(bool first);
+    void DrawLater();
     void ScheduleDraw();
     void Draw();
 
     AlbumPage* page_;
+    QLabel* summary_;
+    std::mutex stats_mutex_;
+    RunStats stats_;
+    QElapsedTimer run_time_;
     DisplayBuffer buffer_;
     FramePace pace_;
     QTimer* timer_ = nullptr;

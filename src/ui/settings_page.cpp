@@ -11,10 +11,13 @@
 #include <QRadioButton>
 #include <QSpinBox>
 
+#include <algorithm>
+
 #include "doors/registry.h"
 #include "net/curl_transfer.h"
 #include "ui/file_chooser.h"
 #include "ui/qt_dates.h"
+#include "weibo/service_request.h"
 
 namespace wa {
 namespace {
@@ -26,7 +29,7 @@ QDateTimeEdit* MakeDateBox(QWidget* parent, const char* name, int top, const Dat
     box->setDisplayFormat("yyyy-MM-dd");
     box->setCalendarPopup(true);
     box->setDateTimeRange(ToQt(key.least), ToQt(key.most));
-    box->setDateTime(ToQt(key.fallback));
+    box->setDateTime(ToQt(key.today_by_default ? std::clamp(Today(), key.least, key.most) : key.fallback));
     return box;
 }
 
@@ -58,9 +61,16 @@ QGroupBox* SettingsPage::BuildCommon(QGroupBox* frame) {
     spin_parallel_ = Make<QSpinBox>(common, "数字框_同时下载数", 112, 248, 64, 24);
     spin_parallel_->setRange(kParallelKey.least, kParallelKey.most);
     spin_parallel_->setValue(kParallelKey.fallback);
+    Make<QLabel>(common, "标签_请求间隔", 196, 244, 64, 32, QString::fromUtf8("请求间隔："));
+    spin_spacing_ = Make<QSpinBox>(common, "数字框_请求间隔", 260, 248, 108, 24);
+    spin_spacing_->setRange(kRequestSpacingKey.least, kRequestSpacingKey.most);
+    spin_spacing_->setSingleStep(100);
+    spin_spacing_->setSuffix(QString::fromUtf8(" 毫秒"));
+    spin_spacing_->setValue(kRequestSpacingKey.fallback);
+    spin_spacing_->setToolTip(QString::fromUtf8("两次向微博请求之间至少等待的时间；太短容易被限制访问"));
     switches_ = {{check_record_, &kRecordStoreKey}, {check_window_, &kDateWindowKey}};
     dates_ = {{date_start_, &kWindowStartKey}, {date_end_, &kWindowEndKey}};
-    numbers_ = {{spin_parallel_, &kParallelKey}};
+    numbers_ = {{spin_parallel_, &kParallelKey}, {spin_spacing_, &kRequestSpacingKey}};
     return common;
 }
 
@@ -179,6 +189,9 @@ void SettingsPage::Bind() {
         settings_.SetProxy(proxy);
         SetProxySetting(proxy);  // the program's own requests take it at once
     });
+    // The spacing between requests holds from the next request on.
+    connect(spin_spacing_, &QSpinBox::valueChanged, this,
+            [](int milliseconds) { SetRequestSpacing(std::chrono::milliseconds(milliseconds)); });
     connect(edit_sound_, &QLineEdit::textChanged, this, &SettingsPage::optionsChanged);
     connect(button_choose_sound_, &QPushButton::clicked, this, [this] { OnChooseSound(); });
     connect(button_save_sound_, &QPushButton::clicked, this, [this] { OnSaveSoundPath(); });
@@ -223,6 +236,7 @@ DownloadOptions SettingsPage::Options() const {
         if (radio->isChecked()) options.sequence = scheme;
     }
     options.parallel = spin_parallel_->value();
+    options.request_spacing_ms = spin_spacing_->value();
     options.door = combo_album_door_->currentData().toString().toStdString();
     options.live_video = check_live_video_->isChecked();
     options.new_only = check_new_only_->isChecked();
@@ -236,7 +250,7 @@ void SettingsPage::OnChooseSound() {
     const QString chosen = choose_sound_file
                                ? choose_sound_file()
                                : ChooseFile(this, QString::fromUtf8("选择mp3的位置"), QString(),
-                                            QString::fromUtf8("声音文件 (*.mp3 *.wav *.ogg);;所有文件 (*)"));
+                                            QString::fromUtf8("MP3 文件 (*.mp3);;所有文件 (*)"));
     edit_sound_->setText(chosen.trimmed());
     settings_.Set(kSoundKey, edit_sound_->text().toStdString());
 }

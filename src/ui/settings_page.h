@@ -73,6 +73,7 @@ private:
     QDateTimeEdit* date_start_ = nullptr;    // 日期框_开始时间
     QDateTimeEdit* date_end_ = nullptr;      // 日期框_结束时间
     QSpinBox* spin_parallel_ = nullptr;      // 数字框_同时下载数
+    QSpinBox* spin_spacing_ = nullptr;       // 数字框_请求间隔
     QLineEdit* edit_sound_ = nullptr;        // 编辑框_MP3
     QCheckBox* check_show_album_button_ = nullptr;  // 选择框_用户专辑按钮不显示
     QComboBox* combo_album_door_ = nullptr;  // 组合框_相册来源

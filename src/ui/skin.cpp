@@ -22,7 +22,7 @@ QPushButton { background: %BUTTON%; color: %TEXT%; border: 1px solid %BORDER%; b
 QPushButton:hover { background: %HOVER%; border-color: %ACCENT%; }
 QPushButton:pressed { background: %ACCENT_DARK%; color: white; }
 QPushButton:focus { border: 1px solid %ACCENT%; }
-QMessageBox QLabel { min-width: 220px; }
+QMessageBox QLabel#qt_msgbox_label { min-width: 220px; }
 QLineEdit, QPlainTextEdit, QDateTimeEdit, QTreeWidget { background: %FIELD%; color: %TEXT%;
                border: 1px solid %BORDER%; border-radius: 2px; selection-background-color: %ACCENT%; }
 QHeaderView::section { background: %TAB%; color: %TEXT%; border: 0; border-right: 1px solid %BORDER%; padding: 3px; }
@@ -40,6 +40,14 @@ QRadioButton::indicator:checked { background: qradialgradient(cx:0.5, cy:0.5, ra
 QCheckBox::indicator:hover, QRadioButton::indicator:hover { border-color: %ACCENT%; }
 QLabel#标签_用户 { color: #d00000; font-weight: bold; }
 QLabel#标签_动态 { color: #0050d0; }
+)";
+
+// Whatever the skin: the tab bar holding the focus marks its current tab, and
+// a message box's icon takes only its own room (skins written before set a
+// least width on every label of a message box).
+constexpr const char* kFixedRules = R"(
+QTabBar::tab:focus { text-decoration: underline; border-width: 2px; border-style: dotted; }
+QMessageBox QLabel#qt_msgboxex_icon_label { min-width: 0px; }
 )";
 
 }  // namespace
@@ -76,7 +84,7 @@ void ApplySkin(QApplication& app, const QString& program_folder, int number) {
     } else if (QFile file(path); file.open(QIODevice::ReadOnly)) {
         sheet = QString::fromUtf8(file.readAll());
     }
-    app.setStyleSheet(sheet);
+    app.setStyleSheet(sheet + QString::fromUtf8(kFixedRules));
 }
 
 }  // namespace wa

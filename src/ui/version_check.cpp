@@ -1,5 +1,10 @@
 #include "ui/version_check.h"
 
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "net/net_failure.h"
 #include "net/page_fetch.h"
 #include "settings/program.h"
 #include "ui/about_page.h"
@@ -10,14 +15,25 @@
 namespace wa {
 namespace {
 
-// Spaces removed, then the leading digits; "2.1" gives 2, no digits 0.
-long long WholeNumber(std::string text) {
+// "2.10.1" as {2, 10, 1}, spaces ignored; nothing for a text that is not
+// numbers between dots.
+std::optional<std::vector<long long>> VersionNumbers(std::string text) {
     std::erase(text, ' ');
-    long long value = 0;
-    for (std::size_t i = 0; i < text.size() && text[i] >= '0' && text[i] <= '9' && value < 1'000'000'000; ++i) {
-        value = value * 10 + (text[i] - '0');
+    std::vector<long long> numbers{0};
+    bool digit_seen = false;
+    for (const char c : text) {
+        if (c == '.' && digit_seen) {
+            numbers.push_back(0);
+            digit_seen = false;
+        } else if (c >= '0' && c <= '9' && numbers.back() < 1'000'000'000) {
+            numbers.back() = numbers.back() * 10 + (c - '0');
+            digit_seen = true;
+        } else if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
     }
-    return value;
+    if (!digit_seen) return std::nullopt;
+    return numbers;
 }
 
 }  // namespace
@@ -28,21 +44,37 @@ std::string NewestVersionOn(const std::string& page) {
 }
 
 bool IsNewerVersion(const std::string& newest, const std::string& running) {
-    return newest != running && WholeNumber(newest) > WholeNumber(running);
+    std::optional<std::vector<long long>> a = VersionNumbers(newest);
+    std::optional<std::vector<long long>> b = VersionNumbers(running);
+    if (!a || !b) return false;
+    // 2.1 and 2.1.0 are one version.
+    const std::size_t parts = std::max(a->size(), b->size());
+    a->resize(parts, 0);
+    b->resize(parts, 0);
+    return *a > *b;
 }
 
 VersionChecker::VersionChecker(AboutPage* page, TaskRunner& tasks, QObject* parent)
     : QObject(parent), page_(page), tasks_(tasks) {}
 
 void VersionChecker::Check() {
+    page_->ShowChecking();
     tasks_.Run([this](JobToken* job) {
         PageFetchOptions options;
         options.method = 0;
         options.job = job;
-        const std::string page = PageFetch(VersionPageUrl(CurrentService()), options).body;
+        const std::string url = VersionPageUrl(CurrentService());
+        const PageFetchResult answer = PageFetch(url, options);
         if (job->StopRequested()) return;
-        const std::string newest = NewestVersionOn(page);
-        QMetaObject::invokeMethod(this, [this, newest] {
+        const std::string newest = NewestVersionOn(answer.body);
+        std::string failure;
+        if (answer.status != 200 || answer.body.empty()) failure = FailureReason(url, answer.Answer());
+        else if (!VersionNumbers(newest)) failure = "版本页面上没有版本号";
+        QMetaObject::invokeMethod(this, [this, newest, failure] {
+            if (!failure.empty()) {
+                page_->ShowCheckResult({}, QString::fromStdString("检查更新失败：" + failure));
+                return;
+            }
             const bool newer = IsNewerVersion(newest, kVersionText);
             page_->ShowCheckResult(QString::fromStdString(newest),
                                    QString::fromUtf8(newer ? "有新版，联系客服获取最新版！" : "无需更新"));

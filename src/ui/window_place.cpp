@@ -5,19 +5,31 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <optional>
+
 #include "settings/settings.h"
 
 namespace wa {
 namespace {
 
-// A screen shows enough of it to take hold of its title bar.
-bool OnAScreen(const QRect& place) {
-    const QRect title_bar(place.x(), place.y(), place.width(), 40);
+// What a window frame adds around the page area: the title bar and borders.
+constexpr int kFrameWidth = 8;
+constexpr int kTitleBarHeight = 32;
+
+// The free area of the screen whose free area holds the whole title bar of a
+// window at `place`, if any.
+std::optional<QRect> ScreenHoldingTitleBar(const QRect& place) {
+    const QRect title_bar(place.x(), place.y(), place.width(), kTitleBarHeight);
     for (const QScreen* screen : QGuiApplication::screens()) {
-        const QRect seen = screen->availableGeometry().intersected(title_bar);
-        if (seen.width() >= 100 && seen.height() >= 20) return true;
+        if (screen->availableGeometry().contains(title_bar)) return screen->availableGeometry();
     }
-    return false;
+    return std::nullopt;
+}
+
+// A window size the free area shows whole, frame included.
+QSize Within(QSize size, const QRect& free, QSize least) {
+    size = size.boundedTo(QSize(free.width() - kFrameWidth, free.height() - kTitleBarHeight - kFrameWidth));
+    return size.expandedTo(least);
 }
 
 }  // namespace
@@ -30,22 +42,30 @@ WindowPlaceKeeper::WindowPlaceKeeper(QWidget* window, Settings& settings)
     connect(timer_, &QTimer::timeout, this, [this] { SaveNow(); });
 }
 
-void WindowPlaceKeeper::Restore() {
+void WindowPlaceKeeper::Restore(QSize wanted) {
+    const QSize least = window_->minimumSize();
     if (const std::optional<WindowPlace> kept = settings_.Place()) {
-        const QRect place(kept->left, kept->top, std::max(kept->width, window_->minimumWidth()),
-                          std::max(kept->height, window_->minimumHeight()));
-        if (OnAScreen(place)) {
+        for (const QScreen* screen : QGuiApplication::screens()) {
+            // Too wide for the screen it was on, the window narrows first.
+            const QRect free = screen->availableGeometry();
+            if (!free.contains(QPoint(kept->left, kept->top))) continue;
+            const QRect place(QPoint(kept->left, kept->top), Within(QSize(kept->width, kept->height), free, least));
+            if (!ScreenHoldingTitleBar(place)) break;
             window_->resize(place.size());
             window_->move(place.topLeft());
             saved_ = place;
             return;
         }
     }
-    window_->resize(window_->minimumSize());
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect free = screen->availableGeometry();
-        window_->move(free.x() + (free.width() - window_->width()) / 2, free.y() + (free.height() - window_->height()) / 2);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        window_->resize(wanted.expandedTo(least));
+        return;
     }
+    const QRect free = screen->availableGeometry();
+    window_->resize(Within(wanted, free, least));
+    window_->move(free.x() + std::max(0, (free.width() - window_->width() - kFrameWidth) / 2),
+                  free.y() + std::max(0, (free.height() - window_->height() - kTitleBarHeight) / 2));
 }
 
 void WindowPlaceKeeper::Changed() { timer_->start(); }

@@ -60,7 +60,7 @@ TEST_F(MainWindowTest, DefaultsWithoutASettingsFileWriteNothing) {
     EXPECT_TRUE(w.radio_sequence_default->isChecked());
     EXPECT_TRUE(w.edit_sound->text().isEmpty());
     EXPECT_EQ(w.date_start->date(), QDate(2006, 3, 30));
-    EXPECT_EQ(w.date_end->date(), QDate(2025, 12, 30));
+    EXPECT_EQ(w.date_end->date(), QDate::currentDate());  // a window never starts out ending in the past
     EXPECT_TRUE(w.button_album_page->isHidden());
     EXPECT_TRUE(w.album_list->columnWidth(5) == 0 && w.album_list->columnWidth(6) == 0 && w.album_list->columnWidth(7) == 0);
     EXPECT_FALSE(fs::exists(globals.config_path));
@@ -77,7 +77,7 @@ TEST_F(MainWindowTest, StoredOptionsComeBackAndUnknownFormatChecksNothing) {
     View& w = Open();
     EXPECT_TRUE(w.check_record->isChecked());
     EXPECT_EQ(w.date_start->date(), QDate(2006, 3, 30));
-    EXPECT_EQ(w.date_end->date(), QDate(2025, 12, 30));
+    EXPECT_EQ(w.date_end->date(), QDate::currentDate());  // a window never starts out ending in the past
     for (QRadioButton* radio : {w.radio_number_text, w.radio_text_number, w.radio_text, w.radio_text_date, w.radio_date_text}) {
         EXPECT_FALSE(radio->isChecked());
     }
@@ -229,6 +229,63 @@ TEST_F(MainWindowTest, AtTheMinimumSizeNoControlsOverlap) {
     }
 }
 
+TEST_F(MainWindowTest, TheKeyboardReachesButtonsRowsAndPages) {
+    View& w = Open();
+    w.window->activateWindow();
+    QApplication::setActiveWindow(w.window);
+
+    // Ctrl+Tab and Ctrl+PageDown/PageUp go through the pages, from the web page too.
+    QWidget* web = w.browser->focusProxy() ? w.browser->focusProxy() : w.browser;
+    web->setFocus();
+    const struct { Qt::Key key; Qt::KeyboardModifiers modifiers; int page; } steps[] = {
+        {Qt::Key_Tab, Qt::ControlModifier, 1}, {Qt::Key_PageDown, Qt::ControlModifier, 2},
+        {Qt::Key_PageUp, Qt::ControlModifier, 1}, {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 0},
+        {Qt::Key_PageUp, Qt::ControlModifier, 3}, {Qt::Key_Tab, Qt::ControlModifier, 0},
+    };
+    for (const auto& step : steps) {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : w.window, step.key, step.modifiers);
+        EXPECT_EQ(w.tab_bar->currentIndex(), step.page) << step.key;
+        EXPECT_TRUE(w.window->findChild<SettingsPage*>()->isVisible() == (step.page == 2));
+    }
+
+    // The tab bar holding the focus marks its current tab.
+    ApplySkin(*qApp, QString::fromStdString(globals.program_folder), 13);
+    w.button_get_albums->setFocus();
+    QCoreApplication::processEvents();
+    const QImage unfocused = w.tab_bar->grab().toImage();
+    w.tab_bar->setFocus();
+    QCoreApplication::processEvents();
+    EXPECT_NE(w.tab_bar->grab().toImage(), unfocused);
+    qApp->setStyleSheet({});
+
+    // Enter presses the focused button.
+    w.tab_bar->setCurrentIndex(1);
+    w.button_get_albums->setFocus();
+    QTest::keyClick(w.button_get_albums, Qt::Key_Return);
+    EXPECT_EQ(OpenMessageText(), QString::fromUtf8("请输入网址"));
+    CloseMessageBoxes();
+
+    // Space ticks the current row, whichever cell is current; 全选 and 反选 take Space too.
+    for (int i = 0; i < 3; ++i) {
+        auto* item = new QTreeWidgetItem(w.album_list);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(0, Qt::Checked);
+    }
+    w.album_list->setFocus();
+    w.album_list->setCurrentItem(w.album_list->topLevelItem(1), 2);
+    QTest::keyClick(w.album_list, Qt::Key_Space);
+    EXPECT_EQ(w.album_list->topLevelItem(1)->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(w.album_list->topLevelItem(0)->checkState(0), Qt::Checked);
+    EXPECT_EQ(w.check_invert->focusPolicy() & Qt::TabFocus, Qt::TabFocus);
+    w.check_invert->setFocus();
+    QTest::keyClick(w.check_invert, Qt::Key_Space);
+    EXPECT_EQ(w.album_list->topLevelItem(1)->checkState(0), Qt::Checked);
+    EXPECT_EQ(w.album_list->topLevelItem(0)->checkState(0), Qt::Unchecked);
+    w.check_select_all->setFocus();
+    QTest::keyClick(w.check_select_all, Qt::Key_Space);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(w.album_list->topLevelItem(i)->checkState(0), Qt::Checked);
+}
+
 // A short WAV file of silence.
 void WriteSilence(const std::string& path) {
     const std::uint32_t samples = 8000;
@@ -244,17 +301,22 @@ void WriteSilence(const std::string& path) {
     std::ofstream(path, std::ios::binary) << wav;
 }
 
-TEST_F(MainWindowTest, CompletionSoundPlaysOnceAndStops) {
+TEST_F(MainWindowTest, CompletionSoundPlaysOnceAndStopsOrSaysWhyNot) {
     View& w = Open();
     auto* player = w.window->findChild<QMediaPlayer*>();
     ASSERT_TRUE(player);
     w.window->findChild<CompletionSound*>()->Play("");  // nothing to play
     EXPECT_EQ(player->playbackState(), QMediaPlayer::StoppedState);
+    EXPECT_TRUE(w.log_box->toPlainText().isEmpty());
     const std::string sound = (temp.path() / "done.wav").string();
     WriteSilence(sound);
     w.window->findChild<CompletionSound*>()->Play(sound);
-    EXPECT_EQ(player->source(), QUrl::fromLocalFile(QString::fromStdString(sound)));
-    EXPECT_EQ(player->loops(), 1);
+    if (QMediaDevices::audioOutputs().isEmpty()) {
+        EXPECT_TRUE(w.log_box->toPlainText().contains(QString::fromUtf8("提示音无法播放：没有可用的声音设备")));
+    } else {
+        EXPECT_EQ(player->source(), QUrl::fromLocalFile(QString::fromStdString(sound)));
+        EXPECT_EQ(player->loops(), 1);
+    }
     w.button_stop_sound->click();
     EXPECT_NE(player->playbackState(), QMediaPlayer::PlayingState);
 }
@@ -273,10 +335,36 @@ TEST_F(MainWindowTest, VersionCheckRunsOnceFromTheSettingsTab) {
     QTest::qWait(200);
     EXPECT_EQ(fake.CountRequests("/download/softzuixinv/index.html"), 1);
 
-    fake.SetVersionPage("<p>#weibo@@2.9#weibo</p>");
+    // Versions compare by their numbers, part by part; the button says a check runs.
+    const struct { const char* published; const char* result; } cases[] = {
+        {"2.2", "有新版，联系客服获取最新版！"}, {"2.10", "有新版，联系客服获取最新版！"},
+        {"2.1.1", "有新版，联系客服获取最新版！"}, {"2.1", "无需更新"}, {"2.1.0", "无需更新"},
+        {"2.0.9", "无需更新"}, {"1.99", "无需更新"},
+    };
+    for (const auto& c : cases) {
+        fake.SetVersionPage(std::string("<p>#weibo@@") + c.published + "#weibo</p>");
+        w.button_check_new->click();
+        EXPECT_EQ(w.button_check_new->text(), QString::fromUtf8("正在检查更新…"));
+        EXPECT_FALSE(w.button_check_new->isEnabled());
+        ASSERT_TRUE(WaitFor([&] { return w.button_check_new->isEnabled(); })) << c.published;
+        EXPECT_EQ(w.label_latest_version->text(), c.published);
+        EXPECT_EQ(w.label_version_result->text(), QString::fromUtf8(c.result)) << c.published;
+        CloseMessageBoxes();
+    }
+    EXPECT_EQ(w.button_check_new->text(), QString::fromUtf8("检测程序是否有更新"));
+
+    // No answer, or an answer that names no version, is a failed check.
+    fake.SetVersionPage("<p>维护中</p>");
     w.button_check_new->click();
-    ASSERT_TRUE(WaitFor([&] { return w.label_latest_version->text() == "2.9"; }));
-    EXPECT_EQ(w.label_version_result->text(), QString::fromUtf8("无需更新"));
+    ASSERT_TRUE(WaitFor([&] { return w.button_check_new->isEnabled(); }));
+    EXPECT_EQ(w.label_version_result->text(), QString::fromUtf8("检查更新失败：版本页面上没有版本号"));
+    ServiceAddresses closed = CurrentService();
+    closed.maker_host = "127.0.0.1:1";
+    SetCurrentService(closed);
+    w.button_check_new->click();
+    ASSERT_TRUE(WaitFor([&] { return w.button_check_new->isEnabled(); }));
+    EXPECT_EQ(w.label_version_result->text(), QString::fromUtf8("检查更新失败：无法连接到 127.0.0.1:1（Connection refused）"));
+    EXPECT_TRUE(w.label_latest_version->text().isEmpty());
 }
 
 TEST_F(MainWindowTest, AddressBoxFollowsTheBrowser) {

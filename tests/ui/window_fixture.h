@@ -11,14 +11,22 @@
 #include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QAudioDevice>
+#include <QMediaDevices>
 #include <QMediaPlayer>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTest>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <QTreeWidget>
 #include <QProcess>
 #include <QNetworkCookie>
@@ -42,7 +50,11 @@
 #include "ui/browser_page.h"
 #include "ui/album_page.h"
 #include "ui/main_window.h"
+#include "ui/display_buffer.h"
 #include "ui/settings_page.h"
+#include "ui/elided_label.h"
+#include "download/user_albums.h"
+#include "ui/skin.h"
 #include "util/ini_file.h"
 #include "net/cookie_jar.h"
 #include "net/curl_transfer.h"
@@ -120,6 +132,8 @@ struct View {
     QPushButton* button_check_new = nullptr;
     QPushButton* button_choose_sound = nullptr;
     QPushButton* button_open_folder = nullptr;
+    QLabel* run_summary = nullptr;
+    QSpinBox* spin_spacing = nullptr;
 };
 
 class MainWindowTest : public FakeServiceTest {
@@ -194,6 +208,8 @@ protected:
         view.button_check_new = Find<QPushButton>("按钮_checknew");
         view.button_choose_sound = Find<QPushButton>("按钮_选择MP3");
         view.button_open_folder = Find<QPushButton>("按钮_打开目录");
+        view.run_summary = Find<QLabel>("标签_本次进度");
+        view.spin_spacing = Find<QSpinBox>("数字框_请求间隔");
         view.browser_page = qobject_cast<BrowserPage*>(view.browser->page());
         view.browser_profile = view.browser_page->profile();
         return view;

@@ -40,12 +40,14 @@ TEST_F(MainWindowTest, ListingAndAFullRunThroughTheWindow) {
     EXPECT_TRUE(w.log_box->toPlainText().contains(QString::fromUtf8("-----获取完毕,共计2个\n选择要下载的 点击【3下载选中】")));
 
     w.album_list->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+    w.check_record->setChecked(true);
     w.button_start->click();
     EXPECT_TRUE(w.button_start->isHidden());
     EXPECT_FALSE(w.button_pause->isHidden());
     EXPECT_FALSE(w.button_stop->isHidden());
     ASSERT_TRUE(WaitFor([&] { return !OpenMessageText().isEmpty(); }));
-    EXPECT_EQ(OpenMessageText(), QString::fromUtf8("全部下载完毕"));
+    EXPECT_EQ(OpenMessageText(), QString::fromUtf8("全部下载完毕\n本次保存4张，跳过0张，失败0张"));
+    EXPECT_EQ(w.run_summary->text(), QString::fromUtf8("本次：1/1个相册完成，已保存4张，跳过0张，失败0张"));
     CloseMessageBoxes();
     EXPECT_FALSE(w.button_start->isHidden());
     EXPECT_TRUE(w.button_pause->isHidden() && w.button_continue->isHidden() && w.button_stop->isHidden());
@@ -56,10 +58,21 @@ TEST_F(MainWindowTest, ListingAndAFullRunThroughTheWindow) {
     const QString log = w.log_box->toPlainText();
     EXPECT_TRUE(log.contains(QString::fromUtf8("当前被选择相册编号:2、")));
     EXPECT_TRUE(log.contains(QString::fromUtf8("---完成相册《旅行4》下载")));
-    EXPECT_TRUE(log.endsWith(QString::fromUtf8("-------全部下载完毕--------\n\n")));
+    // The sound the settings name is not there: the log says so after the run's end.
+    EXPECT_TRUE(log.contains(QString::fromUtf8("-------全部下载完毕--------\n\n提示音无法播放：找不到文件 ")));
     const fs::path album = temp.path() / "saved" / "演示用户的微博" / "旅行4";
     EXPECT_TRUE(fs::exists(album / "(1)春天的花北京植物园.jpg"));
     EXPECT_TRUE(fs::exists(album / "(2).jpg"));
+
+    // Run again: the last run's end goes before the new one starts, and a run
+    // that saved nothing says so.
+    w.button_start->click();
+    EXPECT_EQ(w.label_percent->text(), "");
+    EXPECT_EQ(w.label_photo_counter->text(), "");
+    EXPECT_EQ(w.progress->value(), 0);
+    ASSERT_TRUE(WaitFor([&] { return !OpenMessageText().isEmpty(); }));
+    EXPECT_EQ(OpenMessageText(), QString::fromUtf8("全部下载完毕\n本次保存0张，跳过4张，失败0张"));
+    CloseMessageBoxes();
 }
 
 TEST_F(MainWindowTest, PauseContinueAndStopButtons) {
@@ -194,49 +207,137 @@ TEST(FramePace, AboutThirtyFramesASecondUnlessPaintingIsDear) {
     EXPECT_EQ(pace.IntervalMilliseconds(), 33);
 }
 
-TEST_F(MainWindowTest, EveryListingEndsWithATrueStatusLine) {
+TEST(DisplayBufferTest, NothingIsLeftWithoutAFrameAskedForHoweverTheWindowInterleaves) {
+    // The window thread at its quickest: it takes the buffer the moment a
+    // frame is asked for, between two changes of one event.
+    std::vector<DisplayBuffer::Pending> frames;
+    DisplayBuffer* self = nullptr;
+    DisplayBuffer buffer([&] { frames.push_back(self->Take()); });
+    self = &buffer;
+    buffer.SetProgress(40, 100);
+    buffer.SetLabel(RunLabel::kPercent, "40%");
+    buffer.SetLabel(RunLabel::kCounter, "60/24");
+    buffer.AppendLog("第一行\n");
+    ASSERT_EQ(frames.size(), 4u);
+    EXPECT_EQ(frames[0].progress, (std::pair{40, 100}));
+    EXPECT_EQ(frames[1].labels.at(RunLabel::kPercent), "40%");
+    EXPECT_EQ(frames[2].labels.at(RunLabel::kCounter), "60/24");
+    EXPECT_EQ(frames[3].log, "第一行\n");
+    EXPECT_TRUE(buffer.Take().Empty());
+
+    // A slower window: one frame for everything that came before it.
+    int asked = 0;
+    DisplayBuffer gathered([&] { ++asked; });
+    gathered.SetProgress(1, 100);
+    gathered.SetLabel(RunLabel::kPercent, "1%");
+    gathered.SetProgress(2, 100);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(gathered.Take().progress, (std::pair{2, 100}));
+    gathered.AppendLog("x\n");
+    EXPECT_EQ(asked, 2);
+}
+
+TEST_F(MainWindowTest, EveryListingEndsWithATrueStatusLineReadWhole) {
+    fake::User user = fake::SampleUser("7007", 2, 1);
+    user.marker = fake::UidMarker::kNone;
+    fake.AddUser(user);
+    ApplySkin(*qApp, QString::fromStdString(globals.program_folder), 13);  // its fonts and least widths too
     View& w = Open();
+    const auto list = [&](const std::string& typed) {
+        w.edit_home->setText(QString::fromStdString(typed));
+        w.button_get_albums->click();
+        return WaitFor([&] { return !OpenMessageText().isEmpty(); });
+    };
+    w.edit_home->setText(QString::fromStdString(fake.BaseUrl() + "/u/7007"));
+    w.button_get_albums->click();
+    ASSERT_TRUE(WaitFor([&] { return w.label_status->text().startsWith(QString::fromUtf8("相册列表获取完毕")); }));
+    ASSERT_EQ(w.album_list->topLevelItemCount(), 2);
+
+    // Whatever ends a listing, no user and no rows stay from before, and the
+    // whole reason is in the status line, the message and the log.
     const struct {
         std::string typed;
+        bool logged_out;
         bool photo_service_closed;
-        QString status;
+        std::string_view status;
     } cases[] = {
-        {fake.BaseUrl() + "/nobody", false, QString::fromUtf8("用户不存在或者获取用户信息失败")},
-        {"12345", true, QString::fromUtf8("相册列表获取失败：无法连接到 127.0.0.1:1（Connection refused）")},
+        {fake.BaseUrl() + "/nobody", false, false, kUnknownUserLine},
+        {fake.BaseUrl() + "/u/7007", true, false, kLoginNeededLine},  // the visitor system's page
+        {fake.BaseUrl() + "/", false, false, kNoUserPageLine},        // the site's home page
+        {"12345", false, true, "相册列表获取失败：无法连接到 127.0.0.1:1（Connection refused）"},
     };
     ServiceAddresses closed = CurrentService();
     closed.photo_host = "127.0.0.1:1";
     WriteSetting(globals.config_path, "全局设置", "相册来源", "相册服务");
     w.window->findChild<SettingsPage*>()->Load();
     for (const auto& c : cases) {
+        const QString status = QString::fromUtf8(c.status.data(), static_cast<int>(c.status.size()));
+        fake.SetRequireLogin(c.logged_out);
+        fake.SetVisitorWall(c.logged_out);
         if (c.photo_service_closed) SetCurrentService(closed);
-        w.edit_home->setText(QString::fromStdString(c.typed));
-        w.button_get_albums->click();
-        ASSERT_TRUE(WaitFor([&] { return !OpenMessageText().isEmpty(); })) << c.typed;
-        EXPECT_EQ(w.label_status->text(), c.status) << c.typed;
-        EXPECT_EQ(OpenMessageText(), c.status) << c.typed;
+        ASSERT_TRUE(list(c.typed)) << c.typed;
+        EXPECT_EQ(w.label_status->text(), status) << c.typed;
+        EXPECT_EQ(OpenMessageText(), status) << c.typed;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(top);
+            if (!box || !box->isVisible()) continue;
+            const QLabel* text = box->findChild<QLabel*>("qt_msgbox_label");
+            QCoreApplication::processEvents();
+            EXPECT_GE(text->contentsRect().width(), text->fontMetrics().horizontalAdvance(status)) << c.typed;
+        }
+        EXPECT_TRUE(w.log_box->toPlainText().contains(status)) << c.typed;
+        EXPECT_TRUE(w.label_user->text().isEmpty()) << c.typed;
+        EXPECT_EQ(w.album_list->topLevelItemCount(), 0) << c.typed;
         CloseMessageBoxes();
     }
+
+    // A line too long for its label ends in "…", and its tooltip is the whole line.
+    auto* label = qobject_cast<ElidedLabel*>(w.label_status);
+    ASSERT_TRUE(label);
+    label->resize(120, label->height());
+    ASSERT_TRUE(label->Elided());
+    QHelpEvent hover(QEvent::ToolTip, QPoint(5, 5), label->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(label, &hover);
+    EXPECT_EQ(QToolTip::text(), w.label_status->text());
+    qApp->setStyleSheet({});
 }
 
-TEST_F(MainWindowTest, TheWindowComesBackWhereItWasWhenAScreenStillShowsIt) {
+TEST_F(MainWindowTest, TheWindowComesBackWhereItWasWhenItsTitleBarIsOnAScreenAndFitsIt) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     WriteSetting(globals.config_path, "窗口", "左", "30");
     WriteSetting(globals.config_path, "窗口", "上", "40");
-    WriteSetting(globals.config_path, "窗口", "宽", "1200");
-    WriteSetting(globals.config_path, "窗口", "高", "700");
+    WriteSetting(globals.config_path, "窗口", "宽", "600");
+    WriteSetting(globals.config_path, "窗口", "高", "400");
     View& w = Open();
     EXPECT_EQ(w.window->pos(), QPoint(30, 40));
-    EXPECT_EQ(w.window->size(), QSize(1200, 700));
+    EXPECT_EQ(w.window->size(), QSize(600, 400));
     w.window->move(50, 60);
     w.window->close();  // closing writes where it is
     EXPECT_EQ(Setting("窗口", "左"), "50");
-    EXPECT_EQ(Setting("窗口", "高"), "700");
+    EXPECT_EQ(Setting("窗口", "高"), "400");
 
-    WriteSetting(globals.config_path, "窗口", "左", "9000");  // no screen shows it there
-    window.reset();
-    View& again = Open();
-    EXPECT_EQ(again.window->size(), again.window->minimumSize());
-    EXPECT_LT(again.window->x(), 9000);
+    // No screen shows it there, or only part of its title bar: the window
+    // opens centred, no larger than the screen's free area, and what does not
+    // fit scrolls.
+    for (const int left : {9000, screen.right() - 300}) {
+        WriteSetting(globals.config_path, "窗口", "左", std::to_string(left));
+        window.reset();
+        View& again = Open();
+        EXPECT_NE(again.window->x(), left);
+        EXPECT_LE(again.window->width(), screen.width());
+        EXPECT_LE(again.window->height(), screen.height());
+        EXPECT_EQ(again.window->size(), QSize(1100, 638).boundedTo(again.window->size()));
+    }
+    window->resize(600, 400);
+    QCoreApplication::processEvents();
+    auto* scroll = window->findChild<QScrollArea*>();
+    ASSERT_TRUE(scroll);
+    EXPECT_GT(scroll->horizontalScrollBar()->maximum(), 0);
+    EXPECT_GT(scroll->verticalScrollBar()->maximum(), 0);
+    scroll->ensureWidgetVisible(view.button_open);  // the farthest control on the first page
+    QCoreApplication::processEvents();
+    const QRect seen(view.button_open->mapTo(scroll->viewport(), QPoint(0, 0)), view.button_open->size());
+    EXPECT_TRUE(scroll->viewport()->rect().contains(seen));
 }
 
 }  // namespace
