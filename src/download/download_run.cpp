@@ -9,6 +9,7 @@
 
 #include "doors/door.h"
 #include "download/record_store.h"
+#include "download/sync_run.h"
 #include "util/folders.h"
 #include "util/job_token.h"
 #include "util/text.h"
@@ -109,29 +110,60 @@ DownloadJob::~DownloadJob() {
     if (run_ && run_->result.valid()) run_->result.wait();
 }
 
-void DownloadJob::Start(RunObserver& observer, OptionsSource options, RunRequest request, DownloadContext context) {
-    const DownloadOptions now = options();
+namespace {
+
+// The two switches (and only-new), as a run begins.
+void LogSwitches(RunObserver& observer, const DownloadOptions& now) {
     observer.Logged({now.record_store ? "已经勾选了防止重复下载功能,已经下载的不会再次下载" : "未勾选了防止重复下载功能", true});
     observer.Logged({now.window.on ? "【启用了】 固定时间段内的下载" : "【未启用】 固定时间段内的下载", true});
     if (now.new_only) {
         observer.Logged({now.record_store ? "【启用了】 只下载新照片" : "【启用了】 只下载新照片，它需要防止重复下载功能，本次下载已开启",
                          true});
     }
-    const std::string store = RecordStorePath(context.program_folder, request.user.uid);
-    struct stat info {};
-    if (::lstat(store.c_str(), &info) != 0 && !IsSymbolicLink(RecordStoreFolder(context.program_folder))) {
-        RecordStore::CreateStore(store);
-    }
+}
 
+}  // namespace
+
+void DownloadJob::Start(RunObserver& observer, OptionsSource options, RunRequest request, DownloadContext context) {
+    LogSwitches(observer, options());
+    CreateStoreWhenMissing(context.program_folder, request.user.uid);
+    Launch(std::move(context), [&observer, options = std::move(options), request = std::move(request)](
+                                   DownloadContext run_context) {
+        return DownloadRun(observer, options, request, std::move(run_context));
+    });
+}
+
+void DownloadJob::StartSync(SyncObserver& observer, OptionsSource options, std::vector<SyncUser> users,
+                            DownloadContext context) {
+    DownloadOptions now = options();
+    now.new_only = now.record_store = true;
+    LogSwitches(observer, now);
+    Launch(std::move(context), [&observer, options = std::move(options), users = std::move(users)](
+                                   DownloadContext run_context) {
+        const SyncOutcome synced = SyncUsers(observer, options, users, std::move(run_context));
+        RunOutcome outcome;
+        outcome.saved = synced.saved;
+        outcome.videos = synced.videos;
+        for (const SyncUserOutcome& user : synced.per_user) {
+            outcome.skipped += user.run.skipped;
+            outcome.failed += user.run.failed;
+            outcome.failed_pages += user.run.failed_pages;
+        }
+        outcome.stopped = synced.stopped;
+        outcome.login_needed = synced.login_needed;
+        return outcome;
+    });
+}
+
+void DownloadJob::Launch(DownloadContext context, std::function<RunOutcome(DownloadContext)> body) {
     auto previous = run_;
     if (previous) previous->token.RequestStop();
     run_ = std::make_shared<Run>();
     context.job = &run_->token;
-    run_->result = std::async(std::launch::async, [&observer, options = std::move(options), request = std::move(request),
-                                                  context = std::move(context), previous]() mutable {
+    run_->result = std::async(std::launch::async, [body = std::move(body), context = std::move(context), previous]() mutable {
         // A run that is still stopping ends before this one touches anything.
         if (previous && previous->result.valid()) previous->result.wait();
-        return DownloadRun(observer, options, request, std::move(context));
+        return body(std::move(context));
     });
 }
 

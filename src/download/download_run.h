@@ -4,6 +4,7 @@
 // what happens; it never waits for whoever shows it.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +15,8 @@
 namespace wa {
 
 class JobToken;
+class SyncObserver;
+struct SyncUser;
 
 struct ChosenAlbum {
     int number = 0;  // its place in the list the user ticked it in
@@ -42,6 +45,9 @@ public:
     // Logs the two switches, creates the user's record store when missing
     // and starts the worker. `observer` must outlive the run.
     void Start(RunObserver& observer, OptionsSource options, RunRequest request, DownloadContext context);
+    // The same for a sync of `users` (see sync_run.h); Wait() then gives the
+    // users' runs added up.
+    void StartSync(SyncObserver& observer, OptionsSource options, std::vector<SyncUser> users, DownloadContext context);
     void Pause();
     void Continue();
     void Stop();
@@ -54,6 +60,8 @@ public:
     RunOutcome Wait();
 
 private:
+    void Launch(DownloadContext context, std::function<RunOutcome(DownloadContext)> body);
+
     struct Run;
     std::shared_ptr<Run> run_;
 };

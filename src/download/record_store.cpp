@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "util/folders.h"
+
 namespace wa {
 namespace {
 
@@ -50,6 +52,10 @@ constexpr const char* kDoorsTable =
 
 constexpr const char* kFoldersTable =
     "CREATE TABLE IF NOT EXISTS folders(album TEXT NOT NULL PRIMARY KEY, folder TEXT NOT NULL) WITHOUT ROWID";
+
+constexpr const char* kSyncsTable =
+    "CREATE TABLE IF NOT EXISTS syncs(id INTEGER PRIMARY KEY CHECK(id = 1), at INTEGER NOT NULL, "
+    "saved INTEGER NOT NULL, title TEXT NOT NULL)";
 
 bool HasTable(sqlite3* db, const char* name) {
     sqlite3_stmt* statement = nullptr;
@@ -110,6 +116,16 @@ bool MakeStore(const std::string& path) {
 
 }  // namespace
 
+std::string CreateStoreWhenMissing(const std::string& program_folder, std::string_view uid) {
+    std::string folder = RecordStoreFolder(program_folder);
+    const std::string path = RecordStorePath(program_folder, uid);
+    if (uid.empty() || IsSymbolicLink(folder)) return path;
+    EnsureDirectory(folder);
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) RecordStore::CreateStore(path);
+    return path;
+}
+
 bool RecordStore::CreateStore(const std::string& path) {
     // Claiming the name first means a store another run just made is never
     // replaced or removed.
@@ -155,6 +171,7 @@ bool RecordStore::OpenStore(const std::string& path, std::string* error) {
     has_marks_ = HasTable(db_, "albums") || (!read_only_ && Exec(db_, kAlbumsTable));
     has_doors_ = HasTable(db_, "doors") || (!read_only_ && Exec(db_, kDoorsTable));
     has_folders_ = HasTable(db_, "folders") || (!read_only_ && Exec(db_, kFoldersTable));
+    has_syncs_ = HasTable(db_, "syncs") || (!read_only_ && Exec(db_, kSyncsTable));
     return true;
 }
 
@@ -202,6 +219,36 @@ bool RecordStore::FolderOfAnotherAlbum(std::string_view folder, std::string_view
     }
     sqlite3_finalize(statement);
     return found;
+}
+
+std::optional<RecordStore::SyncMark> RecordStore::LastSync() {
+    std::lock_guard lock(mutex_);
+    if (!db_ || !has_syncs_) return std::nullopt;
+    sqlite3_stmt* statement = nullptr;
+    std::optional<SyncMark> mark;
+    if (sqlite3_prepare_v2(db_, "SELECT at, saved, title FROM syncs WHERE id=1", -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW) {
+        const auto* title = reinterpret_cast<const char*>(sqlite3_column_text(statement, 2));
+        mark = SyncMark{sqlite3_column_int64(statement, 0), sqlite3_column_int(statement, 1), title ? title : ""};
+    }
+    sqlite3_finalize(statement);
+    return mark;
+}
+
+bool RecordStore::SetLastSync(const SyncMark& mark) {
+    std::lock_guard lock(mutex_);
+    if (!db_ || !has_syncs_ || read_only_) return false;
+    sqlite3_stmt* statement = nullptr;
+    bool ok = sqlite3_prepare_v2(db_, "INSERT OR REPLACE INTO syncs(id, at, saved, title) VALUES(1, ?1, ?2, ?3)", -1,
+                                 &statement, nullptr) == SQLITE_OK;
+    if (ok) {
+        sqlite3_bind_int64(statement, 1, mark.at);
+        sqlite3_bind_int(statement, 2, mark.saved);
+        sqlite3_bind_text(statement, 3, mark.title.data(), static_cast<int>(mark.title.size()), SQLITE_STATIC);
+        ok = sqlite3_step(statement) == SQLITE_DONE;
+    }
+    sqlite3_finalize(statement);
+    return ok;
 }
 
 std::optional<std::int64_t> RecordStore::DoorClosedAt(std::string_view door) {
@@ -298,7 +345,7 @@ void RecordStore::Close() {
     sqlite3_finalize(contains_);
     sqlite3_finalize(append_);
     contains_ = append_ = nullptr;
-    has_marks_ = has_doors_ = has_folders_ = false;
+    has_marks_ = has_doors_ = has_folders_ = has_syncs_ = false;
     sqlite3_close(db_);
     db_ = nullptr;
     read_only_ = false;

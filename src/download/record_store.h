@@ -1,6 +1,6 @@
 // Remembers, per Weibo user, every photo a download run has saved, so a later
-// run can skip it; and where its last complete runs stopped and which door
-// was last found closed. Safe to use from several threads. One SQLite file per user; ids are kept on their first 20
+// run can skip it; and where its last complete runs stopped, which door
+// was last found closed and when the user was last synced. Safe to use from several threads. One SQLite file per user; ids are kept on their first 20
 // bytes, and a unique index makes a lookup cost the same at any size.
 #pragma once
 
@@ -26,6 +26,10 @@ std::string_view StoredPhotoId(std::string_view photo_id);
 std::string RecordStoreFolder(const std::string& program_folder);
 // "<program folder>/防止重复下载数据库/<uid>.edb"
 std::string RecordStorePath(const std::string& program_folder, std::string_view uid);
+
+// Makes the user's empty store when there is none yet (the folder too),
+// never through a symbolic link. The path of the store.
+std::string CreateStoreWhenMissing(const std::string& program_folder, std::string_view uid);
 
 class RecordStore {
 public:
@@ -73,6 +77,16 @@ public:
     std::optional<std::int64_t> DoorClosedAt(std::string_view door);
     bool SetDoorClosed(std::string_view door, std::optional<std::int64_t> at);
 
+    // The user's last complete sync: when it ended (Unix seconds), the new
+    // photos it saved, and the user's name then.
+    struct SyncMark {
+        std::int64_t at = 0;
+        int saved = 0;
+        std::string title;
+    };
+    std::optional<SyncMark> LastSync();
+    bool SetLastSync(const SyncMark& mark);
+
     void CloseStore();
     bool IsOpen() const { return db_ != nullptr; }
 
@@ -85,6 +99,7 @@ private:
     bool has_marks_ = false;  // the albums table is there
     bool has_doors_ = false;  // the doors table is there
     bool has_folders_ = false;  // the folders table is there
+    bool has_syncs_ = false;    // the syncs table is there
     bool read_only_ = false;
     std::mutex mutex_;  // a run's page fetched ahead asks it too
 };

@@ -17,14 +17,8 @@ namespace {
 class StoreDoorMemory : public DoorMemory {
 public:
     StoreDoorMemory(const std::string& program_folder, const std::string& uid) {
-        const std::string folder = RecordStoreFolder(program_folder);
-        if (!IsUid(uid) || IsSymbolicLink(folder)) return;
-        std::string made = folder;
-        EnsureDirectory(made);
-        const std::string path = RecordStorePath(program_folder, uid);
-        struct stat info {};
-        if (::lstat(path.c_str(), &info) != 0) RecordStore::CreateStore(path);
-        store_.OpenStore(path);
+        if (!IsUid(uid) || IsSymbolicLink(RecordStoreFolder(program_folder))) return;
+        store_.OpenStore(CreateStoreWhenMissing(program_folder, uid));
     }
     std::optional<std::int64_t> ClosedAt(std::string_view door) override { return store_.DoorClosedAt(door); }
     void SetClosed(std::string_view door, std::optional<std::int64_t> at) override { store_.SetDoorClosed(door, at); }

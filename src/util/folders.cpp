@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 #include <utility>
 
@@ -116,5 +117,41 @@ std::vector<std::string> FolderHandle::ChildFolders() const {
 bool FolderHandle::RenameChild(const std::string& from, const std::string& to) const {
     return fd_ >= 0 && ::renameat2(fd_, from.c_str(), fd_, to.c_str(), RENAME_NOREPLACE) == 0;
 }
+
+namespace {
+
+// The process's umask, read without changing it (umask() itself would set it
+// for every thread while it is asked); 022 when the kernel does not say.
+mode_t CurrentUmask() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("Umask:")) return static_cast<mode_t>(std::strtol(line.c_str() + 6, nullptr, 8));
+    }
+    return 022;
+}
+
+}  // namespace
+
+bool ReplaceFileContents(const std::string& file, const std::string& bytes) {
+    std::string temp = file + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return false;
+    struct stat info {};
+    // A file made now gets the permissions any new file gets, as mkstemp's 0600 would not.
+    ::fchmod(fd, ::stat(file.c_str(), &info) == 0 ? (info.st_mode & 07777) : (0666 & ~CurrentUmask()));
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n <= 0) break;
+        written += static_cast<std::size_t>(n);
+    }
+    const bool ok = written == bytes.size() && ::fsync(fd) == 0;
+    if (::close(fd) != 0 || !ok || ::rename(temp.c_str(), file.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
 
 }  // namespace wa

@@ -63,4 +63,9 @@ private:
     int fd_ = -1;
 };
 
+// Puts `bytes` in `file` whole or not at all: a file beside it, synced, then
+// renamed over it, so a crash leaves the old file or the new one. A file
+// made now gets the permissions any new file would; one replaced keeps its own.
+bool ReplaceFileContents(const std::string& file, const std::string& bytes);
+
 }  // namespace wa

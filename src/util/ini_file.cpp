@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "util/folders.h"
 #include "util/text.h"
 
 namespace wa {
@@ -158,37 +159,6 @@ Located Locate(const std::vector<Line>& lines, std::string_view section, std::st
 
 std::string CutToLength(std::string_view value) { return std::string(CutToBytes(value, kMaxSettingLength)); }
 
-// The process's umask, read without changing it (umask() itself would set it
-// for every thread while it is asked); 022 when the kernel does not say.
-mode_t CurrentUmask() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.starts_with("Umask:")) return static_cast<mode_t>(std::strtol(line.c_str() + 6, nullptr, 8));
-    }
-    return 022;
-}
-
-bool ReplaceFile(const std::string& file, const std::string& bytes) {
-    std::string temp = file + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return false;
-    struct stat info {};
-    // A file made now gets the permissions any new file gets, as mkstemp's 0600 would not.
-    ::fchmod(fd, ::stat(file.c_str(), &info) == 0 ? (info.st_mode & 07777) : (0666 & ~CurrentUmask()));
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n <= 0) break;
-        written += static_cast<std::size_t>(n);
-    }
-    const bool ok = written == bytes.size() && ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !ok || ::rename(temp.c_str(), file.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string SettingsFileOpenToOthers(const std::string& file) {
@@ -299,7 +269,7 @@ bool WriteSetting(const std::string& file, std::string_view section, std::string
     // Never write what would not read back in the same encoding.
     const std::optional<IniText> back = Decode(bytes);
     if (!back || back->encoding != ini.encoding) return false;
-    return ReplaceFile(file, bytes);
+    return ReplaceFileContents(file, bytes);
 }
 
 }  // namespace wa

@@ -30,6 +30,40 @@ std::atomic<long long> g_spacing_ms{0};
 std::mutex g_turn_mutex;
 Clock::time_point g_next_turn;
 
+// One rate-limit budget for the process: the service limits an address and a
+// session, not a request. While one request waits out a limit, no other asks;
+// the waits grow with each limit answer, whichever request got it, and start
+// again from the first after an answer that was not one.
+std::mutex g_limit_mutex;
+Clock::time_point g_limited_until;
+long long g_next_backoff = kFirstBackoffSeconds;
+
+// The seconds to wait for a limit answer now: the rest of a wait in progress,
+// else what the service asked (`asked` >= 0) or the next backoff.
+long long LimitWait(long long asked) {
+    std::lock_guard lock(g_limit_mutex);
+    const Clock::time_point now = Clock::now();
+    if (now < g_limited_until) {
+        return std::chrono::ceil<std::chrono::seconds>(g_limited_until - now).count();
+    }
+    const long long seconds = std::min(asked >= 0 ? asked : g_next_backoff, kLongestBackoffSeconds);
+    if (asked < 0) g_next_backoff = std::min(g_next_backoff * 2, kLongestBackoffSeconds);
+    g_limited_until = now + std::chrono::seconds(seconds);
+    return seconds;
+}
+
+void LimitLifted() {
+    std::lock_guard lock(g_limit_mutex);
+    g_next_backoff = kFirstBackoffSeconds;
+}
+
+// The seconds left of a limit another request is waiting out; 0 when none.
+long long LimitLeft() {
+    std::lock_guard lock(g_limit_mutex);
+    const Clock::time_point now = Clock::now();
+    return now < g_limited_until ? std::chrono::ceil<std::chrono::seconds>(g_limited_until - now).count() : 0;
+}
+
 // A wait that is a safe point of the job when there is one.
 bool Wait(std::chrono::milliseconds duration, JobToken* job) {
     if (duration <= std::chrono::milliseconds::zero()) return !job || !job->StopRequested();
@@ -123,20 +157,18 @@ ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& reque
     options.job = request.job;
     options.max_body = kMaxServiceAnswer;
     if (!request.extra_headers.empty()) options.extra_headers = request.extra_headers;
-    long long backoff = kFirstBackoffSeconds;
     long long server_retry = kFirstServerRetrySeconds;
     int backoffs = 0;
     int server_retries = 0;
     while (true) {
+        if (const long long left = LimitLeft(); left > 0 && !CountDown(left, request)) return answer.stopped = true, answer;
         if (!WaitForTurn(request.job)) return answer.stopped = true, answer;
         answer.fetch = request.extra_headers.empty() ? PageFetch(url, options) : FetchOnOwnHost(url, options);
         if (request.job && request.job->StopRequested()) return answer.stopped = true, answer;
         const long status = answer.fetch.status;
         if (IsRateLimitStatus(status)) {
             if (backoffs++ == kMaxBackoffs) break;
-            const long long asked = RetryAfterSeconds(answer.fetch.headers);
-            const long long seconds = std::min(asked >= 0 ? asked : backoff, kLongestBackoffSeconds);
-            if (asked < 0) backoff = std::min(backoff * 2, kLongestBackoffSeconds);
+            const long long seconds = LimitWait(RetryAfterSeconds(answer.fetch.headers));
             if (request.log) request.log(RateLimitWaitText(seconds));
             if (!CountDown(seconds, request)) return answer.stopped = true, answer;
         } else if (IsServerErrorStatus(status)) {
@@ -147,6 +179,7 @@ ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& reque
             if (!Wait(std::chrono::seconds(server_retry), request.job)) return answer.stopped = true, answer;
             server_retry *= 2;
         } else {
+            if (answer.fetch.status != 0) LimitLifted();
             answer.login_redirect = !answer.fetch.redirect_url.empty() && IsLoginAddress(answer.fetch.redirect_url);
             if (const std::string why = status == 200 ? JsonTooLarge(answer.fetch.body) : ""; !why.empty()) {
                 answer.fetch.body.clear();

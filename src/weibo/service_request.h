@@ -63,7 +63,10 @@ struct ServiceAnswer {
 
 // A GET of a service address through the shared cookie jar. Waits for its
 // turn. On a rate-limit status it waits Retry-After seconds, else 30 s
-// doubling up to 30 min, logs "请求过于频繁，<n>秒后重试" and asks again;
+// doubling up to 30 min, logs "请求过于频繁，<n>秒后重试" and asks again.
+// The limit is one for the process: while a request waits one out, every
+// other waits with it (counted down, not logged again), and the doubling goes
+// on from request to request until an answer is no limit;
 // on a server error it asks again after 2, 4 and 8 s, then gives up. An
 // answer over kMaxServiceAnswer, or JSON with too many items to parse, is
 // refused: no body, status 0, failure kTooLarge saying what it went past.

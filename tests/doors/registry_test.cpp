@@ -17,7 +17,9 @@ TEST(DoorRegistry, TheOrderOfAutoTheWordsOfEachDoorAndTheKeysItKnows) {
     } words[] = {{"相册服务", "photo"}, {"相册页", "page"}, {"自动", ""}, {"别的", ""}, {"", ""}};
     for (const auto& w : words) {
         EXPECT_EQ(DoorKeyOfSetting(w.setting), w.key) << w.setting;
-        if (*w.key || std::string_view(w.setting) == "自动") EXPECT_EQ(DoorSettingOfKey(w.key), w.setting);
+        if (*w.key || std::string_view(w.setting) == "自动") {
+            EXPECT_EQ(DoorSettingOfKey(w.key), w.setting);
+        }
     }
     EXPECT_EQ(DoorOfKey("auto"), nullptr);
 

@@ -142,6 +142,32 @@ void FakeWeibo::ReplaceUser(User user) {
     AddUser(std::move(user));
 }
 
+bool FakeWeibo::AddNewPhotos(const std::string& uid, int album, int count) {
+    std::lock_guard lock(mutex_);
+    const auto user = std::find_if(users_.begin(), users_.end(), [&uid](const User& u) { return u.uid == uid; });
+    if (user == users_.end() || album < 0 || album >= static_cast<int>(user->albums.size()) || count < 0) return false;
+    std::int64_t newest = 0;
+    long long highest_id = 0;
+    for (const Album& each : user->albums) {
+        for (const Photo& photo : each.photos) {
+            newest = std::max(newest, photo.timestamp);
+            highest_id = std::max(highest_id, std::atoll(photo.photo_id.c_str()));
+        }
+    }
+    Album& target = user->albums[static_cast<std::size_t>(album)];
+    for (int i = 1; i <= count; ++i) {
+        Photo photo;
+        photo.photo_id = std::to_string(highest_id + i);
+        photo.timestamp = newest + 3600LL * i;
+        photo.caption = "新照片" + std::to_string(i);
+        photo.pic_name = photo.photo_id + Extension(photo.format);
+        photo.pid = "006Xmpvgly1h" + photo.photo_id;
+        photo.mid = std::to_string(4'000'000'000'000'000LL + photo.timestamp * 1000 + next_post_++ % 1000);
+        target.photos.insert(target.photos.begin(), std::move(photo));  // served newest first
+    }
+    return true;
+}
+
 void FakeWeibo::SetVersionPage(std::string body) {
     std::lock_guard lock(mutex_);
     version_page_ = std::move(body);
@@ -221,6 +247,7 @@ bool FakeWeibo::ApplyFault(const httplib::Request& request, httplib::Response& r
     }
     if (fault.status != 0) {
         response.status = fault.status;
+        if (fault.retry_after_s >= 0) response.set_header("Retry-After", std::to_string(fault.retry_after_s));
         response.set_content("<html><body>error " + std::to_string(fault.status) + "</body></html>", "text/html");
         return true;
     }
@@ -301,6 +328,13 @@ void FakeWeibo::Route(const httplib::Request& request, httplib::Response& respon
         return path == "/albums/get_all" ? ServeAlbumList(request, response) : ServePhotoList(request, response);
     }
     if (path == "/ajax/profile/info") return ServeUserInfo(request, response);
+    if (path == "/fake/add-photos") {
+        const bool added = AddNewPhotos(request.get_param_value("uid"), std::atoi(request.get_param_value("album").c_str()),
+                                        std::atoi(request.get_param_value("count").c_str()));
+        response.status = added ? 200 : 404;
+        response.set_content(added ? "added\n" : "no such user or album\n", "text/plain");
+        return;
+    }
     if (path == "/ajax/profile/getImageWall" || path == "/ajax/profile/getAlbumDetail" ||
         path == "/ajax/statuses/show" || path == "/ajax/statuses/mymblog") {
         if (RateLimited(request, response)) return;

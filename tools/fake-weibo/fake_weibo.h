@@ -90,6 +90,7 @@ struct User {
 struct Fault {
     int fail_first = 0;      // answer the first N matching requests with an empty 200
     int status = 0;          // answer this status with a short body
+    int retry_after_s = -1;  // with `status`: a Retry-After header of these seconds
     bool html_instead = false;  // 200 with an HTML error page instead of the content
     int delay_ms = 0;        // wait before answering
     bool drop_half = false;  // close the connection half-way through the body
@@ -138,6 +139,11 @@ public:
     void AddUser(User user);
     // Puts `user` in the place of the user of the same uid.
     void ReplaceUser(User user);
+    // Posts `count` photos to album `album` (from 0) of user `uid` now: newer
+    // than any the user has, each its own post, on both doors at once. False
+    // when there is no such user or album. GET /fake/add-photos?uid=&album=&count=
+    // does the same for a running demo.
+    bool AddNewPhotos(const std::string& uid, int album, int count);
     void SetVersionPage(std::string body);
     // The album and photo lists answer only requests carrying the session
     // cookie (others get the 新浪通行证 login page), the user-info answer says

@@ -1,0 +1,61 @@
+// A sync: the users of a sync list one after the other, each found and
+// listed afresh, the albums kept in sync of each downloaded with only new
+// photos taken (and the record store on). One job: the same pause, continue
+// and stop as a download, and one rate-limit wait holds every user.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "download/download_run.h"
+
+namespace wa {
+
+struct SyncUser {
+    std::string target;               // an address or a uid
+    std::vector<std::string> albums;  // album keys; empty: every album
+};
+
+struct SyncUserStart {
+    int index = 0;  // from 1
+    int users = 0;
+    std::string target;
+};
+
+struct SyncUserOutcome {
+    int index = 0;
+    std::string target;
+    ResolvedUser user;     // no uid when none was found
+    RunOutcome run;        // of its albums, when they were listed
+    std::string failure;   // why the user was not synced, in the log's words; empty when it was
+};
+
+struct SyncOutcome {
+    int users = 0;    // the users the sync came to
+    int synced = 0;   // without a failure
+    int failed = 0;
+    int saved = 0;    // new pictures, all users together
+    int videos = 0;
+    bool stopped = false;
+    bool login_needed = false;  // ended early: the service asked for a login
+    std::vector<SyncUserOutcome> per_user;
+};
+
+// Each user's albums are a run as a download's are (RunStarted to
+// RunFinished); the sync tells what is around them.
+class SyncObserver : public RunObserver {
+public:
+    virtual void UserStarted(const SyncUserStart& start) = 0;
+    virtual void UserFinished(const SyncUserOutcome& outcome) = 0;
+    virtual void SyncFinished(const SyncOutcome& outcome) = 0;
+};
+
+// "同步完毕：3个用户，新照片12张，失败1个"
+std::string SyncSummary(const SyncOutcome& outcome);
+
+// The worker's body. A complete user's sync is kept in its record store
+// (RecordStore::LastSync).
+SyncOutcome SyncUsers(SyncObserver& observer, const OptionsSource& options, const std::vector<SyncUser>& users,
+                      DownloadContext context);
+
+}  // namespace wa
