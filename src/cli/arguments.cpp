@@ -17,6 +17,7 @@ namespace wa::cli {
 const char* const kHelp = R"(usage: weibo-albums-cli albums <home-page address or uid> [--json] [options]
        weibo-albums-cli download <address or uid>... [--albums 1,3,...] [options]
        weibo-albums-cli download --users-file FILE [options]
+       weibo-albums-cli sync [--notify] [options]
 
 Lists or downloads the photo albums of Sina Weibo users.
 
@@ -28,12 +29,19 @@ Lists or downloads the photo albums of Sina Weibo users.
   download   downloads the albums with the given numbers (all when --albums
              is left out) of each user in turn into
              <save folder>/<user>/<album><count>/, a summary line each
+  sync       downloads the new photos of every user of the sync list
+             (同步列表.txt beside 配置.ini, or --users-file): download
+             --users-file <the list> --new-only, with the record store on;
+             a line may name its albums: <uid> albums=<id@@type>,page:wall
 
 Options (defaults come from 配置.ini: beside the program when its folder is
 writable, else in ~/.config/weibo-albums/):
   --albums LIST          album numbers as "albums" prints them, e.g. 1,3,4
   --users-file FILE      the users to download, an address or uid a line
-                         (blank lines and lines starting with # left out)
+                         (blank lines and lines starting with # left out;
+                         albums=<ids> after it takes only those albums)
+  --notify               sync: a desktop notification when new photos came;
+                         a click on it opens the save folder
   --save-folder DIR      where the user's folder is made
   --format NAME          picture names: 序号加内容 (number+text, default),
                          内容加序号, 内容, 内容加日期, 日期加内容
@@ -149,7 +157,7 @@ bool TakeValue(const std::string& option, const std::string& text, Arguments& ar
 bool TakeSwitch(const std::string& option, Arguments& args) {
     const std::map<std::string, bool*> switches = {
         {"--no-window", &args.no_window},     {"--no-live-video", &args.no_live_video}, {"--new-only", &args.new_only},
-        {"--no-mtime", &args.no_mtime},       {"--json", &args.json},
+        {"--no-mtime", &args.no_mtime},       {"--json", &args.json},               {"--notify", &args.notify},
     };
     if (option == "--skip-downloaded" || option == "--no-skip-downloaded") {
         args.skip_downloaded = option == "--skip-downloaded";
@@ -192,10 +200,14 @@ bool ParseArguments(int argc, char** argv, Arguments& args) {
         if (args.targets.size() != 1 || !args.users_file.empty()) return Fail("albums takes one address");
     } else if (args.command == "download") {
         if (args.targets.empty() && args.users_file.empty()) return Fail("expected an address (or --users-file)");
+    } else if (args.command == "sync") {
+        if (!args.targets.empty()) return Fail("sync takes no address: it syncs the users of the sync list");
+        if (!args.albums.empty()) return Fail("--albums goes with download: the sync list names each user's albums");
     } else {
         return Fail("unknown command " + args.command);
     }
     if (args.json && args.command != "albums") return Fail("--json goes with albums");
+    if (args.notify && args.command != "sync") return Fail("--notify goes with sync");
     if (!args.cookies.empty() && !args.cookies_from_browser.empty()) {
         return Fail("--cookies and --cookies-from-browser do not go together");
     }
@@ -222,44 +234,26 @@ void ApplyFlags(const Arguments& args, DownloadOptions& options) {
 
 UsersFile ReadUsersFile(const std::string& path) {
     UsersFile file;
-    std::unique_ptr<FILE, decltype(&std::fclose)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!in) return file.error = "cannot read the users file " + path, file;
-    std::string line;
-    std::size_t number = 1;
-    const auto take = [&]() -> bool {
-        const std::string_view text = TrimBlanks(line);
-        if (!text.empty() && !text.starts_with('#')) {
-            if (file.users.size() == kMaxUsers) {
-                file.error = "the users file " + path + " names more than " + std::to_string(kMaxUsers) + " users";
-                return false;
-            }
-            file.users.emplace_back(text);
-        }
-        line.clear();
-        ++number;
-        return true;
-    };
-    const auto refuse = [&](const std::string& why) {
-        file.users.clear();
-        file.error = "line " + std::to_string(number) + " of the users file " + path + " " + why;
-        return file;
-    };
-    char buffer[65536];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in.get())) > 0;) {
-        for (const char c : std::string_view(buffer, n)) {
-            if (c == '\n') {
-                if (!take()) return file.users.clear(), file;
-                continue;
-            }
-            if (c == '\0') return refuse("holds a NUL byte");
-            if (line.size() == kMaxUsersFileLine) {
-                return refuse("is longer than " + std::to_string(kMaxUsersFileLine) + " bytes");
-            }
-            line += c;
+    const SyncList list = ReadSyncList(path);
+    const std::string line = "line " + std::to_string(list.problem_line) + " of the users file " + path;
+    switch (list.problem) {
+        case SyncList::Problem::kNone: break;
+        case SyncList::Problem::kMissing:
+        case SyncList::Problem::kUnreadable: return file.error = "cannot read the users file " + path, file;
+        case SyncList::Problem::kLineTooLong:
+            return file.error = line + " is longer than " + std::to_string(kMaxListLine) + " bytes", file;
+        case SyncList::Problem::kNulByte: return file.error = line + " holds a NUL byte", file;
+        case SyncList::Problem::kTooManyUsers:
+            return file.error = "the users file " + path + " names more than " + std::to_string(kMaxListUsers) + " users",
+                   file;
+    }
+    for (std::size_t i = 0; i < list.lines.size(); ++i) {
+        if (!list.lines[i].not_understood.empty()) {
+            file.notes.push_back("line " + std::to_string(i + 1) + " of the users file " + path + " is left out: \"" +
+                                 list.lines[i].not_understood + "\" is neither albums=<ids> nor a note after \" #\"");
         }
     }
-    if (std::ferror(in.get())) return file.users.clear(), file.error = "cannot read the users file " + path, file;
-    if (!take()) file.users.clear();
+    file.users = list.Entries();
     return file;
 }
 

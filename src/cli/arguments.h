@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "download/download_options.h"
+#include "settings/sync_list.h"
 #include "util/date_time.h"
 
 namespace wa::cli {
@@ -20,9 +21,9 @@ inline constexpr int kExitStopped = 130;  // as a shell reports a program ended 
 extern const char* const kHelp;
 
 struct Arguments {
-    std::string command;               // "albums" or "download"
+    std::string command;               // "albums", "download" or "sync"
     std::vector<std::string> targets;  // home-page addresses or uids, in order
-    std::string users_file;            // one address or uid a line
+    std::string users_file;            // one address or uid a line; for sync the sync list
     std::set<int> albums;
     std::string config;
     std::string cookies;               // a cookie file in the Netscape format
@@ -40,6 +41,7 @@ struct Arguments {
     bool new_only = false;
     bool no_mtime = false;
     bool json = false;
+    bool notify = false;               // sync: a desktop notification when new photos came
 };
 
 // Prints the usage error on standard error; false when the arguments are
@@ -49,15 +51,16 @@ bool ParseArguments(int argc, char** argv, Arguments& args);
 // The options of the settings file with the flags put over them.
 void ApplyFlags(const Arguments& args, DownloadOptions& options);
 
-// The addresses of a users file: a line each, blank lines and "#" lines
-// left out. A file that cannot be read, a line over kMaxUsersFileLine bytes or
-// holding a NUL, or more than kMaxUsers users, give no users and `error`
-// saying so with the line's number. The file is read a piece at a time.
-inline constexpr std::size_t kMaxUsersFileLine = 4096;
-inline constexpr std::size_t kMaxUsers = 10'000;
+// The users of a users file, in the sync list's format (see
+// settings/sync_list.h): a line each, with the albums to take when the line
+// names them. A file that cannot be read, a line over kMaxListLine bytes or
+// holding a NUL, or more than kMaxListUsers users, give no users and `error`
+// saying so with the line's number; a line not understood is left out and
+// said in `notes`.
 struct UsersFile {
-    std::vector<std::string> users;
+    std::vector<SyncEntry> users;
     std::string error;
+    std::vector<std::string> notes;
 };
 UsersFile ReadUsersFile(const std::string& path);
 

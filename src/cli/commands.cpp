@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -13,7 +14,9 @@
 
 #include "cli/album_json.h"
 #include "cli/terminal_observer.h"
+#include "desktop/notification.h"
 #include "download/download_run.h"
+#include "download/sync_run.h"
 #include "download/record_store.h"
 #include "download/user_albums.h"
 #include "login/browser_login.h"
@@ -21,6 +24,7 @@
 #include "net/curl_transfer.h"
 #include "settings/file_locations.h"
 #include "settings/settings.h"
+#include "settings/sync_list.h"
 #include "util/folders.h"
 #include "util/job_token.h"
 #include "util/text.h"
@@ -154,10 +158,11 @@ void PrintAlbums(const Listed& listed, bool json) {
     }
 }
 
-// Downloads the chosen albums of one user; its exit status.
-int DownloadUser(const std::string& target, const Arguments& args, const DownloadOptions& options,
+// Downloads the chosen albums of one user (those its users-file line names,
+// and of those the --albums numbers); its exit status.
+int DownloadUser(const SyncEntry& target, const Arguments& args, const DownloadOptions& options,
                  const FileLocations& where, JobToken& stop, DownloadJob& job) {
-    const Listed listed = ListUser(target, options.door, where.data_folder, stop, false);
+    const Listed listed = ListUser(target.target, options.door, where.data_folder, stop, false);
     if (listed.status != kExitOk) return listed.status;
     const int count = static_cast<int>(listed.albums.size());
     for (const int number : args.albums) {
@@ -169,9 +174,14 @@ int DownloadUser(const std::string& target, const Arguments& args, const Downloa
     }
     RunRequest request{listed.user, {}};
     for (int number = 1; number <= count; ++number) {
-        if (args.albums.empty() || args.albums.contains(number)) {
-            request.albums.push_back({number, listed.albums[static_cast<std::size_t>(number - 1)]});
-        }
+        const AlbumRef& album = listed.albums[static_cast<std::size_t>(number - 1)];
+        const bool named = target.albums.empty() ||
+                           std::find(target.albums.begin(), target.albums.end(), album.key) != target.albums.end();
+        if (named && (args.albums.empty() || args.albums.contains(number))) request.albums.push_back({number, album});
+    }
+    if (request.albums.empty()) {
+        Fail("none of the albums the users file names is listed (user " + listed.user.uid + ")");
+        return kExitUsage;
     }
     TerminalObserver observer;
     DownloadContext context;
@@ -186,12 +196,44 @@ int DownloadUser(const std::string& target, const Arguments& args, const Downloa
         std::fputs("下载已停止\n", stdout);
         return kExitStopped;
     }
-    const std::string videos = outcome.videos > 0 ? ", live videos " + std::to_string(outcome.videos) : "";
-    std::printf("%s (uid %s): saved %d%s, skipped %d, failed %d, photo-list pages failed %d\n",
-                TerminalSafe(listed.user.title).c_str(), listed.user.uid.c_str(), outcome.saved, videos.c_str(),
-                outcome.skipped, outcome.failed, outcome.failed_pages);
-    std::fflush(stdout);
+    PrintUserSummary(listed.user, outcome);
     return outcome.failed > 0 || outcome.failed_pages > 0 ? kExitFailed : kExitOk;
+}
+
+// Tells the desktop what a sync brought, and waits a while for a click on it.
+void NotifyDesktop(const SyncOutcome& synced, const std::string& save_folder) {
+    if (synced.saved <= 0) return;
+    Notifier notifier;
+    const NotificationSent sent = notifier.Send({SyncNewsTitle(synced), SyncNewsText(synced), save_folder});
+    if (!sent.sent) {
+        std::cerr << "weibo-albums-cli: 桌面通知未发出：" << TerminalSafe(sent.problem) << "\n";
+        return;
+    }
+    if (sent.clickable) notifier.WaitWhileShown(std::chrono::minutes(5));
+}
+
+// Syncs the users of the sync list; the worst of their exit statuses.
+int SyncListed(const std::vector<SyncEntry>& entries, const Arguments& args, const DownloadOptions& options,
+               const FileLocations& where, JobToken& stop, DownloadJob& job) {
+    std::vector<SyncUser> users;
+    for (const SyncEntry& entry : entries) users.push_back({entry.target, entry.albums});
+    SyncOutcome synced;
+    struct Observer : TerminalObserver {
+        SyncOutcome* out;
+        explicit Observer(SyncOutcome* to) : out(to) {}
+        void SyncFinished(const SyncOutcome& outcome) override { *out = outcome; }
+    } observer(&synced);
+    DownloadContext context;
+    context.program_folder = where.data_folder;
+    context.referer = CurrentService().home_page;
+    job.StartSync(observer, [options] { return options; }, std::move(users), context);
+    if (stop.StopRequested()) job.Stop();
+    const RunOutcome outcome = job.Wait();
+    std::printf("%s\n", SyncSummary(synced).c_str());
+    if (args.notify) NotifyDesktop(synced, options.save_folder.empty() ? where.default_save_folder : options.save_folder);
+    if (outcome.login_needed) return LoginNeeded();
+    if (outcome.stopped) return kExitStopped;
+    return synced.failed > 0 || outcome.failed > 0 || outcome.failed_pages > 0 ? kExitFailed : kExitOk;
 }
 
 }  // namespace
@@ -207,17 +249,28 @@ int RunCommand(const Arguments& args) {
         std::cerr << "weibo-albums-cli: " << warning << "\n";
     }
     SetCurrentService(settings.Addresses());
-    std::vector<std::string> users = args.targets;
-    if (!args.users_file.empty()) {
-        const UsersFile listed = ReadUsersFile(args.users_file);
+    std::vector<SyncEntry> users;
+    for (const std::string& target : args.targets) users.push_back({target, {}, {}});
+    // sync reads the sync list beside the settings file unless told another.
+    const std::string users_file =
+        args.command == "sync" && args.users_file.empty() ? SyncListPath(std::filesystem::path(settings.path()).parent_path().string()) : args.users_file;
+    if (args.command == "sync" && !std::filesystem::exists(users_file)) {
+        return Fail("there is no sync list " + users_file +
+                    ": add users on the window's 同步列表 page, or write an address or uid a line"),
+               kExitUsage;
+    }
+    if (!users_file.empty()) {
+        const UsersFile listed = ReadUsersFile(users_file);
         if (!listed.error.empty()) return Fail(TerminalSafe(listed.error)), kExitUsage;
+        for (const std::string& note : listed.notes) std::cerr << "weibo-albums-cli: " << TerminalSafe(note) << "\n";
         users.insert(users.end(), listed.users.begin(), listed.users.end());
-        if (users.empty()) return Fail("the users file " + args.users_file + " names nobody"), kExitUsage;
+        if (users.empty()) return Fail("the users file " + users_file + " names nobody"), kExitUsage;
     }
     if (!LoadLogin(args, where)) return kExitUsage;
 
     DownloadOptions options = settings.Options(where.default_save_folder);
     ApplyFlags(args, options);
+    if (args.command == "sync") options.new_only = options.record_store = true;
     SetRequestSpacing(std::chrono::milliseconds(options.request_spacing_ms));
     SetProxySetting(settings.Proxy());
     JobToken stop;  // Ctrl-C stops the listing as it stops the run
@@ -225,14 +278,15 @@ int RunCommand(const Arguments& args) {
     StopOnSignals(stop, job);
 
     if (args.command == "albums") {
-        const Listed listed = ListUser(users.front(), options.door, where.data_folder, stop, args.json);
+        const Listed listed = ListUser(users.front().target, options.door, where.data_folder, stop, args.json);
         if (listed.status == kExitOk) PrintAlbums(listed, args.json);
         return listed.status;
     }
     std::string store_folder = RecordStoreFolder(where.data_folder);
     EnsureDirectory(store_folder);
+    if (args.command == "sync") return SyncListed(users, args, options, where, stop, job);
     int worst = kExitOk;
-    for (const std::string& user : users) {
+    for (const SyncEntry& user : users) {
         worst = std::max(worst, DownloadUser(user, args, options, where, stop, job));
         if (stop.StopRequested()) return kExitStopped;
     }

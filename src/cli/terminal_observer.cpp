@@ -48,6 +48,32 @@ void TerminalObserver::RunFinished(const RunOutcome&) {
     ClearBar();
 }
 
+void TerminalObserver::UserStarted(const SyncUserStart& start) {
+    std::lock_guard lock(mutex_);
+    ClearBar();
+    std::printf("同步第%d/%d个用户：%s\n", start.index, start.users, TerminalSafe(start.target).c_str());
+    std::fflush(stdout);
+}
+
+void TerminalObserver::UserFinished(const SyncUserOutcome& outcome) {
+    std::lock_guard lock(mutex_);
+    ClearBar();
+    if (!outcome.failure.empty()) {
+        std::fprintf(stderr, "weibo-albums-cli: %s: %s\n", TerminalSafe(outcome.target).c_str(),
+                     TerminalSafe(outcome.failure).c_str());
+    } else if (!outcome.run.stopped) {
+        PrintUserSummary(outcome.user, outcome.run);
+    }
+}
+
+void PrintUserSummary(const ResolvedUser& user, const RunOutcome& outcome) {
+    const std::string videos = outcome.videos > 0 ? ", live videos " + std::to_string(outcome.videos) : "";
+    std::printf("%s (uid %s): saved %d%s, skipped %d, failed %d, photo-list pages failed %d\n",
+                TerminalSafe(user.title).c_str(), user.uid.c_str(), outcome.saved, videos.c_str(), outcome.skipped,
+                outcome.failed, outcome.failed_pages);
+    std::fflush(stdout);
+}
+
 void TerminalObserver::DrawBar() {
     if (!bar_) return;
     if (!status_.empty()) {

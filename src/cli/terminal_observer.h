@@ -1,16 +1,16 @@
-// The terminal as a download run's observer: log lines to standard output,
-// a progress bar (or a rate-limit countdown) to standard error when it is a
-// terminal.
+// The terminal as a download run's or a sync's observer: log lines to
+// standard output, a progress bar (or a rate-limit countdown) to standard
+// error when it is a terminal, and a sync's users as they begin and end.
 #pragma once
 
 #include <mutex>
 #include <string>
 
-#include "download/run_events.h"
+#include "download/sync_run.h"
 
 namespace wa::cli {
 
-class TerminalObserver : public RunObserver {
+class TerminalObserver : public SyncObserver {
 public:
     TerminalObserver();
 
@@ -22,6 +22,9 @@ public:
     void Waiting(long long seconds_left) override;
     void AlbumFinished(const AlbumOutcome&) override {}
     void RunFinished(const RunOutcome&) override;
+    void UserStarted(const SyncUserStart& start) override;
+    void UserFinished(const SyncUserOutcome& outcome) override;
+    void SyncFinished(const SyncOutcome&) override {}
 
 private:
     // Its callers hold the mutex: a countdown may come from a second thread.
@@ -38,5 +41,8 @@ private:
 
 // A log line as the terminal shows it: nothing the service wrote drives it.
 std::string TerminalLine(const LogLine& line);
+
+// "<title> (uid <uid>): saved 3, skipped 1, failed 0, photo-list pages failed 0"
+void PrintUserSummary(const ResolvedUser& user, const RunOutcome& outcome);
 
 }  // namespace wa::cli

@@ -86,6 +86,20 @@ std::string SyncSummary(const SyncOutcome& outcome) {
     return text;
 }
 
+std::string SyncNewsTitle(const SyncOutcome& outcome) {
+    return "微博相册：新照片" + std::to_string(outcome.saved) + "张";
+}
+
+std::string SyncNewsText(const SyncOutcome& outcome) {
+    std::string text;
+    for (const SyncUserOutcome& user : outcome.per_user) {
+        if (user.run.saved <= 0) continue;
+        if (!text.empty()) text += "\n";
+        text += (user.user.title.empty() ? user.target : user.user.title) + "：新照片" + std::to_string(user.run.saved) + "张";
+    }
+    return text;
+}
+
 SyncOutcome SyncUsers(SyncObserver& observer, const OptionsSource& options, const std::vector<SyncUser>& users,
                       DownloadContext context) {
     // A sync takes what is new, and needs the record of what was taken.

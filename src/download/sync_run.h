@@ -53,6 +53,12 @@ public:
 // "同步完毕：3个用户，新照片12张，失败1个"
 std::string SyncSummary(const SyncOutcome& outcome);
 
+// What the desktop is told of a sync that saved new photos: a title
+// ("微博相册：新照片5张") and a line for each user who has some
+// ("演示用户的微博：新照片2张").
+std::string SyncNewsTitle(const SyncOutcome& outcome);
+std::string SyncNewsText(const SyncOutcome& outcome);
+
 // The worker's body. A complete user's sync is kept in its record store
 // (RecordStore::LastSync).
 SyncOutcome SyncUsers(SyncObserver& observer, const OptionsSource& options, const std::vector<SyncUser>& users,

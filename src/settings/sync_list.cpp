@@ -115,7 +115,8 @@ std::vector<SyncEntry> SyncList::Entries() const {
 }
 
 void SyncList::Put(const SyncEntry& entry) {
-    SyncLine made{SyncEntryLine(entry), entry, {}};
+    // Held as it reads back: a note's line breaks are blanks there.
+    SyncLine made = ParseLine(SyncEntryLine(entry));
     for (SyncLine& line : lines) {
         if (line.entry && SameUser(*line.entry, entry)) {
             line = std::move(made);

@@ -217,6 +217,32 @@ TEST_F(CliTest, SeveralUsersOneAfterTheOtherAndTheWorstStatus) {
     EXPECT_EQ(Run({"download", "--users-file", (temp.path() / "none.txt").string()}).status, 2);
 }
 
+TEST_F(CliTest, SyncTakesTheNewPhotosOfTheSyncListBesideTheSettings) {
+    fake.AddUser(fake::SampleUser("4007", 2, 3));
+    EXPECT_EQ(Run({"sync"}).status, 2);  // no list yet
+    EXPECT_EQ(Run({"sync", "4004"}).status, 2);
+    const fs::path list = temp.path() / "bin" / "同步列表.txt";
+    std::ofstream(list) << "# 我关注的\n4004\n4007 albums=3550000001@@3  # 乙\n4008 every=day\n";
+    const Finished first = Run({"sync"});
+    EXPECT_EQ(first.status, 0) << first.out << first.err;
+    EXPECT_NE(first.err.find("line 4 of the users file " + list.string() + " is left out: \"every=day\""),
+              std::string::npos) << first.err;
+    EXPECT_NE(first.out.find("【启用了】 只下载新照片"), std::string::npos);
+    EXPECT_NE(first.out.find("同步第2/2个用户：4007"), std::string::npos) << first.out;
+    EXPECT_NE(first.out.find("演示用户的微博 (uid 4007): saved 3, skipped 0"), std::string::npos) << first.out;
+    EXPECT_NE(first.out.find("同步完毕：2个用户，新照片63张"), std::string::npos) << first.out;
+
+    // New photos of one user: they alone are saved, one page asked of each album.
+    ASSERT_TRUE(fake.AddNewPhotos("4004", 0, 3));
+    fake.ClearRequests();
+    const Finished second = Run({"sync", "--notify"}, {{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus"}});
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_NE(second.out.find("同步完毕：2个用户，新照片3张"), std::string::npos) << second.out;
+    EXPECT_EQ(fake.CountRequests("/photos/get_all"), 3);
+    EXPECT_NE(second.err.find("桌面通知未发出：无法连接会话总线"), std::string::npos) << second.err;
+    EXPECT_EQ(Run({"download", "4004", "--notify"}).status, 2);
+}
+
 TEST_F(CliTest, ControlCharactersFromTheServiceNeverReachTheTerminal) {
     fake::User hostile = fake::SampleUser("4010", 1, 2);
     hostile.title = "\x1b]0;TITLE\x07\x1b[31m恶意的微博";

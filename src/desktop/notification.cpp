@@ -1,0 +1,155 @@
+#include "desktop/notification.h"
+
+#include <gio/gio.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace wa {
+namespace {
+
+constexpr const char* kService = "org.freedesktop.Notifications";
+constexpr const char* kPath = "/org/freedesktop/Notifications";
+constexpr const char* kInterface = "org.freedesktop.Notifications";
+constexpr const char* kOpenAction = "default";  // a click on the notification itself
+
+// The session bus's address; a timer's job may have no DBUS_SESSION_BUS_ADDRESS
+// but the user's bus is still at /run/user/<uid>/bus.
+std::string SessionBusAddress() {
+    GError* error = nullptr;
+    gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+    if (address) {
+        std::string found = address;
+        g_free(address);
+        return found;
+    }
+    g_clear_error(&error);
+    const std::string path = "/run/user/" + std::to_string(::getuid()) + "/bus";
+    return ::access(path.c_str(), F_OK) == 0 ? "unix:path=" + path : "";
+}
+
+std::string Message(GError* error) {
+    std::string text = error ? error->message : "";
+    g_clear_error(&error);
+    return text;
+}
+
+}  // namespace
+
+struct Notifier::Bus {
+    GDBusConnection* connection = nullptr;
+    guint subscription = 0;
+    std::uint32_t shown = 0;  // the id of the last notification sent
+    std::string folder;       // what a click on it opens
+    bool open_now = false;    // it has not been clicked or closed yet
+    GMainContext* context = nullptr;
+
+    ~Bus() {
+        if (connection && subscription) g_dbus_connection_signal_unsubscribe(connection, subscription);
+        if (connection) {
+            g_dbus_connection_close_sync(connection, nullptr, nullptr);
+            g_object_unref(connection);
+        }
+        if (context) g_main_context_unref(context);
+    }
+};
+
+void OpenFolderOnDesktop(const std::string& folder) {
+    gchar* uri = g_filename_to_uri(folder.c_str(), nullptr, nullptr);
+    if (!uri) return;
+    g_app_info_launch_default_for_uri(uri, nullptr, nullptr);
+    g_free(uri);
+}
+
+Notifier::Notifier(std::function<void(const std::string& folder)> open) : open_(std::move(open)) {}
+
+Notifier::~Notifier() = default;
+
+NotificationSent Notifier::Send(const Notification& notification) {
+    NotificationSent sent;
+    if (!bus_) {
+        const std::string address = SessionBusAddress();
+        if (address.empty()) return sent.problem = "没有会话总线", sent;
+        GError* error = nullptr;
+        GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
+            address.c_str(),
+            static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+            nullptr, nullptr, &error);
+        if (!connection) return sent.problem = "无法连接会话总线（" + Message(error) + "）", sent;
+        bus_ = std::make_unique<Bus>();
+        bus_->connection = connection;
+        bus_->context = g_main_context_ref_thread_default();
+        // Signals come to the main context of this thread: the window's loop,
+        // or WaitWhileShown's.
+        bus_->subscription = g_dbus_connection_signal_subscribe(
+            connection, kService, kInterface, nullptr, kPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+            [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* signal, GVariant* parameters,
+               gpointer data) {
+                auto* self = static_cast<Notifier*>(data);
+                guint32 id = 0;
+                const gchar* action = nullptr;
+                if (g_str_equal(signal, "ActionInvoked")) g_variant_get(parameters, "(u&s)", &id, &action);
+                guint32 reason = 0;
+                if (g_str_equal(signal, "NotificationClosed")) g_variant_get(parameters, "(uu)", &id, &reason);
+                if (!self->bus_ || id != self->bus_->shown || id == 0) return;
+                if (action && g_str_equal(action, kOpenAction) && !self->bus_->folder.empty() && self->open_) {
+                    self->open_(self->bus_->folder);
+                }
+                self->bus_->open_now = false;
+            },
+            this, nullptr);
+    }
+    GError* error = nullptr;
+    GVariant* capabilities = g_dbus_connection_call_sync(bus_->connection, kService, kPath, kInterface,
+                                                         "GetCapabilities", nullptr, G_VARIANT_TYPE("(as)"),
+                                                         G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
+    if (!capabilities) return sent.problem = "没有桌面通知服务（" + Message(error) + "）", sent;
+    const gchar** names = nullptr;
+    g_variant_get(capabilities, "(^a&s)", &names);
+    for (const gchar** name = names; name && *name; ++name) {
+        if (g_str_equal(*name, "actions")) sent.clickable = !notification.folder.empty();
+    }
+    g_free(names);
+    g_variant_unref(capabilities);
+
+    GVariantBuilder actions;
+    g_variant_builder_init(&actions, G_VARIANT_TYPE("as"));
+    if (sent.clickable) {
+        g_variant_builder_add(&actions, "s", kOpenAction);
+        g_variant_builder_add(&actions, "s", "打开保存文件夹");
+    }
+    GVariantBuilder hints;
+    g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&hints, "{sv}", "desktop-entry", g_variant_new_string("weibo-albums"));
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus_->connection, kService, kPath, kInterface, "Notify",
+        g_variant_new("(susssasa{sv}i)", "weibo-albums", 0u, "weibo-albums", notification.summary.c_str(),
+                      notification.body.c_str(), &actions, &hints, -1),
+        G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
+    if (!reply) return sent.problem = "桌面通知发送失败（" + Message(error) + "）", sent;
+    guint32 id = 0;
+    g_variant_get(reply, "(u)", &id);
+    g_variant_unref(reply);
+    bus_->shown = id;
+    bus_->folder = notification.folder;
+    bus_->open_now = true;
+    sent.sent = true;
+    return sent;
+}
+
+void Notifier::WaitWhileShown(std::chrono::seconds limit) {
+    if (!bus_ || !bus_->open_now) return;
+    const gint64 end = g_get_monotonic_time() + static_cast<gint64>(limit.count()) * G_USEC_PER_SEC;
+    while (bus_->open_now && g_get_monotonic_time() < end) {
+        // Wakes at least every 100 ms to see the time.
+        GSource* tick = g_timeout_source_new(100);
+        g_source_set_callback(tick, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr, nullptr);
+        g_source_attach(tick, bus_->context);
+        g_main_context_iteration(bus_->context, TRUE);
+        g_source_destroy(tick);
+        g_source_unref(tick);
+    }
+}
+
+}  // namespace wa
