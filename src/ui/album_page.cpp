@@ -62,6 +62,7 @@ AlbumPage::AlbumPage(std::string program_folder, Settings& settings, QWidget* pa
     connect(button_pause_, &QPushButton::clicked, this, &AlbumPage::pauseRequested);
     connect(button_continue_, &QPushButton::clicked, this, &AlbumPage::continueRequested);
     connect(button_stop_, &QPushButton::clicked, this, &AlbumPage::stopRequested);
+    connect(button_add_sync_, &QPushButton::clicked, this, &AlbumPage::addToSyncRequested);
     connect(album_list_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
         if (column == 0) album_list_->setCurrentItem(item);
     });
@@ -100,6 +101,9 @@ void AlbumPage::BuildList() {
     check_covers_ = Make<QCheckBox>(group_list_, "选择框_有图", 142, 21, 134, 16, QString::fromUtf8("有封面图(影响速度)"));
     label_user_ = Make<ElidedLabel>(group_list_, "标签_用户", 294, 12, 246, 24);
     label_status_ = Make<ElidedLabel>(group_list_, "标签_动态", 559, 12, 227, 24);
+    status_line_ = std::make_unique<CountdownLine>(label_status_);
+    button_add_sync_ = Make<QPushButton>(group_list_, "按钮_加入同步列表", 790, 10, 102, 26, QString::fromUtf8("加入同步列表"));
+    button_add_sync_->setToolTip(QString::fromUtf8("把这个用户和勾选的相册加入同步列表，以后点【全部同步】只下载新照片"));
 
     album_list_ = Make<QTreeWidget>(group_list_, "超级列表框1", 6, 41, 638, 339);
     album_list_->setRootIsDecorated(false);
@@ -167,8 +171,9 @@ void AlbumPage::LayOut(int width, int extra_height) {
     set_left(button_continue_, button_start_->x());
     set_left(button_stop_, button_start_->x() + button_start_->width() + 10);
     set_width(edit_save_folder_, edit_home_->width());
-    // The status line takes the room there is above the log.
-    set_width(label_status_, std::max(227, group_list_->width() - label_status_->x() - 10));
+    // The status line takes the room there is before 加入同步列表.
+    set_left(button_add_sync_, group_list_->width() - button_add_sync_->width() - 10);
+    set_width(label_status_, std::max(120, button_add_sync_->x() - label_status_->x() - 8));
     set_left(button_choose_folder_, button_get_albums_->x());
     set_left(button_open_folder_, button_start_->x());
 }
@@ -218,10 +223,7 @@ void AlbumPage::BeginListing() {
 
 void AlbumPage::ShowUser(const QString& text) { label_user_->setText(text); }
 
-void AlbumPage::ShowStatus(const QString& text) {
-    status_before_wait_.reset();
-    label_status_->setText(text);
-}
+void AlbumPage::ShowStatus(const QString& text) { status_line_->SetStatus(text); }
 
 void AlbumPage::AddAlbum(const AlbumRef& album, const QImage& cover, bool covers) {
     SetColumnWidth(3, covers ? kCoverSide : 0);
@@ -288,24 +290,9 @@ void AlbumPage::ShowRunLabel(RunLabel label, const std::string& text) {
     target->setText(QString::fromStdString(text));
 }
 
-void AlbumPage::ShowCountdown(long long seconds_left) {
-    if (seconds_left <= 0) {
-        if (status_before_wait_) label_status_->setText(*status_before_wait_);
-        status_before_wait_.reset();
-        return;
-    }
-    if (!status_before_wait_) status_before_wait_ = label_status_->text();
-    label_status_->setText(QString::fromStdString(RateLimitWaitText(seconds_left)));
-}
+void AlbumPage::ShowCountdown(long long seconds_left) { status_line_->Show(seconds_left); }
 
-void AlbumPage::AppendLog(const std::string& text) {
-    const QString lines = QString::fromStdString(ShownLogLines(text));  // no control character from the service
-    QTextCursor cursor = log_box_->textCursor();
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(lines);
-    log_box_->setTextCursor(cursor);
-    log_box_->verticalScrollBar()->setValue(log_box_->verticalScrollBar()->maximum());
-}
+void AlbumPage::AppendLog(const std::string& text) { AppendToLog(log_box_, text); }
 
 void AlbumPage::SetButtonsFor(RunState state) {
     button_start_->setVisible(state == RunState::kIdle);

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -16,6 +17,7 @@
 
 #include "download/download_run.h"
 #include "ui/display_buffer.h"
+#include "ui/run_view.h"
 #include "ui/widget_factory.h"
 
 class QCheckBox;
@@ -34,7 +36,7 @@ class Settings;
 
 enum class RunState { kIdle, kRunning, kPaused };
 
-class AlbumPage : public QWidget {
+class AlbumPage : public QWidget, public RunView {
     Q_OBJECT
 
 public:
@@ -69,14 +71,11 @@ public:
     void SetButtonsFor(RunState state);
 
     // What a run shows.
-    void AppendLog(const std::string& text);
-    void ShowProgress(int position, int maximum);
-    // A busy bar (no total known) stands still, empty.
-    void EndBusyBar();
-    void ShowRunLabel(RunLabel label, const std::string& text);
-    // A rate-limit countdown on the status line; 0 ends it, and the line
-    // says again what it said before.
-    void ShowCountdown(long long seconds_left);
+    void AppendLog(const std::string& text) override;
+    void ShowProgress(int position, int maximum) override;
+    void EndBusyBar() override;
+    void ShowRunLabel(RunLabel label, const std::string& text) override;
+    void ShowCountdown(long long seconds_left) override;
 
     // Widths follow the tab control's width; the list and the log grow by
     // what the window is taller than its design.
@@ -91,6 +90,7 @@ signals:
     void pauseRequested();
     void continueRequested();
     void stopRequested();
+    void addToSyncRequested();  // 加入同步列表
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -109,7 +109,7 @@ private:
     Settings& settings_;
     QImage cover_placeholder_;
     std::vector<AlbumRef> listed_;  // the albums of the list's rows, in order
-    std::optional<QString> status_before_wait_;  // the status line before a countdown began
+    std::unique_ptr<CountdownLine> status_line_;  // 标签_动态, which a rate-limit wait takes over
     std::vector<std::pair<QWidget*, int>> progress_row_;  // below the list, with their design tops
 
     QGroupBox* group_main_ = nullptr;        // 分组框_zhuye
@@ -130,6 +130,7 @@ private:
     QCheckBox* check_covers_ = nullptr;      // 选择框_有图
     QLabel* label_user_ = nullptr;           // 标签_用户
     QLabel* label_status_ = nullptr;         // 标签_动态
+    QPushButton* button_add_sync_ = nullptr; // 按钮_加入同步列表
     QTreeWidget* album_list_ = nullptr;      // 超级列表框1
     QLabel* drawing_board_ = nullptr;        // 画板1
     QGroupBox* group_log_ = nullptr;         // 分组框_日志

@@ -14,6 +14,9 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <filesystem>
+#include <utility>
+
 #include "download/record_store.h"
 #include "ui/about_page.h"
 #include "ui/album_lister.h"
@@ -23,6 +26,8 @@
 #include "ui/login_page.h"
 #include "ui/run_presenter.h"
 #include "ui/settings_page.h"
+#include "ui/sync_page.h"
+#include "ui/sync_runner.h"
 #include "ui/version_check.h"
 #include "ui/window_place.h"
 #include "util/folders.h"
@@ -31,6 +36,9 @@
 
 namespace wa {
 namespace {
+
+// The pages in the order of their tabs.
+enum Page { kLoginPage, kAlbumPage, kSyncPage, kSettingsPage, kAboutPage };
 
 constexpr int kDesignWidth = 1100;
 constexpr int kDesignHeight = 638;
@@ -97,9 +105,10 @@ void MainWindow::BuildPages() {
     tab_control_->setGeometry(4, 7, 1084, 601);
     login_ = new LoginPage(globals_, tab_control_);
     album_ = new AlbumPage(globals_.default_save_folder, settings_, tab_control_);
+    sync_page_ = new SyncPage(tab_control_);
     settings_page_ = new SettingsPage(settings_, tab_control_);
     about_ = new AboutPage(tab_control_);
-    for (QWidget* page : std::initializer_list<QWidget*>{login_, album_, settings_page_, about_}) {
+    for (QWidget* page : std::initializer_list<QWidget*>{login_, album_, sync_page_, settings_page_, about_}) {
         page->setObjectName("page");
         page->setAttribute(Qt::WA_StyledBackground);
         page->setGeometry(0, 0, 1084, 601);
@@ -108,7 +117,7 @@ void MainWindow::BuildPages() {
     }
     tab_bar_ = new QTabBar(tab_control_);
     tab_bar_->setObjectName(QString::fromUtf8("高级选择夹1_标签"));
-    for (const char* caption : {"  第一步：登录   ", "    第二步：获取相册   ", "  软件设置  ", "  关于  "}) {
+    for (const char* caption : {"  第一步：登录   ", "    第二步：获取相册   ", "  同步列表  ", "  软件设置  ", "  关于  "}) {
         tab_bar_->addTab(QString::fromUtf8(caption));
     }
     tab_bar_->setExpanding(false);
@@ -123,16 +132,23 @@ void MainWindow::BuildPages() {
     const auto message = [this](const QString& caption, const QString& text) { OpenMessage(caption, text); };
     lister_ = new AlbumLister(album_, presenter_, tasks_, globals_.data_folder, message, this);
     version_ = new VersionChecker(about_, tasks_, this);
+    DailySyncPlan daily;
+    daily.unit_folder = UserUnitFolder();
+    daily.cli = FindCliProgram(globals_.program_folder);
+    daily.config_path = globals_.config_path;
+    sync_ = new SyncRunner(sync_page_, run_summary_, tasks_,
+                           SyncListPath(std::filesystem::path(globals_.config_path).parent_path().string()),
+                           globals_.data_folder, daily, message, this);
     sound_ = new CompletionSound(this);
 }
 
 void MainWindow::ConnectPages() {
     connect(tab_bar_, &QTabBar::currentChanged, this, [this](int index) { ShowPage(index); });
     connect(tab_bar_, &QTabBar::tabBarClicked, this, [this](int index) {
-        if (index == 2 && version_check_pending_++ == 1) version_->Check();  // the first visit to the settings
+        if (index == kSettingsPage && version_check_pending_++ == 1) version_->Check();  // the first visit to the settings
     });
     connect(login_, &LoginPage::downloadUserRequested, this, [this](const QString& address) {
-        ShowPage(1);
+        ShowPage(kAlbumPage);
         album_->SetAddress(address);
         lister_->List(address.toStdString(), live_options_.Get().door, album_->CoversWanted());
     });
@@ -157,6 +173,31 @@ void MainWindow::ConnectPages() {
         album_->EndBusyBar();
         presenter_->LogNow("已结束下载");
     });
+    connect(album_, &AlbumPage::addToSyncRequested, this, [this] { AddToSync(); });
+    connect(sync_page_, &SyncPage::syncAllRequested, this, [this] { StartSync(); });
+    connect(sync_page_, &SyncPage::pauseRequested, this, [this] {
+        sync_page_->SetButtonsFor(RunState::kPaused);
+        sync_->Pause();
+    });
+    connect(sync_page_, &SyncPage::continueRequested, this, [this] {
+        sync_page_->SetButtonsFor(RunState::kRunning);
+        sync_->Continue();
+    });
+    connect(sync_page_, &SyncPage::stopRequested, this, [this] {
+        sync_->Stop();
+        sync_page_->SetButtonsFor(RunState::kIdle);
+    });
+    connect(sync_page_, &SyncPage::removeRequested, this, [this](const QString& target) { sync_->Remove(target); });
+    connect(sync_page_, &SyncPage::openRequested, this,
+            [this](const QString& target) { sync_->Open(target, live_options_.ForRun(album_->SaveFolder())().save_folder); });
+    connect(sync_page_, &SyncPage::dailyToggled, this, [this](bool on) { sync_->SetDaily(on); });
+    connect(sync_, &SyncRunner::syncFinished, this, [this](const SyncOutcome& outcome) {
+        if (outcome.stopped) return;  // the stop button has set the page already
+        sync_page_->SetButtonsFor(RunState::kIdle);
+        if (outcome.login_needed) return;
+        OpenMessage(QString::fromUtf8("信息："),
+                    QString::fromUtf8("全部同步完毕\n") + QString::fromStdString(SyncSummary(outcome)));
+    });
     connect(presenter_, &RunPresenter::runFinished, this, [this](const RunOutcome& outcome) { OnRunFinished(outcome); });
     connect(settings_page_, &SettingsPage::optionsChanged, this, [this] { live_options_.Set(settings_page_->Options()); });
     connect(settings_page_, &SettingsPage::showAlbumButtonClicked, this, [this] { login_->ShowAlbumPageButton(); });
@@ -169,6 +210,10 @@ void MainWindow::ConnectPages() {
 }
 
 void MainWindow::StartDownload() {
+    if (sync_->Running()) {
+        OpenMessage(QString::fromUtf8("信息："), QString::fromUtf8("正在同步：请等同步结束（或结束同步）后再下载"));
+        return;
+    }
     DownloadContext context;
     context.program_folder = globals_.data_folder;
     context.referer = CurrentService().home_page;
@@ -178,6 +223,36 @@ void MainWindow::StartDownload() {
     presenter_->Begin();
     download_.Start(*presenter_, live_options_.ForRun(album_->SaveFolder()), std::move(request), context);
     album_->SetButtonsFor(RunState::kRunning);
+}
+
+void MainWindow::StartSync() {
+    if (download_.Running()) {
+        OpenMessage(QString::fromUtf8("信息："), QString::fromUtf8("正在下载：请等下载结束（或结束下载）后再同步"));
+        return;
+    }
+    DownloadContext context;
+    context.program_folder = globals_.data_folder;
+    context.referer = CurrentService().home_page;
+    if (sync_->Start(live_options_.ForRun(album_->SaveFolder()), context)) sync_page_->SetButtonsFor(RunState::kRunning);
+}
+
+void MainWindow::AddToSync() {
+    const ResolvedUser& user = lister_->listed_user();
+    if (user.uid.empty() || album_->AlbumCount() == 0) {
+        OpenMessage(QString::fromUtf8("信息："), QString::fromUtf8("请先获取一个用户的相册，勾选要同步的相册"));
+        return;
+    }
+    const std::vector<ChosenAlbum> chosen = album_->ChosenAlbums();
+    if (chosen.empty()) {
+        OpenMessage(QString::fromUtf8("信息："), QString::fromUtf8("请勾选要同步的相册"));
+        return;
+    }
+    // Every album ticked: every album, those the user makes later too.
+    std::vector<std::string> keys;
+    if (static_cast<int>(chosen.size()) < album_->AlbumCount()) {
+        for (const ChosenAlbum& album : chosen) keys.push_back(album.album.key);
+    }
+    sync_->Add(user, keys);
 }
 
 void MainWindow::OnRunFinished(const RunOutcome& outcome) {
@@ -202,7 +277,7 @@ void MainWindow::OnAlbumPageRequested(const QString& address) {
 
 ResolvedUser MainWindow::resolved_user() const { return lister_->resolved_user(); }
 
-bool MainWindow::BusyWithWork() const { return tasks_.Busy() || download_.Running(); }
+bool MainWindow::BusyWithWork() const { return tasks_.Busy() || download_.Running() || sync_->Running(); }
 
 void MainWindow::AddKeys() {
     // Ctrl+Tab and Ctrl+PageDown/PageUp go through the pages from anywhere in
@@ -222,12 +297,16 @@ void MainWindow::AddKeys() {
 void MainWindow::StepPage(int step) {
     const int count = static_cast<int>(pages_.size());
     const int index = (tab_bar_->currentIndex() + step + count) % count;
-    if (index == 2 && version_check_pending_++ == 1) version_->Check();  // as a click on the tab would
+    if (index == kSettingsPage && version_check_pending_++ == 1) version_->Check();  // as a click on the tab would
     ShowPage(index);
 }
 
 void MainWindow::ShowPage(int index) {
     tab_bar_->setCurrentIndex(index);
+    if (index == kSyncPage) {
+        sync_->Reload();  // the list may have been edited by hand
+        if (!std::exchange(daily_shown_, true)) sync_->RefreshDaily();
+    }
     for (int i = 0; i < static_cast<int>(pages_.size()); ++i) pages_[static_cast<std::size_t>(i)]->setVisible(i == index);
     tab_bar_->raise();
 }
@@ -266,6 +345,7 @@ void MainWindow::LayOut() {
     tab_bar_->resize(tab_control_->width(), tab_bar_->height());
     login_->LayOut(tab_control_->width(), extra_height);
     album_->LayOut(tab_control_->width(), extra_height);
+    sync_page_->LayOut(tab_control_->width(), extra_height);
     settings_page_->LayOut(extra_height);
 }
 
@@ -279,6 +359,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::StopAllWork() {
     presenter_->Close();
+    sync_->Close();
     download_.Stop();
     tasks_.StopAll();
 }

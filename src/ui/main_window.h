@@ -30,6 +30,8 @@ class CompletionSound;
 class LoginPage;
 class RunPresenter;
 class SettingsPage;
+class SyncPage;
+class SyncRunner;
 class VersionChecker;
 class WindowPlaceKeeper;
 
@@ -62,6 +64,8 @@ private:
     void StepPage(int step);
     void AddKeys();
     void StartDownload();
+    void StartSync();
+    void AddToSync();
     void OnRunFinished(const RunOutcome& outcome);
     void OnAlbumPageRequested(const QString& address);
     void StopAllWork();
@@ -81,10 +85,13 @@ private:
     std::vector<QWidget*> pages_;
     LoginPage* login_ = nullptr;
     AlbumPage* album_ = nullptr;
+    SyncPage* sync_page_ = nullptr;
     SettingsPage* settings_page_ = nullptr;
     AboutPage* about_ = nullptr;
     RunPresenter* presenter_ = nullptr;
     AlbumLister* lister_ = nullptr;
+    SyncRunner* sync_ = nullptr;
+    bool daily_shown_ = false;  // 每天自动同步 asked about once the sync page shows
     VersionChecker* version_ = nullptr;
     CompletionSound* sound_ = nullptr;
     WindowPlaceKeeper* place_ = nullptr;

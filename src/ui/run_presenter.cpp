@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "ui/album_page.h"
+#include "ui/run_view.h"
 
 namespace wa {
 
@@ -47,7 +47,7 @@ std::string CompletionCounts(const RunOutcome& outcome) {
     return text;
 }
 
-RunPresenter::RunPresenter(AlbumPage* page, QLabel* summary, QObject* parent)
+RunPresenter::RunPresenter(RunView* page, QLabel* summary, QObject* parent)
     : QObject(parent), page_(page), summary_(summary), buffer_([this] { DrawLater(); }) {
     qRegisterMetaType<wa::RunOutcome>("wa::RunOutcome");
     timer_ = new QTimer(this);

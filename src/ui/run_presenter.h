@@ -18,7 +18,7 @@ class QTimer;
 
 namespace wa {
 
-class AlbumPage;
+class RunView;
 
 // Where a run stands, as the summary line tells it.
 struct RunStats {
@@ -44,8 +44,8 @@ class RunPresenter : public QObject, public RunObserver {
     Q_OBJECT
 
 public:
-    // `summary` shows where the run stands, under the pages.
-    RunPresenter(AlbumPage* page, QLabel* summary, QObject* parent);
+    // Draws on `page`; `summary` shows where the run stands.
+    RunPresenter(RunView* page, QLabel* summary, QObject* parent);
 
     // RunObserver: from any thread, never waiting.
     void RunStarted(const RunStart& start) override;
@@ -65,6 +65,8 @@ public:
     void Close() { closing_ = true; }
     // A run begins: what the last one left on the page goes.
     void Begin();
+    // Draws what is gathered now, not at the next frame.
+    void Flush() { Draw(); }
 
 signals:
     void runFinished(const wa::RunOutcome& outcome);
@@ -74,7 +76,7 @@ private:
     void ScheduleDraw();
     void Draw();
 
-    AlbumPage* page_;
+    RunView* page_;
     QLabel* summary_;
     std::mutex stats_mutex_;
     RunStats stats_;

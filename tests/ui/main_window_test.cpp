@@ -207,7 +207,7 @@ TEST_F(MainWindowTest, AtTheMinimumSizeNoControlsOverlap) {
     w.window->resize(200, 200);
     QCoreApplication::processEvents();
     EXPECT_EQ(w.window->size(), w.window->minimumSize());
-    for (int page = 0; page <= 2; ++page) {
+    for (int page = 0; page <= 3; ++page) {
         w.tab_bar->setCurrentIndex(page);
         QCoreApplication::processEvents();
         std::vector<QWidget*> controls;
@@ -239,13 +239,14 @@ TEST_F(MainWindowTest, TheKeyboardReachesButtonsRowsAndPages) {
     web->setFocus();
     const struct { Qt::Key key; Qt::KeyboardModifiers modifiers; int page; } steps[] = {
         {Qt::Key_Tab, Qt::ControlModifier, 1}, {Qt::Key_PageDown, Qt::ControlModifier, 2},
-        {Qt::Key_PageUp, Qt::ControlModifier, 1}, {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 0},
-        {Qt::Key_PageUp, Qt::ControlModifier, 3}, {Qt::Key_Tab, Qt::ControlModifier, 0},
+        {Qt::Key_PageDown, Qt::ControlModifier, 3}, {Qt::Key_PageUp, Qt::ControlModifier, 2},
+        {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 1}, {Qt::Key_PageUp, Qt::ControlModifier, 0},
+        {Qt::Key_PageUp, Qt::ControlModifier, 4}, {Qt::Key_Tab, Qt::ControlModifier, 0},
     };
     for (const auto& step : steps) {
         QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : w.window, step.key, step.modifiers);
         EXPECT_EQ(w.tab_bar->currentIndex(), step.page) << step.key;
-        EXPECT_TRUE(w.window->findChild<SettingsPage*>()->isVisible() == (step.page == 2));
+        EXPECT_TRUE(w.window->findChild<SettingsPage*>()->isVisible() == (step.page == 3));
     }
 
     // The tab bar holding the focus marks its current tab.
@@ -325,13 +326,13 @@ TEST_F(MainWindowTest, VersionCheckRunsOnceFromTheSettingsTab) {
     fake.SetVersionPage("<p>#weibo@@3.0#weibo</p>");
     View& w = Open();
     emit w.tab_bar->tabBarClicked(1);
-    emit w.tab_bar->tabBarClicked(2);
+    emit w.tab_bar->tabBarClicked(3);
     ASSERT_TRUE(WaitFor([&] { return !w.label_version_result->text().isEmpty(); }));
     EXPECT_EQ(w.label_latest_version->text(), "3.0");
     EXPECT_EQ(w.label_version_result->text(), QString::fromUtf8("有新版，联系客服获取最新版！"));
     EXPECT_EQ(OpenMessageText(), QString::fromUtf8("有新版本，联系客服索取"));
     CloseMessageBoxes();
-    emit w.tab_bar->tabBarClicked(2);
+    emit w.tab_bar->tabBarClicked(3);
     QTest::qWait(200);
     EXPECT_EQ(fake.CountRequests("/download/softzuixinv/index.html"), 1);
 

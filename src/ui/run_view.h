@@ -1,0 +1,48 @@
+// Where a run is shown: a page with a log, a progress bar, the run's labels
+// and a status line for rate-limit waits. The download page is one, the sync
+// page another; the run presenter draws on either.
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <string>
+
+#include "ui/display_buffer.h"
+
+class QLabel;
+class QPlainTextEdit;
+
+namespace wa {
+
+class RunView {
+public:
+    virtual ~RunView() = default;
+    virtual void AppendLog(const std::string& text) = 0;
+    virtual void ShowProgress(int position, int maximum) = 0;
+    // A busy bar (no total known) stands still, empty.
+    virtual void EndBusyBar() = 0;
+    virtual void ShowRunLabel(RunLabel label, const std::string& text) = 0;
+    // A rate-limit countdown on the status line; 0 ends it, and the line
+    // says again what it said before.
+    virtual void ShowCountdown(long long seconds_left) = 0;
+};
+
+// Adds log lines at the end of a log box and scrolls to them; nothing the
+// service wrote drives the box.
+void AppendToLog(QPlainTextEdit* box, const std::string& text);
+
+// A status line that a rate-limit wait takes over while it lasts.
+class CountdownLine {
+public:
+    explicit CountdownLine(QLabel* label) : label_(label) {}
+    void Show(long long seconds_left);
+    // A new status: a countdown in progress ends in it.
+    void SetStatus(const QString& text);
+
+private:
+    QLabel* label_;
+    std::optional<QString> before_;  // the line before the countdown began
+};
+
+}  // namespace wa

@@ -1,0 +1,251 @@
+#include "ui/sync_runner.h"
+
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QDir>
+#include <QUrl>
+
+#include <sys/stat.h>
+
+#include "download/record_store.h"
+#include "ui/album_page.h"
+#include "ui/run_presenter.h"
+#include "ui/sync_page.h"
+#include "ui/task_runner.h"
+#include "util/text.h"
+#include "weibo/user_resolution.h"
+
+namespace wa {
+namespace {
+
+QString Text(const std::string& text) { return QString::fromStdString(text); }
+
+// Why the list cannot be used, in the page's words; empty when it can.
+QString ListProblem(const SyncList& list, const std::string& path) {
+    switch (list.problem) {
+        case SyncList::Problem::kNone:
+        case SyncList::Problem::kMissing: return {};
+        case SyncList::Problem::kUnreadable: return Text("同步列表无法读取：" + path);
+        case SyncList::Problem::kLineTooLong:
+            return Text("同步列表第" + std::to_string(list.problem_line) + "行超过" + std::to_string(kMaxListLine) +
+                        "字节，无法使用：" + path);
+        case SyncList::Problem::kNulByte:
+            return Text("同步列表第" + std::to_string(list.problem_line) + "行含有NUL字符，无法使用：" + path);
+        case SyncList::Problem::kTooManyUsers:
+            return Text("同步列表超过" + std::to_string(kMaxListUsers) + "个用户，无法使用：" + path);
+    }
+    return {};
+}
+
+}  // namespace
+
+SyncRunner::SyncRunner(SyncPage* page, QLabel* summary, TaskRunner& tasks, std::string list_path,
+                       std::string data_folder, DailySyncPlan daily, Message message, QObject* parent)
+    : QObject(parent), page_(page), tasks_(tasks), list_path_(std::move(list_path)),
+      data_folder_(std::move(data_folder)), daily_(std::move(daily)), message_(std::move(message)) {
+    qRegisterMetaType<wa::SyncOutcome>("wa::SyncOutcome");
+    presenter_ = new RunPresenter(page_, summary, this);
+}
+
+SyncRunner::~SyncRunner() { Close(); }
+
+SyncRow SyncRunner::RowOf(const SyncEntry& entry) const {
+    SyncRow row;
+    row.target = Text(entry.target);
+    const std::string uid = TargetUid(entry.target);
+    row.uid = Text(uid);
+    row.title = Text(entry.note.empty() ? entry.target : entry.note);
+    row.albums = entry.albums.empty() ? QString::fromUtf8("全部相册") : QString::number(entry.albums.size()) + QString::fromUtf8("个相册");
+    row.albums_tip = Text(JoinText(entry.albums, "\n"));
+    const std::string store = RecordStorePath(data_folder_, uid);
+    struct stat info {};
+    if (uid.empty() || ::stat(store.c_str(), &info) != 0) return row;
+    RecordStore records;
+    if (!records.OpenStore(store)) return row;
+    if (const std::optional<RecordStore::SyncMark> mark = records.LastSync()) {
+        row.last_sync = QDateTime::fromSecsSinceEpoch(mark->at).toString("yyyy-MM-dd HH:mm");
+        row.new_photos = QString::number(mark->saved);
+        if (!mark->title.empty()) row.title = Text(mark->title);
+    }
+    return row;
+}
+
+void SyncRunner::Reload() {
+    if (Running()) return;  // the rows stand for the users being synced
+    const SyncList list = ReadSyncList(list_path_);
+    page_->ShowListProblem(ListProblem(list, list_path_));
+    entries_ = list.Entries();
+    rows_.clear();
+    for (const SyncEntry& entry : entries_) rows_.push_back(RowOf(entry));
+    page_->ShowRows(rows_);
+}
+
+void SyncRunner::Add(const ResolvedUser& user, const std::vector<std::string>& album_keys) {
+    SyncList list = ReadSyncList(list_path_);
+    if (const QString problem = ListProblem(list, list_path_); !problem.isEmpty()) {
+        message_(QString::fromUtf8("信息："), problem);
+        return;
+    }
+    list.problem = SyncList::Problem::kNone;
+    list.Put({user.uid, album_keys, user.title});
+    if (!WriteSyncList(list_path_, list)) {
+        message_(QString::fromUtf8("信息："), Text("同步列表无法写入：" + list_path_));
+        return;
+    }
+    Reload();
+    const std::string albums = album_keys.empty() ? "全部相册" : std::to_string(album_keys.size()) + "个相册";
+    message_(QString::fromUtf8("信息："), Text("已加入同步列表：" + user.title + "（" + albums + "）"));
+}
+
+void SyncRunner::Remove(const QString& target) {
+    SyncList list = ReadSyncList(list_path_);
+    if (list.problem != SyncList::Problem::kNone || !list.Remove(target.toStdString())) return;
+    if (!WriteSyncList(list_path_, list)) message_(QString::fromUtf8("信息："), Text("同步列表无法写入：" + list_path_));
+    Reload();
+}
+
+void SyncRunner::Open(const QString& target, const std::string& save_folder) {
+    QString folder = Text(save_folder);
+    for (const SyncRow& row : rows_) {
+        if (row.target == target && QDir(folder + "/" + row.title).exists()) folder += "/" + row.title;
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
+bool SyncRunner::Start(OptionsSource options, DownloadContext context) {
+    Reload();
+    if (entries_.empty()) {
+        message_(QString::fromUtf8("信息："),
+                 QString::fromUtf8("同步列表里还没有用户：在第二步获取相册、勾选后点【加入同步列表】"));
+        return false;
+    }
+    std::vector<SyncUser> users;
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        users.push_back({entries_[i].target, entries_[i].albums});
+        rows_[i].state = QString::fromUtf8("等待同步");
+        page_->ShowRow(static_cast<int>(i), rows_[i]);
+    }
+    save_folder_ = options().save_folder;
+    presenter_->Begin();
+    job_.StartSync(*this, std::move(options), std::move(users), std::move(context));
+    return true;
+}
+
+void SyncRunner::Pause() {
+    job_.Pause();
+    presenter_->LogNow("已暂停同步");
+}
+
+void SyncRunner::Continue() {
+    job_.Continue();
+    presenter_->LogNow("继续同步");
+}
+
+void SyncRunner::Stop() {
+    job_.Stop();
+    presenter_->LogNow("已结束同步");
+    page_->EndBusyBar();
+}
+
+bool SyncRunner::Running() const { return job_.Running(); }
+
+void SyncRunner::Close() {
+    presenter_->Close();
+    job_.Stop();
+}
+
+void SyncRunner::RefreshDaily() {
+    if (daily_.cli.empty()) {
+        page_->ShowDaily(false, QString::fromUtf8("找不到weibo-albums-cli，无法每天自动同步"), {});
+        return;
+    }
+    tasks_.Run([this, daily = daily_](JobToken*) {
+        const DailySyncState state = DailySyncNow(daily);
+        QMetaObject::invokeMethod(this, [this, state] { ShowDailyState(state); }, Qt::QueuedConnection);
+    });
+}
+
+void SyncRunner::SetDaily(bool on) {
+    if (daily_.cli.empty()) return RefreshDaily();
+    tasks_.Run([this, daily = daily_, on](JobToken*) {
+        const DailySyncState state = on ? TurnDailySyncOn(daily) : TurnDailySyncOff(daily);
+        QMetaObject::invokeMethod(this, [this, state] {
+            ShowDailyState(state);
+            if (!state.problem.empty()) presenter_->LogNow(state.problem);
+        }, Qt::QueuedConnection);
+    });
+}
+
+void SyncRunner::ShowDailyState(const DailySyncState& state) {
+    if (!state.user_systemd) {
+        page_->ShowDaily(false, QString::fromUtf8("本机没有运行用户级systemd：可用crontab每天同步（crontab -e，加入右边这一行）"),
+                         Text(SyncCrontabLine(daily_)));
+        return;
+    }
+    QString text = state.on ? QString::fromUtf8("已开启，下次同步：") + Text(state.next_run.empty() ? "未知" : state.next_run)
+                            : QString::fromUtf8("每天同步一次列表里的用户，有新照片时通知");
+    if (!state.problem.empty()) text = Text(state.problem);
+    page_->ShowDaily(state.on, text, {});
+}
+
+void SyncRunner::ShowState(int index, const QString& state) {
+    QMetaObject::invokeMethod(this, [this, index, state] {
+        if (index < 1 || index > static_cast<int>(rows_.size())) return;
+        rows_[static_cast<std::size_t>(index - 1)].state = state;
+        page_->ShowRow(index - 1, rows_[static_cast<std::size_t>(index - 1)]);
+    }, Qt::QueuedConnection);
+}
+
+void SyncRunner::RunStarted(const RunStart& start) {
+    albums_ = start.albums;
+    presenter_->RunStarted(start);
+}
+
+void SyncRunner::AlbumStarted(const AlbumStart& album) {
+    ShowState(user_, QString::fromUtf8("正在同步第%1/%2个相册").arg(album.index).arg(albums_.load()));
+    presenter_->AlbumStarted(album);
+}
+
+void SyncRunner::AlbumProgressed(const AlbumProgress& progress) { presenter_->AlbumProgressed(progress); }
+void SyncRunner::PhotoDone(PhotoResult result) { presenter_->PhotoDone(result); }
+void SyncRunner::Logged(const LogLine& line) { presenter_->Logged(line); }
+void SyncRunner::Waiting(long long seconds_left) { presenter_->Waiting(seconds_left); }
+void SyncRunner::AlbumFinished(const AlbumOutcome& outcome) { presenter_->AlbumFinished(outcome); }
+void SyncRunner::RunFinished(const RunOutcome& outcome) { presenter_->RunFinished(outcome); }
+
+void SyncRunner::UserStarted(const SyncUserStart& start) {
+    user_ = start.index;
+    ShowState(start.index, QString::fromUtf8("正在同步"));
+}
+
+void SyncRunner::UserFinished(const SyncUserOutcome& outcome) {
+    QString state = outcome.run.stopped ? QString::fromUtf8("已结束")
+                                        : QString::fromUtf8("已完成，新照片%1张").arg(outcome.run.saved);
+    if (!outcome.failure.empty()) state = QString::fromUtf8("失败：") + Text(outcome.failure);
+    QMetaObject::invokeMethod(this, [this, index = outcome.index, state] {
+        if (index < 1 || index > static_cast<int>(rows_.size())) return;
+        SyncRow& row = rows_[static_cast<std::size_t>(index - 1)];
+        const SyncRow fresh = RowOf(entries_[static_cast<std::size_t>(index - 1)]);
+        row.title = fresh.title;
+        row.last_sync = fresh.last_sync;
+        row.new_photos = fresh.new_photos;
+        row.state = state;
+        page_->ShowRow(index - 1, row);
+    }, Qt::QueuedConnection);
+}
+
+void SyncRunner::SyncFinished(const SyncOutcome& outcome) {
+    QMetaObject::invokeMethod(this, [this, outcome] {
+        presenter_->Flush();  // the sync's last lines come first
+        if (!outcome.stopped) Notify(outcome);
+        emit syncFinished(outcome);
+    }, Qt::QueuedConnection);
+}
+
+void SyncRunner::Notify(const SyncOutcome& outcome) {
+    if (outcome.saved <= 0) return;
+    const NotificationSent sent = notifier_.Send({SyncNewsTitle(outcome), SyncNewsText(outcome), save_folder_});
+    if (!sent.sent) presenter_->LogNow("桌面通知未发出：" + sent.problem);
+}
+
+}  // namespace wa
