@@ -59,7 +59,7 @@ case "${1:-}" in
         install_missing
         build
         demo=$(mktemp -d /tmp/weibo-albums-demo.XXXXXX)
-        cp build/src/shell/weibo-albums "$demo/"
+        cp build/src/shell/weibo-albums build/src/cli/weibo-albums-cli "$demo/"
         # Today's site: https, a Secure login cookie, home pages built by script.
         # A second user whose photo service answers 504: the albums come from
         # the album tab of the user's page instead.
@@ -73,6 +73,8 @@ case "${1:-}" in
         [ -n "$base" ] || { echo "The fake Weibo service did not start:" >&2; cat "$demo/fake-weibo.log" >&2; exit 1; }
         printf '[服务地址]\n微博首页=%s/\n相册服务=%s\n官网=%s\n证书=%s\n\n[全局设置]\n保存位置=%s/下载\n' \
             "$base" "$base" "$base" "$demo/fake-weibo-ca.pem" "$demo" >"$demo/配置.ini"
+        # Both demo users are kept in sync from the start.
+        printf '1000000001  # 演示用户的微博\n1000000002  # 演示用户2的微博\n' >"$demo/同步列表.txt"
         cat <<EOT
 Demo: a fake Weibo at $base, the program and its files in $demo.
   1. On the login page log in with any name and password (the demo needs no account).
@@ -81,6 +83,11 @@ Demo: a fake Weibo at $base, the program and its files in $demo.
      albums come from the album tab of its page (全部图片 first), live photos
      with their videos.
   3. Tick albums and click 3：下载选中; the pictures land in $demo/下载.
+  4. On the page 同步列表 both demo users are listed: 全部同步 takes their albums.
+     Post new photos to one of them while the window runs:
+       curl -sk '$base/fake/add-photos?uid=1000000001&album=0&count=3'
+     and 全部同步 again saves those three alone. From a terminal the same:
+       $demo/weibo-albums-cli sync --notify
 EOT
         # A home of its own keeps the demo's browser profile out of the real one.
         mkdir -p "$demo/home"
