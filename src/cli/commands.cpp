@@ -200,16 +200,21 @@ int DownloadUser(const SyncEntry& target, const Arguments& args, const DownloadO
     return outcome.failed > 0 || outcome.failed_pages > 0 ? kExitFailed : kExitOk;
 }
 
-// Tells the desktop what a sync brought, and waits a while for a click on it.
-void NotifyDesktop(const SyncOutcome& synced, const std::string& save_folder) {
+// Tells the desktop what a sync brought. Run by a timer, it stays a while
+// (until the notification is closed, at most five minutes, or a signal) so
+// that a click opens the save folder; at a terminal it offers no click and
+// ends at once.
+void NotifyDesktop(const SyncOutcome& synced, const std::string& save_folder, JobToken& stop) {
     if (synced.saved <= 0) return;
+    const bool at_terminal = ::isatty(STDIN_FILENO) == 1;
     Notifier notifier;
-    const NotificationSent sent = notifier.Send({SyncNewsTitle(synced), SyncNewsText(synced), save_folder});
+    const NotificationSent sent =
+        notifier.Send({SyncNewsTitle(synced), SyncNewsText(synced), at_terminal ? std::string() : save_folder});
     if (!sent.sent) {
         std::cerr << "weibo-albums-cli: 桌面通知未发出：" << TerminalSafe(sent.problem) << "\n";
         return;
     }
-    if (sent.clickable) notifier.WaitWhileShown(std::chrono::minutes(5));
+    if (sent.clickable) notifier.WaitWhileShown(std::chrono::minutes(5), [&stop] { return !stop.StopRequested(); });
 }
 
 // Syncs the users of the sync list; the worst of their exit statuses.
@@ -230,7 +235,9 @@ int SyncListed(const std::vector<SyncEntry>& entries, const Arguments& args, con
     if (stop.StopRequested()) job.Stop();
     const RunOutcome outcome = job.Wait();
     std::printf("%s\n", SyncSummary(synced).c_str());
-    if (args.notify) NotifyDesktop(synced, options.save_folder.empty() ? where.default_save_folder : options.save_folder);
+    if (args.notify) {
+        NotifyDesktop(synced, options.save_folder.empty() ? where.default_save_folder : options.save_folder, stop);
+    }
     if (outcome.login_needed) return LoginNeeded();
     if (outcome.stopped) return kExitStopped;
     return synced.failed > 0 || outcome.failed > 0 || outcome.failed_pages > 0 ? kExitFailed : kExitOk;

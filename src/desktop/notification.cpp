@@ -138,10 +138,10 @@ NotificationSent Notifier::Send(const Notification& notification) {
     return sent;
 }
 
-void Notifier::WaitWhileShown(std::chrono::seconds limit) {
+void Notifier::WaitWhileShown(std::chrono::seconds limit, const std::function<bool()>& go_on) {
     if (!bus_ || !bus_->open_now) return;
     const gint64 end = g_get_monotonic_time() + static_cast<gint64>(limit.count()) * G_USEC_PER_SEC;
-    while (bus_->open_now && g_get_monotonic_time() < end) {
+    while (bus_->open_now && g_get_monotonic_time() < end && (!go_on || go_on())) {
         // Wakes at least every 100 ms to see the time.
         GSource* tick = g_timeout_source_new(100);
         g_source_set_callback(tick, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr, nullptr);

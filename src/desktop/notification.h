@@ -40,8 +40,8 @@ public:
     NotificationSent Send(const Notification& notification);
 
     // For a program with no main loop of its own: runs one until the last
-    // notification was clicked or closed, or `limit` passed.
-    void WaitWhileShown(std::chrono::seconds limit);
+    // notification was clicked or closed, `limit` passed, or `go_on` says no.
+    void WaitWhileShown(std::chrono::seconds limit, const std::function<bool()>& go_on = {});
 
 private:
     struct Bus;

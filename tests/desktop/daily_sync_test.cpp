@@ -90,6 +90,18 @@ TEST_F(DailySyncTest, WithoutAUserSystemdNothingIsWrittenAndTheCrontabLineStands
                                      "'/home/o'\\''neil/100\\%/配置.ini' >/dev/null 2>&1");
 }
 
+TEST_F(DailySyncTest, SystemdReadsTheUnitsAsWritten) {
+    if (RunProgram({"systemd-analyze", "--version"}).status != 0) GTEST_SKIP() << "no systemd-analyze here";
+    plan.cli = "/bin/true";
+    plan.config_path = (temp.path() / "有 空格" / "配置.ini").string();
+    ASSERT_TRUE(TurnDailySyncOn(plan).on);
+    const fs::path folder = plan.unit_folder;
+    const CommandResult verified = RunProgram({"systemd-analyze", "verify", (folder / "weibo-albums-sync.timer").string(),
+                                               (folder / "weibo-albums-sync.service").string()});
+    EXPECT_EQ(verified.status, 0) << verified.output;
+    EXPECT_EQ(verified.output, "");
+}
+
 TEST_F(DailySyncTest, SpecifiersInPathsAreNotReadAsSuch) {
     plan.cli = "/home/a%b/$HOME/wa\"cli";
     EXPECT_NE(SyncServiceText(plan).find("ExecStart=\"/home/a%%b/$$HOME/wa\\\"cli\" sync"), std::string::npos)
