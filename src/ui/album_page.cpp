@@ -145,6 +145,8 @@ void AlbumPage::BuildList() {
                                                           label_current_album_, label_photo_counter_}) {
         progress_row_.emplace_back(below, below->y());
     }
+    run_ = {button_start_, button_pause_, button_continue_, button_stop_, album_list_,
+            progress_, label_percent_, label_photo_counter_, label_selected_, label_current_album_};
 }
 
 void AlbumPage::LayOut(int width, int extra_height) {
@@ -273,39 +275,17 @@ std::string AlbumPage::SaveFolder() const {
 
 void AlbumPage::SetSaveFolder(const std::string& folder) { edit_save_folder_->setText(QString::fromStdString(folder)); }
 
-void AlbumPage::ShowProgress(int position, int maximum) {
-    progress_->setMaximum(maximum);
-    progress_->setValue(position);
-}
+void AlbumPage::ShowProgress(int position, int maximum) { run_.ShowProgress(position, maximum); }
 
-void AlbumPage::EndBusyBar() {
-    if (progress_->maximum() == 0) ShowProgress(0, 100);
-}
+void AlbumPage::EndBusyBar() { run_.EndBusyBar(); }
 
-void AlbumPage::ShowRunLabel(RunLabel label, const std::string& text) {
-    QLabel* target = label == RunLabel::kPercent  ? label_percent_
-                     : label == RunLabel::kCounter ? label_photo_counter_
-                     : label == RunLabel::kSelected ? label_selected_
-                                                    : label_current_album_;
-    target->setText(QString::fromStdString(text));
-}
+void AlbumPage::ShowRunLabel(RunLabel label, const std::string& text) { run_.ShowRunLabel(label, text); }
 
 void AlbumPage::ShowCountdown(long long seconds_left) { status_line_->Show(seconds_left); }
 
 void AlbumPage::AppendLog(const std::string& text) { AppendToLog(log_box_, text); }
 
-void AlbumPage::SetButtonsFor(RunState state) {
-    button_start_->setVisible(state == RunState::kIdle);
-    button_pause_->setVisible(state == RunState::kRunning);
-    button_continue_->setVisible(state == RunState::kPaused);
-    button_stop_->setVisible(state != RunState::kIdle);
-    // Focus goes where a stray key does no harm: never into a text box, never
-    // onto 结束下载.
-    QWidget* safe = state == RunState::kRunning  ? static_cast<QWidget*>(button_pause_)
-                    : state == RunState::kPaused ? static_cast<QWidget*>(button_continue_)
-                                                 : static_cast<QWidget*>(album_list_);
-    if (isVisible()) safe->setFocus(Qt::OtherFocusReason);
-}
+void AlbumPage::SetButtonsFor(RunState state) { run_.SetButtonsFor(state, isVisible()); }
 
 void AlbumPage::SetChecksQuietly(const std::function<void(QTreeWidgetItem*)>& change) {
     const QSignalBlocker quiet(album_list_);

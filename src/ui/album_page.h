@@ -34,8 +34,6 @@ namespace wa {
 
 class Settings;
 
-enum class RunState { kIdle, kRunning, kPaused };
-
 class AlbumPage : public QWidget, public RunView {
     Q_OBJECT
 
@@ -110,6 +108,7 @@ private:
     QImage cover_placeholder_;
     std::vector<AlbumRef> listed_;  // the albums of the list's rows, in order
     std::unique_ptr<CountdownLine> status_line_;  // 标签_动态, which a rate-limit wait takes over
+    RunControls run_;
     std::vector<std::pair<QWidget*, int>> progress_row_;  // below the list, with their design tops
 
     QGroupBox* group_main_ = nullptr;        // 分组框_zhuye

@@ -2,6 +2,8 @@
 
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTextCursor>
 
@@ -9,6 +11,34 @@
 #include "weibo/service_request.h"
 
 namespace wa {
+
+void RunControls::SetButtonsFor(RunState state, bool page_visible) const {
+    start->setVisible(state == RunState::kIdle);
+    pause->setVisible(state == RunState::kRunning);
+    resume->setVisible(state == RunState::kPaused);
+    stop->setVisible(state != RunState::kIdle);
+    QWidget* safe = state == RunState::kRunning  ? static_cast<QWidget*>(pause)
+                    : state == RunState::kPaused ? static_cast<QWidget*>(resume)
+                                                 : idle_focus;
+    if (page_visible) safe->setFocus(Qt::OtherFocusReason);
+}
+
+void RunControls::ShowProgress(int position, int maximum) const {
+    bar->setMaximum(maximum);
+    bar->setValue(position);
+}
+
+void RunControls::EndBusyBar() const {
+    if (bar->maximum() == 0) ShowProgress(0, 100);
+}
+
+void RunControls::ShowRunLabel(RunLabel label, const std::string& text) const {
+    QLabel* target = label == RunLabel::kPercent   ? percent
+                     : label == RunLabel::kCounter  ? counter
+                     : label == RunLabel::kSelected ? selected
+                                                    : current_album;
+    target->setText(QString::fromStdString(text));
+}
 
 void AppendToLog(QPlainTextEdit* box, const std::string& text) {
     const QString lines = QString::fromStdString(ShownLogLines(text));  // no control character from the service

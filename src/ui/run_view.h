@@ -12,6 +12,9 @@
 
 class QLabel;
 class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QWidget;
 
 namespace wa {
 
@@ -26,6 +29,30 @@ public:
     // A rate-limit countdown on the status line; 0 ends it, and the line
     // says again what it said before.
     virtual void ShowCountdown(long long seconds_left) = 0;
+};
+
+enum class RunState { kIdle, kRunning, kPaused };
+
+// The controls of a page that runs: its start, pause, continue and stop
+// buttons, its progress bar and the run's labels.
+struct RunControls {
+    QPushButton* start = nullptr;
+    QPushButton* pause = nullptr;
+    QPushButton* resume = nullptr;
+    QPushButton* stop = nullptr;
+    QWidget* idle_focus = nullptr;  // where the focus goes when nothing runs
+    QProgressBar* bar = nullptr;
+    QLabel* percent = nullptr;
+    QLabel* counter = nullptr;
+    QLabel* selected = nullptr;
+    QLabel* current_album = nullptr;
+
+    // The buttons for `state`; the focus goes where a stray key does no
+    // harm: never into a text box, never onto the stop button.
+    void SetButtonsFor(RunState state, bool page_visible) const;
+    void ShowProgress(int position, int maximum) const;
+    void EndBusyBar() const;
+    void ShowRunLabel(RunLabel label, const std::string& text) const;
 };
 
 // Adds log lines at the end of a log box and scrolls to them; nothing the

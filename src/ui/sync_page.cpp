@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "ui/album_page.h"
 #include "ui/elided_label.h"
 #include "ui/widget_factory.h"
 
@@ -97,6 +96,8 @@ void SyncPage::BuildList() {
                                                           label_album_, label_counter_}) {
         progress_row_.emplace_back(below, below->y());
     }
+    run_ = {button_sync_, button_pause_, button_continue_, button_stop_, list_,
+            progress_, label_percent_, label_counter_, label_selected_, label_album_};
 }
 
 void SyncPage::LayOut(int width, int extra_height) {
@@ -149,15 +150,8 @@ QString SyncPage::CurrentTarget() const {
 }
 
 void SyncPage::SetButtonsFor(RunState state) {
-    button_sync_->setVisible(state == RunState::kIdle);
-    button_pause_->setVisible(state == RunState::kRunning);
-    button_continue_->setVisible(state == RunState::kPaused);
-    button_stop_->setVisible(state != RunState::kIdle);
+    run_.SetButtonsFor(state, isVisible());
     button_remove_->setEnabled(state == RunState::kIdle);
-    QWidget* safe = state == RunState::kRunning  ? static_cast<QWidget*>(button_pause_)
-                    : state == RunState::kPaused ? static_cast<QWidget*>(button_continue_)
-                                                 : static_cast<QWidget*>(list_);
-    if (isVisible()) safe->setFocus(Qt::OtherFocusReason);
 }
 
 void SyncPage::ShowDaily(bool on, const QString& text, const QString& crontab_line) {
@@ -169,22 +163,11 @@ void SyncPage::ShowDaily(bool on, const QString& text, const QString& crontab_li
 
 void SyncPage::AppendLog(const std::string& text) { AppendToLog(log_box_, text); }
 
-void SyncPage::ShowProgress(int position, int maximum) {
-    progress_->setMaximum(maximum);
-    progress_->setValue(position);
-}
+void SyncPage::ShowProgress(int position, int maximum) { run_.ShowProgress(position, maximum); }
 
-void SyncPage::EndBusyBar() {
-    if (progress_->maximum() == 0) ShowProgress(0, 100);
-}
+void SyncPage::EndBusyBar() { run_.EndBusyBar(); }
 
-void SyncPage::ShowRunLabel(RunLabel label, const std::string& text) {
-    QLabel* target = label == RunLabel::kPercent   ? label_percent_
-                     : label == RunLabel::kCounter  ? label_counter_
-                     : label == RunLabel::kSelected ? label_selected_
-                                                    : label_album_;
-    target->setText(QString::fromStdString(text));
-}
+void SyncPage::ShowRunLabel(RunLabel label, const std::string& text) { run_.ShowRunLabel(label, text); }
 
 void SyncPage::ShowCountdown(long long seconds_left) { status_line_->Show(seconds_left); }
 

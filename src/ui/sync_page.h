@@ -25,8 +25,6 @@ class QTreeWidget;
 
 namespace wa {
 
-enum class RunState;
-
 // A row as the page shows it.
 struct SyncRow {
     QString target;      // the line's address or uid: how the page names the user to its owner
@@ -99,6 +97,7 @@ private:
     QLabel* label_album_ = nullptr;          // 标签_同步相册
     QLabel* label_counter_ = nullptr;        // 标签_同步第多少张
     std::unique_ptr<CountdownLine> status_line_;
+    RunControls run_;
     std::vector<std::pair<QWidget*, int>> progress_row_;  // below the list, with their design tops
 };
 

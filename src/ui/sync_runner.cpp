@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 
 #include "download/record_store.h"
-#include "ui/album_page.h"
 #include "ui/run_presenter.h"
 #include "ui/sync_page.h"
 #include "ui/task_runner.h"
