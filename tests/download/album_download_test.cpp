@@ -87,7 +87,19 @@ TEST_F(AlbumDownloadTest, RateLimitsAreWaitedOutAndLoginWallsEndTheAlbum) {
     EXPECT_EQ(waited.failed, 0);
     EXPECT_NE(host.Log().find("请求过于频繁，1秒后重试\r\n"), std::string::npos);
 
-    // Without Retry-After the wait is 30 s; a stop ends it at once.
+    // A login page instead of the photo list ends the album, nothing recorded.
+    fake.SetRateLimit({});
+    fake.SetRequireLogin(true);
+    fake.ClearRequests();
+    const AlbumOutcome walled = Download("521", "150", "别处");
+    EXPECT_TRUE(walled.login_needed);
+    EXPECT_EQ(walled.saved, 0);
+    EXPECT_EQ(fake.CountRequests("/photos/get_all"), 1);  // no retries, no next page
+    EXPECT_NE(host.Log().find(std::string(kLoginNeededLine) + "\r\n"), std::string::npos);
+
+    // Without Retry-After the wait is 30 s; a stop ends it at once. (Last: the
+    // limit is the process's, and would hold whatever asked next.)
+    fake.SetRequireLogin(false);
     fake.SetRateLimit({.requests = 1, .window_ms = 600'000});
     JobToken job;
     context.job = &job;
@@ -100,16 +112,6 @@ TEST_F(AlbumDownloadTest, RateLimitsAreWaitedOutAndLoginWallsEndTheAlbum) {
     stopper.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     context.job = nullptr;
-
-    // A login page instead of the photo list ends the album, nothing recorded.
-    fake.SetRateLimit({});
-    fake.SetRequireLogin(true);
-    fake.ClearRequests();
-    const AlbumOutcome walled = Download("521", "150", "别处");
-    EXPECT_TRUE(walled.login_needed);
-    EXPECT_EQ(walled.saved, 0);
-    EXPECT_EQ(fake.CountRequests("/photos/get_all"), 1);  // no retries, no next page
-    EXPECT_NE(host.Log().find(std::string(kLoginNeededLine) + "\r\n"), std::string::npos);
 }
 
 TEST_F(AlbumDownloadTest, PageCycleSchemeAndPicturesFromOneConnection) {
