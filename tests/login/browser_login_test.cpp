@@ -23,12 +23,14 @@ namespace fs = std::filesystem;
 class BrowserLoginTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME"}) {
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "TMPDIR"}) {
             const char* value = std::getenv(name);
             saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
         }
         ::setenv("HOME", (temp.path() / "home").c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (temp.path() / "config").c_str(), 1);
+        fs::create_directories(temp.path() / "tmp");  // counts only this test's own copies
+        ::setenv("TMPDIR", (temp.path() / "tmp").c_str(), 1);
     }
     void TearDown() override {
         for (const auto& [name, value] : saved_) {
