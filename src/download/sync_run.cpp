@@ -11,19 +11,6 @@
 namespace wa {
 namespace {
 
-// Why a listing gave no albums to sync, in the words the window shows.
-std::string ListingFailure(const AlbumListing& listing) {
-    switch (listing.problem) {
-        case ListingProblem::kLoginNeeded: return std::string(kLoginNeededLine);
-        case ListingProblem::kNoAnswer: return "相册列表获取失败：" + listing.reason;
-        case ListingProblem::kUnknownUser: return std::string(kUnknownUserLine);
-        case ListingProblem::kNoUserPage: return std::string(kNoUserPageLine);
-        case ListingProblem::kStopped:
-        case ListingProblem::kNone: break;
-    }
-    return listing.albums.empty() ? "获取到相册个数为：0" : "";
-}
-
 // The listed albums the user keeps in sync, in list order; the keys no
 // longer listed are logged.
 std::vector<ChosenAlbum> KeptAlbums(const std::vector<AlbumRef>& listed, const SyncUser& user, RunObserver& observer) {
@@ -55,7 +42,7 @@ SyncUserOutcome SyncOne(SyncObserver& observer, const OptionsSource& options, co
         outcome.run.stopped = true;
         return outcome;
     }
-    outcome.failure = ListingFailure(found.listing);
+    outcome.failure = ListingEndLine(found.listing);
     outcome.run.login_needed = found.listing.problem == ListingProblem::kLoginNeeded;
     if (!outcome.failure.empty()) return outcome;
     RunRequest run{found.user, KeptAlbums(found.listing.albums, user, observer)};

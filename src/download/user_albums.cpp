@@ -1,14 +1,12 @@
 #include "download/user_albums.h"
 
-#include <sys/stat.h>
-
-#include <algorithm>
 #include <optional>
 
 #include "doors/registry.h"
 #include "download/record_store.h"
 #include "util/folders.h"
 #include "util/job_token.h"
+#include "weibo/service_request.h"
 
 namespace wa {
 namespace {
@@ -28,6 +26,18 @@ private:
 };
 
 }  // namespace
+
+std::string ListingEndLine(const AlbumListing& listing) {
+    switch (listing.problem) {
+        case ListingProblem::kStopped: return {};
+        case ListingProblem::kLoginNeeded: return std::string(kLoginNeededLine);
+        case ListingProblem::kNoAnswer: return "相册列表获取失败：" + listing.reason;
+        case ListingProblem::kUnknownUser: return std::string(kUnknownUserLine);
+        case ListingProblem::kNoUserPage: return std::string(kNoUserPageLine);
+        case ListingProblem::kNone: break;
+    }
+    return listing.albums.empty() ? "获取到相册个数为：0" : "";
+}
 
 UserAlbums FindUserAlbums(std::string_view typed, std::string_view door_key, const ServiceRequest& request,
                           const std::function<void(const ResolvedUser& user)>& user_found,

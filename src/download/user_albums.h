@@ -18,6 +18,11 @@ struct UserAlbums {
     AlbumListing listing;   // the albums that hold photos, or why there are none
 };
 
+// Why a listing gave no albums, in the words the user reads: the login line,
+// "相册列表获取失败：<reason>", the unknown-user line, kNoUserPageLine, or
+// "获取到相册个数为：0"; empty when it was stopped or gave albums.
+std::string ListingEndLine(const AlbumListing& listing);
+
 // Resolves `typed` (an address, a uid or a custom name), tells `user_found`
 // whom it found, then lists through the door of `door_key` ("" for 自动).
 // Without a user the listing says why: a login wall (a visitor page is no

@@ -85,15 +85,8 @@ void AlbumLister::Work(JobToken* job, int generation, const std::string& address
 
 void AlbumLister::ShowEnd(const AlbumListing& listing) {
     page_->EndListing();
-    std::string line = "获取到相册个数为：0";
-    switch (listing.problem) {
-        case ListingProblem::kStopped: return;
-        case ListingProblem::kLoginNeeded: line = kLoginNeededLine; break;
-        case ListingProblem::kNoAnswer: line = "相册列表获取失败：" + listing.reason; break;
-        case ListingProblem::kUnknownUser: line = kUnknownUserLine; break;
-        case ListingProblem::kNoUserPage: line = kNoUserPageLine; break;
-        case ListingProblem::kNone: break;
-    }
+    const std::string line = ListingEndLine(listing);
+    if (line.empty()) return;  // stopped
     if (listing.problem != ListingProblem::kNone) page_->ShowUser({});  // whoever the page was, no user
     page_->ShowStatus(QString::fromStdString(line));
     if (listing.problem != ListingProblem::kNone) log_->LogNow(line);

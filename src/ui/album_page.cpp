@@ -10,10 +10,7 @@
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
 #include <QPainter>
-#include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -21,6 +18,7 @@
 #include "util/text.h"
 #include "ui/elided_label.h"
 #include "ui/file_chooser.h"
+#include "ui/run_panel.h"
 #include "weibo/cover_image.h"
 #include "weibo/service_request.h"
 #include "weibo/weibo_service.h"
@@ -41,11 +39,6 @@ public:
         painter->restore();
     }
 };
-
-constexpr int kListGroupHeight = 426;
-constexpr int kListHeight = 339;
-constexpr int kLogGroupHeight = 345;
-constexpr int kLogHeight = 292;
 
 }  // namespace
 
@@ -95,7 +88,7 @@ void AlbumPage::BuildTop() {
 }
 
 void AlbumPage::BuildList() {
-    group_list_ = Make<QGroupBox>(this, "分组框_liebiao", 8, 164, 902, 426);
+    group_list_ = Make<QGroupBox>(this, "分组框_liebiao", 8, 164, 902, RunPanel::kListGroupHeight);
     check_select_all_ = Make<QCheckBox>(group_list_, "选择框_全选", 16, 22, 46, 16, QString::fromUtf8("全选"));
     check_invert_ = Make<QCheckBox>(group_list_, "选择框_反选", 76, 22, 46, 16, QString::fromUtf8("反选"));
     check_covers_ = Make<QCheckBox>(group_list_, "选择框_有图", 142, 21, 134, 16, QString::fromUtf8("有封面图(影响速度)"));
@@ -105,7 +98,7 @@ void AlbumPage::BuildList() {
     button_add_sync_ = Make<QPushButton>(group_list_, "按钮_加入同步列表", 790, 10, 102, 26, QString::fromUtf8("加入同步列表"));
     button_add_sync_->setToolTip(QString::fromUtf8("把这个用户和勾选的相册加入同步列表，以后点【全部同步】只下载新照片"));
 
-    album_list_ = Make<QTreeWidget>(group_list_, "超级列表框1", 6, 41, 638, 339);
+    album_list_ = Make<QTreeWidget>(group_list_, "超级列表框1", 6, 41, 638, RunPanel::kListHeight);
     album_list_->setRootIsDecorated(false);
     album_list_->setSelectionMode(QAbstractItemView::SingleSelection);
     album_list_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -127,45 +120,21 @@ void AlbumPage::BuildList() {
     drawing_board_ = Make<QLabel>(group_list_, "画板1", 455, 107, 112, 88);
     drawing_board_->setAlignment(Qt::AlignCenter);
     drawing_board_->hide();
-    group_log_ = Make<QGroupBox>(group_list_, "分组框_日志", 656, 36, 236, 345);
-    Make<QLabel>(group_log_, "标签3", 8, 12, 88, 19, QString::fromUtf8("执行操作日志："));
-    log_box_ = Make<QPlainTextEdit>(group_log_, "编辑框_操作记录", 12, 45, 208, 292);
-    log_box_->setReadOnly(true);
-    log_box_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    auto* progress_label = Make<QLabel>(group_list_, "标签_进度", 7, 384, 56, 35, QString::fromUtf8("下载进度："));
-    progress_ = Make<QProgressBar>(group_list_, "进度条1", 74, 389, 280, 24);
-    progress_->setRange(0, 100);
-    progress_->setValue(0);
-    progress_->setTextVisible(false);
-    label_percent_ = Make<QLabel>(group_list_, "标签_进度条比例", 359, 390, 41, 23);
-    label_selected_ = Make<ElidedLabel>(group_list_, "标签_选择了相册数量", 404, 390, 144, 23);
-    label_current_album_ = Make<ElidedLabel>(group_list_, "标签_正在下载相册", 554, 390, 110, 23);
-    label_photo_counter_ = Make<ElidedLabel>(group_list_, "标签_第多少张照片", 666, 390, 95, 23);
-    for (QWidget* below : std::initializer_list<QWidget*>{progress_label, progress_, label_percent_, label_selected_,
-                                                          label_current_album_, label_photo_counter_}) {
-        progress_row_.emplace_back(below, below->y());
-    }
-    run_ = {button_start_, button_pause_, button_continue_, button_stop_, album_list_,
-            progress_, label_percent_, label_photo_counter_, label_selected_, label_current_album_};
+    panel_ = std::make_unique<RunPanel>(
+        group_list_, RunPanelNames{"分组框_日志", "标签3", "编辑框_操作记录", "标签_进度", "下载进度：", "进度条1",
+                                   "标签_进度条比例", "标签_选择了相册数量", "标签_正在下载相册", "标签_第多少张照片"});
+    buttons_ = {button_start_, button_pause_, button_continue_, button_stop_, album_list_};
 }
 
 void AlbumPage::LayOut(int width, int extra_height) {
-    // Downwards, the list and the log take what the window grows by.
-    const auto set_height = [](QWidget* widget, int value) { widget->resize(widget->width(), value); };
-    set_height(group_list_, kListGroupHeight + extra_height);
-    set_height(album_list_, kListHeight + extra_height);
-    set_height(group_log_, kLogGroupHeight + extra_height);
-    set_height(log_box_, kLogHeight + extra_height);
-    for (const auto& [below, top] : progress_row_) below->move(below->x(), top + extra_height);
-
     const auto set_width = [](QWidget* widget, int value) { widget->resize(value, widget->height()); };
     const auto set_left = [](QWidget* widget, int value) { widget->move(value, widget->y()); };
     for (QWidget* group : {static_cast<QWidget*>(group_list_), static_cast<QWidget*>(group_place_),
                            static_cast<QWidget*>(group_main_)}) {
         set_width(group, width - 20);
     }
-    set_width(album_list_, group_list_->width() - group_log_->width() - 20);
-    set_left(group_log_, group_list_->width() - group_log_->width() - 5);
+    // Downwards, the list and the log take what the window grows by.
+    panel_->LayOut(album_list_, extra_height);
     set_width(edit_home_, std::max(0, group_main_->width() - button_get_albums_->width() - button_start_->width() - 235));
     set_left(button_get_albums_, group_main_->width() - button_get_albums_->width() - button_start_->width() - 100);
     set_left(button_start_, group_main_->width() - button_start_->width() - 80);
@@ -247,9 +216,8 @@ void AlbumPage::AddAlbum(const AlbumRef& album, const QImage& cover, bool covers
 }
 
 void AlbumPage::ShowListingProgress(int done, int of) {
-    progress_->setMaximum(of);
-    progress_->setValue(done);
-    label_percent_->setText(QString::number(of > 0 ? done * 100 / of : 0) + "%");
+    panel_->ShowProgress(done, of);
+    panel_->ShowRunLabel(RunLabel::kPercent, std::to_string(of > 0 ? done * 100 / of : 0) + "%");
 }
 
 void AlbumPage::EndListing() { drawing_board_->hide(); }
@@ -275,17 +243,17 @@ std::string AlbumPage::SaveFolder() const {
 
 void AlbumPage::SetSaveFolder(const std::string& folder) { edit_save_folder_->setText(QString::fromStdString(folder)); }
 
-void AlbumPage::ShowProgress(int position, int maximum) { run_.ShowProgress(position, maximum); }
+void AlbumPage::ShowProgress(int position, int maximum) { panel_->ShowProgress(position, maximum); }
 
-void AlbumPage::EndBusyBar() { run_.EndBusyBar(); }
+void AlbumPage::EndBusyBar() { panel_->EndBusyBar(); }
 
-void AlbumPage::ShowRunLabel(RunLabel label, const std::string& text) { run_.ShowRunLabel(label, text); }
+void AlbumPage::ShowRunLabel(RunLabel label, const std::string& text) { panel_->ShowRunLabel(label, text); }
 
 void AlbumPage::ShowCountdown(long long seconds_left) { status_line_->Show(seconds_left); }
 
-void AlbumPage::AppendLog(const std::string& text) { AppendToLog(log_box_, text); }
+void AlbumPage::AppendLog(const std::string& text) { panel_->AppendLog(text); }
 
-void AlbumPage::SetButtonsFor(RunState state) { run_.SetButtonsFor(state, isVisible()); }
+void AlbumPage::SetButtonsFor(RunState state) { buttons_.SetButtonsFor(state, isVisible()); }
 
 void AlbumPage::SetChecksQuietly(const std::function<void(QTreeWidgetItem*)>& change) {
     const QSignalBlocker quiet(album_list_);

@@ -17,6 +17,7 @@
 
 #include "download/download_run.h"
 #include "ui/display_buffer.h"
+#include "ui/run_panel.h"
 #include "ui/run_view.h"
 #include "ui/widget_factory.h"
 
@@ -24,8 +25,6 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
-class QProgressBar;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -108,8 +107,8 @@ private:
     QImage cover_placeholder_;
     std::vector<AlbumRef> listed_;  // the albums of the list's rows, in order
     std::unique_ptr<CountdownLine> status_line_;  // 标签_动态, which a rate-limit wait takes over
-    RunControls run_;
-    std::vector<std::pair<QWidget*, int>> progress_row_;  // below the list, with their design tops
+    std::unique_ptr<RunPanel> panel_;  // the log and the progress row
+    RunButtons buttons_;
 
     QGroupBox* group_main_ = nullptr;        // 分组框_zhuye
     QLabel* label_help_ = nullptr;           // 标签1
@@ -132,13 +131,6 @@ private:
     QPushButton* button_add_sync_ = nullptr; // 按钮_加入同步列表
     QTreeWidget* album_list_ = nullptr;      // 超级列表框1
     QLabel* drawing_board_ = nullptr;        // 画板1
-    QGroupBox* group_log_ = nullptr;         // 分组框_日志
-    QPlainTextEdit* log_box_ = nullptr;      // 编辑框_操作记录
-    QProgressBar* progress_ = nullptr;       // 进度条1
-    QLabel* label_percent_ = nullptr;        // 标签_进度条比例
-    QLabel* label_selected_ = nullptr;       // 标签_选择了相册数量
-    QLabel* label_current_album_ = nullptr;  // 标签_正在下载相册
-    QLabel* label_photo_counter_ = nullptr;  // 标签_第多少张照片
 };
 
 }  // namespace wa

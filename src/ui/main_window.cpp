@@ -143,12 +143,12 @@ void MainWindow::BuildPages() {
 }
 
 void MainWindow::ConnectPages() {
-    connect(tab_bar_, &QTabBar::currentChanged, this, [this](int index) { ShowPage(index); });
+    connect(tab_bar_, &QTabBar::currentChanged, this, [this](int index) { PageShown(index); });
     connect(tab_bar_, &QTabBar::tabBarClicked, this, [this](int index) {
         if (index == kSettingsPage && version_check_pending_++ == 1) version_->Check();  // the first visit to the settings
     });
     connect(login_, &LoginPage::downloadUserRequested, this, [this](const QString& address) {
-        ShowPage(kAlbumPage);
+        tab_bar_->setCurrentIndex(kAlbumPage);
         album_->SetAddress(address);
         lister_->List(address.toStdString(), live_options_.Get().door, album_->CoversWanted());
     });
@@ -189,7 +189,7 @@ void MainWindow::ConnectPages() {
     });
     connect(sync_page_, &SyncPage::removeRequested, this, [this](const QString& target) { sync_->Remove(target); });
     connect(sync_page_, &SyncPage::openRequested, this,
-            [this](const QString& target) { sync_->Open(target, live_options_.ForRun(album_->SaveFolder())().save_folder); });
+            [this](const QString& target) { sync_->Open(target, album_->SaveFolder()); });
     connect(sync_page_, &SyncPage::dailyToggled, this, [this](bool on) { sync_->SetDaily(on); });
     connect(sync_, &SyncRunner::syncFinished, this, [this](const SyncOutcome& outcome) {
         if (outcome.stopped) return;  // the stop button has set the page already
@@ -214,14 +214,11 @@ void MainWindow::StartDownload() {
         OpenMessage(QString::fromUtf8("信息："), QString::fromUtf8("正在同步：请等同步结束（或结束同步）后再下载"));
         return;
     }
-    DownloadContext context;
-    context.program_folder = globals_.data_folder;
-    context.referer = CurrentService().home_page;
     // The rows the run downloads belong to the user they were listed for, and
     // the save folder is taken as it stands now, not as it may be typed later.
     RunRequest request{lister_->listed_user(), album_->ChosenAlbums()};
     presenter_->Begin();
-    download_.Start(*presenter_, live_options_.ForRun(album_->SaveFolder()), std::move(request), context);
+    download_.Start(*presenter_, live_options_.ForRun(album_->SaveFolder()), std::move(request), RunContext());
     album_->SetButtonsFor(RunState::kRunning);
 }
 
@@ -230,10 +227,16 @@ void MainWindow::StartSync() {
         OpenMessage(QString::fromUtf8("信息："), QString::fromUtf8("正在下载：请等下载结束（或结束下载）后再同步"));
         return;
     }
+    if (sync_->Start(live_options_.ForRun(album_->SaveFolder()), RunContext())) {
+        sync_page_->SetButtonsFor(RunState::kRunning);
+    }
+}
+
+DownloadContext MainWindow::RunContext() const {
     DownloadContext context;
     context.program_folder = globals_.data_folder;
     context.referer = CurrentService().home_page;
-    if (sync_->Start(live_options_.ForRun(album_->SaveFolder()), context)) sync_page_->SetButtonsFor(RunState::kRunning);
+    return context;
 }
 
 void MainWindow::AddToSync() {
@@ -298,17 +301,16 @@ void MainWindow::StepPage(int step) {
     const int count = static_cast<int>(pages_.size());
     const int index = (tab_bar_->currentIndex() + step + count) % count;
     if (index == kSettingsPage && version_check_pending_++ == 1) version_->Check();  // as a click on the tab would
-    ShowPage(index);
+    tab_bar_->setCurrentIndex(index);
 }
 
-void MainWindow::ShowPage(int index) {
-    tab_bar_->setCurrentIndex(index);
+void MainWindow::PageShown(int index) {
+    for (int i = 0; i < static_cast<int>(pages_.size()); ++i) pages_[static_cast<std::size_t>(i)]->setVisible(i == index);
+    tab_bar_->raise();
     if (index == kSyncPage) {
         sync_->Reload();  // the list may have been edited by hand
         if (!std::exchange(daily_shown_, true)) sync_->RefreshDaily();
     }
-    for (int i = 0; i < static_cast<int>(pages_.size()); ++i) pages_[static_cast<std::size_t>(i)]->setVisible(i == index);
-    tab_bar_->raise();
 }
 
 bool MainWindow::event(QEvent* event) {

@@ -60,11 +60,14 @@ private:
     void BuildPages();
     void ConnectPages();
     void LayOut();
-    void ShowPage(int index);
+    // The tab bar's current page changed: it alone shows.
+    void PageShown(int index);
     void StepPage(int step);
     void AddKeys();
     void StartDownload();
     void StartSync();
+    // Where a run or a sync keeps its records, and the Referer of its pictures.
+    DownloadContext RunContext() const;
     void AddToSync();
     void OnRunFinished(const RunOutcome& outcome);
     void OnAlbumPageRequested(const QString& address);

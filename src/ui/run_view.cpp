@@ -2,7 +2,6 @@
 
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextCursor>
@@ -12,7 +11,7 @@
 
 namespace wa {
 
-void RunControls::SetButtonsFor(RunState state, bool page_visible) const {
+void RunButtons::SetButtonsFor(RunState state, bool page_visible) const {
     start->setVisible(state == RunState::kIdle);
     pause->setVisible(state == RunState::kRunning);
     resume->setVisible(state == RunState::kPaused);
@@ -21,23 +20,6 @@ void RunControls::SetButtonsFor(RunState state, bool page_visible) const {
                     : state == RunState::kPaused ? static_cast<QWidget*>(resume)
                                                  : idle_focus;
     if (page_visible) safe->setFocus(Qt::OtherFocusReason);
-}
-
-void RunControls::ShowProgress(int position, int maximum) const {
-    bar->setMaximum(maximum);
-    bar->setValue(position);
-}
-
-void RunControls::EndBusyBar() const {
-    if (bar->maximum() == 0) ShowProgress(0, 100);
-}
-
-void RunControls::ShowRunLabel(RunLabel label, const std::string& text) const {
-    QLabel* target = label == RunLabel::kPercent   ? percent
-                     : label == RunLabel::kCounter  ? counter
-                     : label == RunLabel::kSelected ? selected
-                                                    : current_album;
-    target->setText(QString::fromStdString(text));
 }
 
 void AppendToLog(QPlainTextEdit* box, const std::string& text) {

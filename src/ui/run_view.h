@@ -12,7 +12,6 @@
 
 class QLabel;
 class QPlainTextEdit;
-class QProgressBar;
 class QPushButton;
 class QWidget;
 
@@ -33,26 +32,17 @@ public:
 
 enum class RunState { kIdle, kRunning, kPaused };
 
-// The controls of a page that runs: its start, pause, continue and stop
-// buttons, its progress bar and the run's labels.
-struct RunControls {
+// The buttons of a page that runs: start, pause, continue and stop.
+struct RunButtons {
     QPushButton* start = nullptr;
     QPushButton* pause = nullptr;
     QPushButton* resume = nullptr;
     QPushButton* stop = nullptr;
     QWidget* idle_focus = nullptr;  // where the focus goes when nothing runs
-    QProgressBar* bar = nullptr;
-    QLabel* percent = nullptr;
-    QLabel* counter = nullptr;
-    QLabel* selected = nullptr;
-    QLabel* current_album = nullptr;
 
     // The buttons for `state`; the focus goes where a stray key does no
     // harm: never into a text box, never onto the stop button.
     void SetButtonsFor(RunState state, bool page_visible) const;
-    void ShowProgress(int position, int maximum) const;
-    void EndBusyBar() const;
-    void ShowRunLabel(RunLabel label, const std::string& text) const;
 };
 
 // Adds log lines at the end of a log box and scrolls to them; nothing the

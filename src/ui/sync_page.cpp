@@ -4,21 +4,15 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTreeWidget>
 
 #include "ui/elided_label.h"
+#include "ui/run_panel.h"
 #include "ui/widget_factory.h"
 
 namespace wa {
 namespace {
-
-constexpr int kListGroupHeight = 426;
-constexpr int kListHeight = 339;
-constexpr int kLogGroupHeight = 345;
-constexpr int kLogHeight = 292;
 
 enum Column { kTitle, kUid, kAlbums, kLastSync, kNewPhotos, kState };
 
@@ -66,10 +60,10 @@ void SyncPage::BuildTop() {
 }
 
 void SyncPage::BuildList() {
-    group_list_ = Make<QGroupBox>(this, "分组框_同步列表", 8, 164, 902, kListGroupHeight);
+    group_list_ = Make<QGroupBox>(this, "分组框_同步列表", 8, 164, 902, RunPanel::kListGroupHeight);
     label_status_ = Make<ElidedLabel>(group_list_, "标签_同步动态", 16, 12, 620, 24);
     status_line_ = std::make_unique<CountdownLine>(label_status_);
-    list_ = Make<QTreeWidget>(group_list_, "超级列表框_同步", 6, 41, 638, kListHeight);
+    list_ = Make<QTreeWidget>(group_list_, "超级列表框_同步", 6, 41, 638, RunPanel::kListHeight);
     list_->setRootIsDecorated(false);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -79,41 +73,19 @@ void SyncPage::BuildList() {
     for (int column = 0; column < 5; ++column) list_->setColumnWidth(column, widths[column]);
     list_->header()->setStretchLastSection(true);
 
-    group_log_ = Make<QGroupBox>(group_list_, "分组框_同步日志", 656, 36, 236, kLogGroupHeight);
-    Make<QLabel>(group_log_, "标签_同步日志", 8, 12, 88, 19, QString::fromUtf8("执行操作日志："));
-    log_box_ = Make<QPlainTextEdit>(group_log_, "编辑框_同步记录", 12, 45, 208, kLogHeight);
-    log_box_->setReadOnly(true);
-    log_box_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-
-    auto* progress_label = Make<QLabel>(group_list_, "标签_同步进度", 7, 384, 56, 35, QString::fromUtf8("同步进度："));
-    progress_ = Make<QProgressBar>(group_list_, "进度条_同步", 74, 389, 280, 24);
-    progress_->setTextVisible(false);
-    label_percent_ = Make<QLabel>(group_list_, "标签_同步进度比例", 359, 390, 41, 23);
-    label_selected_ = Make<ElidedLabel>(group_list_, "标签_同步相册数量", 404, 390, 144, 23);
-    label_album_ = Make<ElidedLabel>(group_list_, "标签_同步相册", 554, 390, 110, 23);
-    label_counter_ = Make<ElidedLabel>(group_list_, "标签_同步第多少张", 666, 390, 95, 23);
-    for (QWidget* below : std::initializer_list<QWidget*>{progress_label, progress_, label_percent_, label_selected_,
-                                                          label_album_, label_counter_}) {
-        progress_row_.emplace_back(below, below->y());
-    }
-    run_ = {button_sync_, button_pause_, button_continue_, button_stop_, list_,
-            progress_, label_percent_, label_counter_, label_selected_, label_album_};
+    panel_ = std::make_unique<RunPanel>(
+        group_list_, RunPanelNames{"分组框_同步日志", "标签_同步日志", "编辑框_同步记录", "标签_同步进度", "同步进度：",
+                                   "进度条_同步", "标签_同步进度比例", "标签_同步相册数量", "标签_同步相册", "标签_同步第多少张"});
+    buttons_ = {button_sync_, button_pause_, button_continue_, button_stop_, list_};
 }
 
 void SyncPage::LayOut(int width, int extra_height) {
-    const auto set_height = [](QWidget* widget, int value) { widget->resize(widget->width(), value); };
     const auto set_width = [](QWidget* widget, int value) { widget->resize(value, widget->height()); };
-    set_height(group_list_, kListGroupHeight + extra_height);
-    set_height(list_, kListHeight + extra_height);
-    set_height(group_log_, kLogGroupHeight + extra_height);
-    set_height(log_box_, kLogHeight + extra_height);
-    for (const auto& [below, top] : progress_row_) below->move(below->x(), top + extra_height);
     for (QWidget* group : {static_cast<QWidget*>(group_top_), static_cast<QWidget*>(group_daily_),
                            static_cast<QWidget*>(group_list_)}) {
         set_width(group, width - 20);
     }
-    set_width(list_, group_list_->width() - group_log_->width() - 20);
-    group_log_->move(group_list_->width() - group_log_->width() - 5, group_log_->y());
+    panel_->LayOut(list_, extra_height);
     set_width(label_status_, list_->width() - label_status_->x() + list_->x());
     set_width(edit_crontab_, group_daily_->width() - edit_crontab_->x() - 12);
 }
@@ -150,7 +122,7 @@ QString SyncPage::CurrentTarget() const {
 }
 
 void SyncPage::SetButtonsFor(RunState state) {
-    run_.SetButtonsFor(state, isVisible());
+    buttons_.SetButtonsFor(state, isVisible());
     button_remove_->setEnabled(state == RunState::kIdle);
 }
 
@@ -161,13 +133,13 @@ void SyncPage::ShowDaily(bool on, const QString& text, const QString& crontab_li
     edit_crontab_->setVisible(!crontab_line.isEmpty());
 }
 
-void SyncPage::AppendLog(const std::string& text) { AppendToLog(log_box_, text); }
+void SyncPage::AppendLog(const std::string& text) { panel_->AppendLog(text); }
 
-void SyncPage::ShowProgress(int position, int maximum) { run_.ShowProgress(position, maximum); }
+void SyncPage::ShowProgress(int position, int maximum) { panel_->ShowProgress(position, maximum); }
 
-void SyncPage::EndBusyBar() { run_.EndBusyBar(); }
+void SyncPage::EndBusyBar() { panel_->EndBusyBar(); }
 
-void SyncPage::ShowRunLabel(RunLabel label, const std::string& text) { run_.ShowRunLabel(label, text); }
+void SyncPage::ShowRunLabel(RunLabel label, const std::string& text) { panel_->ShowRunLabel(label, text); }
 
 void SyncPage::ShowCountdown(long long seconds_left) { status_line_->Show(seconds_left); }
 

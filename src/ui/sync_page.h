@@ -9,21 +9,20 @@
 #include <QWidget>
 
 #include <memory>
-#include <utility>
 #include <vector>
 
+#include "ui/run_panel.h"
 #include "ui/run_view.h"
 
 class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
-class QProgressBar;
 class QPushButton;
 class QTreeWidget;
 
 namespace wa {
+
 
 // A row as the page shows it.
 struct SyncRow {
@@ -89,16 +88,9 @@ private:
     QGroupBox* group_list_ = nullptr;        // 分组框_同步列表
     QLabel* label_status_ = nullptr;         // 标签_同步动态
     QTreeWidget* list_ = nullptr;            // 超级列表框_同步
-    QGroupBox* group_log_ = nullptr;         // 分组框_同步日志
-    QPlainTextEdit* log_box_ = nullptr;      // 编辑框_同步记录
-    QProgressBar* progress_ = nullptr;       // 进度条_同步
-    QLabel* label_percent_ = nullptr;        // 标签_同步进度比例
-    QLabel* label_selected_ = nullptr;       // 标签_同步相册数量
-    QLabel* label_album_ = nullptr;          // 标签_同步相册
-    QLabel* label_counter_ = nullptr;        // 标签_同步第多少张
     std::unique_ptr<CountdownLine> status_line_;
-    RunControls run_;
-    std::vector<std::pair<QWidget*, int>> progress_row_;  // below the list, with their design tops
+    std::unique_ptr<RunPanel> panel_;  // the log and the progress row
+    RunButtons buttons_;
 };
 
 }  // namespace wa
