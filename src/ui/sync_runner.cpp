@@ -85,7 +85,6 @@ void SyncRunner::Add(const ResolvedUser& user, const std::vector<std::string>& a
         message_(QString::fromUtf8("信息："), problem);
         return;
     }
-    list.problem = SyncList::Problem::kNone;
     list.Put({user.uid, album_keys, user.title});
     if (!WriteSyncList(list_path_, list)) {
         message_(QString::fromUtf8("信息："), Text("同步列表无法写入：" + list_path_));
@@ -187,11 +186,13 @@ void SyncRunner::ShowDailyState(const DailySyncState& state) {
     page_->ShowDaily(state.on, text, {});
 }
 
-void SyncRunner::ShowState(int index, const QString& state) {
-    QMetaObject::invokeMethod(this, [this, index, state] {
+void SyncRunner::ShowState(int index, const QString& state, bool refresh) {
+    QMetaObject::invokeMethod(this, [this, index, state, refresh] {
         if (index < 1 || index > static_cast<int>(rows_.size())) return;
-        rows_[static_cast<std::size_t>(index - 1)].state = state;
-        page_->ShowRow(index - 1, rows_[static_cast<std::size_t>(index - 1)]);
+        const auto at = static_cast<std::size_t>(index - 1);
+        if (refresh) rows_[at] = RowOf(entries_[at]);  // what the record store holds now
+        rows_[at].state = state;
+        page_->ShowRow(index - 1, rows_[at]);
     }, Qt::QueuedConnection);
 }
 
@@ -221,16 +222,7 @@ void SyncRunner::UserFinished(const SyncUserOutcome& outcome) {
     QString state = outcome.run.stopped ? QString::fromUtf8("已结束")
                                         : QString::fromUtf8("已完成，新照片%1张").arg(outcome.run.saved);
     if (!outcome.failure.empty()) state = QString::fromUtf8("失败：") + Text(outcome.failure);
-    QMetaObject::invokeMethod(this, [this, index = outcome.index, state] {
-        if (index < 1 || index > static_cast<int>(rows_.size())) return;
-        SyncRow& row = rows_[static_cast<std::size_t>(index - 1)];
-        const SyncRow fresh = RowOf(entries_[static_cast<std::size_t>(index - 1)]);
-        row.title = fresh.title;
-        row.last_sync = fresh.last_sync;
-        row.new_photos = fresh.new_photos;
-        row.state = state;
-        page_->ShowRow(index - 1, row);
-    }, Qt::QueuedConnection);
+    ShowState(outcome.index, state, true);
 }
 
 void SyncRunner::SyncFinished(const SyncOutcome& outcome) {

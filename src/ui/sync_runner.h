@@ -80,7 +80,8 @@ signals:
 
 private:
     SyncRow RowOf(const SyncEntry& entry) const;
-    void ShowState(int index, const QString& state);
+    // Shows a row's state from the worker; `refresh` reads its last sync anew.
+    void ShowState(int index, const QString& state, bool refresh = false);
     void ShowDailyState(const DailySyncState& state);
     void Notify(const SyncOutcome& outcome);
 

@@ -13,13 +13,15 @@
 
 namespace wa::test {
 
-class MemoryObserver : public RunObserver {
+// Base is RunObserver, or an observer that adds events of its own.
+template <class Base = RunObserver>
+class MemoryObserverOf : public Base {
 public:
     DownloadOptions options;
     // Called on every progress event, from the worker.
     std::function<void(const AlbumProgress& progress)> on_progress;
 
-    MemoryObserver() { options.parallel = 1; }  // one picture at a time unless a test asks for more
+    MemoryObserverOf() { options.parallel = 1; }  // one picture at a time unless a test asks for more
     OptionsSource Source() {
         return [this] { return options; };
     }
@@ -94,5 +96,6 @@ private:
     std::vector<RunOutcome> finished_;
     std::vector<PhotoResult> results_;
 };
+using MemoryObserver = MemoryObserverOf<>;
 
 }  // namespace wa::test

@@ -20,7 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SyncMemory : public test::MemoryObserver, public SyncObserver {
+class SyncMemory : public test::MemoryObserverOf<SyncObserver> {
 public:
     void UserStarted(const SyncUserStart& start) override {
         std::lock_guard lock(mutex_);
@@ -34,15 +34,6 @@ public:
         std::lock_guard lock(mutex_);
         finished = outcome;
     }
-    // The run's events go to the memory.
-    void RunStarted(const RunStart& s) override { MemoryObserver::RunStarted(s); }
-    void AlbumStarted(const AlbumStart& a) override { MemoryObserver::AlbumStarted(a); }
-    void AlbumProgressed(const AlbumProgress& p) override { MemoryObserver::AlbumProgressed(p); }
-    void PhotoDone(PhotoResult r) override { MemoryObserver::PhotoDone(r); }
-    void Logged(const LogLine& l) override { MemoryObserver::Logged(l); }
-    void Waiting(long long s) override { MemoryObserver::Waiting(s); }
-    void AlbumFinished(const AlbumOutcome& o) override { MemoryObserver::AlbumFinished(o); }
-    void RunFinished(const RunOutcome& o) override { MemoryObserver::RunFinished(o); }
 
     std::mutex mutex_;
     std::vector<std::string> started;
