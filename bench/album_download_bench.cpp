@@ -79,7 +79,7 @@ double Engine(const std::string& base, const fs::path& folder, const std::string
     wa::ResolvedUser user{"1", "bench"};
     const auto start = Clock::now();
     wa::AlbumRef album = *wa::AlbumOfKey("1@@3");
-    album.count = std::to_string(kPictures);
+    album.count = kPictures;
     album.name = "album";
     const wa::AlbumOutcome outcome = wa::AlbumDownload(album, user, observer, [options] { return options; }, context);
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();

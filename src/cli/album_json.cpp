@@ -1,7 +1,5 @@
 #include "cli/album_json.h"
 
-#include <charconv>
-#include <cstdint>
 #include <cstdio>
 
 #include "util/text.h"
@@ -12,14 +10,6 @@ namespace {
 bool NeedsEscape(char32_t c) {
     return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
            (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0x2028 || c == 0x2029;
-}
-
-std::string CountJson(const std::string& count) {
-    if (count.empty() || count.find_first_not_of("0123456789") != std::string::npos) return "null";
-    std::int64_t value = 0;
-    const auto [end, error] = std::from_chars(count.data(), count.data() + count.size(), value);
-    if (error != std::errc() || end != count.data() + count.size()) return JsonQuoted(count);
-    return std::to_string(value);
 }
 
 }  // namespace
@@ -48,7 +38,7 @@ std::string AlbumsJson(const std::vector<AlbumRef>& albums) {
         const AlbumRef& album = albums[i];
         out += "  {\n    \"number\": " + std::to_string(i + 1) + ",\n";
         out += "    \"name\": " + JsonQuoted(album.name) + ",\n";
-        out += "    \"count\": " + CountJson(album.count.value_or("")) + ",\n";
+        out += "    \"count\": " + (album.count ? std::to_string(*album.count) : std::string("null")) + ",\n";
         out += "    \"id\": " + JsonQuoted(album.key) + ",\n";
         out += "    \"cover\": " + (album.cover_url.empty() ? std::string("null") : JsonQuoted(album.cover_url)) + "\n  }";
         out += i + 1 < albums.size() ? ",\n" : "\n";

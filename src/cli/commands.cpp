@@ -153,8 +153,8 @@ void PrintAlbums(const Listed& listed, bool json) {
     std::printf("%s (uid %s)\n", shown(listed.user.title).c_str(), listed.user.uid.c_str());
     for (std::size_t i = 0; i < listed.albums.size(); ++i) {
         const AlbumRef& album = listed.albums[i];
-        std::printf("%zu\t%s\t%s\t%s\n", i + 1, shown(album.name).c_str(), shown(album.count.value_or("")).c_str(),
-                    shown(album.key).c_str());
+        const std::string count = album.count ? std::to_string(*album.count) : "";
+        std::printf("%zu\t%s\t%s\t%s\n", i + 1, shown(album.name).c_str(), count.c_str(), shown(album.key).c_str());
     }
 }
 

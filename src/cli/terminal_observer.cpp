@@ -26,7 +26,7 @@ void TerminalObserver::AlbumStarted(const AlbumStart& album) {
 void TerminalObserver::AlbumProgressed(const AlbumProgress& progress) {
     std::lock_guard lock(mutex_);
     position_ = progress.percent;
-    counter_ = TerminalSafe((progress.total.empty() ? "?" : progress.total) + "/" + std::to_string(progress.position));
+    counter_ = progress.Counter();
     DrawBar();
 }
 

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace wa {
 
@@ -12,7 +13,7 @@ struct AlbumRef {
     std::string door;                  // the door it was listed through: its key ("photo", "page")
     std::string id;                    // the album's id behind that door
     std::string type;                  // the photo service's album type; empty elsewhere
-    std::optional<std::string> count;  // the photo count as the door wrote it; none where no count is told
+    std::optional<long long> count;    // how many photos the door says it holds; none where it tells none
     std::string name;                  // escapes decoded; a stand-in when the album has none
     std::string cover_url;             // may be empty
     // How the album is named outside the program, given by its door: what
@@ -20,9 +21,13 @@ struct AlbumRef {
     // and what the record store keeps its last complete run under.
     std::string key;
 
-    // An album whose count reads "0" is not listed.
-    bool IsEmpty() const { return count && *count == "0"; }
+    // An album whose count is 0 is not listed.
+    bool IsEmpty() const { return count == 0; }
 };
+
+// A count as a door writes it: digits, and no more than a count can be; none
+// for anything else.
+std::optional<long long> PhotoCountOf(std::string_view text);
 
 // "未知名称随机数字" and a random number from 100 to 1000: an album without a name.
 std::string UnnamedAlbumName();

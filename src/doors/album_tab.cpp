@@ -35,7 +35,6 @@ std::optional<AlbumRef> ReadNamedAlbum(json_object* album) {
     const std::string containerid = Scalar(album, "containerid");
     if (containerid.empty()) return std::nullopt;
     AlbumRef ref;
-    ref.door = kAlbumTabKey;
     ref.id = containerid;
     ref.key = std::string(kAlbumTabPrefix) + containerid;
     ref.name = Scalar(album, "pic_title");
@@ -127,7 +126,7 @@ Post ReadStatus(json_object* status) {
     post.mid = Scalar(status, "mid");
     post.author = Scalar(JsonMember(status, "user"), "id");
     post.liked = Scalar(JsonMember(status, "title"), "text") == "赞过";
-    post.caption = RemoveChars(MemberJsonText(status, "text_raw"), "\"");
+    post.caption = Scalar(status, "text_raw");
     post.uploaded = ParsePostTime(Scalar(status, "created_at"));
     json_object* infos = JsonMember(status, "pic_infos");
     if (json_object* ids = JsonMember(status, "pic_ids"); ids && json_object_is_type(ids, json_type_array)) {
@@ -207,7 +206,6 @@ AlbumListing FetchAlbumTabList(std::string_view uid, const ServiceRequest& reque
     const std::string url = ImageWallUrl(CurrentService(), uid, {});
     const ServiceAnswer answer = FetchFromService(url, AlbumTabRequest(request, uid));
     AlbumListing listing;
-    listing.door = kAlbumTabKey;
     const std::string& body = answer.fetch.body;
     if (answer.stopped) {
         listing.problem = ListingProblem::kStopped;
@@ -224,7 +222,6 @@ AlbumListing FetchAlbumTabList(std::string_view uid, const ServiceRequest& reque
         return listing;
     }
     AlbumRef all;
-    all.door = kAlbumTabKey;
     all.id = kWallId;
     all.key = std::string(kAlbumTabPrefix) + std::string(kWallId);
     all.name = kWallName;

@@ -71,7 +71,7 @@ struct Post {
     std::string mid;
     std::string author;   // the uid of whoever wrote it
     bool liked = false;   // on a timeline: a post of another the user liked (赞过)
-    std::string caption;  // text_raw in its JSON-text form, quotes removed
+    std::string caption;  // text_raw, as written
     std::optional<std::int64_t> uploaded;  // Unix seconds
     std::vector<PostPicture> pictures;     // in the post's order
     std::size_t picture_count = 0;         // pic_num: how many pictures the post has

@@ -21,19 +21,20 @@ PhotoRecord RecordOf(const std::string& pid, const std::string& mid, const Post&
     PhotoRecord record;
     record.photo_id = pid;
     record.post_id = mid;
-    record.caption_render = post.readable ? post.caption : "";
+    if (post.readable) record.caption = post.caption;
     record.upload_seconds = post.uploaded;
-    record.timestamp = post.uploaded ? std::to_string(*post.uploaded) : "";
     if (picture && !picture->url.empty()) {
         record.picture_url = picture->url;
         record.video_url = picture->video_url;
+        if (!picture->video_url.empty()) record.kind = PhotoKind::kLive;
     } else {
         record.picture_url = PictureByIdUrl(CurrentService(), pid);
     }
     record.addressable = IsWebAddress(record.picture_url);
     // A gif is saved as one whatever its address ends with; the rest go by it.
-    const std::string_view name = UrlFileName(record.picture_url);
-    record.pic_name = picture && picture->gif ? pid + ".gif" : (name.empty() ? pid + ".jpg" : std::string(name));
+    if ((picture && picture->gif) || UrlFileName(record.picture_url).find(".gif") != std::string_view::npos) {
+        record.kind = PhotoKind::kGif;
+    }
     return record;
 }
 
@@ -103,6 +104,8 @@ private:
                 page.left_out = tab->left_out;
                 AddPhotos(*tab, request, page);
             }
+            // A page that never came ends the album: no number goes missing.
+            page.numbers = static_cast<long long>(page.photos.size());
             return page;
         };
     }
@@ -213,7 +216,6 @@ public:
     std::optional<AlbumRef> AlbumOfKey(std::string_view key) const override {
         if (!key.starts_with(kAlbumTabPrefix) || key.size() == kAlbumTabPrefix.size()) return std::nullopt;
         AlbumRef album;
-        album.door = kAlbumTabKey;
         album.id = key.substr(kAlbumTabPrefix.size());
         album.key = std::string(key);
         return album;

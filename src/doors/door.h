@@ -33,7 +33,7 @@ struct AlbumListing {
     std::vector<AlbumRef> albums;
     ListingProblem problem = ListingProblem::kNone;
     std::string reason;  // why there was no usable answer, for the user
-    std::string door;    // the door that listed them
+    std::string door;    // the door that listed them; the registry stamps it, and each album's
 };
 
 // How a door is named: in commands and album keys ("photo"), as the value of
@@ -74,12 +74,13 @@ class Door {
 public:
     virtual ~Door() = default;
     virtual DoorWords Words() const = 0;
-    // The user's albums behind this door, in its order, empty ones included.
+    // The user's albums behind this door, in its order, empty ones included;
+    // the registry stamps them with the door.
     virtual AlbumListing ListAlbums(std::string_view uid, const ServiceRequest& request) const = 0;
     // The photos of an album this door listed.
     virtual std::unique_ptr<PhotoSource> SourceOf(const AlbumRef& album, const SourceContext& context) const = 0;
-    // The album an album key of this door names, without its name or count;
-    // nullopt for a key of another door.
+    // The album an album key of this door names, without its name, count or
+    // door (the registry stamps it); nullopt for a key of another door.
     virtual std::optional<AlbumRef> AlbumOfKey(std::string_view key) const = 0;
 };
 

@@ -36,9 +36,10 @@ std::string LargePictureUrl(std::string_view pic_host, std::string_view pic_name
     return std::string(pic_host) + "/large/" + std::string(pic_name);
 }
 
-std::int64_t UploadSeconds(std::string_view timestamp_text) {
-    const long long value = CountValue(timestamp_text);
-    return value > 9'999'999'999LL ? value / 1000 : value;
+std::optional<std::int64_t> UploadSeconds(std::string_view timestamp_text) {
+    const std::optional<long long> value = PhotoCountOf(timestamp_text);
+    if (!value) return std::nullopt;
+    return *value > 9'999'999'999LL ? *value / 1000 : *value;
 }
 
 AlbumKey SplitAlbumIdText(std::string_view text) {
@@ -56,11 +57,10 @@ std::vector<AlbumRef> ReadAlbumList(std::string_view text) {
     for (std::size_t i = 0; i < count; ++i) {
         json_object* album = json_object_array_get_idx(list, i);
         AlbumRef ref;
-        ref.door = kPhotoServiceKey;
         ref.name = UnescapeText(RemoveChars(MemberJsonText(album, "caption"), "\""));
         if (ref.name.empty()) ref.name = UnnamedAlbumName();
         ref.cover_url = RemoveChars(MemberJsonText(album, "cover_pic"), "\"\\");
-        ref.count = RemoveChars(MemberJsonText(JsonMember(album, "count"), "photos"), "\"");
+        ref.count = PhotoCountOf(RemoveChars(MemberJsonText(JsonMember(album, "count"), "photos"), "\""));
         ref.id = RemoveChars(MemberJsonText(album, "album_id"), "\"");
         ref.type = RemoveChars(MemberJsonText(album, "type"), "\"");
         ref.key = ref.id + "@@" + ref.type;
@@ -71,7 +71,6 @@ std::vector<AlbumRef> ReadAlbumList(std::string_view text) {
 
 AlbumListing ReadAlbumListing(std::string_view body, std::string_view url) {
     AlbumListing listing;
-    listing.door = kPhotoServiceKey;
     if (IsUnknownUserPage(body)) {
         listing.problem = ListingProblem::kUnknownUser;
     } else if (IsLoginWall(body)) {
@@ -91,7 +90,6 @@ AlbumListing FetchAlbumList(std::string_view uid, const ServiceRequest& request)
     const std::string url = AlbumListUrl(CurrentService(), uid);
     const ServiceAnswer answer = FetchFromService(url, request);
     AlbumListing listing;
-    listing.door = kPhotoServiceKey;
     const std::string& body = answer.fetch.body;
     if (answer.stopped) {
         listing.problem = ListingProblem::kStopped;
@@ -107,6 +105,37 @@ AlbumListing FetchAlbumList(std::string_view uid, const ServiceRequest& request)
     return listing;
 }
 
+namespace {
+
+// A string member's text as written; empty when it is missing or null, the
+// JSON text of anything else.
+std::string PlainText(json_object* object, const char* name) {
+    json_object* value = JsonMember(object, name);
+    if (!value) return {};
+    return json_object_is_type(value, json_type_string) ? json_object_get_string(value) : JsonText(value);
+}
+
+PhotoRecord ReadPhoto(json_object* photo) {
+    PhotoRecord record;
+    record.photo_id = RemoveChars(MemberJsonText(photo, "photo_id"), "\"");
+    record.upload_seconds = UploadSeconds(RemoveChars(MemberJsonText(photo, "timestamp"), "\""));
+    const std::string host = RemoveChars(MemberJsonText(photo, "pic_host"), "\\\"");
+    const std::string name = RemoveChars(MemberJsonText(photo, "pic_name"), "\\\"");
+    record.picture_url = LargePictureUrl(host, name);
+    // A picture the list names fully, on an http(s) server.
+    record.addressable = IsWebAddress(host) && !name.empty() && name != "null";
+    record.caption = PlainText(photo, "caption_render");
+    if (name.find(".gif") != std::string::npos) record.kind = PhotoKind::kGif;
+    // A live photo's video, when the answer carries one.
+    if (json_object* video = JsonMember(photo, "video"); video && json_object_is_type(video, json_type_string)) {
+        record.kind = PhotoKind::kLive;
+        record.video_url = LiveVideoUrl(json_object_get_string(video));
+    }
+    return record;
+}
+
+}  // namespace
+
 std::optional<std::vector<PhotoRecord>> ReadPhotoPage(std::string_view text, std::size_t* left_out) {
     std::vector<PhotoRecord> records;
     const JsonDocument document = ParseJson(text);
@@ -116,38 +145,22 @@ std::optional<std::vector<PhotoRecord>> ReadPhotoPage(std::string_view text, std
     const std::size_t count = std::min(listed, kMaxPhotosPerAnswer);
     if (left_out) *left_out = listed - count;
     records.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        json_object* photo = json_object_array_get_idx(list, i);
-        PhotoRecord record;
-        record.photo_id = RemoveChars(MemberJsonText(photo, "photo_id"), "\"");
-        record.timestamp = RemoveChars(MemberJsonText(photo, "timestamp"), "\"");
-        record.pic_host = RemoveChars(MemberJsonText(photo, "pic_host"), "\\\"");
-        record.pic_name = RemoveChars(MemberJsonText(photo, "pic_name"), "\\\"");
-        record.caption_render = RemoveChars(MemberJsonText(photo, "caption_render"), "\"");
-        record.upload_seconds = UploadSeconds(record.timestamp);
-        record.picture_url = LargePictureUrl(record.pic_host, record.pic_name);
-        // A picture the list names fully, on an http(s) server.
-        record.addressable = IsWebAddress(record.pic_host) && !record.pic_name.empty() && record.pic_name != "null";
-        // A live photo's video, when the answer carries one.
-        if (json_object* video = JsonMember(photo, "video"); video && json_object_is_type(video, json_type_string)) {
-            record.video_url = LiveVideoUrl(json_object_get_string(video));
-        }
-        records.push_back(std::move(record));
-    }
+    for (std::size_t i = 0; i < count; ++i) records.push_back(ReadPhoto(json_object_array_get_idx(list, i)));
     return records;
 }
 
-PhotoPage FetchPhotoPage(std::string_view uid, std::string_view album_id_text, int page, const ServiceRequest& request,
-                         const AttemptWait& wait) {
-    const AlbumKey key = SplitAlbumIdText(album_id_text);
-    const std::string url = PhotoPageUrl(CurrentService(), uid, key.album_id, page, key.type, RandomFraction());
+PhotoPage FetchPhotoPage(std::string_view uid, std::string_view album_id, std::string_view type, int page,
+                         const ServiceRequest& request, const AttemptWait& wait) {
+    const std::string url = PhotoPageUrl(CurrentService(), uid, album_id, page, type, RandomFraction());
     PhotoPage result;
+    result.number = page;
     const Attempts attempts = FetchWithAttempts(url, request, wait, [&result](const std::string& text) {
         std::optional<std::vector<PhotoRecord>> records = ReadPhotoPage(text, &result.left_out);
         if (records) result.photos = std::move(*records);
         return records.has_value();
     });
     result.Took(attempts);
+    result.numbers = result.fetched ? static_cast<long long>(result.photos.size()) : kPhotosPerPage;
     return result;
 }
 

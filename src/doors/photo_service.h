@@ -25,8 +25,13 @@ std::string PhotoPageUrl(const ServiceAddresses& service, std::string_view uid, 
                          std::string_view type, std::string_view random_fraction);
 std::string LargePictureUrl(std::string_view pic_host, std::string_view pic_name);
 
-// Timestamps count seconds, or milliseconds when they have 13 digits.
-std::int64_t UploadSeconds(std::string_view timestamp_text);
+// A page of the photo service holds this many photos: a page that never
+// came keeps as many sequence numbers.
+inline constexpr int kPhotosPerPage = 100;
+
+// Timestamps count seconds, or milliseconds when they have more than ten
+// digits; none for anything but digits.
+std::optional<std::int64_t> UploadSeconds(std::string_view timestamp_text);
 
 // Splits "id@@type"; anything but exactly two pieces is all album id.
 struct AlbumKey {
@@ -48,10 +53,10 @@ AlbumListing FetchAlbumList(std::string_view uid, const ServiceRequest& request 
 // counted in `left_out`.
 std::optional<std::vector<PhotoRecord>> ReadPhotoPage(std::string_view text, std::size_t* left_out = nullptr);
 
-// Fetches page `page` of an album with the attempts of FetchWithAttempts, all
-// with the same address; an answer that is not a photo list (none, an error
-// status, HTML, malformed JSON) is asked for again.
-PhotoPage FetchPhotoPage(std::string_view uid, std::string_view album_id_text, int page,
+// Fetches page `page` of the album `album_id` of type `type` with the attempts
+// of FetchWithAttempts, all with the same address; an answer that is not a
+// photo list (none, an error status, HTML, malformed JSON) is asked for again.
+PhotoPage FetchPhotoPage(std::string_view uid, std::string_view album_id, std::string_view type, int page,
                          const ServiceRequest& request, const AttemptWait& wait = {});
 
 // "0." and 15 digits, the last not 0: the cache-defeating "__rnd" value.

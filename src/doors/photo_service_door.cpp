@@ -1,20 +1,26 @@
 // The photo service as a door: its album list, and its numbered pages read
 // as far as the count says, then on while the count was wrong or the pages
 // shorter than asked for.
+#include <algorithm>
+
 #include "doors/photo_service.h"
-#include "util/text.h"
 
 namespace wa {
 namespace {
+
+// How many pages of kPhotosPerPage an album of `count` photos takes (at least 1).
+int PageCount(std::optional<long long> count) {
+    const long long pages = count.value_or(0) / kPhotosPerPage + 1;
+    return pages > 1'000'000 ? 1'000'000 : static_cast<int>(pages);
+}
 
 // The pages the count gives, then on while the last page was full, or it
 // held photos and fewer than the count have been listed.
 class PhotoServiceSource : public PhotoSource {
 public:
     PhotoServiceSource(const AlbumRef& album, const SourceContext& context)
-        : uid_(context.uid), key_(album.key), pages_(PhotoPageCount(album.count.value_or(""))),
-          count_(CountValue(album.count.value_or(""))), wait_(context.page_wait), ahead_(context.ahead),
-          fetcher_(context) {}
+        : uid_(context.uid), album_id_(album.id), type_(album.type), pages_(PageCount(album.count)),
+          count_(album.count.value_or(0)), wait_(context.page_wait), ahead_(context.ahead), fetcher_(context) {}
 
     std::optional<PhotoPage> Next() override {
         const int number = page_ + 1;
@@ -33,6 +39,8 @@ public:
         if (ahead_ && Wants(page_ + 1)) fetcher_.Ahead(page_ + 1, Fetch(page_ + 1));
     }
 
+    std::optional<int> PagesLeft() const override { return std::max(0, pages_ - page_); }
+
 private:
     bool Wants(int number) const {
         if (empty_in_a_row_ >= kMaxEmptyPagesInARow) return false;
@@ -43,14 +51,13 @@ private:
 
     PageFetcher::Fetch Fetch(int number) const {
         return [this, number](const ServiceRequest& request) {
-            PhotoPage page = FetchPhotoPage(uid_, key_, number, request, wait_);
-            page.number = number;
-            return page;
+            return FetchPhotoPage(uid_, album_id_, type_, number, request, wait_);
         };
     }
 
     std::string uid_;
-    std::string key_;
+    std::string album_id_;
+    std::string type_;
     int pages_;
     long long count_;
     AttemptWait wait_;
@@ -79,7 +86,6 @@ public:
         const AlbumKey parts = SplitAlbumIdText(key);
         if (parts.album_id.empty() || key.find(':') != std::string_view::npos) return std::nullopt;
         AlbumRef album;
-        album.door = kPhotoServiceKey;
         album.id = parts.album_id;
         album.type = parts.type;
         album.key = std::string(key);

@@ -1,14 +1,6 @@
 #include "doors/photo_source.h"
 
-#include "util/text.h"
-
 namespace wa {
-
-int PhotoPageCount(std::string_view count_text) {
-    const long long pages = CountValue(count_text) / kPhotosPerPage + 1;
-    if (pages < 1) return 1;
-    return pages > 1'000'000 ? 1'000'000 : static_cast<int>(pages);
-}
 
 void PhotoPage::Took(const Attempts& made) {
     fetched = made.accepted;

@@ -14,14 +14,6 @@
 
 namespace wa {
 
-// A page of the photo service holds this many photos; sequence numbers cycle
-// by it, and a page that never came keeps as many numbers.
-inline constexpr int kPhotosPerPage = 100;
-
-// How many pages of kPhotosPerPage an album of `count_text` photos takes (at
-// least 1): how far the album is, by its count.
-int PhotoPageCount(std::string_view count_text);
-
 // An album is read no further than this many pages, whatever its count or
 // its cursors say.
 inline constexpr int kMaxPhotoPages = 100'000;
@@ -30,26 +22,31 @@ inline constexpr int kMaxPhotoPages = 100'000;
 // go on for ever).
 inline constexpr int kMaxEmptyPagesInARow = 3;
 
-// One photo of a page. Text fields of the photo service are in their
-// JSON-text form with quotes (and for the host and name, backslashes)
-// removed; a missing member reads "null".
+// What a photo is: a still picture, a gif, or a live photo whose video is
+// saved beside its still.
+enum class PhotoKind { kStill, kGif, kLive };
+
+// One photo as any door knows it. A field the door does not know is left
+// empty (or none), never made up from another door's fields.
 struct PhotoRecord {
     std::string photo_id;
-    std::string timestamp;  // seconds or milliseconds; empty when the upload time is unknown
-    std::string pic_host;
-    std::string pic_name;        // its extension names a gif
-    std::string caption_render;  // still carries JSON escapes such as \n
     std::string post_id;         // the post it belongs to, where the door knows it
     std::string picture_url;     // where the picture is fetched from
     bool addressable = true;     // the picture_url names a picture on an http(s) server
+    PhotoKind kind = PhotoKind::kStill;
     std::string video_url;       // a live photo's video
-    std::optional<std::int64_t> upload_seconds;  // nullopt when unknown
+    std::string caption;         // the post's text as written: plain text, line breaks and all
+    std::optional<std::int64_t> upload_seconds;  // Unix seconds; none when unknown
     bool recorded_before = false;  // saved by an earlier run: only its id is known, and it is skipped
 };
 
 struct PhotoPage {
     int number = 0;  // 1 for the first page of the album
     std::vector<PhotoRecord> photos;
+    // The sequence numbers the page takes up: one a photo, or for a page
+    // that never came, as many as the door's pages hold, so that a later run
+    // that gets it numbers its photos as this one would have.
+    long long numbers = 0;
     std::string next_cursor;  // where the next page starts, for a source that pages by cursor
     std::size_t left_out = 0;  // entries or pictures past what one answer is read for
     bool fetched = false;  // an answer arrived within the attempts
@@ -73,6 +70,9 @@ public:
     // A live photo's video address signed anew, for one whose link expired;
     // empty where the door has none to give.
     virtual std::string FreshVideoUrl(const PhotoRecord&) { return {}; }
+    // How many pages after the last one Next gave the album's count says it
+    // still has; none where the door cannot tell.
+    virtual std::optional<int> PagesLeft() const { return std::nullopt; }
 };
 
 // What a door's source is given for one album of a run.

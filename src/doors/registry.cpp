@@ -17,6 +17,13 @@ const std::vector<const Door*>& AllDoors() {
     return doors;
 }
 
+std::optional<long long> PhotoCountOf(std::string_view text) {
+    if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string_view::npos) {
+        return std::nullopt;
+    }
+    return std::stoll(std::string(text));
+}
+
 std::string UnnamedAlbumName() {
     thread_local std::mt19937 engine{std::random_device{}()};
     return "未知名称随机数字" + std::to_string(std::uniform_int_distribution<int>(100, 1000)(engine));
@@ -51,6 +58,14 @@ std::string MinuteText(std::int64_t seconds) {
     return text;
 }
 
+// The door's listing, each album stamped with the door it came through.
+AlbumListing ListThrough(const Door& door, std::string_view uid, const ServiceRequest& request) {
+    AlbumListing listing = door.ListAlbums(uid, request);
+    listing.door = door.Words().key;
+    for (AlbumRef& album : listing.albums) album.door = listing.door;
+    return listing;
+}
+
 bool Closed(const AlbumListing& listing) {
     return listing.problem == ListingProblem::kNoAnswer || listing.problem == ListingProblem::kLoginNeeded;
 }
@@ -59,7 +74,7 @@ bool Closed(const AlbumListing& listing) {
 
 AlbumListing ListAlbums(std::string_view uid, std::string_view door_key, const ServiceRequest& request,
                         DoorMemory* memory) {
-    if (const Door* door = DoorOfKey(door_key)) return door->ListAlbums(uid, request);
+    if (const Door* door = DoorOfKey(door_key)) return ListThrough(*door, uid, request);
     const auto log = [&request](const std::string& line) {
         if (request.log) request.log(line);
     };
@@ -87,7 +102,7 @@ AlbumListing ListAlbums(std::string_view uid, std::string_view door_key, const S
     std::vector<const Door*> closed;  // gave no answer this time
     for (std::size_t i = 0; i < order.size(); ++i) {
         const Door& door = *order[i];
-        AlbumListing listing = door.ListAlbums(uid, request);
+        AlbumListing listing = ListThrough(door, uid, request);
         if (!Closed(listing)) {
             if (memory && listing.problem == ListingProblem::kNone) {
                 memory->SetClosed(door.Words().key, std::nullopt);  // open, whatever it was
@@ -114,7 +129,10 @@ std::unique_ptr<PhotoSource> SourceOf(const AlbumRef& album, const SourceContext
 
 std::optional<AlbumRef> AlbumOfKey(std::string_view key) {
     for (const Door* door : AllDoors()) {
-        if (std::optional<AlbumRef> album = door->AlbumOfKey(key)) return album;
+        if (std::optional<AlbumRef> album = door->AlbumOfKey(key)) {
+            album->door = door->Words().key;
+            return album;
+        }
     }
     return std::nullopt;
 }

@@ -40,7 +40,8 @@ inline constexpr std::int64_t kClosedDoorRemembered = 24 * 3600;
 AlbumListing ListAlbums(std::string_view uid, std::string_view door_key, const ServiceRequest& request = {},
                         DoorMemory* memory = nullptr);
 
-// The photos of an album, from the door that listed it.
+// The photos of an album, from the door that listed it; nullptr for an album
+// of a door there is none of.
 std::unique_ptr<PhotoSource> SourceOf(const AlbumRef& album, const SourceContext& context);
 
 // The album an album key names ("3550000000@@3", "page:wall"), without its

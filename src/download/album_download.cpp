@@ -4,37 +4,28 @@
 
 #include <algorithm>
 #include <charconv>
-#include <ctime>
-#include <set>
 #include <cmath>
+#include <ctime>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "doors/registry.h"
-#include "download/picture_file.h"
-#include "download/picture_naming.h"
+#include "download/album_folder.h"
+#include "download/picture_finish.h"
 #include "download/picture_queue.h"
 #include "download/record_store.h"
 #include "net/object_request.h"
+#include "util/date_time.h"
 #include "util/folders.h"
 #include "util/job_token.h"
-#include "util/regex_matcher.h"
-#include "util/text.h"
 
 namespace wa {
 namespace {
 
-constexpr long long kMaxCollisionNumber = 100'000;
-
 bool FileExists(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
-}
-
-// A path component the engine may make: no separator, not "." or "..".
-// Empty is allowed: it adds no folder.
-bool IsPlainName(std::string_view name) {
-    return name.find('/') == std::string_view::npos && name != "." && name != "..";
 }
 
 enum class Decision { kUndecided, kEndOfWindow, kSkip, kUnknownDate, kBadAddress, kFetch };
@@ -52,38 +43,6 @@ bool LinkExpired(std::string_view url) {
     return error == std::errc() && end != begin && expires < static_cast<long long>(std::time(nullptr));
 }
 
-bool IsSaved(PictureFile::Placement placement) {
-    return placement == PictureFile::Placement::kPlaced || placement == PictureFile::Placement::kAlreadyThere;
-}
-
-// Gives the file `path`, or when another file holds that name, the first
-// free one of path(2), path(3) ...; the path it got, nullopt when none.
-std::optional<std::string> PlaceNumbered(PictureFile& file, const std::string& path) {
-    PictureFile::Placement placement = file.MoveTo(path);
-    if (IsSaved(placement)) return path;
-    for (long long n = 2; placement == PictureFile::Placement::kTaken && n < kMaxCollisionNumber; ++n) {
-        const std::string numbered = NumberedPath(path, n);
-        placement = file.MoveTo(numbered);
-        if (IsSaved(placement)) return numbered;
-    }
-    return std::nullopt;
-}
-
-// Gives the picture the first free name of the naming attempts, then of the
-// last attempt with a collision number; a name holding the same picture
-// already counts as saved. No saved picture is ever replaced.
-std::optional<std::string> PlacePicture(PictureFile& file, PictureNamer& namer, PictureNamer::Choice& choice,
-                                        const OptionsSource& options) {
-    std::string path;
-    for (int attempt = 1; attempt <= 3; ++attempt) {
-        choice.format = options().NameFormatOrContent();
-        path = namer.PicturePath(attempt, choice);
-        if (attempt == 3) break;
-        if (IsSaved(file.MoveTo(path))) return path;
-    }
-    return PlaceNumbered(file, path);
-}
-
 // One album's download: its record store, its folder, then its photo-list
 // pages one after the other, each page's pictures several at a time and
 // finished in photo order.
@@ -91,7 +50,8 @@ class AlbumDownloader {
 public:
     AlbumDownloader(const AlbumRef& album, const ResolvedUser& user, RunObserver& observer,
                     const OptionsSource& options, DownloadContext& context)
-        : album_(album), user_(user), observer_(observer), options_(options), context_(context) {}
+        : album_(album), user_(user), observer_(observer), options_(options), context_(context),
+          finisher_(observer, options, store_, outcome_) {}
 
     AlbumOutcome Run() {
         const DownloadOptions options = options_();
@@ -108,8 +68,6 @@ public:
         new_only_ = options.new_only;
         skip_recorded_ = options.record_store || new_only_;
         live_video_ = options.live_video;
-        upload_time_as_file_time_ = options.upload_time_as_file_time;
-        use_24_hour_clock_ = Uses24HourClock();  // the user's setting, asked once per album
 
         Log("准备下载相册《" + album_.name + "》", true);
         if (!MakeFolder(options.save_folder)) return outcome_;
@@ -128,10 +86,10 @@ public:
     }
 
 private:
-    // The record store of the user, opened for this album only. Only a uid
-    // of digits ever names one.
     void Log(std::string text, bool blank_after = false) { observer_.Logged({std::move(text), blank_after}); }
 
+    // The record store of the user, opened for this album only. Only a uid
+    // of digits ever names one.
     void OpenStore() {
         if (!IsUid(user_.uid)) return;
         const std::string store_folder = RecordStoreFolder(context_.program_folder);
@@ -156,75 +114,22 @@ private:
         }
     }
 
-    // Save folder / user / album name and count, made one level at a time
-    // below the save folder and never through a symbolic link; false when
-    // the names are no plain folder names or a link is in the way. A folder
-    // that cannot be made leaves every picture failing to be saved.
-    bool MakeFolder(std::string base) {
-        // Only the digits of the count reach the folder name.
-        std::string count_digits = album_.count.value_or("");
-        std::erase_if(count_digits, [](char c) { return c < '0' || c > '9'; });
-        // Names that would not fit a file system are cut; the count stays.
-        folder_name_ = FitName("", CleanName(album_.name), count_digits);
-        user_.title = FitName("", CleanName(user_.title), "");
-
-        if (base.empty()) base = context_.program_folder;
-        if (!base.ends_with('/')) base += '/';
-        const std::string album_path = base + user_.title + "/" + folder_name_;
-        if (!IsPlainName(user_.title) || !IsPlainName(folder_name_)) {
-            // Cleaning keeps every name below the save folder; this never lets one out.
-            Log("相册文件夹名称无效：" + folder_name_);
-            return false;
+    // The album's folder; false when there is none to save in. A folder that
+    // cannot be made leaves every picture failing to be saved.
+    bool MakeFolder(const std::string& save_folder) {
+        AlbumFolder folder = OpenAlbumFolder(save_folder.empty() ? context_.program_folder : save_folder,
+                                             user_.title, album_, store_, [this](const std::string& line) { Log(line); });
+        folder_name_ = folder.name;
+        switch (folder.problem) {
+            case AlbumFolder::Problem::kBadName: Log("相册文件夹名称无效：" + folder_name_); return false;
+            case AlbumFolder::Problem::kLink:
+                Log("相册文件夹是符号链接，已跳过：" + folder.refused);
+                ++outcome_.failed;
+                return false;
+            case AlbumFolder::Problem::kNone: break;
         }
-        FolderHandle::Refusal why = FolderHandle::Refusal::kNone;
-        const FolderHandle user_folder = FolderHandle::OpenOrMake(base).Child(user_.title, &why);
-        std::string refused = base + user_.title;
-        if (why != FolderHandle::Refusal::kLink) {
-            KeepOneFolder(user_folder, FitName("", CleanName(album_.name), ""));
-            album_folder_ = user_folder.Child(folder_name_, &why);
-            refused = album_path;
-        }
-        if (why == FolderHandle::Refusal::kLink) {
-            Log("相册文件夹是符号链接，已跳过：" + refused);
-            ++outcome_.failed;
-            return false;
-        }
-        PictureFile::RemoveLeftovers(album_folder_.fd());
+        album_folder_ = std::move(folder.handle);
         return true;
-    }
-
-    // One album, one folder: when the album's folder under its count is not
-    // there, the folder it was saved in last (as the record store has it),
-    // else the one folder of its name and another count that no other album
-    // was saved in, takes the current name, never replacing anything; when
-    // it cannot be renamed, it is used as it is.
-    void KeepOneFolder(const FolderHandle& user_folder, const std::string& stem) {
-        if (!user_folder.Holds(folder_name_)) {
-            std::optional<std::string> earlier = store_.AlbumFolder(album_.key);
-            if (!earlier || *earlier == folder_name_ || !user_folder.Holds(*earlier)) {
-                earlier = OnlyOtherCount(user_folder, stem);
-            }
-            if (earlier && user_folder.RenameChild(*earlier, folder_name_)) {
-                Log("相册文件夹“" + *earlier + "”已改名为“" + folder_name_ + "”，继续在其中下载");
-            } else if (earlier) {
-                Log("相册文件夹“" + *earlier + "”无法改名为“" + folder_name_ + "”，仍在其中下载");
-                folder_name_ = *earlier;
-            }
-        }
-        store_.SetAlbumFolder(album_.key, folder_name_);
-    }
-
-    std::optional<std::string> OnlyOtherCount(const FolderHandle& user_folder, const std::string& stem) {
-        std::vector<std::string> found;
-        for (const std::string& name : user_folder.ChildFolders()) {
-            const std::string_view rest = std::string_view(name).substr(std::min(name.size(), stem.size()));
-            if (!stem.empty() && name.starts_with(stem) && !rest.empty() &&
-                rest.find_first_not_of("0123456789") == std::string_view::npos &&
-                !store_.FolderOfAnotherAlbum(name, album_.key)) {
-                found.push_back(name);
-            }
-        }
-        return found.size() == 1 ? std::optional<std::string>(found.front()) : std::nullopt;
     }
 
     // Every page of the album's source in turn; false when the album ended
@@ -242,10 +147,12 @@ private:
             source_context.recorded = [this](const std::string& photo_id) { return store_.ContainsPhotoId(photo_id); };
         }
         const std::unique_ptr<PhotoSource> source = SourceOf(album_, source_context);
-        if (!source) return true;
+        if (!source) {
+            Log("相册《" + album_.name + "》来自不认识的来源“" + album_.door + "”，无法下载");
+            ++outcome_.failed_pages;
+            return false;
+        }
         source_ = source.get();
-        const int pages = PhotoPageCount(album_.count.value_or(""));
-        count_ = CountValue(album_.count.value_or(""));
         while (!ended_by_window_) {
             std::optional<PhotoPage> list = source->Next();
             if (!list) break;
@@ -262,20 +169,19 @@ private:
                 Log("第" + std::to_string(list->number) + "页照片列表超出一页能读取的上限，其中" +
                     std::to_string(list->left_out) + "项未读取");
             }
-            const long long listed_before = listed_;
+            const long long numbered_before = numbered_;
             listed_ += static_cast<long long>(list->photos.size());
             // Sequence numbers count the photos listed; a page that never came
-            // keeps the numbers of a full page for when a later run gets it.
-            const long long numbered_before = numbered_;
-            numbered_ += list->fetched ? static_cast<long long>(list->photos.size()) : kPhotosPerPage;
+            // keeps its numbers for when a later run gets it.
+            numbered_ += list->numbers;
             if (!newest_ && !list->photos.empty()) newest_ = list->photos.front();
             // Past a photo the last complete run saved, every photo was saved
             // then: no later page is asked for.
             const bool reached_known = mark_ && CutAtKnownPhoto(*list);
             if (!reached_known) source->FetchAhead();  // asked for while this page's pictures download
-            if (!DownloadPage(*list, pages, listed_before, numbered_before)) return false;
+            if (!DownloadPage(*list, numbered_before)) return false;
             if (reached_known) {
-                const int left = album_.count ? pages - list->number : 0;
+                const int left = source->PagesLeft().value_or(0);
                 Log("只下载新照片：读到上次完整下载时最新的照片为止，其后" +
                     (left > 0 ? "还有" + std::to_string(left) + "页照片列表" : std::string("的照片列表")) + "没有请求");
                 break;
@@ -366,14 +272,6 @@ private:
         }
     }
 
-    // The upload time as the file's modification time, when the user wants
-    // it (文件时间); a file that already holds the same bytes keeps its own.
-    void GiveUploadTime(PictureFile& file, const PhotoRecord& photo) const {
-        if (upload_time_as_file_time_ && photo.upload_seconds && *photo.upload_seconds > 0) {
-            file.SetModifiedTime(*photo.upload_seconds);
-        }
-    }
-
     bool WantsVideo(const PhotoRecord& photo) const { return live_video_ && !photo.video_url.empty(); }
 
     // The video's address; a signed one whose time has passed is signed anew
@@ -390,38 +288,28 @@ private:
     }
     static int VideoIndex(int index) { return -1 - index; }
 
-    // Shows where the album stands at photo `position` of the page.
-    void ShowProgress(const PhotoPage& list, int pages, long long listed_before, int position) {
+    // Shows where the album stands at the `sequence`-th photo listed: with a
+    // count, how far that is into it (the photos listed when there are more).
+    void ShowProgress(long long sequence) {
         if (!album_.count) {  // how many photos the album holds nobody says
-            observer_.AlbumProgressed({-1, listed_before + position, ""});
+            observer_.AlbumProgressed({-1, sequence, std::nullopt});
             return;
         }
-        const int n = static_cast<int>(list.photos.size());
-        // When the listing disagrees with the page arithmetic (short pages, a
-        // count that is too low), progress and the counter follow the photos
-        // actually listed.
-        const bool by_listing =
-            listed_before != static_cast<long long>(list.number - 1) * kPhotosPerPage || listed_ > count_;
-        const long long total = std::max(count_, listed_);
-        const std::string count_text = listed_ > count_ ? std::to_string(listed_) : *album_.count;
-        const long long running = by_listing ? listed_before + position
-                                             : static_cast<long long>(list.number - 1) * kPhotosPerPage + position;
-        const double exact = std::trunc(by_listing ? running * 100.0 / static_cast<double>(total)
-                                                   : running * 100.0 / n / pages);
-        const int bar = static_cast<int>(std::clamp(exact, 0.0, 100.0));
-        observer_.AlbumProgressed({bar, running, count_text});
+        const long long total = std::max({*album_.count, numbered_, 1LL});
+        const double exact = std::trunc(static_cast<double>(sequence) * 100.0 / static_cast<double>(total));
+        observer_.AlbumProgressed({static_cast<int>(std::clamp(exact, 0.0, 100.0)), sequence, total});
     }
 
     // The photos of one page in order, their pictures fetched ahead up to the
     // batch's size. False when the album was stopped.
-    bool DownloadPage(const PhotoPage& list, int pages, long long listed_before, long long numbered_before) {
+    bool DownloadPage(const PhotoPage& list, long long numbered_before) {
         PictureQueue queue(*batch_, album_folder_.fd(), context_.referer, context_.job);
         PagePlan plan{list, queue, std::vector<Decision>(list.photos.size(), Decision::kUndecided)};
         for (int position = 1; position <= static_cast<int>(list.photos.size()); ++position) {
             if (context_.job && !context_.job->Checkpoint()) return outcome_.stopped = true, false;
             const int index = position - 1;
             const PhotoRecord& photo = list.photos[static_cast<std::size_t>(index)];
-            ShowProgress(list, pages, listed_before, position);
+            ShowProgress(numbered_before + position);
             Plan(plan, index);
             switch (plan.decisions[static_cast<std::size_t>(index)]) {
                 case Decision::kEndOfWindow: ended_by_window_ = true; return true;
@@ -431,55 +319,19 @@ private:
                     Skipped();
                     continue;
                 case Decision::kBadAddress:  // no request, no name lookup
-                    Log("图片下载失败[0]：" + photo.picture_url);
-                    Failed();
+                    finisher_.Failed("图片下载失败[0]：" + photo.picture_url);
                     continue;
                 case Decision::kUndecided:
                 case Decision::kFetch: break;
             }
             PictureQueue::Taken taken = queue.Take(index);
             if (taken.fetch.stopped) return outcome_.stopped = true, false;
-            const std::optional<std::string> placed = FinishPicture(photo, taken, numbered_before + position);
+            const std::optional<std::string> placed = finisher_.Picture(photo, taken, numbered_before + position);
             if (WantsVideo(photo) && !FinishVideo(photo, queue, VideoIndex(index), placed)) {
                 return outcome_.stopped = true, false;
             }
         }
         return true;
-    }
-
-    // Names, places and records one fetched picture; the path it was given,
-    // nullopt when it failed.
-    std::optional<std::string> FinishPicture(const PhotoRecord& photo, PictureQueue::Taken& taken, long long sequence) {
-        const PictureFetch& picture = taken.fetch;
-        if (picture.write_failed) {
-            Log("图片保存失败：" + photo.photo_id);
-            Failed();
-            return std::nullopt;
-        }
-        if (!picture.ok) {
-            Log("图片下载失败[" + FailureTag(picture.Answer()) + "]：" + photo.picture_url);
-            Failed();
-            return std::nullopt;
-        }
-        // A name that holds this very picture already is free for it: a
-        // second run without the record store saves nothing twice.
-        PictureFile& file = *taken.file;
-        PictureNamer namer("", photo, sequence, matcher_,
-                           [&file](const std::string& path) { return file.NameTakenByAnother(path); });
-        PictureNamer::Choice choice;
-        choice.scheme = options_().sequence;
-        choice.use_24_hour_clock = use_24_hour_clock_;
-        GiveUploadTime(file, photo);
-        std::optional<std::string> placed = PlacePicture(file, namer, choice, options_);
-        if (!placed) {
-            Log("图片保存失败：" + photo.photo_id);
-            Failed();
-            return std::nullopt;
-        }
-        ++outcome_.saved;
-        observer_.PhotoDone(PhotoResult::kSaved);
-        if (!store_.ContainsPhotoId(photo.photo_id)) store_.AppendPhotoId(photo.photo_id);
-        return placed;
     }
 
     // A live photo's video, after its still and beside it under the still's
@@ -499,26 +351,13 @@ private:
                 if (taken.fetch.stopped) return false;
             }
         }
-        if (taken.fetch.ok && !taken.fetch.write_failed) GiveUploadTime(*taken.file, photo);
-        if (!taken.fetch.ok || taken.fetch.write_failed || !PlaceNumbered(*taken.file, VideoPath(*still, photo.video_url, taken.file->HoldsMp4()))) {
-            const std::string tag = taken.fetch.write_failed ? "0" : FailureTag(taken.fetch.Answer());
-            Log("实况视频下载失败[" + tag + "]：" + photo.video_url);
-            ++outcome_.failed;
-            observer_.PhotoDone(PhotoResult::kVideoFailed);
-            return true;
-        }
-        ++outcome_.videos;
-        observer_.PhotoDone(PhotoResult::kVideoSaved);
+        finisher_.Video(photo, taken, *still);
         return true;
     }
 
     void Skipped() {
         ++outcome_.skipped;
         observer_.PhotoDone(PhotoResult::kSkipped);
-    }
-    void Failed() {
-        ++outcome_.failed;
-        observer_.PhotoDone(PhotoResult::kFailed);
     }
 
     const AlbumRef& album_;
@@ -527,24 +366,21 @@ private:
     const OptionsSource& options_;
     DownloadContext& context_;
     AlbumOutcome outcome_;
-    RegexMatcher matcher_;
     RecordStore store_;
+    PictureFinisher finisher_;
     std::int64_t window_start_ = 0;
     std::int64_t window_end_ = 0;
     bool window_on_ = false;
     bool skip_recorded_ = false;
     bool live_video_ = true;
     bool new_only_ = false;
-    bool upload_time_as_file_time_ = true;
     std::optional<RecordStore::AlbumMark> mark_;  // where the last complete run stopped
     std::optional<PhotoRecord> newest_;           // the first photo this run listed
-    bool use_24_hour_clock_ = true;
     std::string folder_name_;
     FolderHandle album_folder_;
     RequestBatch* batch_ = nullptr;
     PhotoSource* source_ = nullptr;      // while the pages are read
     std::set<std::string> refreshed_;    // photos whose video was signed anew
-    long long count_ = 0;
     long long listed_ = 0;    // photos of the pages read so far
     long long numbered_ = 0;  // the sequence numbers those pages used up
     bool ended_by_window_ = false;

@@ -38,6 +38,10 @@ std::string StandInAlbumName() {
 
 }  // namespace
 
+std::string AlbumProgress::Counter() const {
+    return (total ? std::to_string(*total) : std::string("?")) + "/" + std::to_string(position);
+}
+
 void RunOutcome::Add(const AlbumOutcome& album) {
     ++albums;
     saved += album.saved;
@@ -75,7 +79,7 @@ RunOutcome DownloadRun(RunObserver& observer, const OptionsSource& options, cons
             start.photos = -1;
             continue;
         }
-        start.photos += std::max(0LL, CountValue(*album.count));
+        start.photos += *album.count;
     }
     observer.RunStarted(start);
     observer.Logged({numbers.empty() ? "当前未选择任何相册" : "当前被选择相册编号:" + numbers, true});

@@ -71,13 +71,13 @@ std::string VideoPath(std::string_view picture_path, std::string_view video_url,
 
 std::string SequenceText(SequenceScheme scheme, long long sequence) {
     if (scheme == SequenceScheme::kPageCycle) {
-        return std::to_string((sequence - 1) / kPhotosPerPage + 1) + "-" + std::to_string((sequence - 1) % kPhotosPerPage + 1);
+        return std::to_string((sequence - 1) / kNumbersPerCycle + 1) + "-" + std::to_string((sequence - 1) % kNumbersPerCycle + 1);
     }
     return std::to_string(sequence);
 }
 
-std::string DateTag(std::string_view timestamp_text, bool use_24_hour_clock) {
-    const DateTime moment = UnixToLocalTime(CountValue(timestamp_text));
+std::string DateTag(std::int64_t upload_seconds, bool use_24_hour_clock) {
+    const DateTime moment = UnixToLocalTime(upload_seconds);
     std::string tag = FormatDateTime(moment, 1, 1, use_24_hour_clock) + " " +
                       FormatDateTime(moment, 1, 4, use_24_hour_clock);
     ReplaceAll(tag, ":", ".");
@@ -85,36 +85,21 @@ std::string DateTag(std::string_view timestamp_text, bool use_24_hour_clock) {
     return tag;
 }
 
-std::string PictureExtension(std::string_view pic_name) {
-    return pic_name.find(".gif") != std::string_view::npos ? ".gif" : ".jpg";
-}
+std::string PictureExtension(PhotoKind kind) { return kind == PhotoKind::kGif ? ".gif" : ".jpg"; }
 
-std::string CaptionForName(std::string_view caption_render) {
+std::string CaptionForName(std::string_view caption) {
     // Line breaks and tabs are no letters: they go as the blanks around them
-    // do, whether written as escapes (\n, \r, \t) or as they are.
-    std::string unbroken;
-    unbroken.reserve(caption_render.size());
-    for (std::size_t i = 0; i < caption_render.size(); ++i) {
-        const char c = caption_render[i];
-        if (c == '\\' && i + 1 < caption_render.size()) {
-            const char next = caption_render[i + 1];
-            if (next == 'n' || next == 'r' || next == 't') {
-                ++i;
-                continue;
-            }
-            if (next == '\\') {  // an escaped backslash stays one
-                unbroken += "\\\\";
-                ++i;
-                continue;
-            }
-        }
-        if (c != '\r' && c != '\n' && c != '\t') unbroken += c;
+    // do; quotes and backslashes go as they always have.
+    std::string kept;
+    kept.reserve(caption.size());
+    for (const char c : caption) {
+        if (c != '\r' && c != '\n' && c != '\t' && c != '"' && c != '\\') kept += c;
     }
-    std::string caption = CleanName(unbroken);
-    ReplaceAll(caption, "?", "");
-    ReplaceAll(caption, " ", "");
-    ReplaceAll(caption, "\u3000", "");
-    return caption;
+    std::string name = CleanName(kept);
+    ReplaceAll(name, "?", "");
+    ReplaceAll(name, " ", "");
+    ReplaceAll(name, "\u3000", "");
+    return name;
 }
 
 PictureNamer::PictureNamer(std::string album_folder, const PhotoRecord& photo, long long sequence,
@@ -129,18 +114,18 @@ std::string PictureNamer::PicturePath(int attempt, const Choice& choice) {
         // The id comes from the service: cleaned like any name, never empty.
         std::string id = CleanName(photo_.photo_id);
         if (id.empty()) id = "(" + SequenceText(choice.scheme, sequence_) + ")";
-        return Path(FitName("", id, PictureExtension(photo_.pic_name)));
+        return Path(FitName("", id, PictureExtension(photo_.kind)));
     }
     if (attempt == 2) {
         if (!caption_used_) PicturePath(1, choice);  // attempt 2 builds on attempt 1's caption
         return Path(BuildName(HanziOnly(matcher_, *caption_used_), choice, false));
     }
-    return Path(BuildName(CaptionForName(photo_.caption_render), choice, true));
+    return Path(BuildName(CaptionForName(photo_.caption), choice, true));
 }
 
 std::string PictureNamer::BuildName(std::string caption, const Choice& choice, bool first_attempt) {
     const std::string number = SequenceText(choice.scheme, sequence_);
-    const std::string extension = PictureExtension(photo_.pic_name);
+    const std::string extension = PictureExtension(photo_.kind);
     if (choice.format == NameFormat::kContent && caption.empty()) caption = "(" + number + ")";
     if (first_attempt) caption_used_ = caption;
 
@@ -151,9 +136,9 @@ std::string PictureNamer::BuildName(std::string caption, const Choice& choice, b
         case NameFormat::kContentThenDate:
         case NameFormat::kDateThenContent: {
             // A picture whose upload time nobody knows is named by its number.
-            const std::string date = photo_.timestamp.empty()
+            const std::string date = !photo_.upload_seconds
                                          ? "(" + number + ")"
-                                         : "[" + DateTag(photo_.timestamp, choice.use_24_hour_clock) + "]";
+                                         : "[" + DateTag(*photo_.upload_seconds, choice.use_24_hour_clock) + "]";
             const bool date_first = choice.format == NameFormat::kDateThenContent;
             const auto name = [&](const std::string& collision) {
                 return date_first ? FitName(date, caption, collision + extension)

@@ -51,18 +51,22 @@ std::string NumberedPath(std::string_view path, long long n);
 // ".mov". Never another extension: a file manager opens a file by it.
 std::string VideoPath(std::string_view picture_path, std::string_view video_url, bool mp4_bytes = false);
 
+// The page-cycle scheme's numbers run 1-1 ... 1-100, 2-1 ...
+inline constexpr int kNumbersPerCycle = 100;
+
 // The sequence number of the `sequence`-th photo listed in the album
 // (1-based): "137", or "2-37" in the page-cycle scheme.
 std::string SequenceText(SequenceScheme scheme, long long sequence);
 
 // The upload minute as "2014.05.14 00.53" (UTC+8).
-std::string DateTag(std::string_view timestamp_text, bool use_24_hour_clock);
+std::string DateTag(std::int64_t upload_seconds, bool use_24_hour_clock);
 
-// ".gif" when the picture's name holds ".gif", else ".jpg".
-std::string PictureExtension(std::string_view pic_name);
+// ".gif" for a gif, else ".jpg".
+std::string PictureExtension(PhotoKind kind);
 
-// The post text as it enters a file name: cleaned, without "?" and blanks.
-std::string CaptionForName(std::string_view caption_render);
+// The post text as it enters a file name: cleaned, without quotes,
+// backslashes, line breaks, "?" and blanks.
+std::string CaptionForName(std::string_view caption);
 
 // Builds the three candidate paths of one photo, in order (names alone for
 // an empty folder). The collision rules ask `taken` whether a name is in use

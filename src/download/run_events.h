@@ -5,6 +5,7 @@
 // the run wait.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,10 @@ struct AlbumStart {
 struct AlbumProgress {
     int percent = -1;          // -1: how far the album is nobody can tell
     long long position = 0;    // the photo being handled, counted from the album's first
-    std::string total;         // the photo count to show beside it; empty when unknown
+    std::optional<long long> total;  // the photo count to show beside it; none when unknown
+
+    // "60/45": the count and the position; "?" for a count nobody knows.
+    std::string Counter() const;
 };
 
 enum class PhotoResult { kSaved, kSkipped, kFailed, kVideoSaved, kVideoFailed };

@@ -204,7 +204,7 @@ void AlbumPage::AddAlbum(const AlbumRef& album, const QImage& cover, bool covers
     item->setCheckState(0, Qt::Checked);
     item->setText(1, QString::number(album_list_->topLevelItemCount()));
     item->setText(2, QString::fromStdString(album.name));
-    item->setText(4, QString::fromStdString(album.count.value_or("")));
+    item->setText(4, album.count ? QString::number(*album.count) : QString());
     item->setText(5, QString::fromStdString(album.key));
     listed_.push_back(album);
     if (covers) {

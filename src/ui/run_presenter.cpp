@@ -90,7 +90,7 @@ void RunPresenter::AlbumStarted(const AlbumStart& album) {
 }
 
 void RunPresenter::AlbumProgressed(const AlbumProgress& progress) {
-    const std::string counter = (progress.total.empty() ? "?" : progress.total) + "/" + std::to_string(progress.position);
+    const std::string counter = progress.Counter();
     if (progress.percent < 0) {  // how far the album is nobody can tell: a busy bar
         buffer_.SetProgress(0, 0);
         buffer_.SetLabel(RunLabel::kPercent, "");

@@ -44,7 +44,6 @@ TEST(AlbumTab, PagesAndTheirEndMarkers) {
     EXPECT_EQ(wall.albums[0].name, "头像");
     EXPECT_EQ(wall.albums[0].key, "page:1078_-_%E5%A4%B4");
     EXPECT_EQ(wall.albums[0].count, std::nullopt);
-    EXPECT_EQ(wall.albums[0].door, "page");
     EXPECT_EQ(wall.albums[0].id, "1078_-_%E5%A4%B4");
     EXPECT_EQ(ReadAlbumTabPage(pages[1].text)->items[0].mid, "1234567890123456");
 
@@ -67,7 +66,7 @@ TEST(AlbumTab, PostsGiveCaptionTimeAddressesAndVideos) {
         R"("p4":{"type":"livephoto","largest":{"url":"https://wx1/p4.jpg"},)"
         R"("video":"https://video.weibo.com/media/play?livephoto=https%3A%2F%2Flivephoto.us.sinaimg.cn%2Fp4.mov"}}})");
     ASSERT_TRUE(post && post->readable);
-    EXPECT_EQ(post->caption, "第一行\\n\\好\\");  // the JSON-text form without quotes, as photo-list captions come
+    EXPECT_EQ(post->caption, "第一行\n\"好\"");  // as written
     EXPECT_EQ(post->uploaded, 1400000000 - 8);
     ASSERT_EQ(post->pictures.size(), 4u);
     EXPECT_EQ(post->pictures[0].url, "https://wx1/largest/p1.jpg");

@@ -13,24 +13,25 @@
 namespace wa {
 namespace {
 
-TEST(PhotoPageCount, PagesOfAHundredPlusOne) {
-    EXPECT_EQ(PhotoPageCount("0"), 1);
-    EXPECT_EQ(PhotoPageCount("99"), 1);
-    EXPECT_EQ(PhotoPageCount("100"), 2);
-    EXPECT_EQ(PhotoPageCount("101"), 2);
-    EXPECT_EQ(PhotoPageCount("200"), 3);
-    EXPECT_EQ(PhotoPageCount("250"), 3);
-    EXPECT_EQ(PhotoPageCount("null"), 1);
-    EXPECT_EQ(PhotoPageCount(""), 1);
+TEST(PhotoCountOf, DigitsThatACountCanHoldAndNothingElse) {
+    EXPECT_EQ(PhotoCountOf("0"), 0);
+    EXPECT_EQ(PhotoCountOf("250"), 250);
+    EXPECT_EQ(PhotoCountOf("999999999999999999"), 999999999999999999LL);
+    for (const char* text : {"", "null", "-5", "12a3", "1.5", "２５０", "1234567890123456789012345678901"}) {
+        EXPECT_EQ(PhotoCountOf(text), std::nullopt) << text;
+    }
+    // Upload times: seconds, or milliseconds past ten digits.
+    EXPECT_EQ(UploadSeconds("1400000000"), 1400000000);
+    EXPECT_EQ(UploadSeconds("1400000000123"), 1400000000);
+    EXPECT_EQ(UploadSeconds("null"), std::nullopt);
 }
 
-TEST(PhotoPageCount, CountTextConversion) {
+TEST(CountValue, CountTextConversion) {
     EXPECT_EQ(CountValue("  +250张"), 250);
     EXPECT_EQ(CountValue("\u3000250"), 250);
     EXPECT_EQ(CountValue("２５０"), 250);  // full-width digits
     EXPECT_EQ(CountValue("-5"), -5);
     EXPECT_EQ(CountValue("12a3"), 12);
-    EXPECT_EQ(PhotoPageCount("-500"), 1);
 }
 
 TEST(SplitAlbumIdText, ExactlyTwoPiecesSplit) {
@@ -53,17 +54,16 @@ TEST(ReadPhotoPage, JsonTextFormsOfEveryMemberKind) {
         R"({"photo_id":null,"timestamp":1.5,"caption_render":"\ud83d\ude00\u0001"}]}})");
     ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(records[0].photo_id, "123");
-    EXPECT_EQ(records[0].timestamp, "1400000000");
-    EXPECT_EQ(records[0].pic_host, "null");
-    EXPECT_EQ(records[0].pic_name, "null");
-    EXPECT_EQ(records[0].caption_render, "null");
-    EXPECT_EQ(records[1].timestamp, "1400000000000");
-    EXPECT_EQ(records[1].pic_host, "http://ww1.sinaimg.cn");
-    EXPECT_EQ(records[1].pic_name, "ab.jpg");
-    EXPECT_EQ(records[1].caption_render, "中\\x\\\\n\\/end");
+    EXPECT_EQ(records[0].upload_seconds, 1400000000);
+    EXPECT_FALSE(records[0].addressable);  // no host, no name: nothing to ask
+    EXPECT_EQ(records[0].caption, "");    // what the answer does not say is left out
+    EXPECT_EQ(records[1].upload_seconds, 1400000000);
+    EXPECT_EQ(records[1].picture_url, "http://ww1.sinaimg.cn/large/ab.jpg");
+    EXPECT_TRUE(records[1].addressable);
+    EXPECT_EQ(records[1].caption, "中\"x\"\n/end");  // as written
     EXPECT_EQ(records[2].photo_id, "null");
-    EXPECT_EQ(records[2].timestamp, "1.500000");
-    EXPECT_EQ(records[2].caption_render, "😀\\u0001");
+    EXPECT_EQ(records[2].upload_seconds, std::nullopt);
+    EXPECT_EQ(records[2].caption, "😀\x01");
 }
 
 TEST(ReadPhotoPage, OnlyAPhotoListIsAPage) {
@@ -135,13 +135,13 @@ protected:
 };
 
 TEST_F(FetchPhotoPageTest, RequestsKeysInOrderAndReadsTheNewestFirst) {
-    const PhotoPage page = FetchPhotoPage("1001", "12345@@3", 2, {}, RecordWaits());
+    const PhotoPage page = FetchPhotoPage("1001", "12345", "3", 2, {}, RecordWaits());
     ASSERT_TRUE(page.fetched);
     ASSERT_EQ(page.photos.size(), 50u);
     EXPECT_EQ(page.photos[0].photo_id, "p49");
-    EXPECT_EQ(page.photos[0].caption_render, "第49张");  // sent as \u escapes
-    EXPECT_EQ(page.photos[0].timestamp, "1400000049000");
-    EXPECT_EQ(page.photos[0].pic_host, fake.BaseUrl());
+    EXPECT_EQ(page.photos[0].caption, "第49张");  // sent as \u escapes
+    EXPECT_EQ(page.photos[0].upload_seconds, 1400000049);
+    EXPECT_EQ(page.photos[0].picture_url, fake.BaseUrl() + "/large/p49.jpg");
     const std::string target = fake.Requests().back().target;
     EXPECT_TRUE(target.starts_with("/photos/get_all?uid=1001&album_id=12345&count=100&page=2&type=3&__rnd=0."))
         << target;
@@ -150,13 +150,13 @@ TEST_F(FetchPhotoPageTest, RequestsKeysInOrderAndReadsTheNewestFirst) {
 }
 
 TEST_F(FetchPhotoPageTest, TypeKeyIsSentEvenWhenEmpty) {
-    FetchPhotoPage("1001", "12345", 1, {}, RecordWaits());
+    FetchPhotoPage("1001", "12345", "", 1, {}, RecordWaits());
     EXPECT_NE(fake.Requests().back().target.find("&page=1&type=&__rnd="), std::string::npos);
 }
 
 TEST_F(FetchPhotoPageTest, EmptyAnswersAreRetriedWithTheSameAddress) {
     fake.AddFault("/photos/get_all", fake::Fault{.fail_first = 2});
-    const PhotoPage page = FetchPhotoPage("1001", "12345@@3", 1, {}, RecordWaits());
+    const PhotoPage page = FetchPhotoPage("1001", "12345", "3", 1, {}, RecordWaits());
     EXPECT_TRUE(page.fetched);
     EXPECT_EQ(page.photos.size(), 100u);
     EXPECT_EQ(page.attempts, 3);
@@ -168,7 +168,7 @@ TEST_F(FetchPhotoPageTest, EmptyAnswersAreRetriedWithTheSameAddress) {
 
 TEST_F(FetchPhotoPageTest, TenEmptyAnswersReportAFailedPage) {
     fake.AddFault("/photos/get_all", fake::Fault{.fail_first = 100});
-    const PhotoPage page = FetchPhotoPage("1001", "12345@@3", 1, {}, RecordWaits());
+    const PhotoPage page = FetchPhotoPage("1001", "12345", "3", 1, {}, RecordWaits());
     EXPECT_FALSE(page.fetched);
     EXPECT_TRUE(page.photos.empty());
     EXPECT_EQ(waits.size(), 10u);
@@ -190,7 +190,7 @@ TEST_F(FetchPhotoPageTest, AnswersThatAreNotAPhotoListAreRetriedThenFail) {
         fake.ClearRequests();
         fake.AddFault("/photos/get_all", fault);
         waits.clear();
-        const PhotoPage page = FetchPhotoPage("1001", "12345@@3", 1, {}, RecordWaits());
+        const PhotoPage page = FetchPhotoPage("1001", "12345", "3", 1, {}, RecordWaits());
         EXPECT_FALSE(page.fetched);
         EXPECT_EQ(waits.size(), 10u);
         EXPECT_EQ(fake.CountRequests("/photos/get_all"), 10);
@@ -200,7 +200,7 @@ TEST_F(FetchPhotoPageTest, AnswersThatAreNotAPhotoListAreRetriedThenFail) {
 TEST_F(FetchPhotoPageTest, PhotoServiceRequestsAreSpacedApart) {
     SetRequestSpacing(std::chrono::milliseconds(200));
     const auto start = std::chrono::steady_clock::now();
-    for (int page = 1; page <= 3; ++page) FetchPhotoPage("1001", "12345@@3", page, {});
+    for (int page = 1; page <= 3; ++page) FetchPhotoPage("1001", "12345", "3", page, {});
     SetRequestSpacing(std::chrono::milliseconds(0));
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
 }
@@ -213,7 +213,7 @@ TEST_F(FetchPhotoPageTest, StopDuringTheRetriesEndsTheFetch) {
         job.RequestStop();
     });
     const auto start = std::chrono::steady_clock::now();
-    const PhotoPage page = FetchPhotoPage("1001", "12345@@3", 1, {.job = &job});  // real two-second waits
+    const PhotoPage page = FetchPhotoPage("1001", "12345", "3", 1, {.job = &job});  // real two-second waits
     stopper.join();
     EXPECT_TRUE(page.stopped);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));

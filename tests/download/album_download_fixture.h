@@ -73,7 +73,7 @@ protected:
         album.door = "photo";
         album.id = id;
         album.type = "3";
-        album.count = count;
+        album.count = PhotoCountOf(count);
         album.name = name;
         album.key = id + "@@3";
         return album;

@@ -18,12 +18,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-AlbumRef Listed(const std::string& id, const std::string& name, std::optional<std::string> count = "3") {
+AlbumRef Listed(const std::string& id, const std::string& name, std::optional<long long> count = 3) {
     AlbumRef album;
     album.door = "photo";
     album.id = id;
     album.type = "3";
-    album.count = std::move(count);
+    album.count = count;
     album.name = name;
     album.key = id + "@@3";
     return album;
@@ -61,7 +61,7 @@ protected:
 TEST_F(DownloadRunTest, DownloadsTheChosenAlbumsInOrderAndEndsTheRun) {
     DownloadJob job;
     job.Start(host, host.Source(),
-              Request({{1, Listed("1", "相册一")}, {3, Listed("3", "没数量", "")}, {4, Listed("4", " \u3000 ")}}),
+              Request({{1, Listed("1", "相册一")}, {3, Listed("3", "没数量", std::nullopt)}, {4, Listed("4", " \u3000 ")}}),
               context);
     const RunOutcome outcome = job.Wait();
     EXPECT_EQ(outcome.albums, 3);
@@ -106,8 +106,7 @@ public:
     void RunStarted(const RunStart& start) override { events.push_back("run " + std::to_string(start.albums)); }
     void AlbumStarted(const AlbumStart& album) override { events.push_back("album " + album.name); }
     void AlbumProgressed(const AlbumProgress& progress) override {
-        events.push_back("progress " + std::to_string(progress.percent) + " " + progress.total + "/" +
-                         std::to_string(progress.position));
+        events.push_back("progress " + std::to_string(progress.percent) + " " + progress.Counter());
     }
     void PhotoDone(PhotoResult result) override {
         const char* names[] = {"saved", "skipped", "failed", "video saved", "video failed"};

@@ -38,7 +38,7 @@ public:
     // "count/position" of the last progress event, "?" for an unknown count.
     std::string LastCounter() const {
         const std::optional<AlbumProgress> last = LastProgress();
-        return last ? (last->total.empty() ? "?" : last->total) + "/" + std::to_string(last->position) : "";
+        return last ? last->Counter() : "";
     }
     std::vector<RunStart> Starts() const {
         std::lock_guard lock(mutex_);

@@ -24,8 +24,8 @@ protected:
 
     test::TempFolder folder;
     RegexMatcher matcher;
-    PhotoRecord photo{"3600000000001", "1400000000000", "http://ww1.sinaimg.cn", "abc.jpg",
-                      "我的 照片：第1张？"};
+    PhotoRecord photo{.photo_id = "3600000000001", .picture_url = "http://ww1.sinaimg.cn/large/abc.jpg",
+                      .caption = "我的 照片：第1张？", .upload_seconds = 1400000000};
 };
 
 TEST(CleanName, RemovesPathAndPunctuationCharacters) {
@@ -43,17 +43,16 @@ TEST(PictureNaming, PiecesOfAName) {
     EXPECT_EQ(SequenceText(SequenceScheme::kPageCycle, 207), "3-7");
     EXPECT_EQ(SequenceText(SequenceScheme::kPageCycle, 100), "1-100");
     EXPECT_EQ(SequenceText(SequenceScheme::kPageCycle, 101), "2-1");
-    EXPECT_EQ(DateTag("1400000000", true), "2014.05.14 00.53");
-    EXPECT_EQ(DateTag("1400000000000", true), "2014.05.14 00.53");
-    EXPECT_EQ(DateTag("1400050000", false), "2014.05.14 02.46");
-    EXPECT_EQ(PictureExtension("a.gif"), ".gif");
-    EXPECT_EQ(PictureExtension("a.GIF"), ".jpg");
-    EXPECT_EQ(PictureExtension("a.png"), ".jpg");
-    // Line breaks and tabs are no letters, escaped or not; an escaped backslash before "n" is no line break.
-    EXPECT_EQ(CaptionForName("a\u3000b ?c\\nd"), "abcd");
-    EXPECT_EQ(CaptionForName("第一行\\r\\n第二行\\t完"), "第一行第二行完");
+    EXPECT_EQ(DateTag(1400000000, true), "2014.05.14 00.53");
+    EXPECT_EQ(DateTag(1400050000, false), "2014.05.14 02.46");
+    EXPECT_EQ(PictureExtension(PhotoKind::kGif), ".gif");
+    EXPECT_EQ(PictureExtension(PhotoKind::kStill), ".jpg");
+    EXPECT_EQ(PictureExtension(PhotoKind::kLive), ".jpg");
+    // Line breaks and tabs are no letters; quotes and backslashes go too.
+    EXPECT_EQ(CaptionForName("a\u3000b ?c\nd"), "abcd");
     EXPECT_EQ(CaptionForName("第一行\r\n第二行\t完"), "第一行第二行完");
-    EXPECT_EQ(CaptionForName("C:\\\\new"), "Cnew");
+    EXPECT_EQ(CaptionForName("C:\\new"), "Cnew");
+    EXPECT_EQ(CaptionForName("他说\"你好\"\\n"), "他说你好n");
 }
 
 TEST_F(PictureNamingTest, NumberThenContentInBothSchemes) {
@@ -85,7 +84,7 @@ TEST_F(PictureNamingTest, DateFormatsCountUpPastExistingFiles) {
 
 TEST_F(PictureNamingTest, ContentFormatFallsBackToTheNumber) {
     PhotoRecord empty = photo;
-    empty.caption_render = "？ ";
+    empty.caption = "？ ";
     const Choice content{NameFormat::kContent, SequenceScheme::kRunning, true};
     EXPECT_EQ(Name(empty, 1, 12, 1, content), "(12).jpg");
     Touch("(12).jpg");
@@ -95,20 +94,20 @@ TEST_F(PictureNamingTest, ContentFormatFallsBackToTheNumber) {
 
 TEST_F(PictureNamingTest, FallbackAttemptsShortenTheName) {
     PhotoRecord latin = photo;
-    latin.caption_render = "holiday photos";
-    latin.pic_name = "x.gif";
+    latin.caption = "holiday photos";
+    latin.kind = PhotoKind::kGif;
     const Choice first{NameFormat::kContentThenNumber, SequenceScheme::kRunning, true};
     EXPECT_EQ(Name(latin, 1, 5, 2, first), "(5).gif");
     EXPECT_EQ(Name(latin, 1, 5, 3, first), "3600000000001.gif");
     PhotoRecord mixed = photo;
-    mixed.caption_render = "2014年5月 旅行 abc😀";
+    mixed.caption = "2014年5月 旅行 abc😀";
     EXPECT_EQ(Name(mixed, 1, 1, 2, {NameFormat::kNumberThenContent, SequenceScheme::kRunning}), "(1)年月旅行.jpg");
 }
 
-TEST_F(PictureNamingTest, MissingCaptionReadsNull) {
-    PhotoRecord missing = photo;
-    missing.caption_render = "null";
-    EXPECT_EQ(Name(missing, 1, 3, 1, {NameFormat::kNumberThenContent, SequenceScheme::kRunning}), "(3)null.jpg");
+TEST_F(PictureNamingTest, WithoutCaptionOrUploadTimeTheNumberNamesIt) {
+    PhotoRecord bare{.photo_id = "3600000000002"};
+    EXPECT_EQ(Name(bare, 1, 3, 1, {NameFormat::kNumberThenContent, SequenceScheme::kRunning}), "(3).jpg");
+    EXPECT_EQ(Name(bare, 1, 4, 1, {NameFormat::kDateThenContent, SequenceScheme::kRunning}), "(4).jpg");
 }
 
 }  // namespace

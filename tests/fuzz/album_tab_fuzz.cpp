@@ -30,9 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (!picture.video_url.empty() && !wa::IsWebAddress(picture.video_url)) __builtin_trap();
             wa::PhotoRecord record;
             record.photo_id = picture.pid;
-            record.caption_render = post->caption;
-            record.pic_name = picture.gif ? picture.pid + ".gif" : "x.jpg";
-            if (post->uploaded) record.timestamp = std::to_string(*post->uploaded);
+            record.caption = post->caption;
+            if (picture.gif) record.kind = wa::PhotoKind::kGif;
+            record.upload_seconds = post->uploaded;
             wa::PictureNamer namer("", record, ++sequence, matcher, [](const std::string& name) { return name.size() % 2 == 0; });
             for (int attempt = 1; attempt <= 3; ++attempt) {
                 wa::PictureNamer::Choice choice;

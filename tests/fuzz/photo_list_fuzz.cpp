@@ -8,6 +8,7 @@
 #include "util/regex_matcher.h"
 #include "doors/photo_service.h"
 #include "doors/registry.h"
+#include "net/http_text.h"
 
 constexpr const char* kFolder = "/nonexistent/album/";
 
@@ -32,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 }
                 (void)wa::NumberedPath(path, 2);
             }
-            (void)wa::LargePictureUrl(photo.pic_host, photo.pic_name);
+            if (photo.addressable && !wa::IsWebAddress(photo.picture_url)) __builtin_trap();
         }
     }
     for (const wa::AlbumRef& album : wa::ReadAlbumListing(text).albums) {

@@ -58,15 +58,15 @@ TEST(AlbumList, ReadsAndCleansEveryAlbum) {
     albums.erase(albums.begin() + 1);
     EXPECT_EQ(albums[0].name, "相册");
     EXPECT_EQ(albums[0].cover_url, "http://x/c.jpg");
-    EXPECT_EQ(albums[0].count, "35");
+    EXPECT_EQ(albums[0].count, 35);
     EXPECT_EQ(albums[0].key, "1@@3");
     EXPECT_TRUE(albums[1].name.starts_with("未知名称随机数字"));
     const int number = std::stoi(albums[1].name.substr(std::string("未知名称随机数字").size()));
     EXPECT_GE(number, 100);
     EXPECT_LE(number, 1000);
-    EXPECT_EQ(albums[1].count, "7");
+    EXPECT_EQ(albums[1].count, 7);
     EXPECT_EQ(albums[2].name, "it's");
-    EXPECT_EQ(albums[2].count, "null");
+    EXPECT_EQ(albums[2].count, std::nullopt);  // no count told: none made up
     EXPECT_EQ(albums[2].key, "4@@null");
     EXPECT_TRUE(ReadAlbumList("").empty());
     EXPECT_TRUE(ReadAlbumList(R"({"data":{}})").empty());
@@ -93,7 +93,7 @@ TEST_F(ResolveAgainstServiceTest, LoginInTheSharedJarOpensTheAlbumList) {
     const auto albums = FetchAlbumList("3003").albums;
     ASSERT_EQ(albums.size(), 3u);
     EXPECT_EQ(albums[0].name, "微博配图");
-    EXPECT_EQ(albums[0].count, "2");
+    EXPECT_EQ(albums[0].count, 2);
     EXPECT_EQ(albums[0].cover_url, fake.BaseUrl() + "/cover/3550000000.jpg");
     CookieJar::Shared().Clear();
 }
