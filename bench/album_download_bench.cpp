@@ -34,7 +34,7 @@ public:
     void AlbumProgressed(const wa::AlbumProgress&) override {}
     void PhotoDone(wa::PhotoResult) override {}
     void Logged(const wa::LogLine& line) override { log += line.text + "\n"; }
-    void Waiting(long long) override {}
+    void Waiting(const wa::RunWait&) override {}
     void AlbumFinished(const wa::AlbumOutcome&) override {}
     void RunFinished(const wa::RunOutcome&) override {}
     std::string log;

@@ -1,18 +1,23 @@
 // weibo-albums-cli against the curl command line on the same pictures from
 // the fake service, as whole programs: wall time side by side, and the CLI's
 // peak memory.
-//   cli_vs_curl_bench latency    1,000 × 200 KB, 50 ms a request; N = 1, 4, 8
+//   cli_vs_curl_bench latency    1,000 × 200 KB, 50 ms a request; N = 1, 4, 8; then
+//                                400 × 200 KB, 50 ms a request and besides, fixed per
+//                                picture, 0–100 ms of jitter, 3 % of pictures stalling
+//                                1.5 s, or both; N = 8, 16 (that part alone: links)
 //   cli_vs_curl_bench loopback   2,000 × 200 KB, no latency; N = 1
 //   cli_vs_curl_bench memory     peak RSS for 2,000 and 20,000 pictures
 //   cli_vs_curl_bench doors      1,000 × 200 KB, 50 ms a request, N = 8, through
 //                                the photo service and through the album tab
 //   cli_vs_curl_bench rerun      a re-run of an unchanged 2,000-photo album at the
 //                                default spacing, with and without --new-only
+// WA_CLI=<program> measures another build of weibo-albums-cli.
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -31,9 +36,12 @@ using Clock = std::chrono::steady_clock;
 using wa::bench::RunProgram;
 using wa::bench::Timed;
 
+// The extra wait of each picture before it answers, by its place in the album.
+using ExtraDelay = std::function<int(int picture)>;
+
 class Bench {
 public:
-    Bench(int pictures, std::size_t size, int latency_ms) : pictures_(pictures) {
+    Bench(int pictures, std::size_t size, int latency_ms, const ExtraDelay& extra = {}) : pictures_(pictures) {
         wa::fake::User user;
         user.uid = "1";
         user.title = "bench";
@@ -44,6 +52,7 @@ public:
             album.photos.push_back({.photo_id = std::to_string(5000000 + i), .timestamp = 1400000000 - i,
                                     .caption = "第" + std::to_string(i) + "张照片", .size = size,
                                     .mid = std::to_string(4800000 + i / 3)});  // three pictures a post
+            if (extra) album.photos.back().delay_ms = extra(i);
         }
         user.albums.push_back(album);
         fake_.AddUser(user);
@@ -52,7 +61,8 @@ public:
         root_ = fs::temp_directory_path() / ("wa-cli-bench-" + std::to_string(::getpid()));
         fs::create_directories(root_ / "bin");
         cli_ = (root_ / "bin" / "weibo-albums-cli").string();
-        fs::copy_file(WA_CLI_PATH, cli_, fs::copy_options::overwrite_existing);
+        const char* other = std::getenv("WA_CLI");
+        fs::copy_file(other && *other ? other : WA_CLI_PATH, cli_, fs::copy_options::overwrite_existing);
         std::ofstream list(root_ / "curl.txt");
         list << "header = \"Referer: " << fake_.BaseUrl() << "/\"\n";
         for (const auto& photo : album.photos) {
@@ -136,6 +146,32 @@ void SideBySide(const char* what, int rounds, const std::function<Timed()>& ours
     std::fflush(stdout);
 }
 
+// A picture's fixed extra wait: jitter of 0–100 ms, or a stall of 1.5 s for
+// 3 % of them, drawn once per picture so that both clients meet the same.
+int Jitter(int picture) { return static_cast<int>((picture * 2654435761u) % 101u); }
+int Stall(int picture) { return (picture * 40503u + 7u) % 100u < 3u ? 1500 : 0; }
+
+void LinksThatAreNotClean() {
+    const struct {
+        const char* what;
+        ExtraDelay extra;
+    } links[] = {
+        {"50 ms", {}},
+        {"50 ms + 0-100 ms jitter", Jitter},
+        {"50 ms + 3 % stalling 1.5 s", Stall},
+        {"both", [](int picture) { return Jitter(picture) + Stall(picture); }},
+    };
+    std::printf("400 pictures of 200 KB, 50 ms before each answer and a fixed extra wait per picture,\n"
+                "median of 3 alternating rounds\n");
+    for (const auto& link : links) {
+        Bench bench(400, 200 * 1024, 50, link.extra);
+        for (const int n : {8, 16}) {
+            const std::string label = std::string(link.what) + ", N = " + std::to_string(n);
+            SideBySide(label.c_str(), 3, [&] { return bench.Cli(n); }, [&] { return bench.Curl(n); });
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -152,6 +188,9 @@ int main(int argc, char** argv) {
         }
         std::printf("  N = 4 at the default spacing of 1000 ms between photo-list requests: cli %.2f s\n",
                     bench.Cli(4, 1000).seconds);
+        LinksThatAreNotClean();
+    } else if (mode == "links") {
+        LinksThatAreNotClean();
     } else if (mode == "loopback") {
         Bench bench(2000, 200 * 1024, 0);
         std::printf("2,000 pictures of 200 KB over loopback, median of 5 alternating rounds\n");
@@ -195,7 +234,7 @@ int main(int argc, char** argv) {
                         bench.Requests("/photos/get_all"), bench.Requests("/large/"));
         }
     } else {
-        std::fprintf(stderr, "usage: cli_vs_curl_bench latency|loopback|memory|doors|rerun\n");
+        std::fprintf(stderr, "usage: cli_vs_curl_bench latency|links|loopback|memory|doors|rerun\n");
         return 2;
     }
     return 0;

@@ -37,9 +37,9 @@ void TerminalObserver::Logged(const LogLine& line) {
     std::fflush(stdout);
 }
 
-void TerminalObserver::Waiting(long long seconds_left) {
+void TerminalObserver::Waiting(const RunWait& wait) {
     std::lock_guard lock(mutex_);
-    status_ = seconds_left > 0 ? RateLimitWaitText(seconds_left) : "";
+    status_ = wait.seconds_left > 0 ? RunWaitText(wait) : "";
     DrawBar();
 }
 

@@ -19,7 +19,7 @@ public:
     void AlbumProgressed(const AlbumProgress& progress) override;
     void PhotoDone(PhotoResult) override {}
     void Logged(const LogLine& line) override;
-    void Waiting(long long seconds_left) override;
+    void Waiting(const RunWait& wait) override;
     void AlbumFinished(const AlbumOutcome&) override {}
     void RunFinished(const RunOutcome&) override;
     void UserStarted(const SyncUserStart& start) override;

@@ -58,8 +58,8 @@ public:
         ended_ = !page.fetched || page.next_cursor.empty() || seen || barren_in_a_row_ >= kMaxEmptyPagesInARow ||
                  number >= kMaxPhotoPages;
         if (page.next_cursor.size() > kMaxCursorBytes) {
-            fetcher_.Log("相册页第" + std::to_string(number) + "页给出的翻页位置过长（" +
-                         std::to_string(page.next_cursor.size()) + "字节），本相册读到此页为止");
+            page.lines.push_back("相册页第" + std::to_string(number) + "页给出的翻页位置过长（" +
+                                 std::to_string(page.next_cursor.size()) + "字节），本相册读到此页为止");
             ended_ = true;
         }
         cursor_ = ended_ ? std::string() : page.next_cursor;
@@ -69,6 +69,8 @@ public:
     void FetchAhead() override {
         if (ahead_ && !ended_) fetcher_.Ahead(page_ + 1, Fetch(page_ + 1, cursor_));
     }
+
+    bool Ready() const override { return ended_ || fetcher_.Ready(page_ + 1); }
 
     // A live photo's video link signed anew: the post asked for again.
     std::string FreshVideoUrl(const PhotoRecord& photo) override {

@@ -39,6 +39,8 @@ public:
         if (ahead_ && Wants(page_ + 1)) fetcher_.Ahead(page_ + 1, Fetch(page_ + 1));
     }
 
+    bool Ready() const override { return !Wants(page_ + 1) || fetcher_.Ready(page_ + 1); }
+
     std::optional<int> PagesLeft() const override { return std::max(0, pages_ - page_); }
 
 private:

@@ -33,7 +33,7 @@ void PageFetcher::Ahead(int number, Fetch fetch) {
 PhotoPage PageFetcher::Get(int number, const Fetch& fetch) {
     if (next_.valid() && next_number_ == number) {
         PhotoPage page = next_.get();
-        for (const std::string& line : held_) Log(line);
+        page.lines.insert(page.lines.begin(), held_.begin(), held_.end());
         held_.clear();
         return page;
     }
@@ -43,6 +43,11 @@ PhotoPage PageFetcher::Get(int number, const Fetch& fetch) {
         held_.clear();
     }
     return fetch(Request([this](const std::string& line) { Log(line); }));
+}
+
+bool PageFetcher::Ready(int number) const {
+    return next_.valid() && next_number_ == number &&
+           next_.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
 }
 
 void PageFetcher::Log(const std::string& line) {

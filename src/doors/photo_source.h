@@ -54,6 +54,9 @@ struct PhotoPage {
     bool login_wall = false;  // the service answered with a login page
     int attempts = 0;
     std::string failure;  // why the page did not come, when it did not
+    // Lines about the page written while it was fetched ahead, held back so
+    // that the log says them when the run comes to the page.
+    std::vector<std::string> lines;
 
     // How the page's attempts went.
     void Took(const Attempts& made);
@@ -64,6 +67,9 @@ public:
     virtual ~PhotoSource() = default;
     // The album's next page; nullopt once the album has no more.
     virtual std::optional<PhotoPage> Next() = 0;
+    // True when Next would answer without waiting: the page fetched ahead
+    // has come, or there is none.
+    virtual bool Ready() const = 0;
     // Starts fetching the page after the one Next returned last, so that it
     // arrives while this one's pictures download; nothing when there is none.
     virtual void FetchAhead() = 0;
@@ -104,8 +110,11 @@ public:
 
     // Starts `fetch` on a thread of its own, for the page `number`.
     void Ahead(int number, Fetch fetch);
-    // Page `number`: the one fetched ahead when it is that page, else fetched now.
+    // Page `number`: the one fetched ahead when it is that page (with the
+    // lines its fetch wrote), else fetched now.
     PhotoPage Get(int number, const Fetch& fetch);
+    // True when page `number` was fetched ahead and has come.
+    bool Ready(int number) const;
     // A line about the album's pages, logged at once.
     void Log(const std::string& line);
 

@@ -13,6 +13,7 @@
 #include "doors/registry.h"
 #include "download/album_folder.h"
 #include "download/picture_finish.h"
+#include "download/photo_stream.h"
 #include "download/picture_queue.h"
 #include "download/record_store.h"
 #include "net/object_request.h"
@@ -28,11 +29,6 @@ bool FileExists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
-enum class Decision { kUndecided, kEndOfWindow, kSkip, kUnknownDate, kBadAddress, kFetch };
-
-// Two ids the record store keeps as one.
-bool SameStoredId(std::string_view a, std::string_view b) { return StoredPhotoId(a) == StoredPhotoId(b); }
-
 // True for a signed address ("…?Expires=<seconds>&ssig=…") whose time has passed.
 bool LinkExpired(std::string_view url) {
     const std::size_t at = url.find("Expires=");
@@ -43,8 +39,8 @@ bool LinkExpired(std::string_view url) {
     return error == std::errc() && end != begin && expires < static_cast<long long>(std::time(nullptr));
 }
 
-// One album's download: its record store, its folder, then its photo-list
-// pages one after the other, each page's pictures several at a time and
+// One album's download: its record store, its folder, then its photos in
+// the order the album lists them, their pictures several at a time and
 // finished in photo order.
 class AlbumDownloader {
 public:
@@ -56,6 +52,33 @@ public:
     AlbumOutcome Run() {
         const DownloadOptions options = options_();
         OpenStore();
+        TakeOptions(options);
+        Log("准备下载相册《" + album_.name + "》", true);
+        if (!MakeFolder(options.save_folder)) return outcome_;
+        if (new_only_ && store_.IsOpen()) mark_ = store_.LastCompleteRun(album_.key);
+        if (new_only_ && !mark_) Log("只下载新照片：本相册没有完整下载过的记录，全部读取");
+
+        std::optional<RequestBatch> own_batch;
+        RequestBatch* batch = context_.pictures;
+        if (!batch) batch = &own_batch.emplace(options.parallel);
+        QueueHooks hooks;
+        hooks.log = [this](const std::string& line) { Log(line); };
+        hooks.countdown = [this](const RunWait& wait) { observer_.Waiting(wait); };
+        PictureQueue queue(*batch, album_folder_.fd(), context_.referer, context_.job, std::move(hooks));
+        queue_ = &queue;
+        const bool read = ReadPhotos(batch->Slots() > 1);
+        queue_ = nullptr;
+        MarkThisRun(read);
+        if (!read) return outcome_;
+        if (ended_by_window_) Log("该相册【固定时间段】上传的图片下载完毕");
+        Log("---完成相册《" + folder_name_ + "》下载", true);
+        return outcome_;
+    }
+
+private:
+    void Log(std::string text, bool blank_after = false) { observer_.Logged({std::move(text), blank_after}); }
+
+    void TakeOptions(const DownloadOptions& options) {
         window_on_ = options.window.on;
         if (window_on_) {
             window_start_ = LocalTimeToUnix(options.window.start);
@@ -68,25 +91,7 @@ public:
         new_only_ = options.new_only;
         skip_recorded_ = options.record_store || new_only_;
         live_video_ = options.live_video;
-
-        Log("准备下载相册《" + album_.name + "》", true);
-        if (!MakeFolder(options.save_folder)) return outcome_;
-        if (new_only_ && store_.IsOpen()) mark_ = store_.LastCompleteRun(album_.key);
-        if (new_only_ && !mark_) Log("只下载新照片：本相册没有完整下载过的记录，全部读取");
-
-        std::optional<RequestBatch> own_batch;
-        batch_ = context_.pictures;
-        if (!batch_) batch_ = &own_batch.emplace(options.parallel);
-        const bool read = ReadPages();
-        MarkThisRun(read);
-        if (!read) return outcome_;
-        if (ended_by_window_) Log("该相册【固定时间段】上传的图片下载完毕");
-        Log("---完成相册《" + folder_name_ + "》下载", true);
-        return outcome_;
     }
-
-private:
-    void Log(std::string text, bool blank_after = false) { observer_.Logged({std::move(text), blank_after}); }
 
     // The record store of the user, opened for this album only. Only a uid
     // of digits ever names one.
@@ -132,60 +137,73 @@ private:
         return true;
     }
 
-    // Every page of the album's source in turn; false when the album ended
-    // early (stopped, or a login is needed).
-    bool ReadPages() {
+    // What the album's door is given for this album.
+    SourceContext SourceContextFor(bool ahead) {
         SourceContext source_context;
         source_context.uid = user_.uid;
         source_context.job = context_.job;
         source_context.page_wait = context_.page_wait;
-        source_context.ahead = batch_->Slots() > 1;  // one at a time keeps every request in its old order
+        source_context.ahead = ahead;  // one at a time keeps every request in its old order
         source_context.log = [this](const std::string& line) { Log(line); };
-        source_context.countdown = [this](long long left) { observer_.Waiting(left); };
+        source_context.countdown = [this](long long left) { observer_.Waiting({WaitReason::kRateLimit, left}); };
         source_context.scratch = context_.scratch;
         if (skip_recorded_ && store_.IsOpen()) {
             source_context.recorded = [this](const std::string& photo_id) { return store_.ContainsPhotoId(photo_id); };
         }
-        const std::unique_ptr<PhotoSource> source = SourceOf(album_, source_context);
+        return source_context;
+    }
+
+    // Every photo of the album's source in turn; false when the album ended
+    // early (stopped, or a login is needed).
+    bool ReadPhotos(bool ahead) {
+        const std::unique_ptr<PhotoSource> source = SourceOf(album_, SourceContextFor(ahead));
         if (!source) {
             Log("相册《" + album_.name + "》来自不认识的来源“" + album_.door + "”，无法下载");
             ++outcome_.failed_pages;
             return false;
         }
         source_ = source.get();
-        while (!ended_by_window_) {
-            std::optional<PhotoPage> list = source->Next();
-            if (!list) break;
-            if (list->stopped) return outcome_.stopped = true, false;
-            if (list->login_wall) {
-                Log(std::string(kLoginNeededLine));
-                return outcome_.login_needed = true, false;
-            }
-            if (!list->fetched) {
-                Log("第" + std::to_string(list->number) + "页照片列表获取失败：" + list->failure);
-                ++outcome_.failed_pages;
-            }
-            if (list->left_out > 0) {
-                Log("第" + std::to_string(list->number) + "页照片列表超出一页能读取的上限，其中" +
-                    std::to_string(list->left_out) + "项未读取");
-            }
-            const long long numbered_before = numbered_;
-            listed_ += static_cast<long long>(list->photos.size());
-            // Sequence numbers count the photos listed; a page that never came
-            // keeps its numbers for when a later run gets it.
-            numbered_ += list->numbers;
-            if (!newest_ && !list->photos.empty()) newest_ = list->photos.front();
-            // Past a photo the last complete run saved, every photo was saved
-            // then: no later page is asked for.
-            const bool reached_known = mark_ && CutAtKnownPhoto(*list);
-            if (!reached_known) source->FetchAhead();  // asked for while this page's pictures download
-            if (!DownloadPage(*list, numbered_before)) return false;
-            if (reached_known) {
-                const int left = source->PagesLeft().value_or(0);
-                Log("只下载新照片：读到上次完整下载时最新的照片为止，其后" +
-                    (left > 0 ? "还有" + std::to_string(left) + "页照片列表" : std::string("的照片列表")) + "没有请求");
-                break;
-            }
+        PhotoStream stream(*source, [this](PhotoPage& page) { return mark_ && CutAtKnownPhoto(page); });
+        stream_ = &stream;
+        plan_ = 0;
+        bool read = true;
+        for (PhotoStream::Item* item; read && !ended_by_window_ && (item = stream.At(stream.First(), true));
+             stream.DropFirst()) {
+            read = Handle(*item, stream.First());
+        }
+        newest_ = stream.Newest();
+        stream_ = nullptr;
+        source_ = nullptr;
+        return read;
+    }
+
+    // The item the run has come to; false when the album ends here.
+    bool Handle(PhotoStream::Item& item, long long index) {
+        switch (item.kind) {
+            case PhotoStream::Item::Kind::kPageStart: return EnterPage(item.page);
+            case PhotoStream::Item::Kind::kPageEnd:
+                for (const std::string& line : item.lines) Log(line);
+                return true;
+            case PhotoStream::Item::Kind::kPhoto: return FinishPhoto(item, index);
+        }
+        return true;
+    }
+
+    // What is said of a page as the run comes to it; false when it ends the album.
+    bool EnterPage(const PhotoPage& page) {
+        for (const std::string& line : page.lines) Log(line);
+        if (page.stopped) return outcome_.stopped = true, false;
+        if (page.login_wall) {
+            Log(std::string(kLoginNeededLine));
+            return outcome_.login_needed = true, false;
+        }
+        if (!page.fetched) {
+            Log("第" + std::to_string(page.number) + "页照片列表获取失败：" + page.failure);
+            ++outcome_.failed_pages;
+        }
+        if (page.left_out > 0) {
+            Log("第" + std::to_string(page.number) + "页照片列表超出一页能读取的上限，其中" +
+                std::to_string(page.left_out) + "项未读取");
         }
         return true;
     }
@@ -216,16 +234,6 @@ private:
         store_.SetLastCompleteRun(album_.key, mark);
     }
 
-    // Where one page stands: what was decided for its photos so far, and
-    // their pictures in flight.
-    struct PagePlan {
-        const PhotoPage& list;
-        PictureQueue& queue;
-        std::vector<Decision> decisions;
-        int next = 0;  // the first photo not decided yet
-        bool window_end = false;
-    };
-
     // What becomes of a photo, in the order the tests are made.
     Decision Decide(const PhotoRecord& photo) {
         if (photo.recorded_before) return Decision::kSkip;  // saved by an earlier run: not even its date is known
@@ -242,35 +250,39 @@ private:
         return photo.addressable ? Decision::kFetch : Decision::kBadAddress;
     }
 
-    // Decides the photos ahead of `head`, the one being finished, and starts
-    // their pictures while the queue has room. A photo whose id an unfinished
-    // one shares waits for it, so the record store answers as it would one
-    // at a time.
-    void Plan(PagePlan& plan, int head) {
-        const auto photo_at = [&plan](int i) -> const PhotoRecord& { return plan.list.photos[static_cast<std::size_t>(i)]; };
-        const int n = static_cast<int>(plan.list.photos.size());
-        while (plan.next < n && plan.queue.HasRoom() && !plan.window_end) {
-            const PhotoRecord& photo = photo_at(plan.next);
-            if (skip_recorded_ && store_.IsOpen()) {
-                for (int i = head; i < plan.next; ++i) {
-                    if (plan.decisions[static_cast<std::size_t>(i)] == Decision::kFetch &&
-                        SameStoredId(photo_at(i).photo_id, photo.photo_id)) {
-                        return;
-                    }
-                }
+    // Decides the photos from the one being finished on, and starts their
+    // pictures while the queue has room, reading on into pages that have
+    // come. A photo whose id an unfinished one shares waits for it, so the
+    // record store answers as it would one at a time.
+    void Plan() {
+        const long long head = stream_->First();
+        plan_ = std::max(plan_, head);
+        while (!window_end_planned_) {
+            PhotoStream::Item* item = stream_->At(plan_, plan_ == head);
+            if (!item) return;
+            if (item->kind == PhotoStream::Item::Kind::kPageStart && (item->page.stopped || item->page.login_wall)) return;
+            if (item->kind != PhotoStream::Item::Kind::kPhoto) {
+                ++plan_;
+                continue;
             }
-            const Decision decision = Decide(photo);
-            plan.decisions[static_cast<std::size_t>(plan.next)] = decision;
-            plan.window_end = decision == Decision::kEndOfWindow;  // nothing later is looked at
-            if (decision == Decision::kFetch) {
-                plan.queue.Start(plan.next, photo.picture_url);
-                if (WantsVideo(photo) && plan.queue.HasRoom()) {
-                    plan.queue.Start(VideoIndex(plan.next), VideoUrl(photo), PictureQueue::Kind::kVideo);
-                }
+            if (plan_ != head && (!queue_->HasRoom() || (skip_recorded_ && unfinished_.contains(StoredId(item->photo))))) {
+                return;
             }
-            ++plan.next;
+            item->decision = Decide(item->photo);
+            window_end_planned_ = item->decision == Decision::kEndOfWindow;  // nothing later is looked at
+            if (item->decision == Decision::kFetch) StartPicture(*item, plan_);
+            ++plan_;
         }
     }
+
+    void StartPicture(const PhotoStream::Item& item, long long index) {
+        queue_->Start(index, item.photo.picture_url);
+        if (skip_recorded_) unfinished_.insert(StoredId(item.photo));
+        if (WantsVideo(item.photo) && queue_->HasRoom()) {
+            queue_->Start(VideoIndex(index), VideoUrl(item.photo), PictureQueue::Kind::kVideo);
+        }
+    }
+    static std::string StoredId(const PhotoRecord& photo) { return std::string(StoredPhotoId(photo.photo_id)); }
 
     bool WantsVideo(const PhotoRecord& photo) const { return live_video_ && !photo.video_url.empty(); }
 
@@ -286,7 +298,7 @@ private:
         if (!source_ || !refreshed_.insert(photo.photo_id).second) return {};
         return source_->FreshVideoUrl(photo);
     }
-    static int VideoIndex(int index) { return -1 - index; }
+    static long long VideoIndex(long long index) { return -1 - index; }
 
     // Shows where the album stands at the `sequence`-th photo listed: with a
     // count, how far that is into it (the photos listed when there are more).
@@ -295,59 +307,51 @@ private:
             observer_.AlbumProgressed({-1, sequence, std::nullopt});
             return;
         }
-        const long long total = std::max({*album_.count, numbered_, 1LL});
+        const long long total = std::max({*album_.count, stream_->Numbered(), 1LL});
         const double exact = std::trunc(static_cast<double>(sequence) * 100.0 / static_cast<double>(total));
         observer_.AlbumProgressed({static_cast<int>(std::clamp(exact, 0.0, 100.0)), sequence, total});
     }
 
-    // The photos of one page in order, their pictures fetched ahead up to the
-    // batch's size. False when the album was stopped.
-    bool DownloadPage(const PhotoPage& list, long long numbered_before) {
-        PictureQueue queue(*batch_, album_folder_.fd(), context_.referer, context_.job);
-        PagePlan plan{list, queue, std::vector<Decision>(list.photos.size(), Decision::kUndecided)};
-        for (int position = 1; position <= static_cast<int>(list.photos.size()); ++position) {
-            if (context_.job && !context_.job->Checkpoint()) return outcome_.stopped = true, false;
-            const int index = position - 1;
-            const PhotoRecord& photo = list.photos[static_cast<std::size_t>(index)];
-            ShowProgress(numbered_before + position);
-            Plan(plan, index);
-            switch (plan.decisions[static_cast<std::size_t>(index)]) {
-                case Decision::kEndOfWindow: ended_by_window_ = true; return true;
-                case Decision::kSkip: Skipped(); continue;
-                case Decision::kUnknownDate:
-                    Log("上传时间不明，不在固定时间段内，已跳过：" + photo.photo_id);
-                    Skipped();
-                    continue;
-                case Decision::kBadAddress:  // no request, no name lookup
-                    finisher_.Failed("图片下载失败[0]：" + photo.picture_url);
-                    continue;
-                case Decision::kUndecided:
-                case Decision::kFetch: break;
-            }
-            PictureQueue::Taken taken = queue.Take(index);
-            if (taken.fetch.stopped) return outcome_.stopped = true, false;
-            const std::optional<std::string> placed = finisher_.Picture(photo, taken, numbered_before + position);
-            if (WantsVideo(photo) && !FinishVideo(photo, queue, VideoIndex(index), placed)) {
-                return outcome_.stopped = true, false;
-            }
+    // The photo the run has come to: decided, its picture taken when it has
+    // come and finished. False when the album was stopped.
+    bool FinishPhoto(PhotoStream::Item& item, long long index) {
+        if (context_.job && !context_.job->Checkpoint()) return outcome_.stopped = true, false;
+        const PhotoRecord& photo = item.photo;
+        ShowProgress(item.sequence);
+        Plan();
+        switch (item.decision) {
+            case Decision::kEndOfWindow: ended_by_window_ = true; return true;
+            case Decision::kSkip: Skipped(); return true;
+            case Decision::kUnknownDate:
+                Log("上传时间不明，不在固定时间段内，已跳过：" + photo.photo_id);
+                Skipped();
+                return true;
+            case Decision::kBadAddress:  // no request, no name lookup
+                finisher_.Failed("图片下载失败[0]：" + photo.picture_url);
+                return true;
+            case Decision::kUndecided:
+            case Decision::kFetch: break;
         }
-        return true;
+        PictureQueue::Taken taken = queue_->Take(index, [this] { Plan(); });
+        if (skip_recorded_) unfinished_.erase(unfinished_.find(StoredId(photo)));
+        if (taken.fetch.stopped) return outcome_.stopped = true, false;
+        const std::optional<std::string> placed = finisher_.Picture(photo, taken, item.sequence);
+        return !WantsVideo(photo) || FinishVideo(photo, VideoIndex(index), placed) || (outcome_.stopped = true, false);
     }
 
     // A live photo's video, after its still and beside it under the still's
     // name; nothing when the still was not saved. False when stopped.
-    bool FinishVideo(const PhotoRecord& photo, PictureQueue& queue, int index,
-                     const std::optional<std::string>& still) {
+    bool FinishVideo(const PhotoRecord& photo, long long index, const std::optional<std::string>& still) {
         if (!still) {  // not saved: its video is not wanted after all
-            return !queue.Started(index) || !queue.Take(index).fetch.stopped;
+            return !queue_->Started(index) || !queue_->Take(index).fetch.stopped;
         }
-        if (!queue.Started(index)) queue.Start(index, VideoUrl(photo), PictureQueue::Kind::kVideo);
-        PictureQueue::Taken taken = queue.Take(index);
+        if (!queue_->Started(index)) queue_->Start(index, VideoUrl(photo), PictureQueue::Kind::kVideo);
+        PictureQueue::Taken taken = queue_->Take(index, [this] { Plan(); });
         if (taken.fetch.stopped) return false;
         if (taken.fetch.status == 403) {  // a signed link refused: asked once more through its post
             if (const std::string fresh = Refreshed(photo); !fresh.empty()) {
-                queue.Start(index, fresh, PictureQueue::Kind::kVideo);
-                taken = queue.Take(index);
+                queue_->Start(index, fresh, PictureQueue::Kind::kVideo);
+                taken = queue_->Take(index, [this] { Plan(); });
                 if (taken.fetch.stopped) return false;
             }
         }
@@ -378,11 +382,13 @@ private:
     std::optional<PhotoRecord> newest_;           // the first photo this run listed
     std::string folder_name_;
     FolderHandle album_folder_;
-    RequestBatch* batch_ = nullptr;
-    PhotoSource* source_ = nullptr;      // while the pages are read
+    PictureQueue* queue_ = nullptr;      // while the photos are read
+    PhotoSource* source_ = nullptr;
+    PhotoStream* stream_ = nullptr;
+    long long plan_ = 0;                 // the first item not decided yet
+    bool window_end_planned_ = false;    // a photo decided ends the album
+    std::multiset<std::string> unfinished_;  // stored ids of the pictures started and not finished
     std::set<std::string> refreshed_;    // photos whose video was signed anew
-    long long listed_ = 0;    // photos of the pages read so far
-    long long numbered_ = 0;  // the sequence numbers those pages used up
     bool ended_by_window_ = false;
 };
 

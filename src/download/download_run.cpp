@@ -38,19 +38,6 @@ std::string StandInAlbumName() {
 
 }  // namespace
 
-std::string AlbumProgress::Counter() const {
-    return (total ? std::to_string(*total) : std::string("?")) + "/" + std::to_string(position);
-}
-
-void RunOutcome::Add(const AlbumOutcome& album) {
-    ++albums;
-    saved += album.saved;
-    videos += album.videos;
-    skipped += album.skipped;
-    failed += album.failed;
-    failed_pages += album.failed_pages;
-}
-
 RunOutcome DownloadRun(RunObserver& observer, const OptionsSource& options, const RunRequest& request,
                        DownloadContext context) {
     RunOutcome outcome;

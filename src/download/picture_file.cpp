@@ -58,6 +58,7 @@ PictureFile::PictureFile(int folder) : folder_(folder) {
         std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(engine()));
         temp_name_ = std::string(kTempPrefix) + name;
         fd_ = ::openat(folder_, temp_name_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd_ < 0) error_ = errno;
         if (fd_ < 0 && errno != EEXIST) break;
     }
     // The lock tells a later run's clean-up that the file is in use.
@@ -74,7 +75,10 @@ bool PictureFile::Write(std::string_view chunk) {
     if (head_.size() < kHeadSize) head_.append(chunk.substr(0, kHeadSize - head_.size()));
     while (!chunk.empty()) {
         const ssize_t n = ::write(fd_, chunk.data(), chunk.size());
-        if (n <= 0) return false;
+        if (n <= 0) {
+            error_ = n < 0 ? errno : ENOSPC;
+            return false;
+        }
         chunk.remove_prefix(static_cast<std::size_t>(n));
     }
     return true;

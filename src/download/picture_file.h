@@ -27,6 +27,8 @@ public:
     PictureFile& operator=(const PictureFile&) = delete;
 
     bool IsOpen() const { return fd_ >= 0; }
+    // The errno of the last thing that failed: making the file, or a write.
+    int Error() const { return error_; }
     bool Write(std::string_view chunk);
     // The modification time the picture gets, in Unix seconds; false, with
     // the time of writing kept, when the file system cannot hold it.
@@ -61,6 +63,7 @@ private:
     std::string temp_name_;
     std::string head_;  // the first bytes, for the picture test
     int fd_ = -1;
+    int error_ = 0;
     bool written_ = false;
     bool placed_ = false;
 };

@@ -1,40 +1,99 @@
 #include "download/picture_queue.h"
 
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <iterator>
+
 #include "net/object_request.h"
+#include "util/job_token.h"
 
 namespace wa {
 namespace {
 
 constexpr int kPictureTimeoutSeconds = 30;
 constexpr int kPictureAttempts = 2;
+// Pictures kept waiting for the late one before them, per transfer slot, and
+// at most: enough for the other slots to go on through a stall of a few
+// seconds, never more open files than a process may have.
+constexpr int kKeptPerSlot = 32;
+constexpr int kMostKept = 512;
+// So many transfers in a row that reach nothing mean the network is gone.
+constexpr int kLostInARow = 3;
+// Then the queue waits this long before each try, about two minutes in all.
+constexpr int kNetworkWaitsSeconds[] = {5, 10, 15, 30, 30, 30};
+
+// Nothing was reached: not the server, not the proxy, not even the name.
+bool ReachedNothing(const ObjectRequestResult& result) {
+    return !result.stopped && !result.sink_failed && result.status == 0 &&
+           (result.failure == NetFailure::kRefused || result.failure == NetFailure::kHostNotFound);
+}
+
+// The open files a process may have: as many as its hard limit allows, up
+// to 4096, since the kept pictures hold theirs open.
+long OpenFileLimit() {
+    static const long limit = [] {
+        rlimit files{};
+        if (::getrlimit(RLIMIT_NOFILE, &files) != 0) return 1024L;
+        if (files.rlim_cur < 4096 && files.rlim_cur < files.rlim_max) {
+            rlimit raised = files;
+            raised.rlim_cur = std::min<rlim_t>(files.rlim_max, 4096);
+            if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) files = raised;
+        }
+        return static_cast<long>(files.rlim_cur);
+    }();
+    return limit;
+}
+
+int KeptAtMost(int slots) {
+    if (slots <= 1) return 1;  // one at a time keeps every request in its photo's order
+    const long open_files = OpenFileLimit();
+    const long room = std::max(2L * slots, (open_files - 256) / 2);  // the rest of the program keeps its files
+    return static_cast<int>(std::min<long>({static_cast<long>(kKeptPerSlot) * slots, kMostKept, room}));
+}
 
 }  // namespace
 
-PictureQueue::PictureQueue(RequestBatch& batch, int album_folder, std::string referer, JobToken* job)
-    : batch_(batch), album_folder_(album_folder), referer_(std::move(referer)), job_(job) {}
+PictureQueue::PictureQueue(RequestBatch& batch, int album_folder, std::string referer, JobToken* job,
+                           QueueHooks hooks)
+    : batch_(batch), album_folder_(album_folder), referer_(std::move(referer)), job_(job), hooks_(std::move(hooks)),
+      max_kept_(KeptAtMost(batch.Slots())) {}
 
 PictureQueue::~PictureQueue() {
     if (!in_flight_.empty()) batch_.Cancel();  // before the files their bodies go to
 }
 
-bool PictureQueue::HasRoom() const { return static_cast<int>(pictures_.size()) < batch_.Slots(); }
+bool PictureQueue::HasRoom() const {
+    return !offline_ && static_cast<int>(in_flight_.size()) < batch_.Slots() &&
+           static_cast<int>(pictures_.size()) < max_kept_;
+}
 
-void PictureQueue::Start(int index, const std::string& url, Kind kind) {
+void PictureQueue::Start(long long index, const std::string& url, Kind kind) {
     Picture& picture = pictures_[index];
+    picture = Picture{};
     picture.url = url;
     picture.kind = kind;
     picture.file = std::make_unique<PictureFile>(album_folder_);
     if (!picture.file->IsOpen()) {
         picture.fetch.write_failed = true;
+        picture.fetch.write_error = picture.file->Error();
         picture.done = true;
         return;
     }
-    if (!Request(index, picture, batch_.FreeSlot())) picture.done = true;
+    const int slot = offline_ ? -1 : batch_.FreeSlot();
+    if (slot < 0) {
+        picture.parked = true;  // starts when a slot frees up, or the network is back
+        parked_.insert(index);
+        return;
+    }
+    if (!Request(index, picture, slot)) picture.done = true;
 }
 
-bool PictureQueue::Request(int index, Picture& picture, int slot) {
+bool PictureQueue::Request(long long index, Picture& picture, int slot) {
     if (!picture.file->Rewind()) {
         picture.fetch.write_failed = true;
+        picture.fetch.write_error = picture.file->Error();
         return false;
     }
     ObjectRequestOptions options;
@@ -48,6 +107,7 @@ bool PictureQueue::Request(int index, Picture& picture, int slot) {
         picture.fetch.status = 0;  // no handle for it: as if nothing answered
         return false;
     }
+    picture.parked = false;
     in_flight_[slot] = index;
     return true;
 }
@@ -57,30 +117,108 @@ bool PictureQueue::DriveOne() {
     if (!done) return false;
     const auto slot = in_flight_.find(done->slot);
     if (slot == in_flight_.end()) return true;
-    const int index = slot->second;
+    const long long index = slot->second;
     in_flight_.erase(slot);
     Picture& picture = pictures_.at(index);
     const ObjectRequestResult& result = done->result;
     PictureFetch& fetch = picture.fetch;
     fetch.stopped = result.stopped;
     fetch.write_failed = result.sink_failed;
+    fetch.write_error = result.sink_failed ? picture.file->Error() : 0;
     if (fetch.stopped) return false;
     if (!fetch.write_failed) {
         fetch.status = result.status;
         fetch.failure = result.failure;
+        fetch.failure_detail = result.failure_detail;
+        fetch.proxy = result.proxy;
         const bool expected = picture.kind == Kind::kVideo ? picture.file->HoldsVideo() : picture.file->HoldsPicture();
         fetch.ok = result.status == 200 && expected;
-        // The one repetition goes out at once, on the same connection.
-        if (!fetch.ok && picture.attempts < kPictureAttempts && Request(index, picture, done->slot)) return true;
     }
-    picture.done = true;
+    Ended(index, picture, done->slot, ReachedNothing(result));
     return true;
 }
 
-PictureQueue::Taken PictureQueue::Take(int index) {
+void PictureQueue::Ended(long long index, Picture& picture, int slot, bool connection_lost) {
+    if (connection_lost) {
+        // Nothing counts against a picture while the network is gone.
+        --picture.attempts;
+        if (!offline_ && ++lost_in_a_row_ < kLostInARow && Request(index, picture, slot)) return;
+        if (!offline_ && lost_in_a_row_ >= kLostInARow) {
+            offline_ = true;
+            offline_reason_ = FailureReason(picture.url, picture.fetch.Answer());
+            Log("网络连接中断（" + offline_reason_ + "），等待网络恢复");
+        }
+        picture.parked = true;
+        parked_.insert(index);
+        return;
+    }
+    lost_in_a_row_ = 0;
+    if (offline_) {  // an answer: the network is back
+        offline_ = false;
+        offline_waited_ms_ = 0;
+        offline_tries_ = 0;
+        Log("网络已恢复，继续下载");
+    }
+    // The one repetition goes out at once, on the same connection.
+    if (!picture.fetch.ok && !picture.fetch.write_failed && picture.attempts < kPictureAttempts &&
+        Request(index, picture, slot)) {
+        return;
+    }
+    picture.done = true;
+}
+
+bool PictureQueue::WaitForNetwork() {
+    const int try_number = std::min<int>(offline_tries_++, std::size(kNetworkWaitsSeconds) - 1);
+    const int seconds = kNetworkWaitsSeconds[try_number];
+    if (offline_waited_ms_ >= 120'000) {
+        GiveUpOnNetwork();
+        return true;
+    }
+    for (int left = seconds; left > 0; --left) {
+        if (hooks_.countdown) hooks_.countdown({WaitReason::kNetwork, left});
+        const bool go_on = hooks_.wait ? hooks_.wait(1000) : (!job_ || job_->Wait(std::chrono::seconds(1)));
+        if (!go_on) return false;
+    }
+    if (hooks_.countdown) hooks_.countdown({WaitReason::kNetwork, 0});
+    offline_waited_ms_ += seconds * 1000;
+    // One picture asks whether the network is back; the rest wait for its answer.
+    const long long probe = *parked_.begin();
+    parked_.erase(parked_.begin());
+    Picture& picture = pictures_.at(probe);
+    if (!Request(probe, picture, batch_.FreeSlot())) picture.done = true;
+    return true;
+}
+
+void PictureQueue::GiveUpOnNetwork() {
+    network_lost_ = offline_reason_;
+    for (const long long index : parked_) {
+        Picture& picture = pictures_.at(index);
+        picture.parked = false;
+        picture.done = true;
+    }
+    parked_.clear();
+}
+
+PictureQueue::Taken PictureQueue::Take(long long index, const std::function<void()>& refill) {
     Picture& picture = pictures_.at(index);
     while (!picture.done) {
-        if (!DriveOne()) {
+        // Pictures that waited for a slot, or for the network, go first.
+        while (!offline_ && !parked_.empty() && batch_.FreeSlot() >= 0) {
+            const long long next = *parked_.begin();
+            parked_.erase(parked_.begin());
+            Picture& waiting = pictures_.at(next);
+            if (!Request(next, waiting, batch_.FreeSlot())) waiting.done = true;
+        }
+        if (!in_flight_.empty()) {
+            if (!DriveOne()) {
+                picture.fetch.stopped = true;
+                break;
+            }
+            if (refill && !offline_) refill();
+            continue;
+        }
+        if (parked_.empty()) break;  // nothing left that could bring it
+        if (!WaitForNetwork()) {
             picture.fetch.stopped = true;
             break;
         }
@@ -88,6 +226,10 @@ PictureQueue::Taken PictureQueue::Take(int index) {
     Taken taken{picture.fetch, std::move(picture.file)};
     pictures_.erase(index);
     return taken;
+}
+
+void PictureQueue::Log(const std::string& line) const {
+    if (hooks_.log) hooks_.log(line);
 }
 
 }  // namespace wa

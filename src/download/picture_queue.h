@@ -1,13 +1,18 @@
-// The pictures of one photo-list page, fetched several at a time and handed
-// back strictly in photo order, so that naming, logging and recording happen
-// exactly as if they had come one after the other.
+// The pictures of an album, fetched several at a time and handed back
+// strictly in photo order, so that naming, logging and recording happen
+// exactly as if they had come one after the other. A late picture holds
+// only its own slot: the pictures after it that arrive wait, each in its
+// private temporary file, while the free slots fetch the next ones.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "download/picture_file.h"
+#include "download/run_events.h"
 #include "net/net_failure.h"
 
 namespace wa {
@@ -19,38 +24,59 @@ class RequestBatch;
 struct PictureFetch {
     long status = 0;
     NetFailure failure = NetFailure::kNone;  // why nothing answered, when nothing did
+    std::string failure_detail;
+    std::string proxy;  // a proxy that could not be reached
     bool ok = false;  // status 200 and the bytes of a picture (or of a video)
     bool stopped = false;
     bool write_failed = false;
+    int write_error = 0;  // the errno of a failed write
 
-    FailedAnswer Answer() const { return {status, failure, {}, {}}; }
+    FailedAnswer Answer() const { return {status, failure, failure_detail, proxy}; }
+};
+
+// What the queue tells the run while the network is gone.
+struct QueueHooks {
+    std::function<void(const std::string& line)> log;
+    std::function<void(const RunWait& wait)> countdown;
+    // Waits between tries while the network is gone; false when the job is
+    // to stop. Defaults to the job's own wait.
+    std::function<bool(int milliseconds)> wait;
 };
 
 class PictureQueue {
 public:
-    // Up to the batch's slot count of pictures are started and not yet taken
-    // at any moment: that many transfers and open files at most.
-    // `album_folder`: the album's open folder descriptor.
-    PictureQueue(RequestBatch& batch, int album_folder, std::string referer, JobToken* job);
+    // At most the batch's slot count of transfers run at once, and at most
+    // MaxKept() pictures are started and not yet taken: that many open
+    // files at most, whatever the album's size. `album_folder`: the
+    // album's open folder descriptor.
+    PictureQueue(RequestBatch& batch, int album_folder, std::string referer, JobToken* job, QueueHooks hooks = {});
     ~PictureQueue();  // abandons the transfers still running; their files go
     PictureQueue(const PictureQueue&) = delete;
     PictureQueue& operator=(const PictureQueue&) = delete;
 
+    // True when another picture may start now: a slot is free, the kept
+    // pictures are below their bound, and the network is not gone.
     bool HasRoom() const;
+    int MaxKept() const { return max_kept_; }
     // Starts fetching picture `index` from `url` into a temporary file of the
     // album folder; a picture that is not a picture with status 200 is asked
     // for once more. A live photo's video goes under an index of its own and
-    // must be the bytes of a video.
+    // must be the bytes of a video. Started while the network is gone, it
+    // waits for the network.
     enum class Kind { kPicture, kVideo };
-    void Start(int index, const std::string& url, Kind kind = Kind::kPicture);
-    bool Started(int index) const { return pictures_.contains(index); }
+    void Start(long long index, const std::string& url, Kind kind = Kind::kPicture);
+    bool Started(long long index) const { return pictures_.contains(index); }
     // Waits for picture `index`, which must have been started, and hands it
-    // over with its file.
+    // over with its file. Whenever a slot frees up meanwhile, `refill` is
+    // called, so that it can start the pictures after.
     struct Taken {
         PictureFetch fetch;
         std::unique_ptr<PictureFile> file;
     };
-    Taken Take(int index);
+    Taken Take(long long index, const std::function<void()>& refill = {});
+
+    // Why the network was given up on after waiting for it, or empty.
+    const std::string& NetworkLost() const { return network_lost_; }
 
 private:
     struct Picture {
@@ -60,17 +86,33 @@ private:
         PictureFetch fetch;
         int attempts = 0;
         bool done = false;
+        bool parked = false;  // waits for the network
     };
-    bool Request(int index, Picture& picture, int slot);
+    bool Request(long long index, Picture& picture, int slot);
     // Drives the transfers until one ends; false when the job stopped.
     bool DriveOne();
+    void Ended(long long index, Picture& picture, int slot, bool connection_lost);
+    // With nothing running and pictures parked: waits for the network, then
+    // tries again; false when the job stopped.
+    bool WaitForNetwork();
+    void GiveUpOnNetwork();
+    void Log(const std::string& line) const;
 
     RequestBatch& batch_;
     int album_folder_;
     std::string referer_;
     JobToken* job_;
-    std::map<int, Picture> pictures_;  // started and not taken
-    std::map<int, int> in_flight_;     // slot -> picture
+    QueueHooks hooks_;
+    int max_kept_;
+    std::map<long long, Picture> pictures_;  // started and not taken
+    std::map<int, long long> in_flight_;     // slot -> picture
+    std::set<long long> parked_;             // pictures waiting for the network
+    int lost_in_a_row_ = 0;                  // transfers that could not connect, one after the other
+    bool offline_ = false;
+    int offline_waited_ms_ = 0;
+    int offline_tries_ = 0;
+    std::string offline_reason_;
+    std::string network_lost_;
 };
 
 }  // namespace wa

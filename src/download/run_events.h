@@ -18,6 +18,18 @@ struct LogLine {
     bool blank_after = false;
 };
 
+// Why a run waits, counted down a second at a time.
+enum class WaitReason {
+    kRateLimit,  // the service said "too many requests"
+    kNetwork,    // nothing could be reached: the network is gone
+};
+struct RunWait {
+    WaitReason reason = WaitReason::kRateLimit;
+    long long seconds_left = 0;  // 0: the wait is over
+};
+// "请求过于频繁，30秒后重试", "网络连接中断，5秒后重试": on the status line.
+std::string RunWaitText(const RunWait& wait);
+
 struct RunStart {
     std::vector<int> numbers;  // of the ticked albums as the list shows them
     int albums = 0;            // the albums the run will download
@@ -74,8 +86,8 @@ public:
     virtual void AlbumProgressed(const AlbumProgress& progress) = 0;
     virtual void PhotoDone(PhotoResult result) = 0;
     virtual void Logged(const LogLine& line) = 0;
-    // A rate-limit wait, counted down a second at a time; 0 when it is over.
-    virtual void Waiting(long long seconds_left) = 0;
+    // A wait, counted down a second at a time; seconds_left 0 when it is over.
+    virtual void Waiting(const RunWait& wait) = 0;
     virtual void AlbumFinished(const AlbumOutcome& outcome) = 0;
     // The run ended: done, stopped, or cut short by a login wall.
     virtual void RunFinished(const RunOutcome& outcome) = 0;

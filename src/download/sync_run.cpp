@@ -35,7 +35,7 @@ SyncUserOutcome SyncOne(SyncObserver& observer, const OptionsSource& options, co
     ServiceRequest request;
     request.job = context.job;
     request.log = [&observer](const std::string& line) { observer.Logged({line, false}); };
-    request.countdown = [&observer](long long left) { observer.Waiting(left); };
+    request.countdown = [&observer](long long left) { observer.Waiting({WaitReason::kRateLimit, left}); };
     UserAlbums found = FindUserAlbums(user.target, options().door, request, {}, context.program_folder);
     outcome.user = found.user;
     if (found.listing.problem == ListingProblem::kStopped || (context.job && context.job->StopRequested())) {

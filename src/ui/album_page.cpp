@@ -249,7 +249,7 @@ void AlbumPage::EndBusyBar() { panel_->EndBusyBar(); }
 
 void AlbumPage::ShowRunLabel(RunLabel label, const std::string& text) { panel_->ShowRunLabel(label, text); }
 
-void AlbumPage::ShowCountdown(long long seconds_left) { status_line_->Show(seconds_left); }
+void AlbumPage::ShowCountdown(const RunWait& wait) { status_line_->Show(wait); }
 
 void AlbumPage::AppendLog(const std::string& text) { panel_->AppendLog(text); }
 

@@ -72,7 +72,7 @@ public:
     void ShowProgress(int position, int maximum) override;
     void EndBusyBar() override;
     void ShowRunLabel(RunLabel label, const std::string& text) override;
-    void ShowCountdown(long long seconds_left) override;
+    void ShowCountdown(const RunWait& wait) override;
 
     // Widths follow the tab control's width; the list and the log grow by
     // what the window is taller than its design.

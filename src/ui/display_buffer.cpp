@@ -27,8 +27,8 @@ void DisplayBuffer::AppendLog(const std::string& text) {
     Change([&](Pending& pending) { pending.log += text; });
 }
 
-void DisplayBuffer::SetWaiting(long long seconds_left) {
-    Change([&](Pending& pending) { pending.waiting = seconds_left; });
+void DisplayBuffer::SetWaiting(const RunWait& wait) {
+    Change([&](Pending& pending) { pending.waiting = wait; });
 }
 
 void DisplayBuffer::SetFinished(const RunOutcome& outcome) {

@@ -29,7 +29,7 @@ public:
         std::map<RunLabel, std::string> labels;
         std::optional<std::pair<int, int>> progress;  // position, maximum
         std::string log;                              // the lines in the order they came
-        std::optional<long long> waiting;             // the countdown's last second; 0 when it ended
+        std::optional<RunWait> waiting;               // the countdown's last second; 0 when it ended
         std::optional<RunOutcome> finished;           // the run ended, after all of the above
         bool Empty() const { return labels.empty() && !progress && log.empty() && !waiting && !finished; }
     };
@@ -42,7 +42,7 @@ public:
     void SetLabel(RunLabel label, const std::string& text);
     void SetProgress(int position, int maximum);
     void AppendLog(const std::string& text);
-    void SetWaiting(long long seconds_left);
+    void SetWaiting(const RunWait& wait);
     void SetFinished(const RunOutcome& outcome);
 
     // Everything gathered since the last time, leaving the buffer empty.

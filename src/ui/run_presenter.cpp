@@ -116,7 +116,7 @@ void RunPresenter::Logged(const LogLine& line) {
     buffer_.AppendLog(line.text + (line.blank_after ? "\n\n" : "\n"));
 }
 
-void RunPresenter::Waiting(long long seconds_left) { buffer_.SetWaiting(seconds_left); }
+void RunPresenter::Waiting(const RunWait& wait) { buffer_.SetWaiting(wait); }
 
 void RunPresenter::AlbumFinished(const AlbumOutcome& outcome) {
     {

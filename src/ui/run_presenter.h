@@ -53,7 +53,7 @@ public:
     void AlbumProgressed(const AlbumProgress& progress) override;
     void PhotoDone(PhotoResult result) override;
     void Logged(const LogLine& line) override;
-    void Waiting(long long seconds_left) override;
+    void Waiting(const RunWait& wait) override;
     void AlbumFinished(const AlbumOutcome& outcome) override;
     void RunFinished(const RunOutcome& outcome) override;
 

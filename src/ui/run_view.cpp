@@ -31,14 +31,14 @@ void AppendToLog(QPlainTextEdit* box, const std::string& text) {
     box->verticalScrollBar()->setValue(box->verticalScrollBar()->maximum());
 }
 
-void CountdownLine::Show(long long seconds_left) {
-    if (seconds_left <= 0) {
+void CountdownLine::Show(const RunWait& wait) {
+    if (wait.seconds_left <= 0) {
         if (before_) label_->setText(*before_);
         before_.reset();
         return;
     }
     if (!before_) before_ = label_->text();
-    label_->setText(QString::fromStdString(RateLimitWaitText(seconds_left)));
+    label_->setText(QString::fromStdString(RunWaitText(wait)));
 }
 
 void CountdownLine::SetStatus(const QString& text) {

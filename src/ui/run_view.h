@@ -25,9 +25,9 @@ public:
     // A busy bar (no total known) stands still, empty.
     virtual void EndBusyBar() = 0;
     virtual void ShowRunLabel(RunLabel label, const std::string& text) = 0;
-    // A rate-limit countdown on the status line; 0 ends it, and the line
-    // says again what it said before.
-    virtual void ShowCountdown(long long seconds_left) = 0;
+    // A wait counted down on the status line; 0 seconds ends it, and the
+    // line says again what it said before.
+    virtual void ShowCountdown(const RunWait& wait) = 0;
 };
 
 enum class RunState { kIdle, kRunning, kPaused };
@@ -53,7 +53,7 @@ void AppendToLog(QPlainTextEdit* box, const std::string& text);
 class CountdownLine {
 public:
     explicit CountdownLine(QLabel* label) : label_(label) {}
-    void Show(long long seconds_left);
+    void Show(const RunWait& wait);
     // A new status: a countdown in progress ends in it.
     void SetStatus(const QString& text);
 

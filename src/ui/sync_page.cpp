@@ -141,6 +141,6 @@ void SyncPage::EndBusyBar() { panel_->EndBusyBar(); }
 
 void SyncPage::ShowRunLabel(RunLabel label, const std::string& text) { panel_->ShowRunLabel(label, text); }
 
-void SyncPage::ShowCountdown(long long seconds_left) { status_line_->Show(seconds_left); }
+void SyncPage::ShowCountdown(const RunWait& wait) { status_line_->Show(wait); }
 
 }  // namespace wa

@@ -56,7 +56,7 @@ public:
     void ShowProgress(int position, int maximum) override;
     void EndBusyBar() override;
     void ShowRunLabel(RunLabel label, const std::string& text) override;
-    void ShowCountdown(long long seconds_left) override;
+    void ShowCountdown(const RunWait& wait) override;
 
     void LayOut(int width, int extra_height);
 

@@ -209,7 +209,7 @@ void SyncRunner::AlbumStarted(const AlbumStart& album) {
 void SyncRunner::AlbumProgressed(const AlbumProgress& progress) { presenter_->AlbumProgressed(progress); }
 void SyncRunner::PhotoDone(PhotoResult result) { presenter_->PhotoDone(result); }
 void SyncRunner::Logged(const LogLine& line) { presenter_->Logged(line); }
-void SyncRunner::Waiting(long long seconds_left) { presenter_->Waiting(seconds_left); }
+void SyncRunner::Waiting(const RunWait& wait) { presenter_->Waiting(wait); }
 void SyncRunner::AlbumFinished(const AlbumOutcome& outcome) { presenter_->AlbumFinished(outcome); }
 void SyncRunner::RunFinished(const RunOutcome& outcome) { presenter_->RunFinished(outcome); }
 

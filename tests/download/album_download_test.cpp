@@ -353,9 +353,9 @@ protected:
         }
         ASSERT_GT(fake.CountRequests(part), 0) << part;
     }
-    std::vector<std::string> TempFiles() {
+    std::vector<std::string> TempFiles(const std::string& album = "旅行6") {
         std::vector<std::string> found;
-        for (const auto& name : FileNames(AlbumFolder("旅行6"))) {
+        for (const auto& name : FileNames(AlbumFolder(album))) {
             if (name.starts_with(".weibo-albums-")) found.push_back(name);
         }
         return found;
@@ -428,6 +428,38 @@ TEST_F(PauseAndStopTest, WithEightInFlightPauseHoldsThemAllAndStopRemovesEveryTe
     EXPECT_EQ(FileNames(AlbumFolder("旅行6")), std::vector<std::string>{});
 }
 
+// A picture that answers late holds only its own slot: the pictures after it,
+// on the pages after it too, are fetched meanwhile and wait their turn in
+// their temporary files, as many as two slots may keep; a stop then leaves
+// the pictures before it and nothing else.
+TEST_F(PauseAndStopTest, ALatePictureHoldsOnlyItsOwnSlot) {
+    fake::Album album = Album("523", 100);
+    album.page_size = 20;
+    album.photos[2].delay_ms = 20'000;
+    Serve({album});
+    RequestBatch batch(2);
+    context.pictures = &batch;
+    JobToken job;
+    context.job = &job;
+    AlbumOutcome outcome;
+    std::thread worker([&] { outcome = Download("523", "100"); });
+    AwaitRequest("/large/523100003");
+    const int kept = 2 * 32;  // pictures two slots may keep started and not taken
+    for (int i = 0; i < 500 && fake.CountRequests("/large/") < 2 + kept; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // and no more
+    EXPECT_EQ(fake.CountRequests("/large/"), 2 + kept);
+    EXPECT_EQ(fake.CountRequests("/large/523100067"), 0);
+    EXPECT_EQ(TempFiles("旅行100").size(), static_cast<std::size_t>(kept));
+    job.RequestStop();
+    worker.join();
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_EQ(FileNames(AlbumFolder("旅行100")), (std::vector<std::string>{"(1)照片1.jpg", "(2)照片2.jpg"}));
+    EXPECT_TRUE(Recorded("523100002"));
+    EXPECT_FALSE(Recorded("523100004"));
+}
+
 // The same album, faults and all, one picture at a time and eight at a time:
 // the same files, the same log, the same record store.
 TEST_F(AlbumDownloadTest, EightInFlightGiveExactlyWhatOneAtATimeGives) {
@@ -452,6 +484,7 @@ TEST_F(AlbumDownloadTest, EightInFlightGiveExactlyWhatOneAtATimeGives) {
         fake.AddFault("/large/540100011", fake::Fault{.html_instead = true});
         fake.AddFault("/large/540100012", fake::Fault{.drop_half = true, .times = 1});  // the repeat works
         fake.AddFault("/large/540100013", fake::Fault{.drop_half = true});
+        fake.AddFault("/large/540100020", fake::Fault{.stall_ms = 300});  // late: the others go on meanwhile
         const fs::path root = temp.path() / (std::to_string(static_cast<int>(format)) + "-" + std::to_string(parallel));
         test::MemoryObserver run_host;
         run_host.options.save_folder = (root / "saved").string();

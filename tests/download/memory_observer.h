@@ -80,7 +80,7 @@ public:
         std::lock_guard lock(mutex_);
         log_ += line.text + (line.blank_after ? "\r\n\r\n" : "\r\n");
     }
-    void Waiting(long long) override {}
+    void Waiting(const RunWait&) override {}
     void AlbumFinished(const AlbumOutcome&) override {}
     void RunFinished(const RunOutcome& outcome) override {
         std::lock_guard lock(mutex_);

@@ -2,7 +2,10 @@
 // picture kinds, and the pages a logged-out visitor gets.
 #pragma once
 
+#include <atomic>
 #include <cctype>
+#include <chrono>
+#include <thread>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -11,6 +14,14 @@
 #include "fake_weibo.h"
 
 namespace wa::fake::answers {
+
+// Waits `ms`, or less once the server is stopping.
+inline void SleepUnlessStopping(int ms, const std::atomic<bool>& stopping) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end && !stopping) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
 
 // JSON string text; with `ascii_only` every non-ASCII character is written as
 // \uXXXX escapes, as the photo service writes captions.

@@ -14,13 +14,6 @@
 namespace wa::fake {
 namespace {
 
-void SleepUnlessStopping(int ms, const std::atomic<bool>& stopping) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end && !stopping) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-}
-
 // An httplib server over TLS with the given PEM certificate and key.
 std::unique_ptr<httplib::Server> MakeTlsServer(const std::string& certificate_pem, const std::string& key_pem) {
     BIO* certificate_bio = BIO_new_mem_buf(certificate_pem.data(), static_cast<int>(certificate_pem.size()));

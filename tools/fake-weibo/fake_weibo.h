@@ -34,6 +34,7 @@ struct Photo {
     PictureFormat format = PictureFormat::kJpeg;
     std::size_t size = 0;        // padded picture size; 0 keeps the plain picture
     std::set<std::string> omit;  // members left out of the photo's JSON
+    int delay_ms = 0;            // the picture answers this much later than the rest, every time
     bool id_as_number = false;   // "photo_id": 123 instead of "123"
     // On the album tab:
     std::string pid;             // the picture's id there; defaults to "006Xmpvgly1h" + photo_id

@@ -174,7 +174,7 @@ const Photo* FakeWeibo::FindPhoto(const std::string& pic_name) const {
 
 void FakeWeibo::ServePicture(const httplib::Request& request, httplib::Response& response, bool cover) {
     const std::string name = request.path.substr(7);
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     if (hotlink_protection_ && request.get_header_value("Referer") != BaseUrl() + "/") {
         response.status = 403;
         response.set_content("<html><body>403 Forbidden</body></html>", "text/html");
@@ -191,6 +191,9 @@ void FakeWeibo::ServePicture(const httplib::Request& request, httplib::Response&
         return;
     }
     response.set_content(MakePicture(photo->format, Seed(photo->photo_id), photo->size), MimeType(photo->format));
+    const int delay = photo->delay_ms;
+    lock.unlock();
+    if (delay > 0) SleepUnlessStopping(delay, stopping_);
 }
 
 }  // namespace wa::fake
