@@ -29,14 +29,7 @@ constexpr std::size_t kPictureSize = 200 * 1024;
 // A run's observer that keeps the log and nothing else.
 class QuietObserver : public wa::RunObserver {
 public:
-    void RunStarted(const wa::RunStart&) override {}
-    void AlbumStarted(const wa::AlbumStart&) override {}
-    void AlbumProgressed(const wa::AlbumProgress&) override {}
-    void PhotoDone(wa::PhotoResult) override {}
     void Logged(const wa::LogLine& line) override { log += line.text + "\n"; }
-    void Waiting(const wa::RunWait&) override {}
-    void AlbumFinished(const wa::AlbumOutcome&) override {}
-    void RunFinished(const wa::RunOutcome&) override {}
     std::string log;
 };
 

@@ -197,7 +197,7 @@ int DownloadUser(const SyncEntry& target, const Arguments& args, const DownloadO
         return kExitStopped;
     }
     PrintUserSummary(listed.user, outcome);
-    return outcome.failed > 0 || outcome.failed_pages > 0 ? kExitFailed : kExitOk;
+    return outcome.Failures() > 0 ? kExitFailed : kExitOk;
 }
 
 // Tells the desktop what a sync brought. Run by a timer, it stays a while
@@ -205,7 +205,7 @@ int DownloadUser(const SyncEntry& target, const Arguments& args, const DownloadO
 // that a click opens the save folder; at a terminal it offers no click and
 // ends at once.
 void NotifyDesktop(const SyncOutcome& synced, const std::string& save_folder, JobToken& stop) {
-    if (synced.saved <= 0) return;
+    if (synced.photos.saved <= 0) return;
     const bool at_terminal = ::isatty(STDIN_FILENO) == 1;
     Notifier notifier;
     const NotificationSent sent =
@@ -240,7 +240,7 @@ int SyncListed(const std::vector<SyncEntry>& entries, const Arguments& args, con
     }
     if (outcome.login_needed) return LoginNeeded();
     if (outcome.stopped) return kExitStopped;
-    return synced.failed > 0 || outcome.failed > 0 || outcome.failed_pages > 0 ? kExitFailed : kExitOk;
+    return synced.failed > 0 || outcome.Failures() > 0 ? kExitFailed : kExitOk;
 }
 
 }  // namespace

@@ -68,9 +68,12 @@ void TerminalObserver::UserFinished(const SyncUserOutcome& outcome) {
 
 void PrintUserSummary(const ResolvedUser& user, const RunOutcome& outcome) {
     const std::string videos = outcome.videos > 0 ? ", live videos " + std::to_string(outcome.videos) : "";
-    std::printf("%s (uid %s): saved %d%s, skipped %d, failed %d, photo-list pages failed %d\n",
-                TerminalSafe(user.title).c_str(), user.uid.c_str(), outcome.saved, videos.c_str(), outcome.skipped,
-                outcome.failed, outcome.failed_pages);
+    const std::string videos_failed =
+        outcome.videos_failed > 0 ? ", videos failed " + std::to_string(outcome.videos_failed) : "";
+    std::printf("%s (uid %s): saved %d%s, already there %d, skipped as downloaded %d, outside the date window %d, "
+                "failed %d%s, photo-list pages failed %d\n",
+                TerminalSafe(user.title).c_str(), user.uid.c_str(), outcome.saved, videos.c_str(), outcome.already_there,
+                outcome.recorded, outcome.outside_window, outcome.failed, videos_failed.c_str(), outcome.failed_pages);
     std::fflush(stdout);
 }
 

@@ -14,17 +14,13 @@ class TerminalObserver : public SyncObserver {
 public:
     TerminalObserver();
 
-    void RunStarted(const RunStart&) override {}
     void AlbumStarted(const AlbumStart& album) override;
     void AlbumProgressed(const AlbumProgress& progress) override;
-    void PhotoDone(PhotoResult) override {}
     void Logged(const LogLine& line) override;
     void Waiting(const RunWait& wait) override;
-    void AlbumFinished(const AlbumOutcome&) override {}
     void RunFinished(const RunOutcome&) override;
     void UserStarted(const SyncUserStart& start) override;
     void UserFinished(const SyncUserOutcome& outcome) override;
-    void SyncFinished(const SyncOutcome&) override {}
 
 private:
     // Its callers hold the mutex: a countdown may come from a second thread.
@@ -42,7 +38,8 @@ private:
 // A log line as the terminal shows it: nothing the service wrote drives it.
 std::string TerminalLine(const LogLine& line);
 
-// "<title> (uid <uid>): saved 3, skipped 1, failed 0, photo-list pages failed 0"
+// "<title> (uid <uid>): saved 3, already there 0, skipped as downloaded 1, outside
+// the date window 0, failed 0, photo-list pages failed 0": the run's figures.
 void PrintUserSummary(const ResolvedUser& user, const RunOutcome& outcome);
 
 }  // namespace wa::cli

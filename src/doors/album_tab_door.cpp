@@ -44,7 +44,12 @@ public:
         : context_(context), uid_(context.uid), wall_(album.id == kWallId), containerid_(album.id),
           wait_(context.page_wait),
           run_(context.scratch ? context.scratch->Of<AlbumTabRun>(kAlbumTabKey) : std::make_shared<AlbumTabRun>()),
-          ahead_(context.ahead), fetcher_(context) {}
+          ahead_(context.ahead), fetcher_(context) {
+        if (context.resume) {  // the pages from one that never came on
+            page_ = context.resume->number - 1;
+            cursor_ = context.resume->cursor;
+        }
+    }
 
     std::optional<PhotoPage> Next() override {
         if (ended_) return std::nullopt;
@@ -95,6 +100,7 @@ private:
                                           : AlbumDetailUrl(service, uid_, containerid_, cursor);
             PhotoPage page;
             page.number = number;
+            page.cursor = cursor;
             std::optional<AlbumTabPage> tab;
             const Attempts attempts = FetchWithAttempts(url, request, wait_, [&tab](const std::string& text) {
                 tab = ReadAlbumTabPage(text);

@@ -20,7 +20,14 @@ class PhotoServiceSource : public PhotoSource {
 public:
     PhotoServiceSource(const AlbumRef& album, const SourceContext& context)
         : uid_(context.uid), album_id_(album.id), type_(album.type), pages_(PageCount(album.count)),
-          count_(album.count.value_or(0)), wait_(context.page_wait), ahead_(context.ahead), fetcher_(context) {}
+          count_(album.count.value_or(0)), wait_(context.page_wait), ahead_(context.ahead), fetcher_(context) {
+        if (context.resume) {  // a page that never came, or from it on
+            page_ = context.resume->number - 1;
+            listed_ = context.resume->numbered;
+            last_full_ = true;
+            only_ = context.resume->to_end ? 0 : context.resume->number;
+        }
+    }
 
     std::optional<PhotoPage> Next() override {
         const int number = page_ + 1;
@@ -45,6 +52,7 @@ public:
 
 private:
     bool Wants(int number) const {
+        if (only_ != 0) return number == only_;
         if (empty_in_a_row_ >= kMaxEmptyPagesInARow) return false;
         if (number <= pages_) return true;
         if (number > kMaxPhotoPages) return false;
@@ -69,6 +77,7 @@ private:
     bool last_full_ = false;
     bool last_empty_ = false;
     int empty_in_a_row_ = 0;
+    int only_ = 0;  // the one page wanted, when only one is
     PageFetcher fetcher_;
 };
 

@@ -40,13 +40,30 @@ struct PhotoRecord {
     bool recorded_before = false;  // saved by an earlier run: only its id is known, and it is skipped
 };
 
+// Where reading an album starts again: a page that never came, alone where
+// the door's pages stand apart (numbered pages), else with every page after
+// it; or, `to_end`, from it to the album's end.
+struct PageMark {
+    int number = 1;          // the page, from 1
+    std::string cursor;      // where it starts, for a door that pages by cursor
+    long long numbered = 0;  // the sequence numbers the pages before it take up
+    bool to_end = false;
+};
+
 struct PhotoPage {
     int number = 0;  // 1 for the first page of the album
+    std::string cursor;  // where it starts, for a door that pages by cursor
     std::vector<PhotoRecord> photos;
     // The sequence numbers the page takes up: one a photo, or for a page
     // that never came, as many as the door's pages hold, so that a later run
     // that gets it numbers its photos as this one would have.
     long long numbers = 0;
+    // Where the numbers start again: the first page read from a mark.
+    std::optional<long long> numbered_from;
+    // Photos a run before could not get, asked for again: each with the
+    // number it was to be named by, and no page around them.
+    bool asked_again = false;
+    std::vector<long long> sequences;
     std::string next_cursor;  // where the next page starts, for a source that pages by cursor
     std::size_t left_out = 0;  // entries or pictures past what one answer is read for
     bool fetched = false;  // an answer arrived within the attempts
@@ -94,6 +111,9 @@ struct SourceContext {
     // True for a photo the run will skip as saved before: a door need not
     // complete it. From any of the source's threads.
     std::function<bool(const std::string& photo_id)> recorded;
+    // Read from here instead of the album's first page: pages a run before
+    // did not get.
+    std::optional<PageMark> resume;
 };
 
 // Fetches a source's pages, now or on a thread of its own ahead of time; the

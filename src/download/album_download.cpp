@@ -15,6 +15,7 @@
 #include "download/picture_finish.h"
 #include "download/photo_stream.h"
 #include "download/picture_queue.h"
+#include "download/retry_source.h"
 #include "download/record_store.h"
 #include "net/object_request.h"
 #include "util/date_time.h"
@@ -45,18 +46,21 @@ bool LinkExpired(std::string_view url) {
 class AlbumDownloader {
 public:
     AlbumDownloader(const AlbumRef& album, const ResolvedUser& user, RunObserver& observer,
-                    const OptionsSource& options, DownloadContext& context)
-        : album_(album), user_(user), observer_(observer), options_(options), context_(context),
-          finisher_(observer, options, store_, outcome_) {}
+                    const OptionsSource& options, DownloadContext& context, const RecordStore::FailedAlbum* retry)
+        : album_(album), user_(user), observer_(observer), options_(options), context_(context), retry_(retry),
+          failures_(store_, album_), finisher_(observer, options, store_, failures_, outcome_, context.run_counts) {}
 
     AlbumOutcome Run() {
         const DownloadOptions options = options_();
         OpenStore();
+        failures_.Load();
         TakeOptions(options);
-        Log("准备下载相册《" + album_.name + "》", true);
+        Log(retry_ ? "准备重试相册《" + album_.name + "》没有获取的" + std::to_string(retry_->items.size()) + "项"
+                   : "准备下载相册《" + album_.name + "》",
+            true);
         if (!MakeFolder(options.save_folder)) return outcome_;
-        if (new_only_ && store_.IsOpen()) mark_ = store_.LastCompleteRun(album_.key);
-        if (new_only_ && !mark_) Log("只下载新照片：本相册没有完整下载过的记录，全部读取");
+        if (new_only_ && !retry_ && store_.IsOpen()) mark_ = store_.LastCompleteRun(album_.key);
+        if (new_only_ && !retry_ && !mark_) Log("只下载新照片：本相册没有完整下载过的记录，全部读取");
 
         std::optional<RequestBatch> own_batch;
         RequestBatch* batch = context_.pictures;
@@ -66,7 +70,8 @@ public:
         hooks.countdown = [this](const RunWait& wait) { observer_.Waiting(wait); };
         PictureQueue queue(*batch, album_folder_.fd(), context_.referer, context_.job, std::move(hooks));
         queue_ = &queue;
-        const bool read = ReadPhotos(batch->Slots() > 1);
+        bool read = ReadPhotos(batch->Slots() > 1);
+        if (read && retry_) read = RetryVideos();
         queue_ = nullptr;
         MarkThisRun(read);
         if (!read) return outcome_;
@@ -128,12 +133,13 @@ private:
         switch (folder.problem) {
             case AlbumFolder::Problem::kBadName: Log("相册文件夹名称无效：" + folder_name_); return false;
             case AlbumFolder::Problem::kLink:
-                Log("相册文件夹是符号链接，已跳过：" + folder.refused);
+                Log("相册文件夹是符号链接，已跳过：" + folder.path);
                 ++outcome_.failed;
                 return false;
             case AlbumFolder::Problem::kNone: break;
         }
         album_folder_ = std::move(folder.handle);
+        if (!album_folder_.IsOpen()) Log("相册文件夹无法建立：" + folder.path);
         return true;
     }
 
@@ -156,14 +162,20 @@ private:
     // Every photo of the album's source in turn; false when the album ended
     // early (stopped, or a login is needed).
     bool ReadPhotos(bool ahead) {
-        const std::unique_ptr<PhotoSource> source = SourceOf(album_, SourceContextFor(ahead));
+        std::unique_ptr<PhotoSource> source;
+        if (!retry_) {
+            source = SourceOf(album_, SourceContextFor(ahead));
+        } else if (auto again = std::make_unique<RetrySource>(album_, retry_->items, SourceContextFor(ahead));
+                   again->DoorKnown()) {
+            source = std::move(again);
+        }
         if (!source) {
             Log("相册《" + album_.name + "》来自不认识的来源“" + album_.door + "”，无法下载");
             ++outcome_.failed_pages;
             return false;
         }
         source_ = source.get();
-        PhotoStream stream(*source, [this](PhotoPage& page) { return mark_ && CutAtKnownPhoto(page); });
+        PhotoStream stream(*source, [this](PhotoPage& page) { return mark_ && !retry_ && CutAtKnownPhoto(page); });
         stream_ = &stream;
         plan_ = 0;
         bool read = true;
@@ -180,7 +192,7 @@ private:
     // The item the run has come to; false when the album ends here.
     bool Handle(PhotoStream::Item& item, long long index) {
         switch (item.kind) {
-            case PhotoStream::Item::Kind::kPageStart: return EnterPage(item.page);
+            case PhotoStream::Item::Kind::kPageStart: return EnterPage(item.page, item.sequence);
             case PhotoStream::Item::Kind::kPageEnd:
                 for (const std::string& line : item.lines) Log(line);
                 return true;
@@ -189,17 +201,22 @@ private:
         return true;
     }
 
-    // What is said of a page as the run comes to it; false when it ends the album.
-    bool EnterPage(const PhotoPage& page) {
+    // What is said of a page as the run comes to it; false when it ends the
+    // album. `numbered`: the numbers the pages before it take up.
+    bool EnterPage(const PhotoPage& page, long long numbered) {
         for (const std::string& line : page.lines) Log(line);
         if (page.stopped) return outcome_.stopped = true, false;
         if (page.login_wall) {
             Log(std::string(kLoginNeededLine));
             return outcome_.login_needed = true, false;
         }
+        const PageMark mark{page.number, page.cursor, numbered, false};
         if (!page.fetched) {
             Log("第" + std::to_string(page.number) + "页照片列表获取失败：" + page.failure);
             ++outcome_.failed_pages;
+            failures_.Failed(RecordStore::FailedItem::Pages(mark, page.failure));
+        } else {
+            failures_.Got(RecordStore::FailedItem::Pages(mark, "").Key());
         }
         if (page.left_out > 0) {
             Log("第" + std::to_string(page.number) + "页照片列表超出一页能读取的上限，其中" +
@@ -227,16 +244,29 @@ private:
     // other run means the next one reads the album whole.
     void MarkThisRun(bool read) {
         if (!store_.IsOpen() || store_.ReadOnly()) return;
-        const bool complete = read && !window_on_ && outcome_.failed == 0 && outcome_.failed_pages == 0;
-        if (complete && !newest_) return;  // nothing listed: the old mark stands
+        if (retry_) {  // all a run got once nothing it failed is left
+            if (read && retry_->complete && store_.FailureKeys(album_.key).empty()) {
+                store_.SetLastCompleteRun(album_.key, retry_->complete);
+            }
+            return;
+        }
         std::optional<RecordStore::AlbumMark> mark;
-        if (complete) mark = RecordStore::AlbumMark{newest_->photo_id, newest_->upload_seconds.value_or(-1)};
-        store_.SetLastCompleteRun(album_.key, mark);
+        if (read && !window_on_ && newest_) {
+            mark = RecordStore::AlbumMark{newest_->photo_id, newest_->upload_seconds.value_or(-1)};
+        }
+        // What failed is kept, with where this run stopped for when a retry gets it.
+        if (read) failures_.ReadToEnd(mark);
+        if (read && !window_on_ && !newest_ && outcome_.Failures() == 0) return;  // nothing listed: the old mark stands
+        store_.SetLastCompleteRun(album_.key, outcome_.Failures() == 0 ? mark : std::nullopt);
     }
 
     // What becomes of a photo, in the order the tests are made.
-    Decision Decide(const PhotoRecord& photo) {
-        if (photo.recorded_before) return Decision::kSkip;  // saved by an earlier run: not even its date is known
+    Decision Decide(const PhotoRecord& photo, bool asked_again = false) {
+        if (photo.recorded_before) return Decision::kRecorded;  // saved by an earlier run: not even its date is known
+        if (asked_again) {  // the run that failed it decided on its date already
+            if (skip_recorded_ && store_.ContainsPhotoId(photo.photo_id)) return Decision::kRecorded;
+            return photo.addressable ? Decision::kFetch : Decision::kBadAddress;
+        }
         // Without a date window no photo is skipped or ends the album for
         // its date, however odd the date.
         if (window_on_ && !photo.upload_seconds) {
@@ -244,9 +274,9 @@ private:
         } else if (window_on_ && *photo.upload_seconds < window_start_) {
             return Decision::kEndOfWindow;
         } else if (window_on_ && (*photo.upload_seconds == window_start_ || *photo.upload_seconds >= window_end_)) {
-            return Decision::kSkip;
+            return Decision::kOutsideWindow;
         }
-        if (skip_recorded_ && store_.ContainsPhotoId(photo.photo_id)) return Decision::kSkip;
+        if (skip_recorded_ && store_.ContainsPhotoId(photo.photo_id)) return Decision::kRecorded;
         return photo.addressable ? Decision::kFetch : Decision::kBadAddress;
     }
 
@@ -268,7 +298,7 @@ private:
             if (plan_ != head && (!queue_->HasRoom() || (skip_recorded_ && unfinished_.contains(StoredId(item->photo))))) {
                 return;
             }
-            item->decision = Decide(item->photo);
+            item->decision = Decide(item->photo, item->asked_again);
             window_end_planned_ = item->decision == Decision::kEndOfWindow;  // nothing later is looked at
             if (item->decision == Decision::kFetch) StartPicture(*item, plan_);
             ++plan_;
@@ -321,13 +351,14 @@ private:
         Plan();
         switch (item.decision) {
             case Decision::kEndOfWindow: ended_by_window_ = true; return true;
-            case Decision::kSkip: Skipped(); return true;
+            case Decision::kRecorded: finisher_.Ended(PhotoResult::kRecorded); return true;
+            case Decision::kOutsideWindow: finisher_.Ended(PhotoResult::kOutsideWindow); return true;
             case Decision::kUnknownDate:
                 Log("上传时间不明，不在固定时间段内，已跳过：" + photo.photo_id);
-                Skipped();
+                finisher_.Ended(PhotoResult::kOutsideWindow);
                 return true;
             case Decision::kBadAddress:  // no request, no name lookup
-                finisher_.Failed("图片下载失败[0]：" + photo.picture_url);
+                finisher_.PictureFailed(photo, item.sequence, "0", "不是 http 或 https 地址");
                 return true;
             case Decision::kUndecided:
             case Decision::kFetch: break;
@@ -336,7 +367,40 @@ private:
         if (skip_recorded_) unfinished_.erase(unfinished_.find(StoredId(photo)));
         if (taken.fetch.stopped) return outcome_.stopped = true, false;
         const std::optional<std::string> placed = finisher_.Picture(photo, taken, item.sequence);
+        if (!queue_->NetworkLost().empty()) return KeepTheRest(index);
         return !WantsVideo(photo) || FinishVideo(photo, VideoIndex(index), placed) || (outcome_.stopped = true, false);
+    }
+
+    // The videos of live photos whose still was saved and whose video was not.
+    bool RetryVideos() {
+        long long index = -(1LL << 40);  // below every index the pictures and their videos take
+        for (const RecordStore::FailedItem& item : retry_->items) {
+            if (item.kind != RecordStore::FailedItem::Kind::kVideo) continue;
+            if (context_.job && !context_.job->Checkpoint()) return outcome_.stopped = true, false;
+            queue_->Start(--index, VideoUrl(item.photo), PictureQueue::Kind::kVideo);
+            PictureQueue::Taken taken = queue_->Take(index);
+            if (taken.fetch.stopped) return outcome_.stopped = true, false;
+            finisher_.Video(item.photo, taken, item.still);
+        }
+        return true;
+    }
+
+    // The network has been gone for minutes: the album ends here, and its
+    // pictures not finished and its pages not read are kept for a retry.
+    bool KeepTheRest(long long index) {
+        outcome_.network_lost = queue_->NetworkLost();
+        Log("网络连接中断超过两分钟（" + outcome_.network_lost + "），本相册其余的照片没有下载", true);
+        for (PhotoStream::Item* item; (item = stream_->At(++index, false));) {
+            if (item->kind != PhotoStream::Item::Kind::kPhoto) continue;
+            if (item->decision == Decision::kUndecided) item->decision = Decide(item->photo);
+            if (item->decision == Decision::kEndOfWindow) break;
+            if (item->decision != Decision::kFetch) continue;
+            failures_.Failed(RecordStore::FailedItem::Picture(item->photo, item->sequence, outcome_.network_lost));
+        }
+        if (const std::optional<PageMark> unread = stream_->Unread(); unread && !window_end_planned_) {
+            failures_.Failed(RecordStore::FailedItem::Pages(*unread, outcome_.network_lost));
+        }
+        return false;
     }
 
     // A live photo's video, after its still and beside it under the still's
@@ -359,18 +423,15 @@ private:
         return true;
     }
 
-    void Skipped() {
-        ++outcome_.skipped;
-        observer_.PhotoDone(PhotoResult::kSkipped);
-    }
-
     const AlbumRef& album_;
     ResolvedUser user_;
     RunObserver& observer_;
     const OptionsSource& options_;
     DownloadContext& context_;
+    const RecordStore::FailedAlbum* retry_;
     AlbumOutcome outcome_;
     RecordStore store_;
+    AlbumFailures failures_;
     PictureFinisher finisher_;
     std::int64_t window_start_ = 0;
     std::int64_t window_end_ = 0;
@@ -395,8 +456,9 @@ private:
 }  // namespace
 
 AlbumOutcome AlbumDownload(const AlbumRef& album, const ResolvedUser& user, RunObserver& observer,
-                           const OptionsSource& options, DownloadContext& context) {
-    return AlbumDownloader(album, user, observer, options, context).Run();
+                           const OptionsSource& options, DownloadContext& context,
+                           const RecordStore::FailedAlbum* retry) {
+    return AlbumDownloader(album, user, observer, options, context, retry).Run();
 }
 
 }  // namespace wa

@@ -8,6 +8,7 @@
 
 #include "doors/album_ref.h"
 #include "download/download_options.h"
+#include "download/record_store.h"
 #include "download/run_events.h"
 #include "weibo/service_request.h"
 #include "weibo/user_resolution.h"
@@ -26,9 +27,13 @@ struct DownloadContext {
     RequestBatch* pictures = nullptr;  // kept-alive connections for every picture of a run
     AttemptWait page_wait;             // the wait between photo-list attempts; PumpingWait by default
     RunScratch* scratch = nullptr;     // what the doors keep for the run
+    PhotoCounts run_counts;            // the run's figures before this album
 };
 
+// With `retry`, only what a run before could not get: the album's failures
+// as the record store keeps them.
 AlbumOutcome AlbumDownload(const AlbumRef& album, const ResolvedUser& user, RunObserver& observer,
-                           const OptionsSource& options, DownloadContext& context);
+                           const OptionsSource& options, DownloadContext& context,
+                           const RecordStore::FailedAlbum* retry = nullptr);
 
 }  // namespace wa

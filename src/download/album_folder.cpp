@@ -75,11 +75,11 @@ AlbumFolder OpenAlbumFolder(std::string save_folder, const std::string& user_tit
     }
     FolderHandle::Refusal why = FolderHandle::Refusal::kNone;
     const FolderHandle user_folder = FolderHandle::OpenOrMake(save_folder).Child(user, &why);
-    folder.refused = save_folder + user;
+    folder.path = save_folder + user;
     if (why != FolderHandle::Refusal::kLink) {
         folder.name = KeepOneFolder(user_folder, folder.name, album, store, log);
         folder.handle = user_folder.Child(folder.name, &why);
-        folder.refused = save_folder + user + "/" + folder.name;
+        folder.path = save_folder + user + "/" + folder.name;
     }
     if (why == FolderHandle::Refusal::kLink) {
         folder.problem = AlbumFolder::Problem::kLink;

@@ -28,7 +28,7 @@ struct AlbumFolder {
     Problem problem = Problem::kNone;
     FolderHandle handle;  // may be closed when the folder could not be made: every picture then fails
     std::string name;     // the album's folder below the user's
-    std::string refused;  // the path a link stood at
+    std::string path;     // the album folder's path; the user's where a link stood instead
 };
 
 // Opens (or makes) the album's folder below `save_folder` / `user_title`.

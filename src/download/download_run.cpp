@@ -38,6 +38,68 @@ std::string StandInAlbumName() {
 
 }  // namespace
 
+namespace {
+
+// An album of a run: one the user chose, or one a run before failed in.
+struct RunAlbum {
+    int number = 0;  // in the list it was chosen from; 0 for a retry
+    AlbumRef album;
+    const RecordStore::FailedAlbum* retry = nullptr;
+};
+
+std::vector<RunAlbum> ChosenAlbums(const RunRequest& request) {
+    std::vector<RunAlbum> albums;
+    for (const ChosenAlbum& chosen : request.albums) {
+        AlbumRef album = chosen.album;
+        album.name = TrimBlanksAndFullWidth(album.name);
+        if (album.name.empty()) album.name = StandInAlbumName();
+        if (!album.id.empty()) albums.push_back({chosen.number, std::move(album), nullptr});
+    }
+    return albums;
+}
+
+std::vector<RecordStore::FailedAlbum> FailuresOf(const std::string& program_folder, const std::string& uid) {
+    RecordStore store;
+    if (!IsUid(uid) || !store.OpenStore(RecordStorePath(program_folder, uid))) return {};
+    return store.Failures();
+}
+
+RunStart StartOf(const std::vector<RunAlbum>& albums) {
+    RunStart start;
+    start.albums = static_cast<int>(albums.size());
+    start.photos = 0;
+    for (const RunAlbum& chosen : albums) {
+        if (chosen.number > 0) start.numbers.push_back(chosen.number);
+        if (!chosen.album.count || chosen.retry || start.photos < 0) {  // a retry asks for a part of an album
+            start.photos = -1;
+            continue;
+        }
+        start.photos += *chosen.album.count;
+    }
+    return start;
+}
+
+// The albums a lost network kept the run from: read whole by a retry.
+void KeepUnstarted(const std::vector<RunAlbum>& albums, std::size_t from, const DownloadContext& context,
+                   const std::string& uid, const std::string& reason) {
+    RecordStore store;
+    if (from >= albums.size() || !store.OpenStore(RecordStorePath(context.program_folder, uid))) return;
+    for (std::size_t k = from; k < albums.size(); ++k) {
+        if (albums[k].retry) continue;  // its failures stand as they were
+        store.PutFailedAlbum(albums[k].album, std::nullopt);
+        store.PutFailure(albums[k].album.key, RecordStore::FailedItem::Pages(PageMark{1, "", 0, true}, reason));
+    }
+}
+
+// The line that closes a run that was not stopped.
+std::string EndLine(const RunOutcome& outcome) {
+    if (!outcome.network_lost.empty()) return "-------下载结束：网络连接中断（" + outcome.network_lost + "）--------";
+    if (outcome.Failures() > 0) return "-------" + FailuresText(outcome) + "--------";
+    return "-------全部下载完毕--------";
+}
+
+}  // namespace
+
 RunOutcome DownloadRun(RunObserver& observer, const OptionsSource& options, const RunRequest& request,
                        DownloadContext context) {
     RunOutcome outcome;
@@ -48,32 +110,28 @@ RunOutcome DownloadRun(RunObserver& observer, const OptionsSource& options, cons
     RunScratch scratch;
     if (!context.scratch) context.scratch = &scratch;
 
-    RunStart start;
-    std::string numbers;
-    std::vector<AlbumRef> albums;
-    for (const ChosenAlbum& chosen : request.albums) {
-        start.numbers.push_back(chosen.number);
-        numbers += std::to_string(chosen.number) + "、";
-        AlbumRef album = chosen.album;
-        album.name = TrimBlanksAndFullWidth(album.name);
-        if (album.name.empty()) album.name = StandInAlbumName();
-        if (!album.id.empty()) albums.push_back(std::move(album));
+    std::vector<RecordStore::FailedAlbum> failed;
+    std::vector<RunAlbum> albums;
+    if (request.retry_failed) {
+        failed = FailuresOf(context.program_folder, request.user.uid);
+        for (const RecordStore::FailedAlbum& album : failed) albums.push_back({0, album.album, &album});
+    } else {
+        albums = ChosenAlbums(request);
     }
-    start.albums = static_cast<int>(albums.size());
-    start.photos = 0;
-    for (const AlbumRef& album : albums) {
-        if (!album.count || start.photos < 0) {
-            start.photos = -1;
-            continue;
-        }
-        start.photos += *album.count;
-    }
+    const RunStart start = StartOf(albums);
     observer.RunStarted(start);
-    observer.Logged({numbers.empty() ? "当前未选择任何相册" : "当前被选择相册编号:" + numbers, true});
-
+    std::string numbers;
+    for (const int number : start.numbers) numbers += std::to_string(number) + "、";
+    if (request.retry_failed) {
+        observer.Logged({albums.empty() ? "没有需要重试的失败项" : "重试上次没有获取的照片，共" + std::to_string(albums.size()) + "个相册", true});
+    } else {
+        observer.Logged({numbers.empty() ? "当前未选择任何相册" : "当前被选择相册编号:" + numbers, true});
+    }
     for (std::size_t k = 0; k < albums.size(); ++k) {
-        observer.AlbumStarted({static_cast<int>(k + 1), static_cast<int>(albums.size()), albums[k].name});
-        const AlbumOutcome album = AlbumDownload(albums[k], request.user, observer, options, context);
+        observer.AlbumStarted({static_cast<int>(k + 1), static_cast<int>(albums.size()), albums[k].album.name});
+        context.run_counts = outcome;
+        const AlbumOutcome album =
+            AlbumDownload(albums[k].album, request.user, observer, options, context, albums[k].retry);
         observer.AlbumFinished(album);
         outcome.Add(album);
         if (album.stopped || (context.job && context.job->StopRequested())) {
@@ -85,8 +143,13 @@ RunOutcome DownloadRun(RunObserver& observer, const OptionsSource& options, cons
             outcome.login_needed = true;
             break;
         }
+        if (!album.network_lost.empty()) {  // and so would every further request
+            outcome.network_lost = album.network_lost;
+            KeepUnstarted(albums, k + 1, context, request.user.uid, album.network_lost);
+            break;
+        }
     }
-    if (!outcome.stopped && !outcome.login_needed) observer.Logged({"-------全部下载完毕--------", true});
+    if (!outcome.stopped && !outcome.login_needed) observer.Logged({EndLine(outcome), true});
     observer.RunFinished(outcome);
     return outcome;
 }
@@ -133,13 +196,7 @@ void DownloadJob::StartSync(SyncObserver& observer, OptionsSource options, std::
                                    DownloadContext run_context) {
         const SyncOutcome synced = SyncUsers(observer, options, users, std::move(run_context));
         RunOutcome outcome;
-        outcome.saved = synced.saved;
-        outcome.videos = synced.videos;
-        for (const SyncUserOutcome& user : synced.per_user) {
-            outcome.skipped += user.run.skipped;
-            outcome.failed += user.run.failed;
-            outcome.failed_pages += user.run.failed_pages;
-        }
+        outcome.PhotoCounts::Add(synced.photos);
         outcome.stopped = synced.stopped;
         outcome.login_needed = synced.login_needed;
         return outcome;

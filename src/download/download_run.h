@@ -26,6 +26,9 @@ struct ChosenAlbum {
 struct RunRequest {
     ResolvedUser user;
     std::vector<ChosenAlbum> albums;  // the ticked ones, in list order
+    // Instead of the albums: only what the user's runs before could not get,
+    // as the user's record store keeps it.
+    bool retry_failed = false;
 };
 
 // The worker's body: logs the chosen albums, downloads each and, unless

@@ -16,7 +16,7 @@
 namespace wa {
 
 // What becomes of a photo, decided as the run plans its pictures.
-enum class Decision { kUndecided, kEndOfWindow, kSkip, kUnknownDate, kBadAddress, kFetch };
+enum class Decision { kUndecided, kEndOfWindow, kRecorded, kOutsideWindow, kUnknownDate, kBadAddress, kFetch };
 
 class PhotoStream {
 public:
@@ -25,8 +25,11 @@ public:
         Kind kind = Kind::kPhoto;
         PhotoPage page;                  // kPageStart: the page, its photos taken out
         PhotoRecord photo;               // kPhoto
-        long long sequence = 0;          // kPhoto: its place among the album's numbers, from 1
+        // kPhoto: its place among the album's numbers, from 1; kPageStart: the
+        // numbers the pages before it take up.
+        long long sequence = 0;
         Decision decision = Decision::kUndecided;  // kPhoto
+        bool asked_again = false;                  // kPhoto: a picture a run before could not get
         std::vector<std::string> lines;  // kPageEnd: what is said once the page's photos are done
     };
 
@@ -51,8 +54,8 @@ public:
     const std::optional<PhotoRecord>& Newest() const { return newest_; }
     // True once the door has no more pages, or a page ended the reading.
     bool Ended() const { return ended_; }
-    // Wanted no further: a page ended the album before its end.
-    void End() { ended_ = true; }
+    // Where the pages not read yet begin; none when there are none.
+    std::optional<PageMark> Unread() const;
 
 private:
     bool Read(bool wait);
@@ -63,6 +66,8 @@ private:
     long long first_ = 0;  // the index of items_.front()
     long long numbered_ = 0;
     std::optional<PhotoRecord> newest_;
+    int last_page_ = 0;
+    std::string next_cursor_;  // where the page after the last one read begins
     bool ended_ = false;
 };
 

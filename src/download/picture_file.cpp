@@ -107,7 +107,10 @@ PictureFile::Placement PictureFile::MoveTo(const std::string& name) {
     Placement result = Placement::kPlaced;
     if (name.empty() || name.find('/') != std::string::npos) return Placement::kFailed;  // a name, never a path
     if (RenameNoReplace(folder_, temp_name_.c_str(), name.c_str()) != 0) {
-        if (errno != EEXIST) return Placement::kFailed;
+        if (errno != EEXIST) {
+            error_ = errno;
+            return Placement::kFailed;
+        }
         if (!SameBytesAs(name)) return Placement::kTaken;
         ::unlinkat(folder_, temp_name_.c_str(), 0);  // the same picture is there already
         result = Placement::kAlreadyThere;
@@ -116,6 +119,15 @@ PictureFile::Placement PictureFile::MoveTo(const std::string& name) {
     fd_ = -2;  // closed, and nothing left to remove
     placed_ = true;
     return result;
+}
+
+PictureFile::Placement PictureFile::AlreadyAt(const std::string& name) {
+    if (name.empty() || name.find('/') != std::string::npos || !SameBytesAs(name)) return Placement::kTaken;
+    ::unlinkat(folder_, temp_name_.c_str(), 0);
+    ::close(fd_);
+    fd_ = -2;
+    placed_ = true;
+    return Placement::kAlreadyThere;
 }
 
 bool PictureFile::NameTakenByAnother(const std::string& name) const {

@@ -39,6 +39,8 @@ public:
     bool HoldsPicture() const { return IsPictureData(head_); }
     bool HoldsVideo() const { return IsVideoData(head_); }
     bool HoldsMp4() const { return IsMp4Data(head_); }
+    // The first bytes written, for telling what kind of file it holds.
+    std::string_view Head() const { return head_; }
     enum class Placement {
         kPlaced,       // the picture now has that name
         kAlreadyThere, // the name holds the same bytes: the picture counts as saved
@@ -51,6 +53,9 @@ public:
 
     // True when a file other than this very picture holds the name `name`.
     bool NameTakenByAnother(const std::string& name) const;
+    // When `name` holds these very bytes, the picture is there already: its
+    // temporary file goes (kAlreadyThere); else nothing changes (kTaken).
+    Placement AlreadyAt(const std::string& name);
 
     // Removes the temporary files that runs which ended without cleaning up
     // (killed, power lost) left in `folder`; a file in use by a run stays.

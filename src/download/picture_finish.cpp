@@ -1,7 +1,11 @@
 #include "download/picture_finish.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "download/picture_naming.h"
 #include "download/record_store.h"
+#include "net/http_text.h"
 #include "net/net_failure.h"
 #include "util/date_time.h"
 
@@ -10,19 +14,24 @@ namespace {
 
 constexpr long long kMaxCollisionNumber = 100'000;
 
-bool IsSaved(PictureFile::Placement placement) {
-    return placement == PictureFile::Placement::kPlaced || placement == PictureFile::Placement::kAlreadyThere;
-}
+using Placement = PictureFile::Placement;
+
+struct Placed {
+    std::string name;
+    Placement placement = Placement::kFailed;
+};
+
+bool IsSaved(Placement placement) { return placement == Placement::kPlaced || placement == Placement::kAlreadyThere; }
 
 // Gives the file `path`, or when another file holds that name, the first
-// free one of path(2), path(3) ...; the path it got, nullopt when none.
-std::optional<std::string> PlaceNumbered(PictureFile& file, const std::string& path) {
-    PictureFile::Placement placement = file.MoveTo(path);
-    if (IsSaved(placement)) return path;
-    for (long long n = 2; placement == PictureFile::Placement::kTaken && n < kMaxCollisionNumber; ++n) {
+// free one of path(2), path(3) ...; nullopt when none.
+std::optional<Placed> PlaceNumbered(PictureFile& file, const std::string& path) {
+    Placement placement = file.MoveTo(path);
+    if (IsSaved(placement)) return Placed{path, placement};
+    for (long long n = 2; placement == Placement::kTaken && n < kMaxCollisionNumber; ++n) {
         const std::string numbered = NumberedPath(path, n);
         placement = file.MoveTo(numbered);
-        if (IsSaved(placement)) return numbered;
+        if (IsSaved(placement)) return Placed{numbered, placement};
     }
     return std::nullopt;
 }
@@ -30,25 +39,52 @@ std::optional<std::string> PlaceNumbered(PictureFile& file, const std::string& p
 // Gives the picture the first free name of the naming attempts, then of the
 // last attempt with a collision number; a name holding the same picture
 // already counts as saved. No saved picture is ever replaced.
-std::optional<std::string> PlacePicture(PictureFile& file, PictureNamer& namer, PictureNamer::Choice& choice,
-                                        const OptionsSource& options) {
+std::optional<Placed> PlacePicture(PictureFile& file, PictureNamer& namer, PictureNamer::Choice& choice,
+                                   const OptionsSource& options) {
     std::string path;
     for (int attempt = 1; attempt <= 3; ++attempt) {
         choice.format = options().NameFormatOrContent();
         path = namer.PicturePath(attempt, choice);
         if (attempt == 3) break;
-        if (IsSaved(file.MoveTo(path))) return path;
+        if (const Placement placement = file.MoveTo(path); IsSaved(placement)) return Placed{path, placement};
     }
     return PlaceNumbered(file, path);
 }
 
 }  // namespace
 
+std::string WriteFailureReason(int error) {
+    switch (error) {
+        case ENOSPC: return "磁盘已满";
+        case EDQUOT: return "超出磁盘配额";
+        case EACCES:
+        case EPERM: return "没有写入权限";
+        case EROFS: return "磁盘只读";
+        case ENAMETOOLONG: return "文件名过长";
+        case EBADF: return "相册文件夹无法建立";  // there is no folder to write in
+        case 0: return "无法写入";
+        default: return std::strerror(error);
+    }
+}
+
+std::string FetchFailureReason(const std::string& url, const PictureFetch& fetch, bool video) {
+    if (fetch.write_failed) return WriteFailureReason(fetch.write_error);
+    if (fetch.status == 200) return UrlHost(url, true) + (video ? " 的回答不是视频" : " 的回答不是图片");
+    return FailureReason(url, fetch.Answer());
+}
+
 PictureFinisher::PictureFinisher(RunObserver& observer, const OptionsSource& options, RecordStore& store,
-                                 AlbumOutcome& outcome)
-    : observer_(observer), options_(options), store_(store), outcome_(outcome),
+                                 AlbumFailures& failures, AlbumOutcome& outcome, const PhotoCounts& before)
+    : observer_(observer), options_(options), store_(store), failures_(failures), outcome_(outcome), before_(before),
       upload_time_as_file_time_(options().upload_time_as_file_time),
       use_24_hour_clock_(Uses24HourClock()) {}  // the user's setting, asked once per album
+
+void PictureFinisher::Ended(PhotoResult result) {
+    outcome_.Count(result);
+    PhotoEnd end{result, before_};
+    end.run.Add(outcome_);
+    observer_.PhotoDone(end);
+}
 
 void PictureFinisher::GiveUploadTime(PictureFile& file, const PhotoRecord& photo) const {
     // The upload time as the file's modification time, when the user wants
@@ -58,21 +94,29 @@ void PictureFinisher::GiveUploadTime(PictureFile& file, const PhotoRecord& photo
     }
 }
 
-void PictureFinisher::Failed(const std::string& line) {
+void PictureFinisher::Failed(const RecordStore::FailedItem& item, const std::string& line, PhotoResult result) {
     Log(line);
-    ++outcome_.failed;
-    observer_.PhotoDone(PhotoResult::kFailed);
+    failures_.Failed(item);
+    Ended(result);
+}
+
+void PictureFinisher::PictureFailed(const PhotoRecord& photo, long long sequence, const std::string& tag,
+                                    const std::string& reason) {
+    Failed(RecordStore::FailedItem::Picture(photo, sequence, reason),
+           "图片下载失败[" + tag + "]：" + photo.picture_url + "（" + reason + "）", PhotoResult::kFailed);
 }
 
 std::optional<std::string> PictureFinisher::Picture(const PhotoRecord& photo, PictureQueue::Taken& taken,
                                                     long long sequence) {
     const PictureFetch& picture = taken.fetch;
-    if (picture.write_failed) {
-        Failed("图片保存失败：" + photo.photo_id);
-        return std::nullopt;
-    }
-    if (!picture.ok) {
-        Failed("图片下载失败[" + FailureTag(picture.Answer()) + "]：" + photo.picture_url);
+    RecordStore::FailedItem failed = RecordStore::FailedItem::Picture(photo, sequence, "");
+    if (picture.write_failed || !picture.ok) {
+        failed.reason = FetchFailureReason(photo.picture_url, picture, false);
+        const std::string line = picture.write_failed
+                                     ? "图片保存失败：" + photo.photo_id + "（" + failed.reason + "）"
+                                     : "图片下载失败[" + FailureTag(picture.Answer()) + "]：" + photo.picture_url + "（" +
+                                           failed.reason + "）";
+        Failed(failed, line, PhotoResult::kFailed);
         return std::nullopt;
     }
     // A name that holds this very picture already is free for it: a
@@ -84,30 +128,44 @@ std::optional<std::string> PictureFinisher::Picture(const PhotoRecord& photo, Pi
     choice.scheme = options_().sequence;
     choice.use_24_hour_clock = use_24_hour_clock_;
     GiveUploadTime(file, photo);
-    std::optional<std::string> placed = PlacePicture(file, namer, choice, options_);
+    std::optional<Placed> placed;
+    // A picture saved under the name its address gave before its bytes named it is there already.
+    if (const std::string by_bytes = PictureExtension(photo.kind, file.Head()); by_bytes != PictureExtension(photo.kind)) {
+        choice.format = options_().NameFormatOrContent();
+        const std::string earlier = namer.PicturePath(1, choice);
+        if (file.AlreadyAt(earlier) == Placement::kAlreadyThere) placed = Placed{earlier, Placement::kAlreadyThere};
+        choice.extension = by_bytes;
+    }
+    if (!placed) placed = PlacePicture(file, namer, choice, options_);
     if (!placed) {
-        Failed("图片保存失败：" + photo.photo_id);
+        failed.reason = file.Error() ? WriteFailureReason(file.Error()) : "没有可用的文件名";
+        Failed(failed, "图片保存失败：" + photo.photo_id + "（" + failed.reason + "）", PhotoResult::kFailed);
         return std::nullopt;
     }
-    ++outcome_.saved;
-    observer_.PhotoDone(PhotoResult::kSaved);
+    Ended(placed->placement == Placement::kAlreadyThere ? PhotoResult::kAlreadyThere : PhotoResult::kSaved);
     if (!store_.ContainsPhotoId(photo.photo_id)) store_.AppendPhotoId(photo.photo_id);
-    return placed;
+    failures_.Got(failed.Key());
+    return placed->name;
 }
 
 void PictureFinisher::Video(const PhotoRecord& photo, PictureQueue::Taken& taken, const std::string& still) {
     const PictureFetch& fetch = taken.fetch;
-    if (fetch.ok && !fetch.write_failed) GiveUploadTime(*taken.file, photo);
-    if (!fetch.ok || fetch.write_failed ||
-        !PlaceNumbered(*taken.file, VideoPath(still, photo.video_url, taken.file->HoldsMp4()))) {
+    RecordStore::FailedItem failed = RecordStore::FailedItem::Video(photo, still, "");
+    std::optional<Placed> placed;
+    if (fetch.ok && !fetch.write_failed) {
+        GiveUploadTime(*taken.file, photo);
+        placed = PlaceNumbered(*taken.file, VideoPath(still, photo.video_url, taken.file->HoldsMp4()));
+    }
+    if (!placed) {
         const std::string tag = fetch.write_failed ? "0" : FailureTag(fetch.Answer());
-        Log("实况视频下载失败[" + tag + "]：" + photo.video_url);
-        ++outcome_.failed;
-        observer_.PhotoDone(PhotoResult::kVideoFailed);
+        failed.reason = fetch.ok && !fetch.write_failed ? WriteFailureReason(taken.file->Error())
+                                                        : FetchFailureReason(photo.video_url, fetch, true);
+        Failed(failed, "实况视频下载失败[" + tag + "]：" + photo.video_url + "（" + failed.reason + "）",
+               PhotoResult::kVideoFailed);
         return;
     }
-    ++outcome_.videos;
-    observer_.PhotoDone(PhotoResult::kVideoSaved);
+    Ended(placed->placement == Placement::kAlreadyThere ? PhotoResult::kVideoAlreadyThere : PhotoResult::kVideoSaved);
+    failures_.Got(failed.Key());
 }
 
 }  // namespace wa

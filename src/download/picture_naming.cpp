@@ -85,7 +85,13 @@ std::string DateTag(std::int64_t upload_seconds, bool use_24_hour_clock) {
     return tag;
 }
 
-std::string PictureExtension(PhotoKind kind) { return kind == PhotoKind::kGif ? ".gif" : ".jpg"; }
+std::string PictureExtension(PhotoKind kind, std::string_view bytes) {
+    if (bytes.starts_with("\xFF\xD8\xFF")) return ".jpg";
+    if (bytes.starts_with("\x89PNG\r\n\x1A\n")) return ".png";
+    if (bytes.starts_with("GIF87a") || bytes.starts_with("GIF89a")) return ".gif";
+    if (bytes.size() >= 12 && bytes.starts_with("RIFF") && bytes.substr(8, 4) == "WEBP") return ".webp";
+    return kind == PhotoKind::kGif ? ".gif" : ".jpg";
+}
 
 std::string CaptionForName(std::string_view caption) {
     // Line breaks and tabs are no letters: they go as the blanks around them
@@ -114,7 +120,7 @@ std::string PictureNamer::PicturePath(int attempt, const Choice& choice) {
         // The id comes from the service: cleaned like any name, never empty.
         std::string id = CleanName(photo_.photo_id);
         if (id.empty()) id = "(" + SequenceText(choice.scheme, sequence_) + ")";
-        return Path(FitName("", id, PictureExtension(photo_.kind)));
+        return Path(FitName("", id, Extension(choice)));
     }
     if (attempt == 2) {
         if (!caption_used_) PicturePath(1, choice);  // attempt 2 builds on attempt 1's caption
@@ -125,7 +131,7 @@ std::string PictureNamer::PicturePath(int attempt, const Choice& choice) {
 
 std::string PictureNamer::BuildName(std::string caption, const Choice& choice, bool first_attempt) {
     const std::string number = SequenceText(choice.scheme, sequence_);
-    const std::string extension = PictureExtension(photo_.kind);
+    const std::string extension = Extension(choice);
     if (choice.format == NameFormat::kContent && caption.empty()) caption = "(" + number + ")";
     if (first_attempt) caption_used_ = caption;
 

@@ -61,8 +61,10 @@ std::string SequenceText(SequenceScheme scheme, long long sequence);
 // The upload minute as "2014.05.14 00.53" (UTC+8).
 std::string DateTag(std::int64_t upload_seconds, bool use_24_hour_clock);
 
-// ".gif" for a gif, else ".jpg".
-std::string PictureExtension(PhotoKind kind);
+// The extension of a picture's file: what its bytes are (".jpg", ".png",
+// ".gif", ".webp"), or where they tell nothing, ".gif" for a gif and ".jpg"
+// for the rest.
+std::string PictureExtension(PhotoKind kind, std::string_view bytes = {});
 
 // The post text as it enters a file name: cleaned, without quotes,
 // backslashes, line breaks, "?" and blanks.
@@ -79,6 +81,7 @@ public:
         NameFormat format = NameFormat::kNumberThenContent;
         SequenceScheme scheme = SequenceScheme::kRunning;
         bool use_24_hour_clock = true;
+        std::string extension;  // what the file's bytes are; empty: by the photo's kind
     };
 
     // `sequence`: the photo's place among those listed in the album, from 1.
@@ -92,6 +95,9 @@ public:
 private:
     std::string BuildName(std::string caption, const Choice& choice, bool first_attempt);
     std::string Path(const std::string& name) const { return folder_ + name; }
+    std::string Extension(const Choice& choice) const {
+        return choice.extension.empty() ? PictureExtension(photo_.kind) : choice.extension;
+    }
 
     std::string folder_;  // ends in "/"; empty for names alone
     const PhotoRecord& photo_;

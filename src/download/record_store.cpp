@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "download/sqlite_statement.h"
 #include "util/folders.h"
 
 namespace wa {
@@ -19,26 +20,14 @@ bool Exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, 
 
 // The first column of the first row of a query; -1 when it fails.
 int QueryInt(sqlite3* db, const char* sql) {
-    sqlite3_stmt* statement = nullptr;
-    int value = -1;
-    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW) {
-        value = sqlite3_column_int(statement, 0);
-    }
-    sqlite3_finalize(statement);
-    return value;
+    Statement query(db, sql);
+    return query.Row() ? static_cast<int>(query.Int(0)) : -1;
 }
 
 // True when the store now writes ahead to a log.
 bool SwitchToWal(sqlite3* db) {
-    sqlite3_stmt* statement = nullptr;
-    bool wal = false;
-    if (sqlite3_prepare_v2(db, "PRAGMA journal_mode=WAL", -1, &statement, nullptr) == SQLITE_OK &&
-        sqlite3_step(statement) == SQLITE_ROW) {
-        const auto* mode = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-        wal = mode && std::string_view(mode) == "wal";
-    }
-    sqlite3_finalize(statement);
-    return wal;
+    Statement query(db, "PRAGMA journal_mode=WAL");
+    return query.Row() && query.Text(0) == "wal";
 }
 
 int ApplicationId(sqlite3* db) { return QueryInt(db, "PRAGMA application_id"); }
@@ -57,16 +46,20 @@ constexpr const char* kSyncsTable =
     "CREATE TABLE IF NOT EXISTS syncs(id INTEGER PRIMARY KEY CHECK(id = 1), at INTEGER NOT NULL, "
     "saved INTEGER NOT NULL, title TEXT NOT NULL)";
 
+constexpr const char* kFailedAlbumsTable =
+    "CREATE TABLE IF NOT EXISTS failed_albums(album TEXT NOT NULL PRIMARY KEY, door TEXT NOT NULL, id TEXT NOT NULL, "
+    "type TEXT NOT NULL, name TEXT NOT NULL, count INTEGER, newest TEXT, uploaded INTEGER, "
+    "position INTEGER NOT NULL) WITHOUT ROWID";
+
+constexpr const char* kFailuresTable =
+    "CREATE TABLE IF NOT EXISTS failures(album TEXT NOT NULL, item TEXT NOT NULL, kind INTEGER NOT NULL, "
+    "photo_id TEXT NOT NULL, post_id TEXT NOT NULL, picture_url TEXT NOT NULL, photo_kind INTEGER NOT NULL, "
+    "video_url TEXT NOT NULL, caption TEXT NOT NULL, uploaded INTEGER, sequence INTEGER NOT NULL, "
+    "still TEXT NOT NULL, page INTEGER NOT NULL, cursor TEXT NOT NULL, numbered INTEGER NOT NULL, "
+    "to_end INTEGER NOT NULL, reason TEXT NOT NULL, PRIMARY KEY(album, item)) WITHOUT ROWID";
+
 bool HasTable(sqlite3* db, const char* name) {
-    sqlite3_stmt* statement = nullptr;
-    bool found = false;
-    if (sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE type='table' AND name=?1", -1, &statement, nullptr) ==
-        SQLITE_OK) {
-        sqlite3_bind_text(statement, 1, name, -1, SQLITE_STATIC);
-        found = sqlite3_step(statement) == SQLITE_ROW;
-    }
-    sqlite3_finalize(statement);
-    return found;
+    return Statement(db, "SELECT 1 FROM sqlite_master WHERE type='table' AND name=?1").Bind(name).Row();
 }
 
 bool HasPhotoTable(sqlite3* db) {
@@ -126,6 +119,10 @@ std::string CreateStoreWhenMissing(const std::string& program_folder, std::strin
     return path;
 }
 
+RecordStore::RecordStore() = default;
+
+RecordStore::~RecordStore() { CloseStore(); }
+
 bool RecordStore::CreateStore(const std::string& path) {
     // Claiming the name first means a store another run just made is never
     // replaced or removed.
@@ -162,177 +159,104 @@ bool RecordStore::OpenStore(const std::string& path, std::string* error) {
     // Appends survive a crash of the program; fsync is left to checkpoints.
     // A store another run keeps in its old journal mode stays fully synchronous.
     if (!read_only_ && SwitchToWal(db_)) Exec(db_, "PRAGMA synchronous=NORMAL");
-    if (sqlite3_prepare_v2(db_, "SELECT 1 FROM photos WHERE photo_id=?1", -1, &contains_, nullptr) != SQLITE_OK ||
-        sqlite3_prepare_v2(db_, "INSERT OR IGNORE INTO photos(photo_id) VALUES(?1)", -1, &append_, nullptr) !=
-            SQLITE_OK) {
-        return fail("数据库无法读取");
-    }
+    contains_ = std::make_unique<Statement>(db_, "SELECT 1 FROM photos WHERE photo_id=?1");
+    append_ = std::make_unique<Statement>(db_, "INSERT OR IGNORE INTO photos(photo_id) VALUES(?1)");
+    if (!contains_->Prepared() || !append_->Prepared()) return fail("数据库无法读取");
     // Stores written before the albums or doors tables existed get them now.
     has_marks_ = HasTable(db_, "albums") || (!read_only_ && Exec(db_, kAlbumsTable));
     has_doors_ = HasTable(db_, "doors") || (!read_only_ && Exec(db_, kDoorsTable));
     has_folders_ = HasTable(db_, "folders") || (!read_only_ && Exec(db_, kFoldersTable));
     has_syncs_ = HasTable(db_, "syncs") || (!read_only_ && Exec(db_, kSyncsTable));
+    has_failures_ = (HasTable(db_, "failed_albums") && HasTable(db_, "failures")) ||
+                    (!read_only_ && Exec(db_, kFailedAlbumsTable) && Exec(db_, kFailuresTable));
     return true;
 }
 
 std::optional<std::string> RecordStore::AlbumFolder(std::string_view album) {
     std::lock_guard lock(mutex_);
     if (!db_ || !has_folders_) return std::nullopt;
-    sqlite3_stmt* statement = nullptr;
-    std::optional<std::string> folder;
-    if (sqlite3_prepare_v2(db_, "SELECT folder FROM folders WHERE album=?1", -1, &statement, nullptr) == SQLITE_OK) {
-        sqlite3_bind_text(statement, 1, album.data(), static_cast<int>(album.size()), SQLITE_STATIC);
-        if (sqlite3_step(statement) == SQLITE_ROW) {
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-            folder = text ? text : "";
-        }
-    }
-    sqlite3_finalize(statement);
-    return folder;
+    Statement query(db_, "SELECT folder FROM folders WHERE album=?1");
+    if (!query.Bind(album).Row()) return std::nullopt;
+    return query.Text(0);
 }
 
 bool RecordStore::SetAlbumFolder(std::string_view album, std::string_view folder) {
     std::lock_guard lock(mutex_);
     if (!db_ || !has_folders_ || read_only_) return false;
-    sqlite3_stmt* statement = nullptr;
-    bool ok = sqlite3_prepare_v2(db_, "INSERT OR REPLACE INTO folders(album, folder) VALUES(?1, ?2)", -1, &statement,
-                                 nullptr) == SQLITE_OK;
-    if (ok) {
-        sqlite3_bind_text(statement, 1, album.data(), static_cast<int>(album.size()), SQLITE_STATIC);
-        sqlite3_bind_text(statement, 2, folder.data(), static_cast<int>(folder.size()), SQLITE_STATIC);
-        ok = sqlite3_step(statement) == SQLITE_DONE;
-    }
-    sqlite3_finalize(statement);
-    return ok;
+    return Statement(db_, "INSERT OR REPLACE INTO folders(album, folder) VALUES(?1, ?2)").Bind(album).Bind(folder).Run();
 }
 
 bool RecordStore::FolderOfAnotherAlbum(std::string_view folder, std::string_view album) {
     std::lock_guard lock(mutex_);
     if (!db_ || !has_folders_) return false;
-    sqlite3_stmt* statement = nullptr;
-    bool found = false;
-    if (sqlite3_prepare_v2(db_, "SELECT 1 FROM folders WHERE folder=?1 AND album<>?2", -1, &statement, nullptr) ==
-        SQLITE_OK) {
-        sqlite3_bind_text(statement, 1, folder.data(), static_cast<int>(folder.size()), SQLITE_STATIC);
-        sqlite3_bind_text(statement, 2, album.data(), static_cast<int>(album.size()), SQLITE_STATIC);
-        found = sqlite3_step(statement) == SQLITE_ROW;
-    }
-    sqlite3_finalize(statement);
-    return found;
+    return Statement(db_, "SELECT 1 FROM folders WHERE folder=?1 AND album<>?2").Bind(folder).Bind(album).Row();
 }
 
 std::optional<RecordStore::SyncMark> RecordStore::LastSync() {
     std::lock_guard lock(mutex_);
     if (!db_ || !has_syncs_) return std::nullopt;
-    sqlite3_stmt* statement = nullptr;
-    std::optional<SyncMark> mark;
-    if (sqlite3_prepare_v2(db_, "SELECT at, saved, title FROM syncs WHERE id=1", -1, &statement, nullptr) == SQLITE_OK &&
-        sqlite3_step(statement) == SQLITE_ROW) {
-        const auto* title = reinterpret_cast<const char*>(sqlite3_column_text(statement, 2));
-        mark = SyncMark{sqlite3_column_int64(statement, 0), sqlite3_column_int(statement, 1), title ? title : ""};
-    }
-    sqlite3_finalize(statement);
-    return mark;
+    Statement query(db_, "SELECT at, saved, title FROM syncs WHERE id=1");
+    if (!query.Row()) return std::nullopt;
+    return SyncMark{query.Int(0), static_cast<int>(query.Int(1)), query.Text(2)};
 }
 
 bool RecordStore::SetLastSync(const SyncMark& mark) {
     std::lock_guard lock(mutex_);
     if (!db_ || !has_syncs_ || read_only_) return false;
-    sqlite3_stmt* statement = nullptr;
-    bool ok = sqlite3_prepare_v2(db_, "INSERT OR REPLACE INTO syncs(id, at, saved, title) VALUES(1, ?1, ?2, ?3)", -1,
-                                 &statement, nullptr) == SQLITE_OK;
-    if (ok) {
-        sqlite3_bind_int64(statement, 1, mark.at);
-        sqlite3_bind_int(statement, 2, mark.saved);
-        sqlite3_bind_text(statement, 3, mark.title.data(), static_cast<int>(mark.title.size()), SQLITE_STATIC);
-        ok = sqlite3_step(statement) == SQLITE_DONE;
-    }
-    sqlite3_finalize(statement);
-    return ok;
+    return Statement(db_, "INSERT OR REPLACE INTO syncs(id, at, saved, title) VALUES(1, ?1, ?2, ?3)")
+        .Bind(mark.at)
+        .Bind(std::int64_t{mark.saved})
+        .Bind(mark.title)
+        .Run();
 }
 
 std::optional<std::int64_t> RecordStore::DoorClosedAt(std::string_view door) {
     std::lock_guard lock(mutex_);
     if (!db_ || !has_doors_) return std::nullopt;
-    sqlite3_stmt* statement = nullptr;
-    std::optional<std::int64_t> at;
-    if (sqlite3_prepare_v2(db_, "SELECT closed_at FROM doors WHERE door=?1", -1, &statement, nullptr) == SQLITE_OK) {
-        sqlite3_bind_text(statement, 1, door.data(), static_cast<int>(door.size()), SQLITE_STATIC);
-        if (sqlite3_step(statement) == SQLITE_ROW) at = sqlite3_column_int64(statement, 0);
-    }
-    sqlite3_finalize(statement);
-    return at;
+    Statement query(db_, "SELECT closed_at FROM doors WHERE door=?1");
+    if (!query.Bind(door).Row()) return std::nullopt;
+    return query.Int(0);
 }
 
 bool RecordStore::SetDoorClosed(std::string_view door, std::optional<std::int64_t> at) {
     std::lock_guard lock(mutex_);
     if (!db_ || !has_doors_ || read_only_) return false;
-    sqlite3_stmt* statement = nullptr;
-    const char* sql = at ? "INSERT OR REPLACE INTO doors(door, closed_at) VALUES(?1, ?2)" : "DELETE FROM doors WHERE door=?1";
-    bool ok = sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr) == SQLITE_OK;
-    if (ok) {
-        sqlite3_bind_text(statement, 1, door.data(), static_cast<int>(door.size()), SQLITE_STATIC);
-        if (at) sqlite3_bind_int64(statement, 2, *at);
-        ok = sqlite3_step(statement) == SQLITE_DONE;
-    }
-    sqlite3_finalize(statement);
-    return ok;
+    if (!at) return Statement(db_, "DELETE FROM doors WHERE door=?1").Bind(door).Run();
+    return Statement(db_, "INSERT OR REPLACE INTO doors(door, closed_at) VALUES(?1, ?2)").Bind(door).Bind(*at).Run();
 }
 
 std::optional<RecordStore::AlbumMark> RecordStore::LastCompleteRun(std::string_view album) {
     std::lock_guard lock(mutex_);
     if (!db_ || !has_marks_) return std::nullopt;
-    sqlite3_stmt* statement = nullptr;
-    std::optional<AlbumMark> mark;
-    if (sqlite3_prepare_v2(db_, "SELECT newest, uploaded FROM albums WHERE album=?1", -1, &statement, nullptr) == SQLITE_OK) {
-        sqlite3_bind_text(statement, 1, album.data(), static_cast<int>(album.size()), SQLITE_STATIC);
-        if (sqlite3_step(statement) == SQLITE_ROW) {
-            const auto* newest = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-            mark = AlbumMark{newest ? newest : "", sqlite3_column_int64(statement, 1)};
-        }
-    }
-    sqlite3_finalize(statement);
-    return mark;
+    Statement query(db_, "SELECT newest, uploaded FROM albums WHERE album=?1");
+    if (!query.Bind(album).Row()) return std::nullopt;
+    return AlbumMark{query.Text(0), query.Int(1)};
 }
 
 bool RecordStore::SetLastCompleteRun(std::string_view album, const std::optional<AlbumMark>& mark) {
     std::lock_guard lock(mutex_);
     if (!db_ || !has_marks_ || read_only_) return false;
-    sqlite3_stmt* statement = nullptr;
-    const char* sql = mark ? "INSERT OR REPLACE INTO albums(album, newest, uploaded) VALUES(?1, ?2, ?3)"
-                           : "DELETE FROM albums WHERE album=?1";
-    bool ok = sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr) == SQLITE_OK;
-    if (ok) {
-        sqlite3_bind_text(statement, 1, album.data(), static_cast<int>(album.size()), SQLITE_STATIC);
-        if (mark) {
-            sqlite3_bind_text(statement, 2, mark->newest_id.data(), static_cast<int>(mark->newest_id.size()), SQLITE_STATIC);
-            sqlite3_bind_int64(statement, 3, mark->newest_uploaded);
-        }
-        ok = sqlite3_step(statement) == SQLITE_DONE;
-    }
-    sqlite3_finalize(statement);
-    return ok;
+    if (!mark) return Statement(db_, "DELETE FROM albums WHERE album=?1").Bind(album).Run();
+    return Statement(db_, "INSERT OR REPLACE INTO albums(album, newest, uploaded) VALUES(?1, ?2, ?3)")
+        .Bind(album)
+        .Bind(mark->newest_id)
+        .Bind(mark->newest_uploaded)
+        .Run();
 }
 
 bool RecordStore::ContainsPhotoId(std::string_view photo_id) {
     std::lock_guard lock(mutex_);
     if (!contains_) return false;
-    const std::string_view key = StoredPhotoId(photo_id);
-    sqlite3_bind_text(contains_, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
-    const bool found = sqlite3_step(contains_) == SQLITE_ROW;
-    sqlite3_reset(contains_);
-    sqlite3_clear_bindings(contains_);
+    const bool found = contains_->Bind(StoredPhotoId(photo_id)).Row();
+    contains_->Reset();
     return found;
 }
 
 bool RecordStore::AppendPhotoId(std::string_view photo_id) {
     std::lock_guard lock(mutex_);
     if (!append_) return false;
-    const std::string_view key = StoredPhotoId(photo_id);
-    sqlite3_bind_text(append_, 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
-    const bool ok = sqlite3_step(append_) == SQLITE_DONE;
-    sqlite3_reset(append_);
-    sqlite3_clear_bindings(append_);
+    const bool ok = append_->Bind(StoredPhotoId(photo_id)).Run();
+    append_->Reset();
     return ok;
 }
 
@@ -342,10 +266,9 @@ void RecordStore::CloseStore() {
 }
 
 void RecordStore::Close() {
-    sqlite3_finalize(contains_);
-    sqlite3_finalize(append_);
-    contains_ = append_ = nullptr;
-    has_marks_ = has_doors_ = has_folders_ = has_syncs_ = false;
+    contains_.reset();
+    append_.reset();
+    has_marks_ = has_doors_ = has_folders_ = has_syncs_ = has_failures_ = false;
     sqlite3_close(db_);
     db_ = nullptr;
     read_only_ = false;

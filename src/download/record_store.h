@@ -5,15 +5,21 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "doors/album_ref.h"
+#include "doors/photo_source.h"
 
 struct sqlite3;
-struct sqlite3_stmt;
 
 namespace wa {
+
+class Statement;
 
 inline constexpr std::size_t kPhotoIdWidth = 20;
 
@@ -33,8 +39,8 @@ std::string CreateStoreWhenMissing(const std::string& program_folder, std::strin
 
 class RecordStore {
 public:
-    RecordStore() = default;
-    ~RecordStore() { CloseStore(); }
+    RecordStore();
+    ~RecordStore();
     RecordStore(const RecordStore&) = delete;
     RecordStore& operator=(const RecordStore&) = delete;
 
@@ -87,6 +93,45 @@ public:
     std::optional<SyncMark> LastSync();
     bool SetLastSync(const SyncMark& mark);
 
+    // What the user's runs could not get, kept until a run gets it: per
+    // album, the album as it was listed and each picture, video or run of
+    // pages that failed, with why. In tables of their own, made when missing.
+    struct FailedItem {
+        enum class Kind { kPicture, kVideo, kPages };
+        Kind kind = Kind::kPicture;
+        PhotoRecord photo;       // kPicture, kVideo
+        long long sequence = 0;  // kPicture: the number it is named by
+        std::string still;       // kVideo: the name of its saved still
+        PageMark pages;          // kPages
+        std::string reason;
+        // How the store tells it from the album's other failures.
+        std::string Key() const;
+
+        static FailedItem Picture(const PhotoRecord& photo, long long sequence, std::string reason);
+        static FailedItem Video(const PhotoRecord& photo, std::string still, std::string reason);
+        static FailedItem Pages(const PageMark& pages, std::string reason);
+    };
+    struct FailedAlbum {
+        AlbumRef album;
+        // The failed run read the album to its end: once nothing has failed,
+        // this is where the next new-only run may stop.
+        std::optional<AlbumMark> complete;
+        std::vector<FailedItem> items;
+    };
+    // Every album that has failures, in the order they were first kept.
+    std::vector<FailedAlbum> Failures();
+    int FailureCount();
+    // The keys of the album's failures.
+    std::vector<std::string> FailureKeys(std::string_view album);
+    // Keeps `album` as it was listed (and where its run stopped); its
+    // failures stay as they are.
+    bool PutFailedAlbum(const AlbumRef& album, const std::optional<AlbumMark>& complete);
+    bool PutFailure(std::string_view album, const FailedItem& item);
+    bool RemoveFailure(std::string_view album, std::string_view key);
+    // Forgets the album's failures but those of `keys`, and the album too
+    // when none is left.
+    bool KeepFailures(std::string_view album, const std::vector<std::string>& keys);
+
     void CloseStore();
     bool IsOpen() const { return db_ != nullptr; }
 
@@ -94,12 +139,13 @@ private:
     void Close();  // with the mutex held
 
     sqlite3* db_ = nullptr;
-    sqlite3_stmt* contains_ = nullptr;
-    sqlite3_stmt* append_ = nullptr;
+    std::unique_ptr<Statement> contains_;
+    std::unique_ptr<Statement> append_;
     bool has_marks_ = false;  // the albums table is there
     bool has_doors_ = false;  // the doors table is there
     bool has_folders_ = false;  // the folders table is there
     bool has_syncs_ = false;    // the syncs table is there
+    bool has_failures_ = false; // the failures tables are there
     bool read_only_ = false;
     std::mutex mutex_;  // a run's page fetched ahead asks it too
 };

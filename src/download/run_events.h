@@ -53,44 +53,78 @@ struct AlbumProgress {
     std::string Counter() const;
 };
 
-enum class PhotoResult { kSaved, kSkipped, kFailed, kVideoSaved, kVideoFailed };
-
-struct AlbumOutcome {
-    int saved = 0;
-    int videos = 0;   // live-photo videos saved beside their stills
-    int skipped = 0;  // outside the date window or downloaded before
-    int failed = 0;   // not fetched, not a picture (or video), or not written
-    int failed_pages = 0;  // photo-list pages that never came
-    bool stopped = false;
-    bool login_needed = false;  // a photo page came back as a login page
+// How one photo of an album ended.
+enum class PhotoResult {
+    kSaved,              // its picture was written now
+    kAlreadyThere,       // a file of its name held the same picture: nothing written
+    kRecorded,           // skipped: the record store has it as downloaded before
+    kOutsideWindow,      // skipped: uploaded outside the date window, or when nobody knows
+    kFailed,             // its picture was not fetched or not written
+    kVideoSaved,         // a live photo's video, beside its still
+    kVideoAlreadyThere,
+    kVideoFailed,
 };
 
-struct RunOutcome {
+// What became of a run's photos, counted as each ends: the command line's
+// summary, the window's status line and box, the sync rows and the
+// notifications all show these same figures.
+struct PhotoCounts {
+    int saved = 0;           // pictures written now
+    int videos = 0;          // live-photo videos written now
+    int already_there = 0;   // pictures and videos whose file held the same bytes already
+    int recorded = 0;        // skipped as downloaded before (the record store)
+    int outside_window = 0;  // skipped for the date window
+    int failed = 0;          // pictures not fetched, not pictures, or not written
+    int videos_failed = 0;
+    int failed_pages = 0;    // photo-list pages that never came
+
+    void Count(PhotoResult result);
+    void Add(const PhotoCounts& other);
+    // Pictures, videos and pages that failed.
+    int Failures() const { return failed + videos_failed + failed_pages; }
+};
+
+// "保存120张、实况视频2个，已存在16张，跳过已下载3张，时间段外5张，失败1张，2页照片列表获取失败":
+// the figures that are not 0, besides saved and failed, which always are.
+std::string CountsText(const PhotoCounts& counts);
+// "下载结束，但有44张图片、5页照片列表没有获取": what a run with failures says first.
+std::string FailuresText(const PhotoCounts& counts);
+
+// A photo ended, and where the run's figures stand with it counted.
+struct PhotoEnd {
+    PhotoResult result = PhotoResult::kSaved;
+    PhotoCounts run;
+};
+
+struct AlbumOutcome : PhotoCounts {
+    bool stopped = false;
+    bool login_needed = false;  // a photo page came back as a login page
+    std::string network_lost;   // why the network was given up on after waiting for it
+};
+
+struct RunOutcome : PhotoCounts {
     int albums = 0;
-    int saved = 0;
-    int videos = 0;
-    int skipped = 0;
-    int failed = 0;
-    int failed_pages = 0;
     bool stopped = false;
     bool login_needed = false;  // ended early: the service asked for a login
+    std::string network_lost;   // ended early: nothing could be reached for minutes
 
     void Add(const AlbumOutcome& album);
 };
 
+// Everything a run tells; an observer overrides what it shows.
 class RunObserver {
 public:
     virtual ~RunObserver() = default;
-    virtual void RunStarted(const RunStart& start) = 0;
-    virtual void AlbumStarted(const AlbumStart& album) = 0;
-    virtual void AlbumProgressed(const AlbumProgress& progress) = 0;
-    virtual void PhotoDone(PhotoResult result) = 0;
-    virtual void Logged(const LogLine& line) = 0;
+    virtual void RunStarted(const RunStart&) {}
+    virtual void AlbumStarted(const AlbumStart&) {}
+    virtual void AlbumProgressed(const AlbumProgress&) {}
+    virtual void PhotoDone(const PhotoEnd&) {}
+    virtual void Logged(const LogLine&) {}
     // A wait, counted down a second at a time; seconds_left 0 when it is over.
-    virtual void Waiting(const RunWait& wait) = 0;
-    virtual void AlbumFinished(const AlbumOutcome& outcome) = 0;
-    // The run ended: done, stopped, or cut short by a login wall.
-    virtual void RunFinished(const RunOutcome& outcome) = 0;
+    virtual void Waiting(const RunWait&) {}
+    virtual void AlbumFinished(const AlbumOutcome&) {}
+    // The run ended: done, stopped, or cut short by a login wall or a lost network.
+    virtual void RunFinished(const RunOutcome&) {}
 };
 
 }  // namespace wa

@@ -67,14 +67,14 @@ SyncUserOutcome SyncOne(SyncObserver& observer, const OptionsSource& options, co
 
 std::string SyncSummary(const SyncOutcome& outcome) {
     std::string text = "同步" + std::string(outcome.stopped ? "已结束" : "完毕") + "：" + std::to_string(outcome.synced) +
-                       "个用户，新照片" + std::to_string(outcome.saved) + "张";
-    if (outcome.videos > 0) text += "、实况视频" + std::to_string(outcome.videos) + "个";
+                       "个用户，新照片" + std::to_string(outcome.photos.saved) + "张";
+    if (outcome.photos.videos > 0) text += "、实况视频" + std::to_string(outcome.photos.videos) + "个";
     if (outcome.failed > 0) text += "，失败" + std::to_string(outcome.failed) + "个";
     return text;
 }
 
 std::string SyncNewsTitle(const SyncOutcome& outcome) {
-    return "微博相册：新照片" + std::to_string(outcome.saved) + "张";
+    return "微博相册：新照片" + std::to_string(outcome.photos.saved) + "张";
 }
 
 std::string SyncNewsText(const SyncOutcome& outcome) {
@@ -110,8 +110,7 @@ SyncOutcome SyncUsers(SyncObserver& observer, const OptionsSource& options, cons
             ++(user.failure.empty() ? outcome.synced : outcome.failed);
             if (!user.failure.empty()) observer.Logged({user.failure, true});
         }
-        outcome.saved += user.run.saved;
-        outcome.videos += user.run.videos;
+        outcome.photos.Add(user.run);
         observer.UserFinished(user);
         outcome.per_user.push_back(std::move(user));
     }

@@ -34,8 +34,7 @@ struct SyncOutcome {
     int users = 0;    // the users the sync came to
     int synced = 0;   // without a failure
     int failed = 0;
-    int saved = 0;    // new pictures, all users together
-    int videos = 0;
+    PhotoCounts photos;  // all users together: the new pictures are photos.saved
     bool stopped = false;
     bool login_needed = false;  // ended early: the service asked for a login
     std::vector<SyncUserOutcome> per_user;
@@ -45,9 +44,9 @@ struct SyncOutcome {
 // RunFinished); the sync tells what is around them.
 class SyncObserver : public RunObserver {
 public:
-    virtual void UserStarted(const SyncUserStart& start) = 0;
-    virtual void UserFinished(const SyncUserOutcome& outcome) = 0;
-    virtual void SyncFinished(const SyncOutcome& outcome) = 0;
+    virtual void UserStarted(const SyncUserStart&) {}
+    virtual void UserFinished(const SyncUserOutcome&) {}
+    virtual void SyncFinished(const SyncOutcome&) {}
 };
 
 // "同步完毕：3个用户，新照片12张，失败1个"

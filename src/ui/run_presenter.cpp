@@ -25,13 +25,14 @@ std::string RunSummary(const RunStats& s) {
     text += s.finished ? std::to_string(s.albums_done) + "/" + std::to_string(s.albums) + "个相册" +
                              (s.stopped ? "，已结束" : "完成")
                        : "第" + std::to_string(std::max(s.album, 1)) + "/" + std::to_string(s.albums) + "个相册";
-    text += "，已保存" + std::to_string(s.saved) + "张";
-    if (s.videos > 0) text += "、实况视频" + std::to_string(s.videos) + "个";
-    text += "，跳过" + std::to_string(s.skipped) + "张，失败" + std::to_string(s.failed) + "张";
-    if (s.finished || s.seconds < 1) return text;
-    const long long done = s.saved + s.skipped + s.failed;
+    text += "，已" + CountsText(s.counts);
+    if (s.finished) return text;
+    if (s.paused) return text + "，已暂停";
+    if (s.seconds < 1) return text;
+    const PhotoCounts& c = s.counts;
+    const long long done = c.saved + c.already_there + c.recorded + c.outside_window + c.failed;
     char rate[32];
-    std::snprintf(rate, sizeof rate, "%.1f", s.saved / s.seconds);
+    std::snprintf(rate, sizeof rate, "%.1f", c.saved / s.seconds);
     text += "，每秒" + std::string(rate) + "张";
     if (s.photos > done && done > 0) {
         text += "，约还需" + Duration(static_cast<long long>((s.photos - done) * s.seconds / static_cast<double>(done)));
@@ -39,13 +40,7 @@ std::string RunSummary(const RunStats& s) {
     return text;
 }
 
-std::string CompletionCounts(const RunOutcome& outcome) {
-    std::string text = "本次保存" + std::to_string(outcome.saved) + "张";
-    if (outcome.videos > 0) text += "、实况视频" + std::to_string(outcome.videos) + "个";
-    text += "，跳过" + std::to_string(outcome.skipped) + "张，失败" + std::to_string(outcome.failed) + "张";
-    if (outcome.failed_pages > 0) text += "，" + std::to_string(outcome.failed_pages) + "页照片列表获取失败";
-    return text;
-}
+std::string CompletionCounts(const RunOutcome& outcome) { return "本次" + CountsText(outcome); }
 
 RunPresenter::RunPresenter(RunView* page, QLabel* summary, QObject* parent)
     : QObject(parent), page_(page), summary_(summary), buffer_([this] { DrawLater(); }) {
@@ -101,15 +96,9 @@ void RunPresenter::AlbumProgressed(const AlbumProgress& progress) {
     buffer_.SetLabel(RunLabel::kCounter, counter);
 }
 
-void RunPresenter::PhotoDone(PhotoResult result) {
+void RunPresenter::PhotoDone(const PhotoEnd& end) {
     std::lock_guard lock(stats_mutex_);
-    switch (result) {
-        case PhotoResult::kSaved: ++stats_.saved; break;
-        case PhotoResult::kSkipped: ++stats_.skipped; break;
-        case PhotoResult::kFailed:
-        case PhotoResult::kVideoFailed: ++stats_.failed; break;
-        case PhotoResult::kVideoSaved: ++stats_.videos; break;
-    }
+    stats_.counts = end.run;
 }
 
 void RunPresenter::Logged(const LogLine& line) {

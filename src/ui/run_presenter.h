@@ -26,18 +26,16 @@ struct RunStats {
     int album = 0;           // the one being downloaded, from 1
     int albums_done = 0;
     long long photos = -1;   // what the chosen albums' counts add up to; -1 unknown
-    int saved = 0;
-    int videos = 0;
-    int skipped = 0;
-    int failed = 0;
-    double seconds = 0;      // since the run began
+    PhotoCounts counts;      // the run's figures so far
+    double seconds = 0;      // since the run began, not counting pauses
     bool finished = false;
     bool stopped = false;
+    bool paused = false;
 };
 
-// "本次：第1/3个相册，已保存120张，跳过3张，失败1张，每秒8.5张，约还需1分20秒"
+// "本次：第1/3个相册，已保存120张，跳过已下载3张，失败1张，每秒8.5张，约还需1分20秒"
 std::string RunSummary(const RunStats& stats);
-// What a finished run did: "本次保存120张，跳过3张，失败1张".
+// What a finished run did: "本次保存120张，已存在16张，失败1张".
 std::string CompletionCounts(const RunOutcome& outcome);
 
 class RunPresenter : public QObject, public RunObserver {
@@ -51,7 +49,7 @@ public:
     void RunStarted(const RunStart& start) override;
     void AlbumStarted(const AlbumStart& album) override;
     void AlbumProgressed(const AlbumProgress& progress) override;
-    void PhotoDone(PhotoResult result) override;
+    void PhotoDone(const PhotoEnd& end) override;
     void Logged(const LogLine& line) override;
     void Waiting(const RunWait& wait) override;
     void AlbumFinished(const AlbumOutcome& outcome) override;

@@ -207,7 +207,7 @@ void SyncRunner::AlbumStarted(const AlbumStart& album) {
 }
 
 void SyncRunner::AlbumProgressed(const AlbumProgress& progress) { presenter_->AlbumProgressed(progress); }
-void SyncRunner::PhotoDone(PhotoResult result) { presenter_->PhotoDone(result); }
+void SyncRunner::PhotoDone(const PhotoEnd& end) { presenter_->PhotoDone(end); }
 void SyncRunner::Logged(const LogLine& line) { presenter_->Logged(line); }
 void SyncRunner::Waiting(const RunWait& wait) { presenter_->Waiting(wait); }
 void SyncRunner::AlbumFinished(const AlbumOutcome& outcome) { presenter_->AlbumFinished(outcome); }
@@ -234,7 +234,7 @@ void SyncRunner::SyncFinished(const SyncOutcome& outcome) {
 }
 
 void SyncRunner::Notify(const SyncOutcome& outcome) {
-    if (outcome.saved <= 0) return;
+    if (outcome.photos.saved <= 0) return;
     const NotificationSent sent = notifier_.Send({SyncNewsTitle(outcome), SyncNewsText(outcome), save_folder_});
     if (!sent.sent) presenter_->LogNow("桌面通知未发出：" + sent.problem);
 }

@@ -65,7 +65,7 @@ public:
     void RunStarted(const RunStart& start) override;
     void AlbumStarted(const AlbumStart& album) override;
     void AlbumProgressed(const AlbumProgress& progress) override;
-    void PhotoDone(PhotoResult result) override;
+    void PhotoDone(const PhotoEnd& end) override;
     void Logged(const LogLine& line) override;
     void Waiting(const RunWait& wait) override;
     void AlbumFinished(const AlbumOutcome& outcome) override;

@@ -206,19 +206,21 @@ TEST_F(CliTest, SeveralUsersOneAfterTheOtherAndTheWorstStatus) {
     const Finished both = Run({"download", "4004", "4007", "--albums", "1", "--new-only"});
     EXPECT_EQ(both.status, 0) << both.out;
     EXPECT_NE(both.out.find("【启用了】 只下载新照片，它需要防止重复下载功能，本次下载已开启"), std::string::npos);
-    EXPECT_NE(both.out.find("演示用户的微博 (uid 4004): saved 30, skipped 0"), std::string::npos) << both.out;
-    EXPECT_NE(both.out.find("乙的微博 (uid 4007): saved 5, skipped 0"), std::string::npos) << both.out;
+    EXPECT_NE(both.out.find("演示用户的微博 (uid 4004): saved 30, already there 0, skipped as downloaded 0"), std::string::npos) << both.out;
+    EXPECT_NE(both.out.find("乙的微博 (uid 4007): saved 5, already there 0, skipped as downloaded 0"), std::string::npos) << both.out;
 
     const std::string users = (temp.path() / "users.txt").string();
     std::ofstream(users) << "# the accounts I follow\n\n  4007  \n9999\n";
     const Finished listed = Run({"download", "--users-file", users, "--skip-downloaded"});
     EXPECT_EQ(listed.status, 2);  // 9999 is nobody: the worst of the two
-    EXPECT_NE(listed.out.find("乙的微博 (uid 4007): saved 0, skipped 5"), std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("乙的微博 (uid 4007): saved 0, already there 0, skipped as downloaded 5"), std::string::npos) << listed.out;
     EXPECT_EQ(Run({"download", "--users-file", (temp.path() / "none.txt").string()}).status, 2);
 }
 
 TEST_F(CliTest, SyncTakesTheNewPhotosOfTheSyncListBesideTheSettings) {
-    fake.AddUser(fake::SampleUser("4007", 2, 3));
+    fake::User other = fake::SampleUser("4007", 2, 3);
+    other.title = "乙的微博";
+    fake.AddUser(other);
     EXPECT_EQ(Run({"sync"}).status, 2);  // no list yet
     EXPECT_EQ(Run({"sync", "4004"}).status, 2);
     const fs::path list = temp.path() / "bin" / "同步列表.txt";
@@ -229,7 +231,7 @@ TEST_F(CliTest, SyncTakesTheNewPhotosOfTheSyncListBesideTheSettings) {
               std::string::npos) << first.err;
     EXPECT_NE(first.out.find("【启用了】 只下载新照片"), std::string::npos);
     EXPECT_NE(first.out.find("同步第2/2个用户：4007"), std::string::npos) << first.out;
-    EXPECT_NE(first.out.find("演示用户的微博 (uid 4007): saved 3, skipped 0"), std::string::npos) << first.out;
+    EXPECT_NE(first.out.find("乙的微博 (uid 4007): saved 3, already there 0, skipped as downloaded 0"), std::string::npos) << first.out;
     EXPECT_NE(first.out.find("同步完毕：2个用户，新照片63张"), std::string::npos) << first.out;
 
     // New photos of one user: they alone are saved, one page asked of each album.
@@ -425,7 +427,7 @@ TEST_F(CliTodayTest, APhotoServiceThatAnswers504FallsBackToTheAlbumTabWithinSeco
 
     const Finished done = Run({"download", "4006", "--cookies", cookies, "--source", "page", "--albums", "2"});
     EXPECT_EQ(done.status, 0) << done.out;
-    EXPECT_NE(done.out.find("saved 12, live videos 1, skipped 0"), std::string::npos) << done.out;
+    EXPECT_NE(done.out.find("saved 12, live videos 1, already there 0, skipped as downloaded 0"), std::string::npos) << done.out;
     const fs::path album = temp.path() / "saved" / "演示用户的微博" / "微博配图";
     EXPECT_TRUE(fs::exists(album / "(1)春天的花北京植物园.jpg"));
     EXPECT_TRUE(fs::exists(album / "(5)第一行第二行.mov"));

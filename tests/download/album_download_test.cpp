@@ -140,7 +140,7 @@ TEST_F(AlbumDownloadTest, TimeWindowSkipsTheStartBoundAndEndsAtOlderPhotos) {
     host.options.window.end = UnixToLocalTime(1400000000 - 2 * 3600);
     const AlbumOutcome outcome = Download("503", "10");
     EXPECT_EQ(FileNames(AlbumFolder("旅行10")), (std::vector<std::string>{"(3)照片3.jpg", "(4)照片4.jpg"}));
-    EXPECT_EQ(outcome.skipped, 3);  // photos 1, 2 (at or after the end) and 5 (at the start)
+    EXPECT_EQ(outcome.outside_window, 3);  // photos 1, 2 (at or after the end) and 5 (at the start)
     EXPECT_NE(host.Log().find("该相册【固定时间段】上传的图片下载完毕\r\n---完成相册《旅行10》下载"), std::string::npos);
     EXPECT_EQ(fake.CountRequests("/large/"), 2);
 
@@ -160,7 +160,7 @@ TEST_F(AlbumDownloadTest, WithTheWindowOffNoDateSkipsAPhotoOrEndsTheAlbum) {
     Serve({album});
     const AlbumOutcome outcome = Download("504", "4");
     EXPECT_EQ(outcome.saved, 4);
-    EXPECT_EQ(outcome.skipped, 0);
+    EXPECT_EQ(outcome.outside_window, 0);
     EXPECT_EQ(host.Log().find("固定时间段"), std::string::npos);
     const fs::path folder = AlbumFolder("旅行4");
     const auto seconds = [](const fs::path& path) {
@@ -178,12 +178,13 @@ TEST_F(AlbumDownloadTest, SecondRunSkipsRecordedPhotosOnlyWhenTheSwitchIsOn) {
     fake.ClearRequests();
     host.options.record_store = true;
     const AlbumOutcome skipped = Download("505", "5");
-    EXPECT_EQ(skipped.skipped, 5);
+    EXPECT_EQ(skipped.recorded, 5);
     EXPECT_EQ(fake.CountRequests("/large/"), 0);
 
     host.options.record_store = false;
     const AlbumOutcome again = Download("505", "5");
-    EXPECT_EQ(again.saved, 5);
+    EXPECT_EQ(again.already_there, 5);  // asked for again, and found in the folder: nothing written
+    EXPECT_EQ(again.saved, 0);
     EXPECT_EQ(fake.CountRequests("/large/"), 5);
 }
 
@@ -207,10 +208,15 @@ TEST_F(AlbumDownloadTest, FailedPicturesAreNeitherWrittenNorRecorded) {
     const AlbumOutcome outcome = Download("507", "4");
     EXPECT_EQ(outcome.failed, 3);
     EXPECT_EQ(FileNames(AlbumFolder("旅行4")), (std::vector<std::string>{"(4)照片4.jpg"}));
+    // Each failure says why, as a failed page does.
     const std::string log = host.Log();
-    EXPECT_NE(log.find("图片下载失败[404]：" + fake.BaseUrl() + "/large/507100001.jpg\r\n"), std::string::npos);
-    EXPECT_NE(log.find("图片下载失败[200]：" + fake.BaseUrl() + "/large/507100002.jpg\r\n"), std::string::npos);
-    EXPECT_NE(log.find("图片下载失败[0]：" + fake.BaseUrl() + "/large/507100003.jpg\r\n"), std::string::npos);
+    const std::string host_name = "127.0.0.1:" + std::to_string(fake.port());
+    EXPECT_NE(log.find("图片下载失败[404]：" + fake.BaseUrl() + "/large/507100001.jpg（" + host_name + " 回答（HTTP 404））\r\n"),
+              std::string::npos) << log;
+    EXPECT_NE(log.find("图片下载失败[200]：" + fake.BaseUrl() + "/large/507100002.jpg（" + host_name + " 的回答不是图片）\r\n"),
+              std::string::npos) << log;
+    EXPECT_NE(log.find("图片下载失败[0]：" + fake.BaseUrl() + "/large/507100003.jpg（" + host_name + " 的回答不完整）\r\n"),
+              std::string::npos) << log;
     EXPECT_EQ(fake.CountRequests("/large/507100001"), 2);  // repeated once
     EXPECT_FALSE(Recorded("507100001"));
     EXPECT_TRUE(Recorded("507100004"));
@@ -281,7 +287,8 @@ TEST_F(AlbumDownloadTest, NoSavedPictureIsEverReplacedAndASecondRunAddsNothing) 
     for (int run = 1; run <= 2; ++run) {
         // Control characters never reach a folder name.
         const AlbumOutcome outcome = Download("531", "5", "旅\x01行\x7F");
-        EXPECT_EQ(outcome.saved, 5) << run;
+        EXPECT_EQ(outcome.saved, run == 1 ? 5 : 0) << run;  // the second run writes nothing
+        EXPECT_EQ(outcome.already_there, run == 1 ? 0 : 5) << run;
         EXPECT_EQ(outcome.failed, 0) << run;
         EXPECT_EQ(FileNames(AlbumFolder("旅行5")), expected) << run;
     }
@@ -340,7 +347,8 @@ TEST_F(AlbumDownloadTest, UnwritableFolderReportsEveryPictureAndRecordsNone) {
     std::ofstream(AlbumFolder("旅行2")) << "a file where the folder should be";
     const AlbumOutcome outcome = Download("512", "2");
     EXPECT_EQ(outcome.failed, 2);
-    EXPECT_NE(host.Log().find("图片保存失败：512100001\r\n"), std::string::npos);
+    EXPECT_NE(host.Log().find("相册文件夹无法建立：" + AlbumFolder("旅行2").string() + "\r\n"), std::string::npos);
+    EXPECT_NE(host.Log().find("图片保存失败：512100001（相册文件夹无法建立）\r\n"), std::string::npos);
     EXPECT_FALSE(Recorded("512100001"));
 }
 

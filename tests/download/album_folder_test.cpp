@@ -82,7 +82,7 @@ TEST_F(AlbumFolderTest, OneAlbumKeepsOneFolderWhateverItsCountSays) {
 
     // The next run lists six: the folder takes that name, and only what is new goes into it.
     fake.ClearRequests();
-    EXPECT_EQ(Download("803", "6").skipped, 6);
+    EXPECT_EQ(Download("803", "6").recorded, 6);
     EXPECT_EQ(FileNames(user_folder), (std::vector<std::string>{"旅行6"}));
     EXPECT_EQ(FileNames(user_folder / "旅行6").size(), 6u);
     EXPECT_NE(host.Log().find("相册文件夹“旅行3”已改名为“旅行6”，继续在其中下载"), std::string::npos);

@@ -76,7 +76,7 @@ TEST_F(AlbumTabDownloadTest, PicturesTakeCaptionTimeAndVideoFromTheirPostsAskedO
     host.options.name_format = NameFormat::kDateThenContent;
     host.options.record_store = true;
     host.options.save_folder = (temp.path() / "dated").string();
-    EXPECT_EQ(DownloadTab("page:wall", "全部图片").skipped, 8);
+    EXPECT_EQ(DownloadTab("page:wall", "全部图片").recorded, 8);
     EXPECT_EQ(fake.CountRequests("/mw2000/") + fake.CountRequests("/livephoto/"), 0);
     // Recorded pictures cost no post: only the post the lists name without its pictures is asked.
     EXPECT_EQ(fake.CountRequests("/ajax/statuses/show"), 1);
@@ -96,8 +96,9 @@ TEST_F(AlbumTabDownloadTest, DateWindowSkipsUnknownDatesAndAFailedVideoLeavesIts
     const AlbumOutcome outcome = DownloadTab("page:wall", "全部图片");
     EXPECT_EQ(outcome.saved, 7);
     EXPECT_EQ(outcome.videos, 1);
-    EXPECT_EQ(outcome.failed, 1);
-    EXPECT_EQ(outcome.skipped, 1);
+    EXPECT_EQ(outcome.failed, 0);
+    EXPECT_EQ(outcome.videos_failed, 1);
+    EXPECT_EQ(outcome.outside_window, 1);
     EXPECT_NE(host.Log().find("上传时间不明，不在固定时间段内，已跳过：" + Pid(6)), std::string::npos);
     EXPECT_NE(host.Log().find("实况视频下载失败[404]：" + fake.BaseUrl() + "/livephoto/" + Pid(4) + ".mov?Expires="),
               std::string::npos);

@@ -108,9 +108,10 @@ public:
     void AlbumProgressed(const AlbumProgress& progress) override {
         events.push_back("progress " + std::to_string(progress.percent) + " " + progress.Counter());
     }
-    void PhotoDone(PhotoResult result) override {
-        const char* names[] = {"saved", "skipped", "failed", "video saved", "video failed"};
-        events.push_back(names[static_cast<int>(result)]);
+    void PhotoDone(const PhotoEnd& end) override {
+        const char* names[] = {"saved", "already there", "recorded", "outside window", "failed",
+                               "video saved", "video already there", "video failed"};
+        events.push_back(names[static_cast<int>(end.result)]);
         first_saved = true;
     }
     void Logged(const LogLine& line) override { events.push_back("log " + line.text); }
@@ -139,8 +140,10 @@ TEST_F(DownloadRunTest, EventsComeInTheOrderOfTheRunAndOptionsAreReadWhenTheRunR
         "log 未勾选了防止重复下载功能", "log 【未启用】 固定时间段内的下载", "run 1", "log 当前被选择相册编号:1、",
         "album 相册一", "log 准备下载相册《相册一》",
         "progress 33 3/1", "saved", "progress 66 3/2",
-        "log 图片下载失败[404]：" + fake.BaseUrl() + "/large/1002.jpg", "failed", "progress 100 3/3", "saved",
-        "log ---完成相册《相册一3》下载", "album done 2/1", "log -------全部下载完毕--------", "run done 1"};
+        "log 图片下载失败[404]：" + fake.BaseUrl() + "/large/1002.jpg（127.0.0.1:" + std::to_string(fake.port()) +
+            " 回答（HTTP 404））",
+        "failed", "progress 100 3/3", "saved", "log ---完成相册《相册一3》下载", "album done 2/1",
+        "log -------下载结束，但有1张图片没有获取--------", "run done 1"};
     EXPECT_EQ(events.events, expected);
     const fs::path album = temp.path() / "saved" / "小红" / "相册一3";
     EXPECT_TRUE(fs::exists(album / "(1)图.jpg"));

@@ -72,9 +72,15 @@ public:
         }
         if (on_progress) on_progress(progress);
     }
-    void PhotoDone(PhotoResult result) override {
+    void PhotoDone(const PhotoEnd& end) override {
         std::lock_guard lock(mutex_);
-        results_.push_back(result);
+        results_.push_back(end.result);
+        counts_ = end.run;
+    }
+    // The run's figures as the last photo's end gave them.
+    PhotoCounts Counts() const {
+        std::lock_guard lock(mutex_);
+        return counts_;
     }
     void Logged(const LogLine& line) override {
         std::lock_guard lock(mutex_);
@@ -95,6 +101,7 @@ private:
     std::vector<AlbumStart> albums_;
     std::vector<RunOutcome> finished_;
     std::vector<PhotoResult> results_;
+    PhotoCounts counts_;
 };
 using MemoryObserver = MemoryObserverOf<>;
 

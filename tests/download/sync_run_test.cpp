@@ -75,7 +75,7 @@ TEST_F(SyncRunTest, EveryKeptAlbumTheFirstTimeThenOnlyWhatIsNewFromOnePageEach) 
     SyncOutcome first = Sync(users);
     EXPECT_EQ(first.synced, 2);
     EXPECT_EQ(first.failed, 0);
-    EXPECT_EQ(first.saved, 10 + 4);
+    EXPECT_EQ(first.photos.saved, 10 + 4);
     EXPECT_EQ(memory.started, (std::vector<std::string>{"2002", fake.BaseUrl() + "/u/3003"}));
     EXPECT_TRUE(fs::is_directory(temp.path() / "saved" / "小蓝的微博" / "头像相册4"));
     EXPECT_FALSE(fs::exists(temp.path() / "saved" / "小蓝的微博" / "微博配图4"));  // not kept in sync
@@ -89,7 +89,7 @@ TEST_F(SyncRunTest, EveryKeptAlbumTheFirstTimeThenOnlyWhatIsNewFromOnePageEach) 
     ASSERT_TRUE(fake.AddNewPhotos("2002", 1, 2));
     fake.ClearRequests();
     const SyncOutcome second = Sync(users);
-    EXPECT_EQ(second.saved, 2);
+    EXPECT_EQ(second.photos.saved, 2);
     ASSERT_EQ(second.per_user.size(), 2u);
     EXPECT_EQ(second.per_user[0].run.saved, 2);
     EXPECT_EQ(second.per_user[1].run.saved, 0);
