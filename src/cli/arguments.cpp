@@ -37,6 +37,10 @@ Lists or downloads the photo albums of Sina Weibo users.
 Options (defaults come from 配置.ini: beside the program when its folder is
 writable, else in ~/.config/weibo-albums/):
   --albums LIST          album numbers as "albums" prints them, e.g. 1,3,4
+  --retry-failed         download: only the pictures and photo-list pages the
+                         user's last runs could not get (kept in the record
+                         store until got), under the names and in the folders
+                         meant for them; nothing else is asked for
   --users-file FILE      the users to download, an address or uid a line
                          (blank lines and lines starting with # left out;
                          albums=<ids> after it takes only those albums)
@@ -158,6 +162,7 @@ bool TakeSwitch(const std::string& option, Arguments& args) {
     const std::map<std::string, bool*> switches = {
         {"--no-window", &args.no_window},     {"--no-live-video", &args.no_live_video}, {"--new-only", &args.new_only},
         {"--no-mtime", &args.no_mtime},       {"--json", &args.json},               {"--notify", &args.notify},
+        {"--retry-failed", &args.retry_failed},
     };
     if (option == "--skip-downloaded" || option == "--no-skip-downloaded") {
         args.skip_downloaded = option == "--skip-downloaded";
@@ -208,6 +213,10 @@ bool ParseArguments(int argc, char** argv, Arguments& args) {
     }
     if (args.json && args.command != "albums") return Fail("--json goes with albums");
     if (args.notify && args.command != "sync") return Fail("--notify goes with sync");
+    if (args.retry_failed && args.command != "download") return Fail("--retry-failed goes with download");
+    if (args.retry_failed && !args.albums.empty()) {
+        return Fail("--retry-failed takes what failed in every album; --albums does not go with it");
+    }
     if (!args.cookies.empty() && !args.cookies_from_browser.empty()) {
         return Fail("--cookies and --cookies-from-browser do not go together");
     }

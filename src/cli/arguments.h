@@ -42,6 +42,7 @@ struct Arguments {
     bool no_mtime = false;
     bool json = false;
     bool notify = false;               // sync: a desktop notification when new photos came
+    bool retry_failed = false;         // download: only what the user's last runs could not get
 };
 
 // Prints the usage error on standard error; false when the arguments are

@@ -29,6 +29,7 @@
 #include "util/job_token.h"
 #include "util/text.h"
 #include "weibo/service_request.h"
+#include "weibo/user_resolution.h"
 #include "weibo/weibo_service.h"
 
 namespace wa::cli {
@@ -103,8 +104,8 @@ Listed ListUser(const std::string& target, const std::string& door, const std::s
         std::fflush(lines_to_stderr ? stderr : stdout);
     };
     if (::isatty(STDERR_FILENO) == 1) {
-        request.countdown = [](long long left) {
-            if (left > 0) std::fprintf(stderr, "\r%s\033[K", RateLimitWaitText(left).c_str());
+        request.countdown = [](const RunWait& wait) {
+            if (wait.seconds_left > 0) std::fprintf(stderr, "\r%s\033[K", RunWaitText(wait).c_str());
             else std::fputs("\r\033[K", stderr);
         };
     }
@@ -158,10 +159,45 @@ void PrintAlbums(const Listed& listed, bool json) {
     }
 }
 
+// Runs `request` as the user's run and prints its summary; its exit status.
+int RunUser(RunRequest request, const DownloadOptions& options, const FileLocations& where, JobToken& stop,
+            DownloadJob& job) {
+    TerminalObserver observer;
+    DownloadContext context;
+    context.program_folder = where.data_folder;
+    context.referer = CurrentService().home_page;
+    const ResolvedUser user = request.user;
+    std::printf("要下载用户：%s\n", TerminalSafe(user.title).c_str());
+    job.Start(observer, [options] { return options; }, std::move(request), context);
+    if (stop.StopRequested()) job.Stop();  // a signal that came before the run began
+    const RunOutcome outcome = job.Wait();
+    if (outcome.login_needed) return LoginNeeded();
+    if (outcome.stopped) {
+        std::fputs("下载已停止\n", stdout);
+        return kExitStopped;
+    }
+    PrintUserSummary(user, outcome);
+    return outcome.Failures() > 0 || !outcome.network_lost.empty() ? kExitFailed : kExitOk;
+}
+
+// Asks again for what the user's last runs could not get; no album list is
+// asked for.
+int RetryUser(const std::string& target, const DownloadOptions& options, const FileLocations& where, JobToken& stop,
+              DownloadJob& job) {
+    const UserLookup lookup = ResolveUserPage(target, &stop);
+    if (stop.StopRequested()) return kExitStopped;
+    if (lookup.login_wall) return LoginNeeded();
+    if (lookup.user.uid.empty()) {
+        return Fail("no Weibo user found at " + TerminalSafe(HomeAddressOf(target))), kExitUsage;
+    }
+    return RunUser({lookup.user, {}, true}, options, where, stop, job);
+}
+
 // Downloads the chosen albums of one user (those its users-file line names,
 // and of those the --albums numbers); its exit status.
 int DownloadUser(const SyncEntry& target, const Arguments& args, const DownloadOptions& options,
                  const FileLocations& where, JobToken& stop, DownloadJob& job) {
+    if (args.retry_failed) return RetryUser(target.target, options, where, stop, job);
     const Listed listed = ListUser(target.target, options.door, where.data_folder, stop, false);
     if (listed.status != kExitOk) return listed.status;
     const int count = static_cast<int>(listed.albums.size());
@@ -183,21 +219,7 @@ int DownloadUser(const SyncEntry& target, const Arguments& args, const DownloadO
         Fail("none of the albums the users file names is listed (user " + listed.user.uid + ")");
         return kExitUsage;
     }
-    TerminalObserver observer;
-    DownloadContext context;
-    context.program_folder = where.data_folder;
-    context.referer = CurrentService().home_page;
-    std::printf("要下载用户：%s\n", TerminalSafe(listed.user.title).c_str());
-    job.Start(observer, [options] { return options; }, std::move(request), context);
-    if (stop.StopRequested()) job.Stop();  // a signal that came before the run began
-    const RunOutcome outcome = job.Wait();
-    if (outcome.login_needed) return LoginNeeded();
-    if (outcome.stopped) {
-        std::fputs("下载已停止\n", stdout);
-        return kExitStopped;
-    }
-    PrintUserSummary(listed.user, outcome);
-    return outcome.Failures() > 0 ? kExitFailed : kExitOk;
+    return RunUser(std::move(request), options, where, stop, job);
 }
 
 // Tells the desktop what a sync brought. Run by a timer, it stays a while

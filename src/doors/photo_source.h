@@ -106,7 +106,7 @@ struct SourceContext {
     bool ahead = false;     // the next page may be fetched while this one's pictures download
     // Lines about the album's pages, in order, and the rate-limit countdown.
     std::function<void(const std::string& line)> log;
-    std::function<void(long long seconds_left)> countdown;
+    std::function<void(const RunWait& wait)> countdown;
     class RunScratch* scratch = nullptr;  // what doors keep for the length of the run
     // True for a photo the run will skip as saved before: a door need not
     // complete it. From any of the source's threads.

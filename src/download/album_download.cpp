@@ -61,27 +61,36 @@ public:
         if (!MakeFolder(options.save_folder)) return outcome_;
         if (new_only_ && !retry_ && store_.IsOpen()) mark_ = store_.LastCompleteRun(album_.key);
         if (new_only_ && !retry_ && !mark_) Log("只下载新照片：本相册没有完整下载过的记录，全部读取");
-
-        std::optional<RequestBatch> own_batch;
-        RequestBatch* batch = context_.pictures;
-        if (!batch) batch = &own_batch.emplace(options.parallel);
-        QueueHooks hooks;
-        hooks.log = [this](const std::string& line) { Log(line); };
-        hooks.countdown = [this](const RunWait& wait) { observer_.Waiting(wait); };
-        PictureQueue queue(*batch, album_folder_.fd(), context_.referer, context_.job, std::move(hooks));
-        queue_ = &queue;
-        bool read = ReadPhotos(batch->Slots() > 1);
-        if (read && retry_) read = RetryVideos();
-        queue_ = nullptr;
+        const bool read = DownloadInto(options.parallel);
+        folder_.RemoveWhenEmpty();
         MarkThisRun(read);
         if (!read) return outcome_;
         if (ended_by_window_) Log("该相册【固定时间段】上传的图片下载完毕");
-        Log("---完成相册《" + folder_name_ + "》下载", true);
+        Log("---完成相册《" + folder_.name + "》下载", true);
         return outcome_;
     }
 
 private:
     void Log(std::string text, bool blank_after = false) { observer_.Logged({std::move(text), blank_after}); }
+
+    // The album's photos into its folder, `parallel` pictures at a time; false
+    // when the album ended early. Nothing of the run is left in the folder
+    // once it returns but what was saved.
+    bool DownloadInto(int parallel) {
+        std::optional<RequestBatch> own_batch;
+        RequestBatch* batch = context_.pictures;
+        if (!batch) batch = &own_batch.emplace(parallel);
+        QueueHooks hooks;
+        hooks.log = [this](const std::string& line) { Log(line); };
+        hooks.countdown = [this](const RunWait& wait) { observer_.Waiting(wait); };
+        hooks.wait = context_.page_wait;
+        PictureQueue queue(*batch, folder_.handle.fd(), context_.referer, context_.job, std::move(hooks));
+        queue_ = &queue;
+        bool read = ReadPhotos(batch->Slots() > 1);
+        if (read && retry_) read = RetryVideos();
+        queue_ = nullptr;
+        return read;
+    }
 
     void TakeOptions(const DownloadOptions& options) {
         window_on_ = options.window.on;
@@ -127,19 +136,17 @@ private:
     // The album's folder; false when there is none to save in. A folder that
     // cannot be made leaves every picture failing to be saved.
     bool MakeFolder(const std::string& save_folder) {
-        AlbumFolder folder = OpenAlbumFolder(save_folder.empty() ? context_.program_folder : save_folder,
-                                             user_.title, album_, store_, [this](const std::string& line) { Log(line); });
-        folder_name_ = folder.name;
-        switch (folder.problem) {
-            case AlbumFolder::Problem::kBadName: Log("相册文件夹名称无效：" + folder_name_); return false;
+        folder_ = OpenAlbumFolder(save_folder.empty() ? context_.program_folder : save_folder, user_.title, album_,
+                                  store_, [this](const std::string& line) { Log(line); });
+        switch (folder_.problem) {
+            case AlbumFolder::Problem::kBadName: Log("相册文件夹名称无效：" + folder_.name); return false;
             case AlbumFolder::Problem::kLink:
-                Log("相册文件夹是符号链接，已跳过：" + folder.path);
+                Log("相册文件夹是符号链接，已跳过：" + folder_.path);
                 ++outcome_.failed;
                 return false;
             case AlbumFolder::Problem::kNone: break;
         }
-        album_folder_ = std::move(folder.handle);
-        if (!album_folder_.IsOpen()) Log("相册文件夹无法建立：" + folder.path);
+        if (!folder_.handle.IsOpen()) Log("相册文件夹无法建立：" + folder_.path);
         return true;
     }
 
@@ -151,7 +158,7 @@ private:
         source_context.page_wait = context_.page_wait;
         source_context.ahead = ahead;  // one at a time keeps every request in its old order
         source_context.log = [this](const std::string& line) { Log(line); };
-        source_context.countdown = [this](long long left) { observer_.Waiting({WaitReason::kRateLimit, left}); };
+        source_context.countdown = [this](const RunWait& wait) { observer_.Waiting(wait); };
         source_context.scratch = context_.scratch;
         if (skip_recorded_ && store_.IsOpen()) {
             source_context.recorded = [this](const std::string& photo_id) { return store_.ContainsPhotoId(photo_id); };
@@ -441,8 +448,7 @@ private:
     bool new_only_ = false;
     std::optional<RecordStore::AlbumMark> mark_;  // where the last complete run stopped
     std::optional<PhotoRecord> newest_;           // the first photo this run listed
-    std::string folder_name_;
-    FolderHandle album_folder_;
+    AlbumFolder folder_;
     PictureQueue* queue_ = nullptr;      // while the photos are read
     PhotoSource* source_ = nullptr;
     PhotoStream* stream_ = nullptr;

@@ -55,6 +55,11 @@ std::string KeepOneFolder(const FolderHandle& user_folder, const std::string& na
 
 }  // namespace
 
+void AlbumFolder::RemoveWhenEmpty() const {
+    if (made_album) user.RemoveEmptyChild(name);
+    if (made_user) save.RemoveEmptyChild(user_name);
+}
+
 std::string UserFolderName(const std::string& title) { return FitName("", CleanName(title), ""); }
 
 std::string AlbumFolderName(const AlbumRef& album) {
@@ -74,11 +79,13 @@ AlbumFolder OpenAlbumFolder(std::string save_folder, const std::string& user_tit
         return folder;
     }
     FolderHandle::Refusal why = FolderHandle::Refusal::kNone;
-    const FolderHandle user_folder = FolderHandle::OpenOrMake(save_folder).Child(user, &why);
+    folder.save = FolderHandle::OpenOrMake(save_folder);
+    folder.user = folder.save.Child(user, &why, &folder.made_user);
+    folder.user_name = user;
     folder.path = save_folder + user;
     if (why != FolderHandle::Refusal::kLink) {
-        folder.name = KeepOneFolder(user_folder, folder.name, album, store, log);
-        folder.handle = user_folder.Child(folder.name, &why);
+        folder.name = KeepOneFolder(folder.user, folder.name, album, store, log);
+        folder.handle = folder.user.Child(folder.name, &why, &folder.made_album);
         folder.path = save_folder + user + "/" + folder.name;
     }
     if (why == FolderHandle::Refusal::kLink) {

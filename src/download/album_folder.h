@@ -29,6 +29,16 @@ struct AlbumFolder {
     FolderHandle handle;  // may be closed when the folder could not be made: every picture then fails
     std::string name;     // the album's folder below the user's
     std::string path;     // the album folder's path; the user's where a link stood instead
+
+    // Removes the folders this run made when nothing is in them: a run that
+    // saved nothing leaves no empty folder behind.
+    void RemoveWhenEmpty() const;
+
+    FolderHandle save;    // the save folder
+    FolderHandle user;    // the user's folder in it
+    std::string user_name;
+    bool made_user = false;
+    bool made_album = false;
 };
 
 // Opens (or makes) the album's folder below `save_folder` / `user_title`.

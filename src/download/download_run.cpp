@@ -110,21 +110,20 @@ RunOutcome DownloadRun(RunObserver& observer, const OptionsSource& options, cons
     RunScratch scratch;
     if (!context.scratch) context.scratch = &scratch;
 
+    // What failed before goes first, then the chosen albums.
     std::vector<RecordStore::FailedAlbum> failed;
+    if (request.retry_failed) failed = FailuresOf(context.program_folder, request.user.uid);
     std::vector<RunAlbum> albums;
-    if (request.retry_failed) {
-        failed = FailuresOf(context.program_folder, request.user.uid);
-        for (const RecordStore::FailedAlbum& album : failed) albums.push_back({0, album.album, &album});
-    } else {
-        albums = ChosenAlbums(request);
-    }
+    for (const RecordStore::FailedAlbum& album : failed) albums.push_back({0, album.album, &album});
+    for (RunAlbum& chosen : ChosenAlbums(request)) albums.push_back(std::move(chosen));
     const RunStart start = StartOf(albums);
     observer.RunStarted(start);
     std::string numbers;
     for (const int number : start.numbers) numbers += std::to_string(number) + "、";
     if (request.retry_failed) {
-        observer.Logged({albums.empty() ? "没有需要重试的失败项" : "重试上次没有获取的照片，共" + std::to_string(albums.size()) + "个相册", true});
-    } else {
+        observer.Logged({failed.empty() ? "没有要重试的失败项" : "重试上次没有获取的照片：" + std::to_string(failed.size()) + "个相册", true});
+    }
+    if (!request.retry_failed || !request.albums.empty()) {
         observer.Logged({numbers.empty() ? "当前未选择任何相册" : "当前被选择相册编号:" + numbers, true});
     }
     for (std::size_t k = 0; k < albums.size(); ++k) {

@@ -26,8 +26,8 @@ struct ChosenAlbum {
 struct RunRequest {
     ResolvedUser user;
     std::vector<ChosenAlbum> albums;  // the ticked ones, in list order
-    // Instead of the albums: only what the user's runs before could not get,
-    // as the user's record store keeps it.
+    // Before the albums: what the user's runs before could not get, as the
+    // user's record store keeps it, and only that.
     bool retry_failed = false;
 };
 

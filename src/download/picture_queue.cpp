@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "net/object_request.h"
+#include "weibo/service_request.h"
 #include "util/job_token.h"
 
 namespace wa {
@@ -21,14 +22,6 @@ constexpr int kKeptPerSlot = 32;
 constexpr int kMostKept = 512;
 // So many transfers in a row that reach nothing mean the network is gone.
 constexpr int kLostInARow = 3;
-// Then the queue waits this long before each try, about two minutes in all.
-constexpr int kNetworkWaitsSeconds[] = {5, 10, 15, 30, 30, 30};
-
-// Nothing was reached: not the server, not the proxy, not even the name.
-bool ReachedNothing(const ObjectRequestResult& result) {
-    return !result.stopped && !result.sink_failed && result.status == 0 &&
-           (result.failure == NetFailure::kRefused || result.failure == NetFailure::kHostNotFound);
-}
 
 // The open files a process may have: as many as its hard limit allows, up
 // to 4096, since the kept pictures hold theirs open.
@@ -134,7 +127,7 @@ bool PictureQueue::DriveOne() {
         const bool expected = picture.kind == Kind::kVideo ? picture.file->HoldsVideo() : picture.file->HoldsPicture();
         fetch.ok = result.status == 200 && expected;
     }
-    Ended(index, picture, done->slot, ReachedNothing(result));
+    Ended(index, picture, done->slot, !result.stopped && !result.sink_failed && ReachedNothing(result.Answer()));
     return true;
 }
 
@@ -155,7 +148,6 @@ void PictureQueue::Ended(long long index, Picture& picture, int slot, bool conne
     lost_in_a_row_ = 0;
     if (offline_) {  // an answer: the network is back
         offline_ = false;
-        offline_waited_ms_ = 0;
         offline_tries_ = 0;
         Log("网络已恢复，继续下载");
     }
@@ -168,19 +160,14 @@ void PictureQueue::Ended(long long index, Picture& picture, int slot, bool conne
 }
 
 bool PictureQueue::WaitForNetwork() {
-    const int try_number = std::min<int>(offline_tries_++, std::size(kNetworkWaitsSeconds) - 1);
-    const int seconds = kNetworkWaitsSeconds[try_number];
-    if (offline_waited_ms_ >= 120'000) {
+    if (offline_tries_ == static_cast<int>(std::size(kNetworkWaitSeconds))) {
         GiveUpOnNetwork();
         return true;
     }
-    for (int left = seconds; left > 0; --left) {
-        if (hooks_.countdown) hooks_.countdown({WaitReason::kNetwork, left});
-        const bool go_on = hooks_.wait ? hooks_.wait(1000) : (!job_ || job_->Wait(std::chrono::seconds(1)));
-        if (!go_on) return false;
-    }
-    if (hooks_.countdown) hooks_.countdown({WaitReason::kNetwork, 0});
-    offline_waited_ms_ += seconds * 1000;
+    const auto wait = hooks_.wait ? hooks_.wait : [this](int ms) {
+        return !job_ || job_->Wait(std::chrono::milliseconds(ms));
+    };
+    if (!CountDownNetwork(kNetworkWaitSeconds[offline_tries_++], hooks_.countdown, wait)) return false;
     // One picture asks whether the network is back; the rest wait for its answer.
     const long long probe = *parked_.begin();
     parked_.erase(parked_.begin());

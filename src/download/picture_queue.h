@@ -109,7 +109,6 @@ private:
     std::set<long long> parked_;             // pictures waiting for the network
     int lost_in_a_row_ = 0;                  // transfers that could not connect, one after the other
     bool offline_ = false;
-    int offline_waited_ms_ = 0;
     int offline_tries_ = 0;
     std::string offline_reason_;
     std::string network_lost_;

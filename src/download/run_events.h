@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "weibo/service_request.h"
+
 namespace wa {
 
 // One line of the log, without its line end; `blank_after` puts an empty
@@ -17,18 +19,6 @@ struct LogLine {
     std::string text;
     bool blank_after = false;
 };
-
-// Why a run waits, counted down a second at a time.
-enum class WaitReason {
-    kRateLimit,  // the service said "too many requests"
-    kNetwork,    // nothing could be reached: the network is gone
-};
-struct RunWait {
-    WaitReason reason = WaitReason::kRateLimit;
-    long long seconds_left = 0;  // 0: the wait is over
-};
-// "请求过于频繁，30秒后重试", "网络连接中断，5秒后重试": on the status line.
-std::string RunWaitText(const RunWait& wait);
 
 struct RunStart {
     std::vector<int> numbers;  // of the ticked albums as the list shows them

@@ -35,7 +35,7 @@ SyncUserOutcome SyncOne(SyncObserver& observer, const OptionsSource& options, co
     ServiceRequest request;
     request.job = context.job;
     request.log = [&observer](const std::string& line) { observer.Logged({line, false}); };
-    request.countdown = [&observer](long long left) { observer.Waiting({WaitReason::kRateLimit, left}); };
+    request.countdown = [&observer](const RunWait& wait) { observer.Waiting(wait); };
     UserAlbums found = FindUserAlbums(user.target, options().door, request, {}, context.program_folder);
     outcome.user = found.user;
     if (found.listing.problem == ListingProblem::kStopped || (context.job && context.job->StopRequested())) {
@@ -45,7 +45,8 @@ SyncUserOutcome SyncOne(SyncObserver& observer, const OptionsSource& options, co
     outcome.failure = ListingEndLine(found.listing);
     outcome.run.login_needed = found.listing.problem == ListingProblem::kLoginNeeded;
     if (!outcome.failure.empty()) return outcome;
-    RunRequest run{found.user, KeptAlbums(found.listing.albums, user, observer)};
+    // What failed in the user's runs before is asked for again first.
+    RunRequest run{found.user, KeptAlbums(found.listing.albums, user, observer), true};
     if (run.albums.empty()) {
         outcome.failure = "要同步的相册都已不在相册列表中";
         return outcome;

@@ -38,7 +38,9 @@ void AlbumLister::Work(JobToken* job, int generation, const std::string& address
     ServiceRequest request;
     request.job = job;
     request.log = [this, generation](const std::string& line) { Post(generation, [this, line] { log_->LogNow(line); }); };
-    request.countdown = [this, generation](long long left) { Post(generation, [this, left] { page_->ShowCountdown({WaitReason::kRateLimit, left}); }); };
+    request.countdown = [this, generation](const RunWait& wait) {
+        Post(generation, [this, wait] { page_->ShowCountdown(wait); });
+    };
     const auto user_found = [this, generation](const ResolvedUser& user) {
         Post(generation, [this, user] {
             resolved_ = user;

@@ -73,15 +73,20 @@ FolderHandle FolderHandle::OpenOrMake(const std::string& path) {
     return FolderHandle(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
-FolderHandle FolderHandle::Child(const std::string& name, Refusal* why) const {
+FolderHandle FolderHandle::Child(const std::string& name, Refusal* why, bool* made) const {
     const auto refuse = [why](Refusal refusal) {
         if (why) *why = refusal;
         return FolderHandle();
     };
     if (why) *why = Refusal::kNone;
+    if (made) *made = false;
     if (fd_ < 0) return refuse(Refusal::kFailed);
     if (name.empty()) return FolderHandle(::fcntl(fd_, F_DUPFD_CLOEXEC, 0));
-    if (::mkdirat(fd_, name.c_str(), 0777) != 0 && errno != EEXIST) return refuse(Refusal::kFailed);
+    if (::mkdirat(fd_, name.c_str(), 0777) == 0) {
+        if (made) *made = true;
+    } else if (errno != EEXIST) {
+        return refuse(Refusal::kFailed);
+    }
     const int child = ::openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (child >= 0) return FolderHandle(child);
     struct stat info {};
@@ -112,6 +117,10 @@ std::vector<std::string> FolderHandle::ChildFolders() const {
     }
     ::closedir(folder);
     return names;
+}
+
+bool FolderHandle::RemoveEmptyChild(const std::string& name) const {
+    return fd_ >= 0 && !name.empty() && ::unlinkat(fd_, name.c_str(), AT_REMOVEDIR) == 0;
 }
 
 bool FolderHandle::RenameChild(const std::string& from, const std::string& to) const {

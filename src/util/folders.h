@@ -43,9 +43,11 @@ public:
     static FolderHandle OpenOrMake(const std::string& path);
 
     enum class Refusal { kNone, kLink, kFailed };
-    // The folder `name` in this one, made when missing, never through a
-    // symbolic link; the folder itself for an empty name.
-    FolderHandle Child(const std::string& name, Refusal* why = nullptr) const;
+    // The folder `name` in this one, made when missing (`made` says so),
+    // never through a symbolic link; the folder itself for an empty name.
+    FolderHandle Child(const std::string& name, Refusal* why = nullptr, bool* made = nullptr) const;
+    // Removes the folder `name` in this one when it is empty.
+    bool RemoveEmptyChild(const std::string& name) const;
 
     // Whether `name` is here, as anything (a link is not followed).
     bool Holds(const std::string& name) const;

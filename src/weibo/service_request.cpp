@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -87,10 +88,10 @@ bool WaitForTurn(JobToken* job) {
 // A rate-limit wait, told second by second.
 bool CountDown(long long seconds, const ServiceRequest& request) {
     for (long long left = seconds; left > 0; --left) {
-        if (request.countdown) request.countdown(left);
+        if (request.countdown) request.countdown({WaitReason::kRateLimit, left});
         if (!Wait(std::chrono::seconds(1), request.job)) return false;
     }
-    if (request.countdown) request.countdown(0);
+    if (request.countdown) request.countdown({WaitReason::kRateLimit, 0});
     return true;
 }
 
@@ -147,7 +148,10 @@ long long RetryAfterSeconds(std::string_view headers) {
     return -1;
 }
 
-std::string RateLimitWaitText(long long seconds) { return "请求过于频繁，" + std::to_string(seconds) + "秒后重试"; }
+std::string RunWaitText(const RunWait& wait) {
+    const std::string seconds = std::to_string(wait.seconds_left) + "秒后重试";
+    return (wait.reason == WaitReason::kNetwork ? "网络连接中断，" : "请求过于频繁，") + seconds;
+}
 
 void SetRequestSpacing(std::chrono::milliseconds spacing) { g_spacing_ms = spacing.count(); }
 
@@ -169,7 +173,7 @@ ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& reque
         if (IsRateLimitStatus(status)) {
             if (backoffs++ == kMaxBackoffs) break;
             const long long seconds = LimitWait(RetryAfterSeconds(answer.fetch.headers));
-            if (request.log) request.log(RateLimitWaitText(seconds));
+            if (request.log) request.log(RunWaitText({WaitReason::kRateLimit, seconds}));
             if (!CountDown(seconds, request)) return answer.stopped = true, answer;
         } else if (IsServerErrorStatus(status)) {
             if (server_retries++ == kMaxServerRetries) break;
@@ -195,11 +199,26 @@ ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& reque
     return answer;
 }
 
+bool ReachedNothing(const FailedAnswer& answer) {
+    return answer.status == 0 && (answer.failure == NetFailure::kRefused || answer.failure == NetFailure::kHostNotFound);
+}
+
+bool CountDownNetwork(long long seconds, const std::function<void(const RunWait&)>& countdown, const AttemptWait& wait) {
+    for (long long left = seconds; left > 0; --left) {
+        if (countdown) countdown({WaitReason::kNetwork, left});
+        if (!wait(1000)) return false;
+    }
+    if (countdown) countdown({WaitReason::kNetwork, 0});
+    return true;
+}
+
 Attempts FetchWithAttempts(std::string_view url, const ServiceRequest& request, const AttemptWait& wait,
                            const std::function<bool(const std::string& text)>& accept) {
     JobToken* job = request.job;
+    const AttemptWait wait_a_while = wait ? wait : [job](int ms) { return PumpingWait(ms, 0, job); };
     Attempts result;
     FailedAnswer last;
+    std::size_t network_tries = 0;
     for (int attempt = 1; attempt <= kPageAttempts; ++attempt) {
         result.made = attempt;
         const ServiceAnswer answer = FetchFromService(url, request);
@@ -207,11 +226,20 @@ Attempts FetchWithAttempts(std::string_view url, const ServiceRequest& request, 
         const std::string text = Utf8BodyText(answer.fetch.body);
         if (answer.login_redirect || IsLoginWall(text)) return result.login_wall = true, result;
         last = answer.fetch.Answer();
+        // Nothing counts against the page while the network is gone.
+        if (ReachedNothing(last) && network_tries < std::size(kNetworkWaitSeconds)) {
+            if (network_tries == 0 && request.log) request.log("网络连接中断（" + FailureReason(url, last) + "），等待网络恢复");
+            if (!CountDownNetwork(kNetworkWaitSeconds[network_tries++], request.countdown, wait_a_while)) {
+                return result.stopped = true, result;
+            }
+            --attempt;
+            continue;
+        }
         // Still failing after every wait: more attempts would only wait longer;
         // an answer too large would come as large again.
         if (answer.gave_up || last.failure == NetFailure::kTooLarge) break;
         if (answer.fetch.status == 200 && accept(text)) return result.accepted = true, result;
-        const bool go_on = wait ? wait(2000) : PumpingWait(2000, 0, job);
+        const bool go_on = wait_a_while(2000);
         if (!go_on || (job && job->StopRequested())) return result.stopped = true, result;
     }
     result.failure = FailureReason(url, last);

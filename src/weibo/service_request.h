@@ -30,8 +30,18 @@ bool IsUnknownUserPage(std::string_view body);
 bool IsRateLimitStatus(long status);
 // A server that may answer if asked again soon: 500, 502, 503, 504.
 bool IsServerErrorStatus(long status);
-// "请求过于频繁，<n>秒后重试": a rate-limit wait, in the log and on the status line.
-std::string RateLimitWaitText(long long seconds);
+// Why a request, or a run, waits before it asks again: counted down a second
+// at a time.
+enum class WaitReason {
+    kRateLimit,  // the service said "too many requests"
+    kNetwork,    // nothing could be reached: the network is gone
+};
+struct RunWait {
+    WaitReason reason = WaitReason::kRateLimit;
+    long long seconds_left = 0;  // 0: the wait is over
+};
+// "请求过于频繁，30秒后重试", "网络连接中断，5秒后重试": in the log and on the status line.
+std::string RunWaitText(const RunWait& wait);
 // The seconds of a "Retry-After: <seconds>" header; -1 without one.
 long long RetryAfterSeconds(std::string_view headers);
 
@@ -43,11 +53,16 @@ inline constexpr std::size_t kMaxServiceAnswer = 4u << 20;
 // (the default) turns the spacing off.
 void SetRequestSpacing(std::chrono::milliseconds spacing);
 
+inline constexpr int kPageAttempts = 10;
+
+// Waits between attempts; returns false when the job is to stop.
+using AttemptWait = std::function<bool(int milliseconds)>;
+
 struct ServiceRequest {
     JobToken* job = nullptr;  // the waits are its safe points
     std::function<void(const std::string& line)> log;  // told of every wait, a line without its line end
-    // Told the seconds left of a rate-limit wait, once a second, then 0.
-    std::function<void(long long seconds_left)> countdown;
+    // Told the seconds left of a wait, once a second, then 0.
+    std::function<void(const RunWait& wait)> countdown;
     // CR LF separated. They are meant for the address's own host: a request
     // carrying them follows a redirect only to that host.
     std::string extra_headers;
@@ -72,10 +87,6 @@ struct ServiceAnswer {
 // refused: no body, status 0, failure kTooLarge saying what it went past.
 ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& request);
 
-inline constexpr int kPageAttempts = 10;
-
-// Waits between attempts; returns false when the job is to stop.
-using AttemptWait = std::function<bool(int milliseconds)>;
 
 struct Attempts {
     bool accepted = false;
@@ -85,11 +96,23 @@ struct Attempts {
     std::string failure;      // why no answer was accepted
 };
 
+// While nothing at all can be reached, a request waits this long before
+// each try: about two minutes in all, then it fails with its reason.
+inline constexpr int kNetworkWaitSeconds[] = {5, 10, 15, 30, 30, 30};
+// True when nothing at all answered: not the server, not a proxy, not even
+// the name's server.
+bool ReachedNothing(const FailedAnswer& answer);
+// Waits `seconds` a second at a time, telling `countdown` a network wait;
+// false when `wait` says the job is to stop.
+bool CountDownNetwork(long long seconds, const std::function<void(const RunWait&)>& countdown,
+                      const AttemptWait& wait);
+
 // Asks for `url` up to ten times, two seconds apart, until `accept` takes an
 // answer's text (status 200); a login page ends the attempts at once, and so
 // does a service that kept answering "too many requests" or a server error
-// through all its waits, or an answer too large. `wait` defaults to
-// PumpingWait on the request's job.
+// through all its waits, or an answer too large. While nothing at all can
+// be reached, no attempt counts: it waits for the network, saying so, about
+// two minutes in all. `wait` defaults to PumpingWait on the request's job.
 Attempts FetchWithAttempts(std::string_view url, const ServiceRequest& request, const AttemptWait& wait,
                            const std::function<bool(const std::string& text)>& accept);
 

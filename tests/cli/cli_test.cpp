@@ -139,16 +139,32 @@ TEST_F(CliTest, DownloadsTheChosenAlbumWithTheSettingsBesideIt) {
     EXPECT_EQ(fake.CountRequests("/large/"), 0);
 }
 
-TEST_F(CliTest, FailedPictureOrPageGivesStatusOne) {
+// A failed picture or page gives status 1 and figures that say so; then
+// --retry-failed asks for those alone and saves them.
+TEST_F(CliTest, FailedPictureOrPageGivesStatusOneAndARetryGetsThemAlone) {
     fake.AddFault("/large/3600000000000", fake::Fault{.status = 500});
     const Finished done = Run({"download", "4004", "--albums", "1"});
     EXPECT_EQ(done.status, 1);
     EXPECT_NE(done.out.find("图片下载失败[500]"), std::string::npos);
+    EXPECT_NE(done.out.find("(uid 4004): saved 29, already there 0, skipped as downloaded 0, outside the date window 0, "
+                            "failed 1, photo-list pages failed 0\n"),
+              std::string::npos) << done.out;
 
     fake.AddFault("album_id=3550000001", fake::Fault{.malformed_json = true});
     const Finished page = Run({"download", "4004", "--albums", "2"});  // ten attempts, two seconds apart
     EXPECT_EQ(page.status, 1);
     EXPECT_NE(page.out.find("第1页照片列表获取失败"), std::string::npos);
+    EXPECT_NE(page.out.find("-------下载结束，但有1页照片列表没有获取--------"), std::string::npos);
+
+    fake.ClearFaults();
+    fake.ClearRequests();
+    const Finished retried = Run({"download", "4004", "--retry-failed"});
+    EXPECT_EQ(retried.status, 0) << retried.out << retried.err;
+    EXPECT_NE(retried.out.find("(uid 4004): saved 31, already there 0"), std::string::npos) << retried.out;
+    EXPECT_EQ(fake.CountRequests("/albums/get_all"), 0);
+    EXPECT_EQ(fake.CountRequests("/photos/get_all"), 1);
+    EXPECT_EQ(fake.CountRequests("/large/"), 31);
+    EXPECT_EQ(Run({"download", "4004", "--retry-failed", "--albums", "1"}).status, 2);
 }
 
 TEST_F(CliTest, BadUsageAndUnusableAddressesGiveStatusTwo) {

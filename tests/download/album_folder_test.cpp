@@ -93,9 +93,11 @@ TEST_F(AlbumFolderTest, OneAlbumKeepsOneFolderWhateverItsCountSays) {
     Download("806", "2", "花");
     EXPECT_FALSE(fs::exists(user_folder / "花12"));
     EXPECT_EQ(FileNames(user_folder / "花2").size(), 2u);
-    // Another album of the same name never takes this album's folder.
+    // Another album of the same name never takes this album's folder (its
+    // own, which nothing was saved in, goes again).
     Download("808", "5");
-    EXPECT_EQ(FileNames(user_folder), (std::vector<std::string>{"旅行5", "旅行6", "花2"}));
+    EXPECT_EQ(FileNames(user_folder), (std::vector<std::string>{"旅行6", "花2"}));
+    EXPECT_EQ(FileNames(user_folder / "旅行6").size(), 6u);
 }
 
 }  // namespace

@@ -33,7 +33,9 @@ TEST_F(ServiceRequestTest, ALimitOneRequestWaitsOutHoldsTheOthersAndIsCountedDow
     std::thread second([&] {
         ServiceRequest request;
         request.log = [&second_logs](const std::string&) { ++second_logs; };
-        request.countdown = [&second_counted](long long left) { second_counted = std::max<long long>(second_counted, left); };
+        request.countdown = [&second_counted](const RunWait& wait) {
+            second_counted = std::max<long long>(second_counted, wait.seconds_left);
+        };
         second_answer = FetchFromService(url, request);
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
