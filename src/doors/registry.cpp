@@ -50,14 +50,6 @@ std::string_view DoorSettingOfKey(std::string_view key) {
 
 namespace {
 
-// "2026-12-09 14:03", at UTC+8 as Weibo's times are.
-std::string MinuteText(std::int64_t seconds) {
-    const DateTime t = UnixToLocalTime(seconds);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", t.year, t.month, t.day, t.hour, t.minute);
-    return text;
-}
-
 // The door's listing, each album stamped with the door it came through.
 AlbumListing ListThrough(const Door& door, std::string_view uid, const ServiceRequest& request) {
     AlbumListing listing = door.ListAlbums(uid, request);
@@ -93,8 +85,8 @@ AlbumListing ListAlbums(std::string_view uid, std::string_view door_key, const S
     for (const Door* door : remembered) {
         if (order.empty()) break;  // every door closed lately: each is asked
         const std::int64_t at = *memory->ClosedAt(door->Words().key);
-        log(std::string(door->Words().label) + "于" + MinuteText(at) + "无法获取相册列表，" +
-            MinuteText(at + kClosedDoorRemembered) + "之前直接从" + std::string(order.front()->Words().label) + "获取");
+        log(std::string(door->Words().label) + "于" + LocalMinuteText(at) + "无法获取相册列表，" +
+            LocalMinuteText(at + kClosedDoorRemembered) + "之前直接从" + std::string(order.front()->Words().label) + "获取");
     }
     order.insert(order.end(), remembered.begin(), remembered.end());
     std::optional<AlbumListing> first;

@@ -6,7 +6,8 @@
 
 namespace wa {
 
-inline constexpr const char* kProgramName = "Tavrin新浪微博Quorvel工具";
+// The program's name as its menu entry shows it: the window's title.
+inline constexpr const char* kProgramName = "微博相册批量下载";
 inline constexpr const char* kVersionText = "2.1";
 inline constexpr const char* kVersionKey = "weibo";
 

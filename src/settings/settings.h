@@ -68,6 +68,8 @@ inline const SwitchKey kRecordStoreKey{kGlobalSection, "下载记录", false};
 inline const SwitchKey kDateWindowKey{kGlobalSection, "时间段", false};
 inline const SwitchKey kLiveVideoKey{kGlobalSection, "实况视频", true};
 inline const SwitchKey kNewOnlyKey{kGlobalSection, "只下载新照片", false};
+// A desktop notification when a download ends while the window is not in front.
+inline const SwitchKey kFinishNoticeKey{kGlobalSection, "下载完成通知", true};
 inline const DateKey kWindowStartKey{kGlobalSection, "开始日期", {2006, 3, 30}, {100, 1, 1}, {9999, 12, 31, 23, 59, 59}};
 // Nothing stored: today, so turning the window on never leaves out every newer photo.
 inline const DateKey kWindowEndKey{kGlobalSection, "结束日期", {2025, 12, 30}, {2006, 12, 30},

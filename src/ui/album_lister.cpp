@@ -24,8 +24,22 @@ void AlbumLister::List(const std::string& address, const std::string& door, bool
         return;
     }
     page_->ShowUser(QString::fromUtf8("正在获取 耐心等待！"));
+    page_->SetListing(true);
     const int generation = ++generation_;  // a newer listing supersedes this one
-    tasks_.Run([this, generation, address, door, covers](JobToken* job) { Work(job, generation, address, door, covers); });
+    if (listing_) listing_->RequestStop();
+    listing_ = tasks_.Run([this, generation, address, door, covers](JobToken* job) {
+        Work(job, generation, address, door, covers);
+    });
+}
+
+void AlbumLister::Cancel() {
+    if (listing_) listing_->RequestStop();
+    listing_.reset();
+    ++generation_;  // nothing it finds from now on is shown
+    page_->EndListing();
+    page_->SetListing(false);
+    page_->ShowStatus(QString::fromUtf8("已取消获取相册"));
+    log_->LogNow("已取消获取相册");
 }
 
 void AlbumLister::Post(int generation, std::function<void()> call) {
@@ -49,6 +63,7 @@ void AlbumLister::Work(JobToken* job, int generation, const std::string& address
             page_->ShowStatus(QString::fromUtf8("温馨提示：正在获取相册列表..."));
             log_->LogNow("正努力获取相册列表，耐心等待哈！\n");
             page_->BeginListing();
+            emit userFound(QString::fromStdString(user.uid));
         });
     };
     const UserAlbums found = FindUserAlbums(address, door, request, user_found, data_folder_);
@@ -64,7 +79,7 @@ void AlbumLister::Work(JobToken* job, int generation, const std::string& address
     const int count = static_cast<int>(albums.size());
     for (int i = 1; i <= count; ++i) {
         Post(generation, [this, i, count] { page_->ShowListingProgress(i, count); });
-        if (!PumpingWait(200, 0, job) || !Current(generation)) return;
+        if (!PumpingWait(200, 0, job) || !Current(generation)) return;  // a cancel or a newer listing ends it
         const AlbumRef& album = albums[static_cast<std::size_t>(i - 1)];
         // A cover that cannot be fetched or decoded shows the placeholder.
         QImage cover;
@@ -79,6 +94,7 @@ void AlbumLister::Work(JobToken* job, int generation, const std::string& address
     }
     Post(generation, [this] {
         page_->EndListing();
+        page_->SetListing(false);
         const QString total = QString::number(page_->AlbumCount());
         page_->ShowStatus(QString::fromUtf8("相册列表获取完毕,共计") + total + QString::fromUtf8("个"));
         log_->LogNow("-----获取完毕,共计" + total.toStdString() + "个\n选择要下载的 点击【3下载选中】\n");
@@ -87,6 +103,7 @@ void AlbumLister::Work(JobToken* job, int generation, const std::string& address
 
 void AlbumLister::ShowEnd(const AlbumListing& listing) {
     page_->EndListing();
+    page_->SetListing(false);
     const std::string line = ListingEndLine(listing);
     if (line.empty()) return;  // stopped
     if (listing.problem != ListingProblem::kNone) page_->ShowUser({});  // whoever the page was, no user

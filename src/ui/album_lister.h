@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "weibo/user_resolution.h"
@@ -31,11 +32,17 @@ public:
     // Lists the albums of `address` through the door of `door` ("" for 自动),
     // with their covers when `covers`.
     void List(const std::string& address, const std::string& door, bool covers);
+    // The listing going on ends here, saying so; what it found so far stays.
+    void Cancel();
 
     // The user the latest listing found, and the one whose rows the page shows.
     const ResolvedUser& resolved_user() const { return resolved_; }
     void set_resolved_uid(const std::string& uid) { resolved_.uid = uid; }
     const ResolvedUser& listed_user() const { return listed_; }
+
+signals:
+    // A listing found its user: the rows about to be listed are this user's.
+    void userFound(const QString& uid);
 
 private:
     void Work(JobToken* job, int generation, const std::string& address, const std::string& door, bool covers);
@@ -50,6 +57,7 @@ private:
     std::string data_folder_;
     Message message_;
     std::atomic<int> generation_ = 0;
+    std::shared_ptr<JobToken> listing_;  // the listing going on
     ResolvedUser resolved_;
     ResolvedUser listed_;
 };

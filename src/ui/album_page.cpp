@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QEvent>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +17,7 @@
 
 #include "settings/settings.h"
 #include "util/text.h"
+#include "ui/album_rows.h"
 #include "ui/elided_label.h"
 #include "ui/file_chooser.h"
 #include "ui/run_panel.h"
@@ -26,19 +28,10 @@
 namespace wa {
 namespace {
 
-// The album list as a report with grid lines between its cells.
-class GridDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        QStyledItemDelegate::paint(painter, option, index);
-        painter->save();
-        painter->setPen(option.palette.color(QPalette::Mid));
-        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
-        painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
-        painter->restore();
-    }
-};
+// The list's columns: the design's eight, and the run's state.
+constexpr int kNumberColumn = 1;
+constexpr int kStateColumn = 8;
+constexpr int kUserLabelWidth = 246;
 
 }  // namespace
 
@@ -49,20 +42,30 @@ AlbumPage::AlbumPage(std::string program_folder, Settings& settings, QWidget* pa
     const std::string folder = settings_.Get(kSaveFolderKey);
     edit_save_folder_->setText(QString::fromStdString(folder.empty() ? program_folder_ : folder));
 
-    connect(button_get_albums_, &QPushButton::clicked, this, [this] { emit listRequested(Address()); });
+    connect(button_get_albums_, &QPushButton::clicked, this, [this] {
+        if (listing_) {
+            emit cancelListingRequested();
+        } else {
+            emit listRequested(Address());
+        }
+    });
     connect(edit_home_, &QLineEdit::returnPressed, this, [this] { emit listRequested(Address()); });
     connect(button_start_, &QPushButton::clicked, this, &AlbumPage::startRequested);
     connect(button_pause_, &QPushButton::clicked, this, &AlbumPage::pauseRequested);
     connect(button_continue_, &QPushButton::clicked, this, &AlbumPage::continueRequested);
     connect(button_stop_, &QPushButton::clicked, this, &AlbumPage::stopRequested);
     connect(button_add_sync_, &QPushButton::clicked, this, &AlbumPage::addToSyncRequested);
+    connect(button_retry_, &QPushButton::clicked, this, &AlbumPage::retryRequested);
     connect(album_list_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
-        if (column == 0) album_list_->setCurrentItem(item);
+        if (column != 0) return;
+        album_list_->setCurrentItem(item);
+        UpdateStartButton();
     });
     connect(check_select_all_, &QCheckBox::clicked, this, [this] { OnSelectAllClicked(); });
     connect(check_invert_, &QCheckBox::clicked, this, [this] { OnInvertClicked(); });
     connect(button_open_folder_, &QPushButton::clicked, this, [this] { OnOpenFolderClicked(); });
     connect(button_choose_folder_, &QPushButton::clicked, this, [this] { OnChooseSaveFolder(); });
+    UpdateStartButton();
 }
 
 void AlbumPage::BuildTop() {
@@ -97,6 +100,8 @@ void AlbumPage::BuildList() {
     status_line_ = std::make_unique<CountdownLine>(label_status_);
     button_add_sync_ = Make<QPushButton>(group_list_, "按钮_加入同步列表", 790, 10, 102, 26, QString::fromUtf8("加入同步列表"));
     button_add_sync_->setToolTip(QString::fromUtf8("把这个用户和勾选的相册加入同步列表，以后点【全部同步】只下载新照片"));
+    button_retry_ = Make<QPushButton>(group_list_, "按钮_重试失败项", 680, 10, 102, 26, QString::fromUtf8("重试失败项"));
+    button_retry_->hide();
 
     album_list_ = Make<QTreeWidget>(group_list_, "超级列表框1", 6, 41, 638, RunPanel::kListHeight);
     album_list_->setRootIsDecorated(false);
@@ -106,15 +111,15 @@ void AlbumPage::BuildList() {
     album_list_->header()->setSectionsMovable(true);
     album_list_->header()->setStretchLastSection(false);
     album_list_->setIconSize(QSize(kCoverSide, kCoverSide));
-    album_list_->setItemDelegate(new GridDelegate(album_list_));
+    album_list_->setItemDelegate(new AlbumRowsDelegate(kStateColumn, album_list_));
     album_list_->setFocusPolicy(Qt::StrongFocus);
     album_list_->installEventFilter(this);
     cover_placeholder_ = CoverPlaceholder();
     album_list_->setHeaderLabels({QString::fromUtf8("选择"), QString::fromUtf8("序号"), QString::fromUtf8("相册名称"),
                                  QString::fromUtf8("封面"), QString::fromUtf8("图片数量"), QString::fromUtf8("相册ID"),
-                                 QString::fromUtf8("相册问题"), QString::fromUtf8("相册密码")});
-    const int widths[] = {60, 40, 120, 100, 70, 0, 0, 0};  // id, question and password stay hidden
-    for (int column = 0; column < 8; ++column) SetColumnWidth(column, widths[column]);
+                                 QString::fromUtf8("相册问题"), QString::fromUtf8("相册密码"), QString::fromUtf8("下载状态")});
+    const int widths[] = {60, 40, 120, 100, 70, 0, 0, 0, 130};  // id, question and password stay hidden
+    for (int column = 0; column <= kStateColumn; ++column) SetColumnWidth(column, widths[column]);
     album_list_->header()->setSectionResizeMode(2, QHeaderView::Stretch);  // the name takes the room there is
 
     drawing_board_ = Make<QLabel>(group_list_, "画板1", 455, 107, 112, 88);
@@ -127,6 +132,8 @@ void AlbumPage::BuildList() {
 }
 
 void AlbumPage::LayOut(int width, int extra_height) {
+    laid_out_width_ = width;
+    laid_out_extra_height_ = extra_height;
     const auto set_width = [](QWidget* widget, int value) { widget->resize(value, widget->height()); };
     const auto set_left = [](QWidget* widget, int value) { widget->move(value, widget->y()); };
     for (QWidget* group : {static_cast<QWidget*>(group_list_), static_cast<QWidget*>(group_place_),
@@ -144,7 +151,13 @@ void AlbumPage::LayOut(int width, int extra_height) {
     set_width(edit_save_folder_, edit_home_->width());
     // The status line takes the room there is before 加入同步列表.
     set_left(button_add_sync_, group_list_->width() - button_add_sync_->width() - 10);
-    set_width(label_status_, std::max(120, button_add_sync_->x() - label_status_->x() - 8));
+    set_left(button_retry_, button_add_sync_->x() - button_retry_->width() - 6);
+    // The user's name and the status line share what the buttons leave.
+    const int status_end = button_retry_->isVisible() ? button_retry_->x() : button_add_sync_->x();
+    const int room = status_end - 8 - label_user_->x();
+    set_width(label_user_, std::min(kUserLabelWidth, room * 45 / 100));
+    set_left(label_status_, label_user_->x() + label_user_->width() + 19);
+    set_width(label_status_, std::max(60, status_end - label_status_->x() - 8));
     set_left(button_choose_folder_, button_get_albums_->x());
     set_left(button_open_folder_, button_start_->x());
 }
@@ -183,6 +196,13 @@ void AlbumPage::SetAddress(const QString& address) { edit_home_->setText(address
 
 bool AlbumPage::CoversWanted() const { return check_covers_->isChecked(); }
 
+void AlbumPage::SetListing(bool listing) {
+    listing_ = listing;
+    button_get_albums_->setText(QString::fromUtf8(listing ? "取消获取" : "2：获取相册"));
+    button_get_albums_->setToolTip(listing ? QString::fromUtf8("不再等待这次获取相册") : QString());
+    UpdateStartButton();
+}
+
 void AlbumPage::BeginListing() {
     drawing_board_->clear();  // the last listing's cover goes with its rows
     drawing_board_->hide();
@@ -190,6 +210,39 @@ void AlbumPage::BeginListing() {
     label_status_->setText(QString::fromUtf8("相册获取中，耐心等待..."));
     album_list_->clear();
     listed_.clear();
+    // The last run's readouts were about the rows that go.
+    panel_->ShowProgress(0, 100);
+    for (const RunLabel label : {RunLabel::kPercent, RunLabel::kCounter, RunLabel::kSelected, RunLabel::kCurrentAlbum}) {
+        panel_->ShowRunLabel(label, "");
+    }
+    UpdateStartButton();
+}
+
+void AlbumPage::ShowFailures(int count) {
+    button_retry_->setVisible(count > 0);
+    button_retry_->setToolTip(QString::fromUtf8("再下载这个用户上次没有获取的%1项，不再请求别的").arg(count));
+    LayOut(laid_out_width_, laid_out_extra_height_);
+}
+
+void AlbumPage::ShowAlbumState(int number, const AlbumRowState& state) {
+    QTreeWidgetItem* item = album_list_->topLevelItem(number - 1);
+    if (!item || item->text(kNumberColumn).toInt() != number) return;
+    const QSignalBlocker quiet(album_list_);  // no check changed
+    item->setText(kStateColumn, QString::fromStdString(state.text));
+    item->setData(kStateColumn, Qt::UserRole, state.percent);
+    item->setToolTip(kStateColumn, QString::fromStdString(state.text));
+    album_list_->viewport()->update();
+}
+
+void AlbumPage::UpdateStartButton() {
+    bool ticked = false;
+    for (int i = 0; i < album_list_->topLevelItemCount() && !ticked; ++i) {
+        ticked = album_list_->topLevelItem(i)->checkState(0) == Qt::Checked;
+    }
+    button_start_->setEnabled(!listing_ && ticked);
+    button_start_->setToolTip(listing_ ? QString::fromUtf8("相册列表还在获取中")
+                              : ticked ? QString()
+                                       : QString::fromUtf8("先勾选要下载的相册"));
 }
 
 void AlbumPage::ShowUser(const QString& text) { label_user_->setText(text); }
@@ -207,6 +260,7 @@ void AlbumPage::AddAlbum(const AlbumRef& album, const QImage& cover, bool covers
     item->setText(4, album.count ? QString::number(*album.count) : QString());
     item->setText(5, QString::fromStdString(album.key));
     listed_.push_back(album);
+    UpdateStartButton();
     if (covers) {
         const QPixmap picture = QPixmap::fromImage(cover.isNull() ? cover_placeholder_ : cover);
         item->setIcon(3, QIcon(picture));
@@ -259,6 +313,7 @@ void AlbumPage::SetChecksQuietly(const std::function<void(QTreeWidgetItem*)>& ch
     const QSignalBlocker quiet(album_list_);
     for (int i = 0; i < album_list_->topLevelItemCount(); ++i) change(album_list_->topLevelItem(i));
     album_list_->viewport()->update();
+    UpdateStartButton();
 }
 
 void AlbumPage::OnSelectAllClicked() {
@@ -276,8 +331,13 @@ void AlbumPage::OnInvertClicked() {
 }
 
 void AlbumPage::OnOpenFolderClicked() {
-    QString folder = edit_save_folder_->text();
+    QString folder = edit_save_folder_->text().trimmed();
     if (folder.isEmpty()) folder = QString::fromStdString(program_folder_);
+    if (!QFileInfo(folder).isDir()) {
+        emit messageRequested(QString::fromUtf8("保存位置还不存在：") + folder +
+                              QString::fromUtf8("\n第一次下载时会建立它"));
+        return;
+    }
     QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 

@@ -51,8 +51,10 @@ public:
     void SetAddress(const QString& address);
     bool CoversWanted() const;
 
-    // A listing: it begins (the list emptied), finds its user, adds its
-    // albums one by one, and ends with its status line.
+    // A listing: it begins (and 2：获取相册 cancels it until it ends), empties
+    // the list once it finds its user, adds its albums one by one, and ends
+    // with its status line.
+    void SetListing(bool listing);
     void BeginListing();
     void ShowUser(const QString& text);
     void ShowStatus(const QString& text);
@@ -63,6 +65,8 @@ public:
 
     // A run: the ticked albums and the save folder as they stand now.
     std::vector<ChosenAlbum> ChosenAlbums() const;
+    // What the listed user's runs could not get: 重试失败项 shows when there is any.
+    void ShowFailures(int count);
     std::string SaveFolder() const;
     void SetSaveFolder(const std::string& folder);
     void SetButtonsFor(RunState state);
@@ -73,6 +77,7 @@ public:
     void EndBusyBar() override;
     void ShowRunLabel(RunLabel label, const std::string& text) override;
     void ShowCountdown(const RunWait& wait) override;
+    void ShowAlbumState(int number, const AlbumRowState& state) override;
 
     // Widths follow the tab control's width; the list and the log grow by
     // what the window is taller than its design.
@@ -88,6 +93,9 @@ signals:
     void continueRequested();
     void stopRequested();
     void addToSyncRequested();  // 加入同步列表
+    void retryRequested();      // 重试失败项
+    void cancelListingRequested();
+    void messageRequested(const QString& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -100,6 +108,8 @@ private:
     void OnOpenFolderClicked();
     void OnChooseSaveFolder();
     void SetChecksQuietly(const std::function<void(QTreeWidgetItem*)>& change);
+    // 3：下载选中 acts only with an album ticked and no listing going on.
+    void UpdateStartButton();
     void SetColumnWidth(int column, int width);
 
     std::string program_folder_;
@@ -129,6 +139,10 @@ private:
     QLabel* label_user_ = nullptr;           // 标签_用户
     QLabel* label_status_ = nullptr;         // 标签_动态
     QPushButton* button_add_sync_ = nullptr; // 按钮_加入同步列表
+    QPushButton* button_retry_ = nullptr;    // 按钮_重试失败项
+    bool listing_ = false;
+    int laid_out_width_ = 0;
+    int laid_out_extra_height_ = 0;
     QTreeWidget* album_list_ = nullptr;      // 超级列表框1
     QLabel* drawing_board_ = nullptr;        // 画板1
 };

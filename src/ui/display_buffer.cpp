@@ -19,6 +19,10 @@ void DisplayBuffer::SetLabel(RunLabel label, const std::string& text) {
     Change([&](Pending& pending) { pending.labels[label] = text; });
 }
 
+void DisplayBuffer::SetRow(int number, const AlbumRowState& state) {
+    Change([&](Pending& pending) { pending.rows[number] = state; });
+}
+
 void DisplayBuffer::SetProgress(int position, int maximum) {
     Change([&](Pending& pending) { pending.progress = std::pair{position, maximum}; });
 }

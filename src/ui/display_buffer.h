@@ -23,15 +23,25 @@ enum class RunLabel {
     kCurrentAlbum,  // 标签_正在下载相册
 };
 
+// How an album of a run stands, as its row in the album list shows it.
+struct AlbumRowState {
+    std::string text;  // 等待, 下载中 45/100, 完成, 完成（2张失败）, 已结束
+    int percent = -1;  // the bar: 0 to 100, kBusy while nobody can tell, -1 none
+    static constexpr int kBusy = -2;
+};
+
 class DisplayBuffer {
 public:
     struct Pending {
         std::map<RunLabel, std::string> labels;
+        std::map<int, AlbumRowState> rows;            // by the album's number in the list
         std::optional<std::pair<int, int>> progress;  // position, maximum
         std::string log;                              // the lines in the order they came
         std::optional<RunWait> waiting;               // the countdown's last second; 0 when it ended
         std::optional<RunOutcome> finished;           // the run ended, after all of the above
-        bool Empty() const { return labels.empty() && !progress && log.empty() && !waiting && !finished; }
+        bool Empty() const {
+            return labels.empty() && rows.empty() && !progress && log.empty() && !waiting && !finished;
+        }
     };
 
     // `first_change` is called by the change that finds the buffer empty,
@@ -40,6 +50,7 @@ public:
     explicit DisplayBuffer(std::function<void()> first_change) : first_change_(std::move(first_change)) {}
 
     void SetLabel(RunLabel label, const std::string& text);
+    void SetRow(int number, const AlbumRowState& state);
     void SetProgress(int position, int maximum);
     void AppendLog(const std::string& text);
     void SetWaiting(const RunWait& wait);

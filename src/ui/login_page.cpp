@@ -1,6 +1,8 @@
 #include "ui/login_page.h"
 
 #include <QLabel>
+
+#include <algorithm>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QWebEngineProfile>
@@ -9,6 +11,7 @@
 #include "settings/program.h"
 #include "ui/browser_cookie_bridge.h"
 #include "ui/browser_page.h"
+#include "ui/elided_label.h"
 #include "ui/widget_factory.h"
 #include "net/cookie_jar.h"
 #include "weibo/weibo_service.h"
@@ -17,19 +20,23 @@ namespace wa {
 namespace {
 
 constexpr int kBrowserHeight = 437;
+// Where the design places the address row.
+constexpr int kAddressWidth = 440;
+constexpr int kDownloadUserLeft = 496;
+constexpr int kHintWidth = 848;
 
 }  // namespace
 
 LoginPage::LoginPage(const Globals& globals, QWidget* parent) : QWidget(parent) {
     label_home_address_ = Make<QLabel>(this, "标签_首页网址", 8, 42, 40, 32, QString::fromUtf8("网址："));
-    edit_url_ = Make<QLineEdit>(this, "编辑框_url", 52, 45, 440, 30);
+    edit_url_ = Make<QLineEdit>(this, "编辑框_url", 52, 45, kAddressWidth, 30);
     edit_url_->setText(QString::fromStdString(CurrentService().home_page));
-    button_download_user_ = Make<QPushButton>(this, "按钮_下载此用户", 496, 43, 80, 32, QString::fromUtf8("下载此用户"));
+    button_download_user_ = Make<QPushButton>(this, "按钮_下载此用户", kDownloadUserLeft, 43, 80, 32, QString::fromUtf8("下载此用户"));
     button_open_ = Make<QPushButton>(this, "按钮_打开", 599, 44, 69, 32, QString::fromUtf8("打开网页"));
     button_album_page_ = Make<QPushButton>(this, "按钮_专辑页面", 684, 43, 96, 32, QString::fromUtf8("[查看用户专辑]"));
     button_album_page_->hide();
-    label_browser_hint_ = Make<QLabel>(
-        this, "标签12", 12, 75, 848, 32,
+    label_browser_hint_ = Make<ElidedLabel>(
+        this, "标签12", 12, 75, kHintWidth, 32,
         QString::fromUtf8("温馨提示：如果网页无法显示，点击右侧的打开按钮，还是不行请检查网络或代理设置是否正常。再点打开！\n"));
     browser_ = Make<QWebEngineView>(this, "超文本浏览框1", 12, 107, 896, 437);
     browser_profile_ = new QWebEngineProfile(QStringLiteral("weibo-albums"), this);
@@ -72,7 +79,11 @@ void LoginPage::LayOut(int width, int extra_height) {
     browser_->resize(width - 20, kBrowserHeight + extra_height);
     set_left(button_album_page_, width - button_album_page_->width() - 20);
     set_left(button_open_, width - button_album_page_->width() - button_open_->width() - 40);
-    edit_url_->resize(440, edit_url_->height());
+    // Narrower than the design, the address box gives up what the row lacks.
+    set_left(button_download_user_, std::min(kDownloadUserLeft, button_open_->x() - button_download_user_->width() - 12));
+    edit_url_->resize(std::min(kAddressWidth, button_download_user_->x() - 4 - edit_url_->x()), edit_url_->height());
+    label_browser_hint_->resize(std::min(kHintWidth, button_open_->x() - 4 - label_browser_hint_->x()),
+                                label_browser_hint_->height());
 }
 
 void LoginPage::OnBrowserBeforeNavigate(const QUrl& url) {

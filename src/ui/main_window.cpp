@@ -22,6 +22,7 @@
 #include "ui/album_lister.h"
 #include "ui/album_page.h"
 #include "ui/completion_sound.h"
+#include "ui/download_runner.h"
 #include "ui/elided_label.h"
 #include "ui/login_page.h"
 #include "ui/run_presenter.h"
@@ -43,7 +44,12 @@ enum Page { kLoginPage, kAlbumPage, kSyncPage, kSettingsPage, kAboutPage };
 constexpr int kDesignWidth = 1100;
 constexpr int kDesignHeight = 638;
 constexpr int kTabControlHeight = 601;
-// Below the design size the pages scroll; the window itself goes this small.
+// Below the design size the pages that run (login, albums, sync) shrink to
+// this, so that a run's buttons, status line and bar stay in view; below it,
+// and for the other pages below the design size, the pages scroll. The
+// window itself goes this small.
+constexpr int kCompactWidth = 760;
+constexpr int kCompactHeight = 430;
 constexpr int kSmallestWidth = 480;
 constexpr int kSmallestHeight = 360;
 
@@ -96,7 +102,7 @@ void MainWindow::BuildPages() {
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setWidgetResizable(true);
     content_ = new QWidget;
-    content_->setMinimumSize(kDesignWidth, kDesignHeight);
+    content_->setMinimumSize(kCompactWidth, kCompactHeight);  // the first page is the login page
     scroll_->setWidget(content_);
     scroll_->setGeometry(rect());
     content_->installEventFilter(this);
@@ -128,7 +134,19 @@ void MainWindow::BuildPages() {
     run_summary_->setObjectName(QString::fromUtf8("标签_本次进度"));
     run_summary_->setGeometry(12, 611, 1076, 22);
 
-    presenter_ = new RunPresenter(album_, run_summary_, this);
+    sound_ = new CompletionSound(this);
+    DownloadRunner::Ending ending;
+    ending.data_folder = globals_.data_folder;
+    ending.sound = sound_;
+    ending.sound_path = [this] { return settings_page_->SoundPath(); };
+    ending.notify = [this] { return settings_.Get(kFinishNoticeKey); };
+    ending.window = this;
+    download_ = new DownloadRunner(album_, run_summary_, tasks_, std::move(ending),
+                                   [this](const QString& caption, const QString& text, bool warning) {
+                                       OpenMessage(caption, text, warning);
+                                   },
+                                   this);
+    presenter_ = download_->presenter();
     const auto message = [this](const QString& caption, const QString& text) { OpenMessage(caption, text); };
     lister_ = new AlbumLister(album_, presenter_, tasks_, globals_.data_folder, message, this);
     version_ = new VersionChecker(about_, tasks_, this);
@@ -139,7 +157,6 @@ void MainWindow::BuildPages() {
     sync_ = new SyncRunner(sync_page_, run_summary_, tasks_,
                            SyncListPath(std::filesystem::path(globals_.config_path).parent_path().string()),
                            globals_.data_folder, daily, message, this);
-    sound_ = new CompletionSound(this);
 }
 
 void MainWindow::ConnectPages() {
@@ -156,23 +173,12 @@ void MainWindow::ConnectPages() {
     connect(album_, &AlbumPage::listRequested, this, [this](const QString& address) {
         lister_->List(address.toStdString(), live_options_.Get().door, album_->CoversWanted());
     });
-    connect(album_, &AlbumPage::startRequested, this, [this] { StartDownload(); });
-    connect(album_, &AlbumPage::pauseRequested, this, [this] {
-        album_->SetButtonsFor(RunState::kPaused);
-        download_.Pause();
-        presenter_->LogNow("已暂停下载");
-    });
-    connect(album_, &AlbumPage::continueRequested, this, [this] {
-        album_->SetButtonsFor(RunState::kRunning);
-        download_.Continue();
-        presenter_->LogNow("继续下载");
-    });
-    connect(album_, &AlbumPage::stopRequested, this, [this] {
-        download_.Stop();
-        album_->SetButtonsFor(RunState::kIdle);
-        album_->EndBusyBar();
-        presenter_->LogNow("已结束下载");
-    });
+    connect(album_, &AlbumPage::startRequested, this, [this] { StartDownload(false); });
+    connect(album_, &AlbumPage::retryRequested, this, [this] { StartDownload(true); });
+    connect(album_, &AlbumPage::cancelListingRequested, this, [this] { lister_->Cancel(); });
+    connect(album_, &AlbumPage::messageRequested, this,
+            [this](const QString& text) { OpenMessage(QString::fromUtf8("信息："), text); });
+    connect(lister_, &AlbumLister::userFound, this, [this](const QString& uid) { download_->ShowFailuresOf(uid.toStdString()); });
     connect(album_, &AlbumPage::addToSyncRequested, this, [this] { AddToSync(); });
     connect(sync_page_, &SyncPage::syncAllRequested, this, [this] { StartSync(); });
     connect(sync_page_, &SyncPage::pauseRequested, this, [this] {
@@ -198,7 +204,6 @@ void MainWindow::ConnectPages() {
         OpenMessage(QString::fromUtf8("信息："),
                     QString::fromUtf8("全部同步完毕\n") + QString::fromStdString(SyncSummary(outcome)));
     });
-    connect(presenter_, &RunPresenter::runFinished, this, [this](const RunOutcome& outcome) { OnRunFinished(outcome); });
     connect(settings_page_, &SettingsPage::optionsChanged, this, [this] { live_options_.Set(settings_page_->Options()); });
     connect(settings_page_, &SettingsPage::showAlbumButtonClicked, this, [this] { login_->ShowAlbumPageButton(); });
     connect(settings_page_, &SettingsPage::stopSoundClicked, this, [this] { sound_->Stop(); });
@@ -209,21 +214,20 @@ void MainWindow::ConnectPages() {
             [this] { OpenMessage(QString::fromUtf8("信息："), QString::fromUtf8("有新版本，联系客服索取")); });
 }
 
-void MainWindow::StartDownload() {
+void MainWindow::StartDownload(bool retry) {
     if (sync_->Running()) {
         OpenMessage(QString::fromUtf8("信息："), QString::fromUtf8("正在同步：请等同步结束（或结束同步）后再下载"));
         return;
     }
     // The rows the run downloads belong to the user they were listed for, and
     // the save folder is taken as it stands now, not as it may be typed later.
-    RunRequest request{lister_->listed_user(), album_->ChosenAlbums()};
-    presenter_->Begin();
-    download_.Start(*presenter_, live_options_.ForRun(album_->SaveFolder()), std::move(request), RunContext());
-    album_->SetButtonsFor(RunState::kRunning);
+    RunRequest request{lister_->listed_user(), {}, retry};
+    if (!retry) request.albums = album_->ChosenAlbums();
+    download_->Start(std::move(request), live_options_.ForRun(album_->SaveFolder()), RunContext());
 }
 
 void MainWindow::StartSync() {
-    if (download_.Running()) {
+    if (download_->Running()) {
         OpenMessage(QString::fromUtf8("信息："), QString::fromUtf8("正在下载：请等下载结束（或结束下载）后再同步"));
         return;
     }
@@ -258,15 +262,6 @@ void MainWindow::AddToSync() {
     sync_->Add(user, keys);
 }
 
-void MainWindow::OnRunFinished(const RunOutcome& outcome) {
-    if (outcome.stopped) return;  // the stop button has set the page already
-    album_->SetButtonsFor(RunState::kIdle);
-    if (outcome.login_needed) return;
-    sound_->Play(settings_page_->SoundPath());
-    OpenMessage(QString::fromUtf8("信息："),
-                QString::fromUtf8("全部下载完毕\n") + QString::fromStdString(CompletionCounts(outcome)));
-}
-
 void MainWindow::OnAlbumPageRequested(const QString& address) {
     tasks_.Run([this, address = address.toStdString()](JobToken* job) {
         const UserLookup found = ResolveUserPage(address, job);
@@ -280,17 +275,26 @@ void MainWindow::OnAlbumPageRequested(const QString& address) {
 
 ResolvedUser MainWindow::resolved_user() const { return lister_->resolved_user(); }
 
-bool MainWindow::BusyWithWork() const { return tasks_.Busy() || download_.Running() || sync_->Running(); }
+bool MainWindow::BusyWithWork() const { return tasks_.Busy() || download_->Running() || sync_->Running(); }
 
 void MainWindow::AddKeys() {
     // Ctrl+Tab and Ctrl+PageDown/PageUp go through the pages from anywhere in
     // the window, the web page included.
-    const std::pair<QKeySequence, int> keys[] = {
-        {QKeySequence::NextChild, 1}, {QKeySequence::PreviousChild, -1},
-        {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1}, {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1},
-    };
-    for (const auto& [key, step] : keys) {
-        auto* shortcut = new QShortcut(key, this);
+    // Every binding the desktop has for them, and Ctrl+Shift+Tab however the
+    // keyboard sends it (as Tab or as Backtab).
+    QList<QKeySequence> next = QKeySequence::keyBindings(QKeySequence::NextChild);
+    next << QKeySequence(Qt::CTRL | Qt::Key_Tab) << QKeySequence(Qt::CTRL | Qt::Key_PageDown);
+    QList<QKeySequence> previous = QKeySequence::keyBindings(QKeySequence::PreviousChild);
+    previous << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab) << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab)
+             << QKeySequence(Qt::CTRL | Qt::Key_PageUp);
+    for (const auto& [keys, step] : {std::pair{next, 1}, std::pair{previous, -1}}) {
+        QList<QKeySequence> once;  // a key twice would make the shortcut ambiguous
+        for (const QKeySequence& key : keys) {
+            if (!once.contains(key)) once << key;
+        }
+        auto* shortcut = new QShortcut(this);
+        shortcut->setKeys(once);
+        shortcut->setContext(Qt::WindowShortcut);
         connect(shortcut, &QShortcut::activated, this, [this, step = step] { StepPage(step); });
     }
     // Enter presses the button that has the focus.
@@ -306,6 +310,8 @@ void MainWindow::StepPage(int step) {
 
 void MainWindow::PageShown(int index) {
     for (int i = 0; i < static_cast<int>(pages_.size()); ++i) pages_[static_cast<std::size_t>(i)]->setVisible(i == index);
+    const bool compact = index == kLoginPage || index == kAlbumPage || index == kSyncPage;
+    content_->setMinimumSize(compact ? kCompactWidth : kDesignWidth, compact ? kCompactHeight : kDesignHeight);
     tab_bar_->raise();
     if (index == kSyncPage) {
         sync_->Reload();  // the list may have been edited by hand
@@ -340,7 +346,7 @@ void MainWindow::moveEvent(QMoveEvent* event) {
 
 void MainWindow::LayOut() {
     if (!settings_page_) return;
-    const int extra_height = std::max(0, content_->height() - kDesignHeight);
+    const int extra_height = content_->height() - kDesignHeight;  // less than nothing on a small screen
     tab_control_->resize(content_->width() - 20, kTabControlHeight + extra_height);
     run_summary_->setGeometry(12, tab_control_->geometry().bottom() + 4, tab_control_->width() - 8, 22);
     for (QWidget* page : pages_) page->resize(tab_control_->size());
@@ -348,7 +354,7 @@ void MainWindow::LayOut() {
     login_->LayOut(tab_control_->width(), extra_height);
     album_->LayOut(tab_control_->width(), extra_height);
     sync_page_->LayOut(tab_control_->width(), extra_height);
-    settings_page_->LayOut(extra_height);
+    settings_page_->LayOut(std::max(0, extra_height));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -360,15 +366,15 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::StopAllWork() {
-    presenter_->Close();
+    download_->Close();
     sync_->Close();
-    download_.Stop();
     tasks_.StopAll();
 }
 
-void MainWindow::OpenMessage(const QString& caption, const QString& text) {
+void MainWindow::OpenMessage(const QString& caption, const QString& text, bool warning) {
     // Shown without holding up anything that asked for it.
-    auto* box = new QMessageBox(QMessageBox::Information, caption, text, QMessageBox::Ok, this);
+    auto* box = new QMessageBox(warning ? QMessageBox::Warning : QMessageBox::Information, caption, text,
+                                QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setTextInteractionFlags(Qt::TextSelectableByMouse);  // a reason can be copied
     // The text is measured in the font the skin gives it, and the box is as

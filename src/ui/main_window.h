@@ -27,6 +27,7 @@ class AboutPage;
 class AlbumLister;
 class AlbumPage;
 class CompletionSound;
+class DownloadRunner;
 class LoginPage;
 class RunPresenter;
 class SettingsPage;
@@ -64,15 +65,16 @@ private:
     void PageShown(int index);
     void StepPage(int step);
     void AddKeys();
-    void StartDownload();
+    // A download of the ticked albums, or with `retry` of what the listed
+    // user's runs before could not get.
+    void StartDownload(bool retry);
     void StartSync();
     // Where a run or a sync keeps its records, and the Referer of its pictures.
     DownloadContext RunContext() const;
     void AddToSync();
-    void OnRunFinished(const RunOutcome& outcome);
     void OnAlbumPageRequested(const QString& address);
     void StopAllWork();
-    void OpenMessage(const QString& caption, const QString& text);
+    void OpenMessage(const QString& caption, const QString& text, bool warning = false);
 
     Globals globals_;
     Settings settings_;
@@ -91,14 +93,14 @@ private:
     SyncPage* sync_page_ = nullptr;
     SettingsPage* settings_page_ = nullptr;
     AboutPage* about_ = nullptr;
-    RunPresenter* presenter_ = nullptr;
+    DownloadRunner* download_ = nullptr;
+    RunPresenter* presenter_ = nullptr;  // the download's, which the listing logs to
     AlbumLister* lister_ = nullptr;
     SyncRunner* sync_ = nullptr;
     bool daily_shown_ = false;  // 每天自动同步 asked about once the sync page shows
     VersionChecker* version_ = nullptr;
     CompletionSound* sound_ = nullptr;
     WindowPlaceKeeper* place_ = nullptr;
-    DownloadJob download_;  // last: a run ends before what it reports to goes
 };
 
 }  // namespace wa

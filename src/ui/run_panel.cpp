@@ -5,6 +5,8 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 
+#include <algorithm>
+
 #include "ui/elided_label.h"
 #include "ui/run_view.h"
 #include "ui/widget_factory.h"
@@ -14,6 +16,9 @@ namespace {
 
 constexpr int kLogGroupHeight = 345;
 constexpr int kLogHeight = 292;
+constexpr int kDesignGroupWidth = 902;
+constexpr int kDesignBarWidth = 280;
+constexpr int kLeastBarWidth = 90;
 
 }  // namespace
 
@@ -33,8 +38,9 @@ RunPanel::RunPanel(QGroupBox* list_group, const RunPanelNames& names) : list_gro
     current_album_ = Make<ElidedLabel>(list_group, names.current_album, 554, 390, 110, 23);
     counter_ = Make<ElidedLabel>(list_group, names.counter, 666, 390, 95, 23);
     for (QWidget* below : std::initializer_list<QWidget*>{title, bar_, percent_, selected_, current_album_, counter_}) {
-        progress_row_.emplace_back(below, below->y());
+        progress_row_.emplace_back(below, below->pos());
     }
+    counter_->setToolTip(QString::fromUtf8("相册的照片数/正在处理第几张（照片数不知道时为?）"));
 }
 
 void RunPanel::LayOut(QWidget* list, int extra_height) {
@@ -43,7 +49,12 @@ void RunPanel::LayOut(QWidget* list, int extra_height) {
     set_height(list, kListHeight + extra_height);
     set_height(group_log_, kLogGroupHeight + extra_height);
     set_height(log_box_, kLogHeight + extra_height);
-    for (const auto& [below, top] : progress_row_) below->move(below->x(), top + extra_height);
+    // Narrower than the design, the bar gives up what the row lacks.
+    const int narrower = std::clamp(kDesignGroupWidth - list_group_->width(), 0, kDesignBarWidth - kLeastBarWidth);
+    bar_->resize(kDesignBarWidth - narrower, bar_->height());
+    for (const auto& [below, place] : progress_row_) {
+        below->move(place.x() - (place.x() > bar_->x() ? narrower : 0), place.y() + extra_height);
+    }
     list->resize(list_group_->width() - group_log_->width() - 20, list->height());
     group_log_->move(list_group_->width() - group_log_->width() - 5, group_log_->y());
 }

@@ -5,6 +5,8 @@
 // their own design names.
 #pragma once
 
+#include <QPoint>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -59,7 +61,7 @@ private:
     QLabel* selected_ = nullptr;
     QLabel* current_album_ = nullptr;
     QLabel* counter_ = nullptr;
-    std::vector<std::pair<QWidget*, int>> progress_row_;  // with their design tops
+    std::vector<std::pair<QWidget*, QPoint>> progress_row_;  // with their design places
 };
 
 }  // namespace wa

@@ -58,10 +58,43 @@ void RunPresenter::Begin() {
         stats_ = RunStats{};
     }
     run_time_.start();
+    paused_ms_ = 0;
+    paused_since_.invalidate();
     page_->ShowRunLabel(RunLabel::kPercent, "");
     page_->ShowRunLabel(RunLabel::kCounter, "");
     page_->ShowProgress(0, 100);
     summary_->clear();
+}
+
+void RunPresenter::SetPaused(bool paused) {
+    if (paused && !paused_since_.isValid()) paused_since_.start();
+    if (!paused && paused_since_.isValid()) {
+        paused_ms_ += paused_since_.elapsed();
+        paused_since_.invalidate();
+    }
+    {
+        std::lock_guard lock(stats_mutex_);
+        stats_.paused = paused;
+    }
+    Draw();
+}
+
+void RunPresenter::Stopped() {
+    {
+        std::lock_guard lock(stats_mutex_);
+        stats_.stopped = true;
+        stats_.paused = false;
+    }
+    page_->EndBusyBar();
+    page_->ShowRunLabel(RunLabel::kCounter, "已结束");
+    Draw();
+}
+
+void RunPresenter::ShowRow(int index, AlbumRowState state) {
+    std::lock_guard lock(stats_mutex_);
+    if (index >= 1 && index <= static_cast<int>(numbers_.size())) {
+        buffer_.SetRow(numbers_[static_cast<std::size_t>(index - 1)], state);
+    }
 }
 
 void RunPresenter::RunStarted(const RunStart& start) {
@@ -70,6 +103,10 @@ void RunPresenter::RunStarted(const RunStart& start) {
         stats_ = RunStats{};
         stats_.albums = start.albums;
         stats_.photos = start.photos;
+        // A retry's albums come first and are in no list: only the chosen ones have rows.
+        numbers_.assign(static_cast<std::size_t>(start.albums) - std::min<std::size_t>(start.albums, start.numbers.size()), 0);
+        numbers_.insert(numbers_.end(), start.numbers.begin(), start.numbers.end());
+        for (const int number : start.numbers) buffer_.SetRow(number, {"等待", -1});
     }
     buffer_.SetLabel(RunLabel::kSelected, "总共需下载[" + std::to_string(start.albums) + "]个相册");
 }
@@ -82,6 +119,7 @@ void RunPresenter::AlbumStarted(const AlbumStart& album) {
     buffer_.SetLabel(RunLabel::kCurrentAlbum, "下载到第[" + std::to_string(album.index) + "]个相册");
     buffer_.SetLabel(RunLabel::kPercent, "");
     buffer_.SetProgress(0, 100);
+    ShowRow(album.index, {"下载中", 0});
 }
 
 void RunPresenter::AlbumProgressed(const AlbumProgress& progress) {
@@ -94,6 +132,15 @@ void RunPresenter::AlbumProgressed(const AlbumProgress& progress) {
         buffer_.SetLabel(RunLabel::kPercent, std::to_string(progress.percent) + "%");
     }
     buffer_.SetLabel(RunLabel::kCounter, counter);
+    int index = 0;
+    {
+        std::lock_guard lock(stats_mutex_);
+        index = stats_.album;
+    }
+    ShowRow(index, progress.total ? AlbumRowState{"下载中 " + std::to_string(progress.position) + "/" +
+                                                      std::to_string(*progress.total), progress.percent}
+                                  : AlbumRowState{"下载中 " + std::to_string(progress.position) + "张",
+                                                  AlbumRowState::kBusy});
 }
 
 void RunPresenter::PhotoDone(const PhotoEnd& end) {
@@ -108,10 +155,19 @@ void RunPresenter::Logged(const LogLine& line) {
 void RunPresenter::Waiting(const RunWait& wait) { buffer_.SetWaiting(wait); }
 
 void RunPresenter::AlbumFinished(const AlbumOutcome& outcome) {
+    int index = 0;
     {
         std::lock_guard lock(stats_mutex_);
         if (!outcome.stopped) ++stats_.albums_done;
+        index = stats_.album;
     }
+    const int failures = outcome.failed + outcome.videos_failed;
+    std::string state = failures > 0 ? "完成（" + std::to_string(failures) + "张失败）" : "完成";
+    if (outcome.failed_pages > 0) state = "完成（" + std::to_string(outcome.failed_pages) + "页照片列表失败）";
+    if (outcome.stopped) state = "已结束";
+    if (outcome.login_needed) state = "需要登录";
+    if (!outcome.network_lost.empty()) state = "网络中断";
+    ShowRow(index, {state, outcome.stopped || outcome.login_needed || !outcome.network_lost.empty() ? -1 : 100});
     if (!outcome.stopped && !outcome.login_needed) buffer_.SetLabel(RunLabel::kCounter, "");
 }
 
@@ -148,11 +204,13 @@ void RunPresenter::Draw() {
     if (pending.progress) page_->ShowProgress(pending.progress->first, pending.progress->second);
     for (const auto& [label, text] : pending.labels) page_->ShowRunLabel(label, text);
     if (pending.waiting) page_->ShowCountdown(*pending.waiting);
+    for (const auto& [number, state] : pending.rows) page_->ShowAlbumState(number, state);
     if (run_time_.isValid()) {
         RunStats stats;
         {
             std::lock_guard lock(stats_mutex_);
-            stats_.seconds = static_cast<double>(run_time_.elapsed()) / 1000;
+            const qint64 paused = paused_ms_ + (paused_since_.isValid() ? paused_since_.elapsed() : 0);
+            stats_.seconds = static_cast<double>(run_time_.elapsed() - paused) / 1000;
             stats = stats_;
         }
         summary_->setText(QString::fromStdString(RunSummary(stats)));

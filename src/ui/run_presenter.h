@@ -63,6 +63,11 @@ public:
     void Close() { closing_ = true; }
     // A run begins: what the last one left on the page goes.
     void Begin();
+    // The user paused or continued the run: the line says so, and the
+    // time left counts no paused time.
+    void SetPaused(bool paused);
+    // The user stopped the run: its readouts say so at once.
+    void Stopped();
     // Draws what is gathered now, not at the next frame.
     void Flush() { Draw(); }
 
@@ -76,9 +81,14 @@ private:
 
     RunView* page_;
     QLabel* summary_;
+    void ShowRow(int index, AlbumRowState state);
+
     std::mutex stats_mutex_;
     RunStats stats_;
+    std::vector<int> numbers_;  // of the run's albums in the page's list
     QElapsedTimer run_time_;
+    qint64 paused_ms_ = 0;      // of the run so far, besides the pause going on
+    QElapsedTimer paused_since_;
     DisplayBuffer buffer_;
     FramePace pace_;
     QTimer* timer_ = nullptr;

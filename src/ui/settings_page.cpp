@@ -123,7 +123,11 @@ QGroupBox* SettingsPage::BuildSources(QGroupBox* frame) {
     edit_proxy_->setPlaceholderText(QString::fromUtf8("系统设置"));
     edit_proxy_->setToolTip(QString::fromUtf8("留空：使用系统（环境变量）的代理；direct：不用代理；或 http://主机:端口、"
                                               "socks5://主机:端口。内置浏览器在程序重新启动后使用新的代理。"));
-    switches_.insert(switches_.end(), {{check_live_video_, &kLiveVideoKey}, {check_new_only_, &kNewOnlyKey}});
+    check_finish_notice_ = Make<QCheckBox>(sources, "选择框_下载完成通知", 12, 200, 190, 20, QString::fromUtf8("下载完成时通知桌面"));
+    check_finish_notice_->setToolTip(QString::fromUtf8("窗口不在前面时，下载结束后发一条桌面通知，说保存了多少、有没有失败"));
+    switches_.insert(switches_.end(), {{check_live_video_, &kLiveVideoKey},
+                                       {check_new_only_, &kNewOnlyKey},
+                                       {check_finish_notice_, &kFinishNoticeKey}});
     return sources;
 }
 

@@ -79,6 +79,7 @@ private:
     QComboBox* combo_album_door_ = nullptr;  // 组合框_相册来源
     QCheckBox* check_live_video_ = nullptr;  // 选择框_实况视频
     QCheckBox* check_new_only_ = nullptr;    // 选择框_只下载新照片
+    QCheckBox* check_finish_notice_ = nullptr;  // 选择框_下载完成通知
     QComboBox* combo_file_time_ = nullptr;   // 组合框_文件时间
     QLineEdit* edit_proxy_ = nullptr;        // 编辑框_代理
     QPushButton* button_choose_sound_ = nullptr;  // 按钮_选择MP3

@@ -42,12 +42,20 @@ QLabel#标签_用户 { color: #d00000; font-weight: bold; }
 QLabel#标签_动态 { color: #0050d0; }
 )";
 
-// Whatever the skin: the tab bar holding the focus marks its current tab, and
-// a message box's icon takes only its own room (skins written before set a
-// least width on every label of a message box).
+// Whatever the skin: the tab bar holding the focus marks its current tab, a
+// message box's icon takes only its own room (skins written before set a
+// least width on every label of a message box), and a scroll bar's handle
+// stands out from its trough at any scale.
 constexpr const char* kFixedRules = R"(
 QTabBar::tab:focus { text-decoration: underline; border-width: 2px; border-style: dotted; }
 QMessageBox QLabel#qt_msgboxex_icon_label { min-width: 0px; }
+QScrollBar:vertical { width: 14px; margin: 0; border: 0; background: rgba(128, 128, 128, 40); }
+QScrollBar:horizontal { height: 14px; margin: 0; border: 0; background: rgba(128, 128, 128, 40); }
+QScrollBar::handle:vertical { min-height: 28px; margin: 2px 3px; border-radius: 4px; background: rgba(70, 70, 70, 170); }
+QScrollBar::handle:horizontal { min-width: 28px; margin: 3px 2px; border-radius: 4px; background: rgba(70, 70, 70, 170); }
+QScrollBar::handle:hover { background: rgba(40, 40, 40, 220); }
+QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; border: 0; }
+QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }
 )";
 
 }  // namespace

@@ -19,8 +19,8 @@ public:
     TaskRunner(const TaskRunner&) = delete;
     TaskRunner& operator=(const TaskRunner&) = delete;
 
-    // Runs `work` on a worker thread.
-    void Run(std::function<void(JobToken*)> work);
+    // Runs `work` on a worker thread; its stop token, which stops it alone.
+    std::shared_ptr<JobToken> Run(std::function<void(JobToken*)> work);
     // Asks every task to stop at its next safe point.
     void StopAll();
     // True while a task has not ended.
@@ -28,7 +28,7 @@ public:
 
 private:
     struct Task {
-        std::unique_ptr<JobToken> job;
+        std::shared_ptr<JobToken> job;
         std::future<void> done;
     };
     std::vector<Task> tasks_;

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdio>
+#include <ctime>
 #include <string_view>
 
 namespace wa {
@@ -181,6 +182,15 @@ DateTime ParseDateText(std::string_view text) {
     if (count < 3) return not_a_date;
     const DateTime value{fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]};
     return IsValidDateTime(value) ? value : not_a_date;
+}
+
+std::string LocalMinuteText(std::int64_t seconds) {
+    const std::time_t moment = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    if (!::localtime_r(&moment, &local)) return {};
+    char text[64];
+    std::strftime(text, sizeof text, local.tm_gmtoff == 8 * 3600 ? "%Y-%m-%d %H:%M" : "%Y-%m-%d %H:%M %Z", &local);
+    return text;
 }
 
 bool Uses24HourClock() {

@@ -48,6 +48,11 @@ std::string DateText(const DateTime& value);
 // is not a date gives 1 January of year 100.
 DateTime ParseDateText(std::string_view text);
 
+// "2026-12-09 04:48": a moment as the computer's clock shows it, in its own
+// time zone; the zone's name follows when it is not UTC+8 ("04:48 UTC"), so
+// that a time is never taken for Beijing time when it is not.
+std::string LocalMinuteText(std::int64_t seconds);
+
 // True when the user's time locale (LC_TIME) writes hours on a 24-hour clock.
 bool Uses24HourClock();
 

@@ -35,7 +35,7 @@ TEST_F(MainWindowTest, LayoutAtTheDesignWidthAndAfterAResize) {
     EXPECT_EQ(w.edit_url->width(), 440);
     EXPECT_EQ(XOnTab(w.edit_url), 52);
     EXPECT_EQ(w.label_version->text(), "2.1");
-    EXPECT_EQ(w.window->windowTitle(), QString::fromUtf8("Tavrin新浪微博Quorvel工具"));
+    EXPECT_EQ(w.window->windowTitle(), QString::fromUtf8("微博相册批量下载"));
 
     // Wider and taller: the same formula across, and the list, the log and the
     // browser take the extra height.
