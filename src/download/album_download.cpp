@@ -373,8 +373,8 @@ private:
         PictureQueue::Taken taken = queue_->Take(index, [this] { Plan(); });
         if (skip_recorded_) unfinished_.erase(unfinished_.find(StoredId(photo)));
         if (taken.fetch.stopped) return outcome_.stopped = true, false;
+        if (!queue_->NetworkLost().empty() && !taken.fetch.ok) return KeepTheRest(index - 1);
         const std::optional<std::string> placed = finisher_.Picture(photo, taken, item.sequence);
-        if (!queue_->NetworkLost().empty()) return KeepTheRest(index);
         return !WantsVideo(photo) || FinishVideo(photo, VideoIndex(index), placed) || (outcome_.stopped = true, false);
     }
 
@@ -393,7 +393,8 @@ private:
     }
 
     // The network has been gone for minutes: the album ends here, and its
-    // pictures not finished and its pages not read are kept for a retry.
+    // pictures after `index` and its pages not read are kept for a retry;
+    // none of them counts as failed.
     bool KeepTheRest(long long index) {
         outcome_.network_lost = queue_->NetworkLost();
         Log("网络连接中断超过两分钟（" + outcome_.network_lost + "），本相册其余的照片没有下载", true);

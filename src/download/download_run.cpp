@@ -70,6 +70,7 @@ RunStart StartOf(const std::vector<RunAlbum>& albums) {
     start.photos = 0;
     for (const RunAlbum& chosen : albums) {
         if (chosen.number > 0) start.numbers.push_back(chosen.number);
+        start.keys.push_back(chosen.album.key);
         if (!chosen.album.count || chosen.retry || start.photos < 0) {  // a retry asks for a part of an album
             start.photos = -1;
             continue;

@@ -22,6 +22,7 @@ struct LogLine {
 
 struct RunStart {
     std::vector<int> numbers;  // of the ticked albums as the list shows them
+    std::vector<std::string> keys;  // of every album the run will download, in order
     int albums = 0;            // the albums the run will download
     long long photos = -1;     // the photos their counts add up to; -1 when an album has none
 };

@@ -29,7 +29,6 @@ namespace wa {
 namespace {
 
 // The list's columns: the design's eight, and the run's state.
-constexpr int kNumberColumn = 1;
 constexpr int kStateColumn = 8;
 constexpr int kUserLabelWidth = 246;
 
@@ -224,9 +223,12 @@ void AlbumPage::ShowFailures(int count) {
     LayOut(laid_out_width_, laid_out_extra_height_);
 }
 
-void AlbumPage::ShowAlbumState(int number, const AlbumRowState& state) {
-    QTreeWidgetItem* item = album_list_->topLevelItem(number - 1);
-    if (!item || item->text(kNumberColumn).toInt() != number) return;
+void AlbumPage::ShowAlbumState(const std::string& key, const AlbumRowState& state) {
+    QTreeWidgetItem* item = nullptr;
+    for (int i = 0; i < album_list_->topLevelItemCount() && !item; ++i) {
+        if (listed_[static_cast<std::size_t>(i)].key == key) item = album_list_->topLevelItem(i);
+    }
+    if (!item) return;  // an album of a retry that the list does not show
     const QSignalBlocker quiet(album_list_);  // no check changed
     item->setText(kStateColumn, QString::fromStdString(state.text));
     item->setData(kStateColumn, Qt::UserRole, state.percent);

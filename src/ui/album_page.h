@@ -77,7 +77,7 @@ public:
     void EndBusyBar() override;
     void ShowRunLabel(RunLabel label, const std::string& text) override;
     void ShowCountdown(const RunWait& wait) override;
-    void ShowAlbumState(int number, const AlbumRowState& state) override;
+    void ShowAlbumState(const std::string& key, const AlbumRowState& state) override;
 
     // Widths follow the tab control's width; the list and the log grow by
     // what the window is taller than its design.

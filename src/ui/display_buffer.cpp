@@ -19,8 +19,8 @@ void DisplayBuffer::SetLabel(RunLabel label, const std::string& text) {
     Change([&](Pending& pending) { pending.labels[label] = text; });
 }
 
-void DisplayBuffer::SetRow(int number, const AlbumRowState& state) {
-    Change([&](Pending& pending) { pending.rows[number] = state; });
+void DisplayBuffer::SetRow(const std::string& key, const AlbumRowState& state) {
+    Change([&](Pending& pending) { pending.rows[key] = state; });
 }
 
 void DisplayBuffer::SetProgress(int position, int maximum) {

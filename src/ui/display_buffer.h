@@ -34,7 +34,7 @@ class DisplayBuffer {
 public:
     struct Pending {
         std::map<RunLabel, std::string> labels;
-        std::map<int, AlbumRowState> rows;            // by the album's number in the list
+        std::map<std::string, AlbumRowState> rows;    // by the album's key
         std::optional<std::pair<int, int>> progress;  // position, maximum
         std::string log;                              // the lines in the order they came
         std::optional<RunWait> waiting;               // the countdown's last second; 0 when it ended
@@ -50,7 +50,7 @@ public:
     explicit DisplayBuffer(std::function<void()> first_change) : first_change_(std::move(first_change)) {}
 
     void SetLabel(RunLabel label, const std::string& text);
-    void SetRow(int number, const AlbumRowState& state);
+    void SetRow(const std::string& key, const AlbumRowState& state);
     void SetProgress(int position, int maximum);
     void AppendLog(const std::string& text);
     void SetWaiting(const RunWait& wait);

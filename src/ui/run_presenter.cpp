@@ -23,11 +23,12 @@ std::string Duration(long long seconds) {
 std::string RunSummary(const RunStats& s) {
     std::string text = "本次：";
     text += s.finished ? std::to_string(s.albums_done) + "/" + std::to_string(s.albums) + "个相册" +
-                             (s.stopped ? "，已结束" : "完成")
+                             (s.stopped ? "，已结束" : s.network_lost ? "，网络中断" : "完成")
                        : "第" + std::to_string(std::max(s.album, 1)) + "/" + std::to_string(s.albums) + "个相册";
     text += "，已" + CountsText(s.counts);
     if (s.finished) return text;
     if (s.paused) return text + "，已暂停";
+    if (s.waiting) return text + (*s.waiting == WaitReason::kNetwork ? "，等待网络恢复" : "，请求过于频繁，等待中");
     if (s.seconds < 1) return text;
     const PhotoCounts& c = s.counts;
     const long long done = c.saved + c.already_there + c.recorded + c.outside_window + c.failed;
@@ -92,9 +93,7 @@ void RunPresenter::Stopped() {
 
 void RunPresenter::ShowRow(int index, AlbumRowState state) {
     std::lock_guard lock(stats_mutex_);
-    if (index >= 1 && index <= static_cast<int>(numbers_.size())) {
-        buffer_.SetRow(numbers_[static_cast<std::size_t>(index - 1)], state);
-    }
+    if (index >= 1 && index <= static_cast<int>(keys_.size())) buffer_.SetRow(keys_[static_cast<std::size_t>(index - 1)], state);
 }
 
 void RunPresenter::RunStarted(const RunStart& start) {
@@ -103,10 +102,8 @@ void RunPresenter::RunStarted(const RunStart& start) {
         stats_ = RunStats{};
         stats_.albums = start.albums;
         stats_.photos = start.photos;
-        // A retry's albums come first and are in no list: only the chosen ones have rows.
-        numbers_.assign(static_cast<std::size_t>(start.albums) - std::min<std::size_t>(start.albums, start.numbers.size()), 0);
-        numbers_.insert(numbers_.end(), start.numbers.begin(), start.numbers.end());
-        for (const int number : start.numbers) buffer_.SetRow(number, {"等待", -1});
+        keys_ = start.keys;
+        for (const std::string& key : keys_) buffer_.SetRow(key, {"等待", -1});
     }
     buffer_.SetLabel(RunLabel::kSelected, "总共需下载[" + std::to_string(start.albums) + "]个相册");
 }
@@ -152,13 +149,19 @@ void RunPresenter::Logged(const LogLine& line) {
     buffer_.AppendLog(line.text + (line.blank_after ? "\n\n" : "\n"));
 }
 
-void RunPresenter::Waiting(const RunWait& wait) { buffer_.SetWaiting(wait); }
+void RunPresenter::Waiting(const RunWait& wait) {
+    {
+        std::lock_guard lock(stats_mutex_);
+        stats_.waiting = wait.seconds_left > 0 ? std::optional<WaitReason>(wait.reason) : std::nullopt;
+    }
+    buffer_.SetWaiting(wait);
+}
 
 void RunPresenter::AlbumFinished(const AlbumOutcome& outcome) {
     int index = 0;
     {
         std::lock_guard lock(stats_mutex_);
-        if (!outcome.stopped) ++stats_.albums_done;
+        if (!outcome.stopped && !outcome.login_needed && outcome.network_lost.empty()) ++stats_.albums_done;
         index = stats_.album;
     }
     const int failures = outcome.failed + outcome.videos_failed;
@@ -172,10 +175,17 @@ void RunPresenter::AlbumFinished(const AlbumOutcome& outcome) {
 }
 
 void RunPresenter::RunFinished(const RunOutcome& outcome) {
+    int album = 0;
     {
         std::lock_guard lock(stats_mutex_);
         stats_.finished = true;
         stats_.stopped = outcome.stopped;
+        stats_.network_lost = !outcome.network_lost.empty();
+        album = stats_.album;
+    }
+    // Albums a lost network kept the run from are kept for a retry.
+    for (int later = album + 1; stats_.network_lost && later <= static_cast<int>(keys_.size()); ++later) {
+        ShowRow(later, {"没有下载", -1});
     }
     buffer_.SetFinished(outcome);
     // The end of a run is shown at once, not at the next frame.
@@ -204,7 +214,7 @@ void RunPresenter::Draw() {
     if (pending.progress) page_->ShowProgress(pending.progress->first, pending.progress->second);
     for (const auto& [label, text] : pending.labels) page_->ShowRunLabel(label, text);
     if (pending.waiting) page_->ShowCountdown(*pending.waiting);
-    for (const auto& [number, state] : pending.rows) page_->ShowAlbumState(number, state);
+    for (const auto& [key, state] : pending.rows) page_->ShowAlbumState(key, state);
     if (run_time_.isValid()) {
         RunStats stats;
         {
@@ -216,8 +226,10 @@ void RunPresenter::Draw() {
         summary_->setText(QString::fromStdString(RunSummary(stats)));
     }
     if (!pending.finished) return;
-    if (pending.finished->stopped) page_->EndBusyBar();  // nothing is being read any more
-    if (!pending.finished->stopped && !pending.finished->login_needed) {
+    const RunOutcome& finished = *pending.finished;
+    if (finished.stopped || !finished.network_lost.empty()) page_->EndBusyBar();  // nothing is being read any more
+    if (!finished.network_lost.empty()) page_->ShowRunLabel(RunLabel::kCounter, "网络中断");
+    if (!finished.stopped && !finished.login_needed && finished.network_lost.empty()) {
         page_->ShowRunLabel(RunLabel::kCounter, "下载完成");
         page_->ShowProgress(100, 100);
         page_->ShowRunLabel(RunLabel::kPercent, "100%");

@@ -31,6 +31,8 @@ struct RunStats {
     bool finished = false;
     bool stopped = false;
     bool paused = false;
+    bool network_lost = false;
+    std::optional<WaitReason> waiting;  // a wait going on
 };
 
 // "本次：第1/3个相册，已保存120张，跳过已下载3张，失败1张，每秒8.5张，约还需1分20秒"
@@ -85,7 +87,7 @@ private:
 
     std::mutex stats_mutex_;
     RunStats stats_;
-    std::vector<int> numbers_;  // of the run's albums in the page's list
+    std::vector<std::string> keys_;  // of the run's albums, in order
     QElapsedTimer run_time_;
     qint64 paused_ms_ = 0;      // of the run so far, besides the pause going on
     QElapsedTimer paused_since_;

@@ -28,9 +28,8 @@ public:
     // A wait counted down on the status line; 0 seconds ends it, and the
     // line says again what it said before.
     virtual void ShowCountdown(const RunWait& wait) = 0;
-    // How the album of `number` in the page's list stands, where the page
-    // lists the run's albums.
-    virtual void ShowAlbumState(int /*number*/, const AlbumRowState& /*state*/) {}
+    // How the album of `key` stands, where the page lists the run's albums.
+    virtual void ShowAlbumState(const std::string& /*key*/, const AlbumRowState& /*state*/) {}
 };
 
 enum class RunState { kIdle, kRunning, kPaused };

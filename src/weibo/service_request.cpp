@@ -226,6 +226,10 @@ Attempts FetchWithAttempts(std::string_view url, const ServiceRequest& request, 
         const std::string text = Utf8BodyText(answer.fetch.body);
         if (answer.login_redirect || IsLoginWall(text)) return result.login_wall = true, result;
         last = answer.fetch.Answer();
+        if (network_tries > 0 && !ReachedNothing(last) && request.log) {
+            request.log("网络已恢复，继续获取");
+            network_tries = 0;
+        }
         // Nothing counts against the page while the network is gone.
         if (ReachedNothing(last) && network_tries < std::size(kNetworkWaitSeconds)) {
             if (network_tries == 0 && request.log) request.log("网络连接中断（" + FailureReason(url, last) + "），等待网络恢复");
