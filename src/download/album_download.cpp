@@ -1,7 +1,5 @@
 #include "download/album_download.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -24,11 +22,6 @@
 
 namespace wa {
 namespace {
-
-bool FileExists(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0;
-}
 
 // True for a signed address ("…?Expires=<seconds>&ssig=…") whose time has passed.
 bool LinkExpired(std::string_view url) {
@@ -110,24 +103,11 @@ private:
     // The record store of the user, opened for this album only. Only a uid
     // of digits ever names one.
     void OpenStore() {
-        if (!IsUid(user_.uid)) return;
-        const std::string store_folder = RecordStoreFolder(context_.program_folder);
-        if (IsSymbolicLink(store_folder)) {
-            Log("防止重复下载数据库文件夹是符号链接，不使用：" + store_folder);
-            return;
-        }
-        const std::string store_path = RecordStorePath(context_.program_folder, user_.uid);
-        bool present = FileExists(store_path);
-        if (!present) {
-            std::string folder = store_folder;
-            EnsureDirectory(folder);
-            const bool created = RecordStore::CreateStore(store_path);
-            Log(created ? "防止重复下载数据库创建成功" : "防止重复下载数据库创建失败");
-            present = created || FileExists(store_path);  // another run may have made it meanwhile
-        }
-        std::string store_error;
-        if (present && !store_.OpenStore(store_path, &store_error)) {
-            Log("防止重复下载数据库打开失败（" + store_error + "），本相册不跳过已下载的照片");
+        const StoreOpening opening = OpenUserStore(store_, context_.program_folder, user_.uid, true);
+        if (!opening.link.empty()) Log("防止重复下载数据库文件夹是符号链接，不使用：" + opening.link);
+        if (opening.made || opening.make_failed) Log(opening.made ? "防止重复下载数据库创建成功" : "防止重复下载数据库创建失败");
+        if (!opening.open_error.empty()) {
+            Log("防止重复下载数据库打开失败（" + opening.open_error + "），本相册不跳过已下载的照片");
         } else if (store_.ReadOnly()) {
             Log("防止重复下载数据库只读，本相册下载的照片不会被记录");
         }

@@ -60,7 +60,7 @@ std::vector<RunAlbum> ChosenAlbums(const RunRequest& request) {
 
 std::vector<RecordStore::FailedAlbum> FailuresOf(const std::string& program_folder, const std::string& uid) {
     RecordStore store;
-    if (!IsUid(uid) || !store.OpenStore(RecordStorePath(program_folder, uid))) return {};
+    OpenUserStore(store, program_folder, uid);
     return store.Failures();
 }
 
@@ -84,7 +84,7 @@ RunStart StartOf(const std::vector<RunAlbum>& albums) {
 void KeepUnstarted(const std::vector<RunAlbum>& albums, std::size_t from, const DownloadContext& context,
                    const std::string& uid, const std::string& reason) {
     RecordStore store;
-    if (from >= albums.size() || !store.OpenStore(RecordStorePath(context.program_folder, uid))) return;
+    if (from >= albums.size() || (OpenUserStore(store, context.program_folder, uid, true), !store.IsOpen())) return;
     for (std::size_t k = from; k < albums.size(); ++k) {
         if (albums[k].retry) continue;  // its failures stand as they were
         store.PutFailedAlbum(albums[k].album, std::nullopt);
@@ -180,7 +180,8 @@ void LogSwitches(RunObserver& observer, const DownloadOptions& now) {
 
 void DownloadJob::Start(RunObserver& observer, OptionsSource options, RunRequest request, DownloadContext context) {
     LogSwitches(observer, options());
-    CreateStoreWhenMissing(context.program_folder, request.user.uid);
+    RecordStore made;  // the user's store is there before the run begins
+    OpenUserStore(made, context.program_folder, request.user.uid, true);
     Launch(std::move(context), [&observer, options = std::move(options), request = std::move(request)](
                                    DownloadContext run_context) {
         return DownloadRun(observer, options, request, std::move(run_context));

@@ -109,14 +109,25 @@ bool MakeStore(const std::string& path) {
 
 }  // namespace
 
-std::string CreateStoreWhenMissing(const std::string& program_folder, std::string_view uid) {
+StoreOpening OpenUserStore(RecordStore& store, const std::string& program_folder, std::string_view uid, bool make) {
+    StoreOpening opening;
+    if (uid.empty() || uid.find_first_not_of("0123456789") != std::string_view::npos) return opening;
     std::string folder = RecordStoreFolder(program_folder);
+    if (IsSymbolicLink(folder)) {
+        opening.link = folder;
+        return opening;
+    }
     const std::string path = RecordStorePath(program_folder, uid);
-    if (uid.empty() || IsSymbolicLink(folder)) return path;
-    EnsureDirectory(folder);
     struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0) RecordStore::CreateStore(path);
-    return path;
+    bool present = ::lstat(path.c_str(), &info) == 0;
+    if (!present && make) {
+        EnsureDirectory(folder);
+        opening.made = RecordStore::CreateStore(path);
+        present = opening.made || ::lstat(path.c_str(), &info) == 0;  // another run may have made it meanwhile
+        opening.make_failed = !present;
+    }
+    if (present) store.OpenStore(path, &opening.open_error);
+    return opening;
 }
 
 RecordStore::RecordStore() = default;

@@ -33,9 +33,22 @@ std::string RecordStoreFolder(const std::string& program_folder);
 // "<program folder>/防止重复下载数据库/<uid>.edb"
 std::string RecordStorePath(const std::string& program_folder, std::string_view uid);
 
-// Makes the user's empty store when there is none yet (the folder too),
-// never through a symbolic link. The path of the store.
-std::string CreateStoreWhenMissing(const std::string& program_folder, std::string_view uid);
+class RecordStore;
+
+// How opening a user's record store went.
+struct StoreOpening {
+    bool made = false;          // there was none: an empty one was made
+    bool make_failed = false;   // there was none, and none could be made
+    std::string link;           // the stores' folder is a symbolic link: none is used
+    std::string open_error;     // why the store there could not be opened, in the log's words
+};
+
+// Opens the record store of `uid` (digits only) in `program_folder` into
+// `store`; with `make`, makes it first (its folder too, never through a
+// symbolic link) when there is none. Every part of the program opens a
+// user's store through this.
+StoreOpening OpenUserStore(RecordStore& store, const std::string& program_folder, std::string_view uid,
+                           bool make = false);
 
 class RecordStore {
 public:

@@ -52,12 +52,11 @@ SyncUserOutcome SyncOne(SyncObserver& observer, const OptionsSource& options, co
         return outcome;
     }
     observer.Logged({"要同步用户：" + found.user.title, false});
-    CreateStoreWhenMissing(context.program_folder, found.user.uid);
     outcome.run = DownloadRun(observer, options, run, context);
     if (outcome.run.login_needed) outcome.failure = std::string(kLoginNeededLine);
     if (!outcome.run.stopped && !outcome.run.login_needed) {
         RecordStore store;
-        if (store.OpenStore(RecordStorePath(context.program_folder, found.user.uid))) {
+        if (OpenUserStore(store, context.program_folder, found.user.uid, true), store.IsOpen()) {
             store.SetLastSync({static_cast<std::int64_t>(std::time(nullptr)), outcome.run.saved, found.user.title});
         }
     }

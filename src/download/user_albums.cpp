@@ -15,8 +15,7 @@ namespace {
 class StoreDoorMemory : public DoorMemory {
 public:
     StoreDoorMemory(const std::string& program_folder, const std::string& uid) {
-        if (!IsUid(uid) || IsSymbolicLink(RecordStoreFolder(program_folder))) return;
-        store_.OpenStore(CreateStoreWhenMissing(program_folder, uid));
+        OpenUserStore(store_, program_folder, uid, true);
     }
     std::optional<std::int64_t> ClosedAt(std::string_view door) override { return store_.DoorClosedAt(door); }
     void SetClosed(std::string_view door, std::optional<std::int64_t> at) override { store_.SetDoorClosed(door, at); }

@@ -75,7 +75,8 @@ void DownloadRunner::ShowFailuresOf(const std::string& uid) {
     }
     tasks_.Run([this, uid, folder = ending_.data_folder](JobToken*) {
         RecordStore store;
-        const int count = store.OpenStore(RecordStorePath(folder, uid)) ? store.FailureCount() : 0;
+        OpenUserStore(store, folder, uid);
+        const int count = store.FailureCount();
         QMetaObject::invokeMethod(this, [this, count] { page_->ShowFailures(count); }, Qt::QueuedConnection);
     });
 }

@@ -56,11 +56,8 @@ SyncRow SyncRunner::RowOf(const SyncEntry& entry) const {
     row.title = Text(entry.note.empty() ? entry.target : entry.note);
     row.albums = entry.albums.empty() ? QString::fromUtf8("全部相册") : QString::number(entry.albums.size()) + QString::fromUtf8("个相册");
     row.albums_tip = Text(JoinText(entry.albums, "\n"));
-    const std::string store = RecordStorePath(data_folder_, uid);
-    struct stat info {};
-    if (uid.empty() || ::stat(store.c_str(), &info) != 0) return row;
     RecordStore records;
-    if (!records.OpenStore(store)) return row;
+    OpenUserStore(records, data_folder_, uid);
     if (const std::optional<RecordStore::SyncMark> mark = records.LastSync()) {
         row.last_sync = QDateTime::fromSecsSinceEpoch(mark->at).toString("yyyy-MM-dd HH:mm");
         row.new_photos = QString::number(mark->saved);
