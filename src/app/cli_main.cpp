@@ -11,7 +11,7 @@
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(wa::cli::kHelp, stdout);
+            std::fputs(wa::cli::HelpText().c_str(), stdout);
             return wa::cli::kExitOk;
         }
     }

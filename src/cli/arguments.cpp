@@ -14,6 +14,8 @@
 
 namespace wa::cli {
 
+namespace {
+
 const char* const kHelp = R"(usage: weibo-albums-cli albums <home-page address or uid> [--json] [options]
        weibo-albums-cli download <address or uid>... [--albums 1,3,...] [options]
        weibo-albums-cli download --users-file FILE [options]
@@ -21,9 +23,8 @@ const char* const kHelp = R"(usage: weibo-albums-cli albums <home-page address o
 
 Lists or downloads the photo albums of Sina Weibo users.
 
-  albums     prints every album: number, name, photo count and id@@type
-             (albums of the album tab: page:wall for 全部图片, page:<containerid>,
-             and no count); with --json one JSON array of objects with
+  albums     prints every album: number, name, photo count and id
+%DOOR KEYS%             with --json one JSON array of objects with
              number, name, count, id and cover, valid UTF-8 whatever the
              service wrote
   download   downloads the albums with the given numbers (all when --albums
@@ -67,9 +68,8 @@ writable, else in ~/.config/weibo-albums/):
                          time their photo was uploaded
   --parallel N           pictures downloaded at once, 1 to 16 (default 4);
                          names, logs and records are the same for any N
-  --source DOOR          where the albums are found: auto (the photo service,
-                         else the album tab of the user's page; the default),
-                         photo (the photo service only) or page (the album tab)
+  --source DOOR          where the albums are found:
+%DOORS%
   --no-live-video        do not save the videos of live photos
   --cookies FILE         cookies of a logged-in browser, Netscape format
   --cookies-from-browser BROWSER[:PROFILE]
@@ -93,6 +93,36 @@ failed picture or page, 1 some picture or photo-list page failed, or an album
 list could not be had, 2 bad usage, an unusable address, an album number the
 user does not have, or a login is needed, 130 stopped.
 )";
+
+// `text` at the help's indent of `indent` spaces, cut into lines of its width.
+std::string Indented(const std::string& text, int indent) {
+    std::string out;
+    std::string line;
+    for (const std::string& word : SplitText(text, " ")) {
+        if (!line.empty() && line.size() + 1 + word.size() > 79 - static_cast<std::size_t>(indent)) {
+            out += std::string(static_cast<std::size_t>(indent), ' ') + line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+    }
+    return out + std::string(static_cast<std::size_t>(indent), ' ') + line + "\n";
+}
+
+}  // namespace
+
+std::string HelpText() {
+    std::string keys;
+    std::string doors = Indented(std::string(kAutoDoorWords.key) + ": " + std::string(kAutoDoorWords.about) + " (the default)", 25);
+    for (const Door* door : AllDoors()) {
+        const DoorWords words = door->Words();
+        keys += Indented("(" + std::string(words.about) + ": " + std::string(words.keys) + ")", 13);
+        doors += Indented(std::string(words.key) + ": " + std::string(words.about) + " only", 25);
+    }
+    std::string help = kHelp;
+    ReplaceAll(help, "%DOOR KEYS%", keys);
+    ReplaceAll(help, "%DOORS%\n", doors);
+    return help;
+}
 
 namespace {
 

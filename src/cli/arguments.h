@@ -18,7 +18,8 @@ inline constexpr int kExitFailed = 1;   // a picture, a photo-list page or the a
 inline constexpr int kExitUsage = 2;    // bad usage, an unusable address or album, a login needed
 inline constexpr int kExitStopped = 130;  // as a shell reports a program ended by Ctrl-C
 
-extern const char* const kHelp;
+// What --help prints; the doors speak for themselves in it.
+std::string HelpText();
 
 struct Arguments {
     std::string command;               // "albums", "download" or "sync"

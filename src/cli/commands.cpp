@@ -64,7 +64,7 @@ bool LoadLogin(const Arguments& args, const FileLocations& where) {
         return CookieJar::Shared().LoadNetscapeFile(args.cookies) || Fail("cannot read the cookie file " + args.cookies);
     }
     const bool asked = !args.cookies_from_browser.empty();
-    const std::vector<std::string> hosts = ServiceHosts(CurrentService());
+    const std::vector<std::string> hosts = LoginDomains(CurrentService());
     BrowserLogin login = asked ? LoginOfBrowser(args.cookies_from_browser, hosts) : WindowLogin(where.browser_folder, hosts);
     if (!asked && login.cookies.empty() && login.error.empty()) login = WindowLogin(EarlierBrowserFolder(), hosts);
     const std::string source = TerminalSafe(login.source);

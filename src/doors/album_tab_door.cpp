@@ -211,7 +211,10 @@ private:
 
 class AlbumTabDoorImpl : public Door {
 public:
-    DoorWords Words() const override { return {kAlbumTabKey, "相册页", "相册页"}; }
+    DoorWords Words() const override {
+        return {kAlbumTabKey, "相册页", "相册页", "the album tab of the user's page",
+                "page:wall for 全部图片, page:<containerid>, and no count"};
+    }
 
     AlbumListing ListAlbums(std::string_view uid, const ServiceRequest& request) const override {
         return FetchAlbumTabList(uid, request);

@@ -37,11 +37,14 @@ struct AlbumListing {
 };
 
 // How a door is named: in commands and album keys ("photo"), as the value of
-// 相册来源 in 配置.ini ("相册服务"), and on the settings page.
+// 相册来源 in 配置.ini ("相册服务"), on the settings page, and in the command
+// line's help, with how its albums' keys look.
 struct DoorWords {
     std::string_view key;
     std::string_view setting;
     std::string_view label;
+    std::string_view about;  // "the photo service"
+    std::string_view keys;   // "<id>@@<type>"
 };
 
 // What doors keep for the length of one run, such as the posts the album tab

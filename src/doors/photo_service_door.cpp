@@ -83,7 +83,9 @@ private:
 
 class PhotoServiceDoorImpl : public Door {
 public:
-    DoorWords Words() const override { return {kPhotoServiceKey, "相册服务", "相册服务"}; }
+    DoorWords Words() const override {
+        return {kPhotoServiceKey, "相册服务", "相册服务", "the photo service", "<album id>@@<type>, with a photo count"};
+    }
 
     AlbumListing ListAlbums(std::string_view uid, const ServiceRequest& request) const override {
         return FetchAlbumList(uid, request);

@@ -13,7 +13,7 @@
 namespace wa {
 
 // 自动 in commands ("auto"), in 配置.ini and on the settings page: every door in turn.
-inline constexpr DoorWords kAutoDoorWords{"auto", "自动", "自动"};
+inline constexpr DoorWords kAutoDoorWords{"auto", "自动", "自动", "each door in turn", ""};
 
 // Every door, in the order 自动 tries them.
 const std::vector<const Door*>& AllDoors();

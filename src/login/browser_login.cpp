@@ -160,14 +160,15 @@ BrowserLogin ChromiumLogin(const std::string& name, const char* config_name, con
 
 }  // namespace
 
-std::vector<Cookie> WeiboCookies(const std::vector<Cookie>& cookies, const std::vector<std::string>& own) {
+std::vector<Cookie> WeiboCookies(const std::vector<Cookie>& cookies, const std::vector<std::string>& domains) {
     std::vector<Cookie> kept;
     for (const Cookie& cookie : cookies) {
         std::string_view domain = cookie.domain;
         if (domain.starts_with('.')) domain.remove_prefix(1);
-        bool weibo = std::find(own.begin(), own.end(), AsciiLower(domain)) != own.end();
-        for (const char* site : {"weibo.com", "weibo.cn", "sina.com.cn"}) weibo = weibo || HostInDomain(domain, site);
-        if (weibo) kept.push_back(cookie);
+        const std::string host = AsciiLower(domain);
+        if (std::any_of(domains.begin(), domains.end(), [&host](const std::string& d) { return HostInDomain(host, d); })) {
+            kept.push_back(cookie);
+        }
     }
     return kept;
 }

@@ -1,7 +1,7 @@
 // A login made elsewhere, for the command line: the window's embedded
 // browser, or Firefox, Chromium or Chrome. Databases are read from copies, so
-// the browsers may keep running, and never written. Only Weibo's cookies are
-// taken, and those of `service_hosts` (where the settings point the service).
+// the browsers may keep running, and never written. Only the cookies of the
+// domains the caller names (the service's) are taken.
 #pragma once
 
 #include <string>
@@ -25,16 +25,15 @@ struct BrowserLogin {
 
 // The window's login: the Cookies database of its profile folder. Nothing,
 // and no error, when there is no profile.
-BrowserLogin WindowLogin(const std::string& profile_folder, const std::vector<std::string>& service_hosts = {});
+BrowserLogin WindowLogin(const std::string& profile_folder, const std::vector<std::string>& domains);
 
 // "firefox", "chromium" or "chrome", optionally ":" and a profile (a folder,
 // a profile's name, or for Chromium and Chrome a user-data folder); the
 // browser's default profile otherwise. Firefox's cookies of other sites'
 // frames and of container tabs are left out and counted.
-BrowserLogin LoginOfBrowser(std::string_view asked, const std::vector<std::string>& service_hosts = {});
+BrowserLogin LoginOfBrowser(std::string_view asked, const std::vector<std::string>& domains);
 
-// The cookies of Weibo's hosts (weibo.com, weibo.cn, sina.com.cn and their
-// subdomains) and of `service_hosts` exactly.
-std::vector<Cookie> WeiboCookies(const std::vector<Cookie>& cookies, const std::vector<std::string>& service_hosts);
+// The cookies of `domains` and their subdomains.
+std::vector<Cookie> WeiboCookies(const std::vector<Cookie>& cookies, const std::vector<std::string>& domains);
 
 }  // namespace wa

@@ -4,6 +4,8 @@
 #include <QSslCertificate>
 #include <QWebEngineCertificateError>
 
+#include <algorithm>
+
 #include "ui/browser_proxy.h"
 #include "net/certificate_trust.h"
 #include "net/http_text.h"
@@ -18,7 +20,8 @@ bool TrustedByServiceAuthorities(const QWebEngineCertificateError& error) {
     const ServiceAddresses service = CurrentService();
     if (service.ca_file.empty()) return false;
     const std::string host = error.url().host().toStdString();
-    if (host != UrlHost(service.home_page) && host != UrlHost(PhotoServiceBase(service))) return false;
+    const std::vector<std::string> hosts = ServiceHosts(service);
+    if (std::find(hosts.begin(), hosts.end(), host) == hosts.end()) return false;
     std::vector<std::string> chain;
     for (const QSslCertificate& certificate : error.certificateChain()) chain.push_back(certificate.toPem().toStdString());
     return ChainVerifiesAgainst(chain, service.ca_file, host);

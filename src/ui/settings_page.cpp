@@ -108,7 +108,10 @@ QGroupBox* SettingsPage::BuildSources(QGroupBox* frame) {
         combo_album_door_->addItem(QString::fromUtf8(words.label.data(), static_cast<qsizetype>(words.label.size())),
                                    QString::fromUtf8(words.key.data(), static_cast<qsizetype>(words.key.size())));
     }
-    combo_album_door_->setToolTip(QString::fromUtf8("自动：先问相册服务，它无法获取相册列表时改从微博主页的相册页获取"));
+    QStringList labels;
+    for (const Door* door : AllDoors()) labels << QString::fromUtf8(door->Words().label.data(), door->Words().label.size());
+    combo_album_door_->setToolTip(QString::fromUtf8("自动：依次问") + labels.join(QString::fromUtf8("、")) +
+                                  QString::fromUtf8("，前一个无法获取相册列表时改问下一个"));
     check_live_video_ = Make<QCheckBox>(sources, "选择框_实况视频", 12, 64, 184, 20, QString::fromUtf8("保存实况照片的视频"));
     check_new_only_ = Make<QCheckBox>(sources, "选择框_只下载新照片", 12, 96, 184, 20, QString::fromUtf8("只下载新照片"));
     check_new_only_->setToolTip(QString::fromUtf8("读到上次完整下载时最新的照片为止；需要并会开启下载记录"));

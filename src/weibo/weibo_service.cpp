@@ -59,6 +59,12 @@ std::vector<std::string> ServiceHosts(const ServiceAddresses& service) {
     return {UrlHost(service.home_page), UrlHost(PhotoServiceBase(service))};
 }
 
+std::vector<std::string> LoginDomains(const ServiceAddresses& service) {
+    std::vector<std::string> domains = {"weibo.com", "weibo.cn", "sina.com.cn"};
+    for (const std::string& host : ServiceHosts(service)) domains.push_back(host);
+    return domains;
+}
+
 std::string PhotoServiceBase(const ServiceAddresses& service) { return BaseOf(service.photo_host); }
 
 std::string MakerBase(const ServiceAddresses& service) { return BaseOf(service.maker_host, "https://"); }

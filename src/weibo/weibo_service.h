@@ -28,8 +28,12 @@ struct ServiceAddresses {
 };
 
 // The hosts of the site and the photo service, lower case, with no port: the
-// hosts the 证书 authorities are trusted for and whose cookies are the login.
+// hosts the 证书 authorities are trusted for, in the program's requests and
+// in its browser.
 std::vector<std::string> ServiceHosts(const ServiceAddresses& service);
+// Where a Weibo login's cookies live: Weibo's domains (weibo.com, weibo.cn,
+// sina.com.cn, with their subdomains) and the service's hosts.
+std::vector<std::string> LoginDomains(const ServiceAddresses& service);
 
 // The addresses every request of this process uses; set once at start-up.
 ServiceAddresses CurrentService();

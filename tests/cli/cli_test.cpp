@@ -20,6 +20,7 @@
 #include "../fake_service.h"
 #include "../util/temp_folder.h"
 #include "cli/album_json.h"
+#include "cli/arguments.h"
 #include "util/ini_file.h"
 
 namespace wa {
@@ -343,6 +344,16 @@ TEST_F(CliTest, AlbumsAsJsonHoldWhateverTheServiceWrites) {
     EXPECT_TRUE(json_object_object_get_ex(first, "count", &count) && count == nullptr);  // null
     EXPECT_EQ(json_object_get_int(json_object_object_get(json_object_array_get_idx(albums, 1), "count")), 7);
     json_object_put(albums);
+}
+
+TEST(CliHelp, EveryDoorSpeaksForItselfInTheHelp) {
+    const std::string help = cli::HelpText();
+    for (const char* words : {"auto: each door in turn (the default)", "photo: the photo service only",
+                              "page: the album tab of the user's page only", "page:wall for 全部图片",
+                              "<album id>@@<type>"}) {
+        EXPECT_NE(help.find(words), std::string::npos) << words;
+    }
+    EXPECT_EQ(help.find('%'), std::string::npos);  // every place filled
 }
 
 TEST(JsonQuoted, AnyTextIsOneStringEveryReaderTakes) {

@@ -22,6 +22,11 @@ TEST(DoorRegistry, TheOrderOfAutoTheWordsOfEachDoorAndTheKeysItKnows) {
         }
     }
     EXPECT_EQ(DoorOfKey("auto"), nullptr);
+    // An album of a door there is none of has no source: nothing reads it as done.
+    AlbumRef unknown;
+    unknown.door = "mobile";
+    unknown.id = "1";
+    EXPECT_EQ(SourceOf(unknown, {}), nullptr);
 
     const struct {
         const char* key;

@@ -84,6 +84,17 @@ TEST_F(DownloadRunTest, DownloadsTheChosenAlbumsInOrderAndEndsTheRun) {
     EXPECT_TRUE(fs::exists(temp.path() / "saved" / "小红" / "没数量" / "(1)图.jpg"));
 }
 
+TEST_F(DownloadRunTest, AnAlbumOfADoorThereIsNoneOfFailsLoudly) {
+    AlbumRef forgotten = Listed("1", "相册一");
+    forgotten.door = "mobile";  // listed by a door this build does not have
+    DownloadJob job;
+    job.Start(host, host.Source(), Request({{1, forgotten}}), context);
+    const RunOutcome outcome = job.Wait();
+    EXPECT_EQ(outcome.failed_pages, 1);
+    EXPECT_NE(host.Log().find("相册《相册一》来自不认识的来源“mobile”，无法下载"), std::string::npos);
+    EXPECT_NE(host.Log().find("-------下载结束，但有1页照片列表没有获取--------"), std::string::npos);
+}
+
 TEST_F(DownloadRunTest, NothingChosenStillEndsTheRun) {
     host.options.record_store = true;
     host.options.window.on = true;

@@ -18,6 +18,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Where a Weibo login's cookies live.
+const std::vector<std::string> kDomains = {"weibo.com", "weibo.cn", "sina.com.cn"};
+
 // A home of the test's own: HOME and XDG_CONFIG_HOME point into it until the
 // test ends.
 class BrowserLoginTest : public ::testing::Test {
@@ -91,7 +94,7 @@ TEST_F(BrowserLoginTest, FirefoxProfilesByNameInEitherHomeWithoutOtherSitesFrame
     } cases[] = {{"firefox", "login", 2}, {"firefox:default-esr", "login", 2}, {"firefox:other", "other", 0},
                  {"firefox:x2.other", "other", 0}, {"Firefox:", "login", 2}};
     for (const auto& c : cases) {
-        const BrowserLogin login = LoginOfBrowser(c.asked);
+        const BrowserLogin login = LoginOfBrowser(c.asked, kDomains);
         EXPECT_EQ(login.error, "") << c.asked;
         EXPECT_EQ(Value(login, "SUB"), c.sub) << c.asked;
         EXPECT_EQ(login.left_out, c.left_out) << c.asked;
@@ -101,8 +104,8 @@ TEST_F(BrowserLoginTest, FirefoxProfilesByNameInEitherHomeWithoutOtherSitesFrame
     // Only the older home: found there too; in neither, both are named.
     fs::create_directories(temp.path() / "home" / ".mozilla");
     fs::rename(xdg, temp.path() / "home" / ".mozilla" / "firefox");
-    EXPECT_EQ(Value(LoginOfBrowser("firefox:default-esr"), "SUB"), "login");
-    const BrowserLogin missing = LoginOfBrowser("firefox:nobody");
+    EXPECT_EQ(Value(LoginOfBrowser("firefox:default-esr", kDomains), "SUB"), "login");
+    const BrowserLogin missing = LoginOfBrowser("firefox:nobody", kDomains);
     EXPECT_NE(missing.error.find(xdg.string() + " 和 " + (temp.path() / "home" / ".mozilla" / "firefox").string()),
               std::string::npos)
         << missing.error;
@@ -126,12 +129,12 @@ TEST_F(BrowserLoginTest, ChromiumUserDataFoldersAndProfileNames) {
                  {"chromium:工作", "third"},
                  {"chromium:个人", "default"}};
     for (const auto& c : cases) {
-        const BrowserLogin login = LoginOfBrowser(c.asked);
+        const BrowserLogin login = LoginOfBrowser(c.asked, kDomains);
         EXPECT_EQ(login.error, "") << c.asked;
         EXPECT_EQ(Value(login, "SUB"), c.sub) << c.asked;
         EXPECT_FALSE(login.note.empty()) << c.asked;  // written just now: maybe not everything yet
     }
-    EXPECT_NE(LoginOfBrowser("chromium:Profile 9").error.find("找不到 Chromium 的配置文件夹“Profile 9”"),
+    EXPECT_NE(LoginOfBrowser("chromium:Profile 9", kDomains).error.find("找不到 Chromium 的配置文件夹“Profile 9”"),
               std::string::npos);
 }
 
@@ -148,15 +151,15 @@ TEST_F(BrowserLoginTest, DatabasesTooLargeOrBrokenAreNamedAsTheUserKnowsThem) {
     };
     const int before = copies();
     std::ofstream(profile / "cookies.sqlite") << "not a database";
-    const BrowserLogin broken = LoginOfBrowser("firefox:p");
+    const BrowserLogin broken = LoginOfBrowser("firefox:p", kDomains);
     EXPECT_NE(broken.error.find((profile / "cookies.sqlite").string()), std::string::npos) << broken.error;
     EXPECT_EQ(broken.error.find("weibo-albums-cookies-"), std::string::npos) << broken.error;
 
     fs::resize_file(profile / "cookies.sqlite", (256u << 20) + 1);  // sparse: no disk is used
-    const BrowserLogin huge = LoginOfBrowser("firefox:p");
+    const BrowserLogin huge = LoginOfBrowser("firefox:p", kDomains);
     EXPECT_EQ(huge.error, "Cookie 数据库大于 256 MiB，不予读取：" + (profile / "cookies.sqlite").string());
     fs::remove(profile / "cookies.sqlite");
-    EXPECT_NE(LoginOfBrowser("firefox:p").error.find("找不到 Firefox 的 Cookie 数据库"), std::string::npos);
+    EXPECT_NE(LoginOfBrowser("firefox:p", kDomains).error.find("找不到 Firefox 的 Cookie 数据库"), std::string::npos);
     EXPECT_EQ(copies(), before);  // no copy made, none left
 }
 
