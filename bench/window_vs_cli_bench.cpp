@@ -71,7 +71,7 @@ int WindowRun(int argc, char** argv) {
     globals.program_folder = folder;
     globals.config_path = wa::ConfigPathIn(folder);
     globals.browser_storage = folder + "/browser";
-    wa::SetCurrentService(wa::ServiceAddresses::FromSettings(globals.config_path));
+    wa::SetCurrentService(wa::Settings(globals.config_path).Addresses());
     wa::MainWindow window(globals);
     window.show();
     auto* tabs = window.findChild<QTabBar*>(QString::fromUtf8("高级选择夹1_标签"));

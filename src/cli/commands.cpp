@@ -299,7 +299,7 @@ int RunCommand(const Arguments& args) {
 
     DownloadOptions options = settings.Options(where.default_save_folder);
     ApplyFlags(args, options);
-    if (args.command == "sync") options.new_only = options.record_store = true;
+    if (args.command == "sync") options = SyncOptions(options);
     SetRequestSpacing(std::chrono::milliseconds(options.request_spacing_ms));
     SetProxySetting(settings.Proxy());
     JobToken stop;  // Ctrl-C stops the listing as it stops the run

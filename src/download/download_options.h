@@ -38,6 +38,10 @@ struct DownloadOptions {
     NameFormat NameFormatOrContent() const { return name_format.value_or(NameFormat::kContent); }
 };
 
+// What a download does when nobody chose otherwise: the settings file's
+// defaults too.
+inline constexpr DownloadOptions kDefaultOptions{};
+
 // Gives the options as they stand now; called by the run's threads.
 using OptionsSource = std::function<DownloadOptions()>;
 

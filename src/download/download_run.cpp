@@ -190,9 +190,7 @@ void DownloadJob::Start(RunObserver& observer, OptionsSource options, RunRequest
 
 void DownloadJob::StartSync(SyncObserver& observer, OptionsSource options, std::vector<SyncUser> users,
                             DownloadContext context) {
-    DownloadOptions now = options();
-    now.new_only = now.record_store = true;
-    LogSwitches(observer, now);
+    LogSwitches(observer, SyncOptions(options()));
     Launch(std::move(context), [&observer, options = std::move(options), users = std::move(users)](
                                    DownloadContext run_context) {
         const SyncOutcome synced = SyncUsers(observer, options, users, std::move(run_context));

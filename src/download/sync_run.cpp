@@ -65,6 +65,12 @@ SyncUserOutcome SyncOne(SyncObserver& observer, const OptionsSource& options, co
 
 }  // namespace
 
+DownloadOptions SyncOptions(DownloadOptions options) {
+    options.new_only = true;
+    options.record_store = true;
+    return options;
+}
+
 std::string SyncSummary(const SyncOutcome& outcome) {
     std::string text = "同步" + std::string(outcome.stopped ? "已结束" : "完毕") + "：" + std::to_string(outcome.synced) +
                        "个用户，新照片" + std::to_string(outcome.photos.saved) + "张";
@@ -89,13 +95,7 @@ std::string SyncNewsText(const SyncOutcome& outcome) {
 
 SyncOutcome SyncUsers(SyncObserver& observer, const OptionsSource& options, const std::vector<SyncUser>& users,
                       DownloadContext context) {
-    // A sync takes what is new, and needs the record of what was taken.
-    const OptionsSource sync_options = [&options] {
-        DownloadOptions chosen = options();
-        chosen.new_only = true;
-        chosen.record_store = true;
-        return chosen;
-    };
+    const OptionsSource sync_options = [&options] { return SyncOptions(options()); };
     SyncOutcome outcome;
     observer.Logged({"开始同步[" + std::to_string(users.size()) + "]个用户", true});
     for (std::size_t i = 0; i < users.size() && !outcome.stopped && !outcome.login_needed; ++i) {

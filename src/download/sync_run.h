@@ -49,6 +49,10 @@ public:
     virtual void SyncFinished(const SyncOutcome&) {}
 };
 
+// A sync takes what is new, and needs the record of what was taken: the
+// options with only new photos and the record store on.
+DownloadOptions SyncOptions(DownloadOptions options);
+
 // "同步完毕：3个用户，新照片12张，失败1个"
 std::string SyncSummary(const SyncOutcome& outcome);
 

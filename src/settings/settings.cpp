@@ -22,7 +22,8 @@ std::string Settings::OpenToOthersWarning() const {
 }
 
 std::string Settings::Read(std::string_view section, std::string_view name, std::string_view fallback) const {
-    return snapshot_.Get(section, name, fallback);
+    const auto unsaved = unsaved_.find({std::string(section), std::string(name)});
+    return unsaved != unsaved_.end() ? unsaved->second : snapshot_.Get(section, name, fallback);
 }
 
 bool Settings::Write(std::string_view section, std::string_view name, std::string_view value) {
@@ -30,6 +31,12 @@ bool Settings::Write(std::string_view section, std::string_view name, std::strin
     // Said once, until a write works again.
     if (!written && !write_failing_ && on_write_failure_) on_write_failure_();
     write_failing_ = !written;
+    // What could not be written still holds for this program's run.
+    if (written) {
+        unsaved_.erase({std::string(section), std::string(name)});
+    } else {
+        unsaved_[{std::string(section), std::string(name)}] = std::string(value);
+    }
     snapshot_ = IniSnapshot::Read(path_);
     return written;
 }
@@ -41,12 +48,24 @@ bool Settings::Get(const SwitchKey& key) const {
 
 bool Settings::Set(const SwitchKey& key, bool on) { return Write(key.section, key.name, on ? kSwitchOn : kSwitchOff); }
 
-int Settings::Get(const NumberKey& key) const {
-    const std::string text = Read(key.section, key.name);
-    if (text.empty() || text.size() > 7 || text.find_first_not_of("0123456789") != std::string::npos) return key.fallback;
+namespace {
+
+// A stored number within the key's bounds, or none.
+std::optional<int> NumberIn(const NumberKey& key, const std::string& text) {
+    const std::string_view digits = std::string_view(text).substr(text.starts_with('-') ? 1 : 0);
+    if (digits.empty() || digits.size() > 7 || digits.find_first_not_of("0123456789") != std::string_view::npos) {
+        return std::nullopt;
+    }
     const int value = std::stoi(text);
-    return value < key.least || value > key.most ? key.fallback : value;
+    if (value < key.least || value > key.most) return std::nullopt;
+    return value;
 }
+
+}  // namespace
+
+int Settings::Get(const NumberKey& key) const { return NumberIn(key, Read(key.section, key.name)).value_or(key.fallback); }
+
+bool Settings::Holds(const NumberKey& key) const { return NumberIn(key, Read(key.section, key.name)).has_value(); }
 
 bool Settings::Set(const NumberKey& key, int value) { return Write(key.section, key.name, std::to_string(value)); }
 
@@ -92,27 +111,27 @@ bool Settings::SetProxy(std::string_view proxy) {
 }
 
 std::optional<WindowPlace> Settings::Place() const {
-    constexpr std::string_view kSection = "窗口";
-    std::optional<int> values[4];
-    const char* names[] = {"左", "上", "宽", "高"};
-    for (int i = 0; i < 4; ++i) {
-        const std::string text = Read(kSection, names[i]);
-        if (text.empty() || text.size() > 6 || text.find_first_not_of("-0123456789") != std::string::npos) {
-            return std::nullopt;
-        }
-        values[i] = std::stoi(text);
+    for (const NumberKey* key : {&kWindowLeftKey, &kWindowTopKey, &kWindowWidthKey, &kWindowHeightKey}) {
+        if (!Holds(*key)) return std::nullopt;
     }
-    return WindowPlace{*values[0], *values[1], *values[2], *values[3]};
+    return WindowPlace{Get(kWindowLeftKey), Get(kWindowTopKey), Get(kWindowWidthKey), Get(kWindowHeightKey)};
 }
 
 bool Settings::SetPlace(const WindowPlace& place) {
-    constexpr std::string_view kSection = "窗口";
-    return Write(kSection, "左", std::to_string(place.left)) && Write(kSection, "上", std::to_string(place.top)) &&
-           Write(kSection, "宽", std::to_string(place.width)) && Write(kSection, "高", std::to_string(place.height));
+    return Set(kWindowLeftKey, place.left) && Set(kWindowTopKey, place.top) && Set(kWindowWidthKey, place.width) &&
+           Set(kWindowHeightKey, place.height);
 }
 
 ServiceAddresses Settings::Addresses() const {
-    return ServiceAddresses::FromSettings(snapshot_, SettingsFileOpenToOthers(path_).empty());
+    ServiceAddresses addresses;
+    const auto take = [this](const TextKey& key, std::string& address) { address = Read(key.section, key.name, address); };
+    take(kHomePageKey, addresses.home_page);
+    if (addresses.home_page.find("://") == std::string::npos) addresses.home_page.insert(0, "http://");
+    take(kPhotoHostKey, addresses.photo_host);
+    take(kMakerKey, addresses.maker_host);
+    // Authorities from a file others may write could let them read the traffic.
+    if (SettingsFileOpenToOthers(path_).empty()) take(kAuthoritiesKey, addresses.ca_file);
+    return addresses;
 }
 
 DownloadOptions Settings::Options(const std::string& default_save_folder) const {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -64,27 +65,36 @@ struct TextKey {
     std::string_view name;
 };
 
-inline const SwitchKey kRecordStoreKey{kGlobalSection, "下载记录", false};
-inline const SwitchKey kDateWindowKey{kGlobalSection, "时间段", false};
-inline const SwitchKey kLiveVideoKey{kGlobalSection, "实况视频", true};
-inline const SwitchKey kNewOnlyKey{kGlobalSection, "只下载新照片", false};
+inline const SwitchKey kRecordStoreKey{kGlobalSection, "下载记录", kDefaultOptions.record_store};
+inline const SwitchKey kDateWindowKey{kGlobalSection, "时间段", kDefaultOptions.window.on};
+inline const SwitchKey kLiveVideoKey{kGlobalSection, "实况视频", kDefaultOptions.live_video};
+inline const SwitchKey kNewOnlyKey{kGlobalSection, "只下载新照片", kDefaultOptions.new_only};
 // A desktop notification when a download ends while the window is not in front.
 inline const SwitchKey kFinishNoticeKey{kGlobalSection, "下载完成通知", true};
-inline const DateKey kWindowStartKey{kGlobalSection, "开始日期", {2006, 3, 30}, {100, 1, 1}, {9999, 12, 31, 23, 59, 59}};
+inline const DateKey kWindowStartKey{kGlobalSection, "开始日期", kDefaultOptions.window.start, {100, 1, 1},
+                                     {9999, 12, 31, 23, 59, 59}};
 // Nothing stored: today, so turning the window on never leaves out every newer photo.
-inline const DateKey kWindowEndKey{kGlobalSection, "结束日期", {2025, 12, 30}, {2006, 12, 30},
+inline const DateKey kWindowEndKey{kGlobalSection, "结束日期", kDefaultOptions.window.end, {2006, 12, 30},
                                    {2037, 12, 30, 23, 59, 59}, true};
 inline const TextKey kSaveFolderKey{kGlobalSection, "保存位置"};
+// Where the service lives, for tests and the demo: each key that is present
+// replaces the built-in address; 证书 only from a file no other user may write.
+inline constexpr std::string_view kServiceSection = "服务地址";
+inline const TextKey kHomePageKey{kServiceSection, "微博首页"};  // a bare "host[:port]" means http://
+inline const TextKey kPhotoHostKey{kServiceSection, "相册服务"};
+inline const TextKey kMakerKey{kServiceSection, "官网"};
+inline const TextKey kAuthoritiesKey{kServiceSection, "证书"};
 inline const TextKey kSoundKey{"mp3路径", "保存位置"};
 inline const TextKey kProxyKey{kGlobalSection, "代理"};  // empty: the environment's; "direct": none
 inline const TextKey kDoorKey{kGlobalSection, "相册来源"};  // a door's word, or 自动
-inline const NumberKey kParallelKey{kGlobalSection, "同时下载数", 4, 1, 16};
-inline const NumberKey kRequestSpacingKey{kGlobalSection, "请求间隔", 1000, 0, 9'999'999};  // milliseconds
+inline const NumberKey kParallelKey{kGlobalSection, "同时下载数", kDefaultOptions.parallel, 1, 16};
+inline const NumberKey kRequestSpacingKey{kGlobalSection, "请求间隔", kDefaultOptions.request_spacing_ms, 0,
+                                          9'999'999};  // milliseconds
 // Empty text is the default format; any other word names none (no naming button checked).
 inline const ChoiceKey<std::optional<NameFormat>> kNameFormatKey{
     kGlobalSection,
     "图片名称格式",
-    {{"", NameFormat::kNumberThenContent},
+    {{"", kDefaultOptions.name_format},
      {"序号加内容", NameFormat::kNumberThenContent},
      {"内容加序号", NameFormat::kContentThenNumber},
      {"内容", NameFormat::kContent},
@@ -92,9 +102,16 @@ inline const ChoiceKey<std::optional<NameFormat>> kNameFormatKey{
      {"日期加内容", NameFormat::kDateThenContent}}};
 inline const ChoiceKey<SequenceScheme> kSequenceKey{
     kGlobalSection, "下载序号", {{"默认", SequenceScheme::kRunning}, {"循环", SequenceScheme::kPageCycle}}};
+static_assert(kDefaultOptions.sequence == SequenceScheme::kRunning);  // the first word is the default
 inline const ChoiceKey<bool> kFileTimeKey{kGlobalSection, "文件时间", {{"上传时间", true}, {"下载时间", false}}};
+static_assert(kDefaultOptions.upload_time_as_file_time);
 
-// The window's size and place (section 窗口).
+// The window's size and place.
+inline constexpr std::string_view kWindowSection = "窗口";
+inline const NumberKey kWindowLeftKey{kWindowSection, "左", 0, -99'999, 999'999};
+inline const NumberKey kWindowTopKey{kWindowSection, "上", 0, -99'999, 999'999};
+inline const NumberKey kWindowWidthKey{kWindowSection, "宽", 0, 0, 999'999};
+inline const NumberKey kWindowHeightKey{kWindowSection, "高", 0, 0, 999'999};
 struct WindowPlace {
     int left = 0;
     int top = 0;
@@ -117,6 +134,8 @@ public:
     bool Get(const SwitchKey& key) const;
     bool Set(const SwitchKey& key, bool on);
     int Get(const NumberKey& key) const;
+    // Whether a number within the key's bounds is stored.
+    bool Holds(const NumberKey& key) const;
     bool Set(const NumberKey& key, int value);
     // A stored text that is no date, or one out of bounds, gives the default.
     DateTime Get(const DateKey& key) const;
@@ -142,8 +161,9 @@ public:
     // The addresses of section 服务地址; 证书 not from a file others could have written.
     ServiceAddresses Addresses() const;
 
-    // Every option of a download; the save folder is `default_save_folder`
-    // when none is stored.
+    // Every option of a download, as last set (also when the file could not
+    // be written); the save folder is `default_save_folder` when none is
+    // stored.
     DownloadOptions Options(const std::string& default_save_folder) const;
 
 private:
@@ -154,6 +174,7 @@ private:
     std::function<void()> on_write_failure_;
     bool write_failing_ = false;
     IniSnapshot snapshot_;
+    std::map<std::pair<std::string, std::string>, std::string> unsaved_;  // section, name: value
 };
 
 // A stored or typed number of pictures in flight: 1 to 16, else nullopt.

@@ -79,7 +79,7 @@ MainWindow::MainWindow(Globals globals, QWidget* parent)
     if (const std::string warning = settings_.OpenToOthersWarning(); !warning.empty()) globals_.notices.push_back(warning);
     for (const std::string& notice : globals_.notices) OpenMessage(QString::fromUtf8("信息："), QString::fromStdString(notice));
     settings_page_->Load();
-    live_options_.Set(settings_page_->Options());
+    live_options_.Set(settings_.Options({}));
     QTimer::singleShot(0, this, [this] { login_->OpenHomePage(); });
     std::string store_folder = RecordStoreFolder(globals_.data_folder);
     EnsureDirectory(store_folder);
@@ -204,7 +204,7 @@ void MainWindow::ConnectPages() {
         OpenMessage(QString::fromUtf8("信息："),
                     QString::fromUtf8("全部同步完毕\n") + QString::fromStdString(SyncSummary(outcome)));
     });
-    connect(settings_page_, &SettingsPage::optionsChanged, this, [this] { live_options_.Set(settings_page_->Options()); });
+    connect(settings_page_, &SettingsPage::optionsChanged, this, [this] { live_options_.Set(settings_.Options({})); });
     connect(settings_page_, &SettingsPage::showAlbumButtonClicked, this, [this] { login_->ShowAlbumPageButton(); });
     connect(settings_page_, &SettingsPage::stopSoundClicked, this, [this] { sound_->Stop(); });
     connect(sound_, &CompletionSound::failed, this,

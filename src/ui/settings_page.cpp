@@ -155,41 +155,40 @@ void SettingsPage::BuildSoundAndHint(QGroupBox* frame) {
 // Each control writes its key when the user changes it, and every change
 // reaches the copy a running download reads.
 void SettingsPage::Bind() {
+    // What a control shows now is written, then the run's copy is told.
+    const auto changed = [this](const std::function<void()>& write) {
+        if (loading_) return;
+        write();
+        emit optionsChanged();
+    };
     for (const auto& [box, key] : switches_) {
-        connect(box, &QCheckBox::clicked, this, [this, box = box, key = key] { settings_.Set(*key, box->isChecked()); });
-        connect(box, &QCheckBox::toggled, this, &SettingsPage::optionsChanged);
+        connect(box, &QCheckBox::toggled, this, [this, changed, key = key](bool on) { changed([&] { settings_.Set(*key, on); }); });
     }
     for (const auto& [box, key] : dates_) {
-        connect(box, &QDateTimeEdit::dateTimeChanged, this, [this, key = key](const QDateTime& value) {
-            settings_.Set(*key, FromQt(value));
-            emit optionsChanged();
+        connect(box, &QDateTimeEdit::dateTimeChanged, this, [this, changed, key = key](const QDateTime& value) {
+            changed([&] { settings_.Set(*key, FromQt(value)); });
         });
     }
     for (const auto& [spin, key] : numbers_) {
-        connect(spin, &QSpinBox::valueChanged, this, [this, key = key](int value) {
-            settings_.Set(*key, value);
-            emit optionsChanged();
-        });
+        connect(spin, &QSpinBox::valueChanged, this,
+                [this, changed, key = key](int value) { changed([&] { settings_.Set(*key, value); }); });
     }
     for (const auto& [radio, format] : naming_) {
-        connect(radio, &QRadioButton::clicked, this, [this, radio = radio, format = format] {
-            if (radio->isChecked()) settings_.Set(kNameFormatKey, std::optional<NameFormat>(format));
+        connect(radio, &QRadioButton::toggled, this, [this, changed, format = format](bool on) {
+            if (on) changed([&] { settings_.Set(kNameFormatKey, std::optional<NameFormat>(format)); });
         });
-        connect(radio, &QRadioButton::toggled, this, &SettingsPage::optionsChanged);
     }
     for (const auto& [radio, scheme] : sequence_) {
-        connect(radio, &QRadioButton::clicked, this, [this, radio = radio, scheme = scheme] {
-            if (radio->isChecked()) settings_.Set(kSequenceKey, scheme);
+        connect(radio, &QRadioButton::toggled, this, [this, changed, scheme = scheme](bool on) {
+            if (on) changed([&] { settings_.Set(kSequenceKey, scheme); });
         });
-        connect(radio, &QRadioButton::toggled, this, &SettingsPage::optionsChanged);
     }
-    connect(combo_album_door_, &QComboBox::activated, this,
-            [this] { settings_.SetDoor(combo_album_door_->currentData().toString().toStdString()); });
-    connect(combo_file_time_, &QComboBox::activated, this,
-            [this] { settings_.Set(kFileTimeKey, combo_file_time_->currentData().toBool()); });
-    for (QComboBox* combo : {combo_album_door_, combo_file_time_}) {
-        connect(combo, &QComboBox::currentIndexChanged, this, &SettingsPage::optionsChanged);
-    }
+    connect(combo_album_door_, &QComboBox::currentIndexChanged, this, [this, changed] {
+        changed([&] { settings_.SetDoor(combo_album_door_->currentData().toString().toStdString()); });
+    });
+    connect(combo_file_time_, &QComboBox::currentIndexChanged, this, [this, changed] {
+        changed([&] { settings_.Set(kFileTimeKey, combo_file_time_->currentData().toBool()); });
+    });
     connect(edit_proxy_, &QLineEdit::editingFinished, this, [this] {
         const std::string proxy = edit_proxy_->text().trimmed().toStdString();
         if (proxy == settings_.Proxy()) return;
@@ -207,16 +206,13 @@ void SettingsPage::Bind() {
 }
 
 void SettingsPage::Load() {
+    loading_ = true;  // showing what the file holds writes nothing
     for (const auto& [box, key] : switches_) box->setChecked(settings_.Get(*key));
     // A stored text that is not a date the box accepts leaves its design date.
     for (const auto& [box, key] : dates_) {
-        const QSignalBlocker quiet(box);
         if (settings_.Holds(*key)) box->setDateTime(ToQt(settings_.Get(*key)));
     }
-    for (const auto& [spin, key] : numbers_) {
-        const QSignalBlocker quiet(spin);
-        spin->setValue(settings_.Get(*key));
-    }
+    for (const auto& [spin, key] : numbers_) spin->setValue(settings_.Get(*key));
     if (const std::optional<NameFormat> format = settings_.Get(kNameFormatKey)) {
         for (const auto& [radio, value] : naming_) {
             if (value == *format) radio->setChecked(true);
@@ -229,26 +225,7 @@ void SettingsPage::Load() {
     combo_album_door_->setCurrentIndex(combo_album_door_->findData(QString::fromStdString(settings_.Door())));
     combo_file_time_->setCurrentIndex(combo_file_time_->findData(settings_.Get(kFileTimeKey)));
     edit_proxy_->setText(QString::fromStdString(settings_.Proxy()));
-}
-
-DownloadOptions SettingsPage::Options() const {
-    DownloadOptions options;
-    options.record_store = check_record_->isChecked();
-    options.window = {check_window_->isChecked(), FromQt(date_start_->dateTime()), FromQt(date_end_->dateTime())};
-    options.name_format.reset();
-    for (const auto& [radio, format] : naming_) {
-        if (radio->isChecked()) options.name_format = format;
-    }
-    for (const auto& [radio, scheme] : sequence_) {
-        if (radio->isChecked()) options.sequence = scheme;
-    }
-    options.parallel = spin_parallel_->value();
-    options.request_spacing_ms = spin_spacing_->value();
-    options.door = combo_album_door_->currentData().toString().toStdString();
-    options.live_video = check_live_video_->isChecked();
-    options.new_only = check_new_only_->isChecked();
-    options.upload_time_as_file_time = combo_file_time_->currentData().toBool();
-    return options;
+    loading_ = false;
 }
 
 std::string SettingsPage::SoundPath() const { return edit_sound_->text().toStdString(); }

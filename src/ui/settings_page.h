@@ -36,9 +36,6 @@ public:
     // The page's frame grows by what the window is taller than its design.
     void LayOut(int extra_height);
 
-    // Every option as the controls show it; the save folder is the album
-    // page's and stays empty here.
-    DownloadOptions Options() const;
     std::string SoundPath() const;
 
     // Tests replace the file dialog.
@@ -59,6 +56,7 @@ private:
     void OnSaveSoundPath();
 
     Settings& settings_;
+    bool loading_ = false;
     QGroupBox* frame_ = nullptr;
 
     // Controls and the keys they show and write.

@@ -4,7 +4,6 @@
 
 #include "net/certificate_trust.h"
 #include "net/http_text.h"
-#include "util/ini_file.h"
 #include "util/text.h"
 
 namespace wa {
@@ -21,22 +20,6 @@ std::string BaseOf(std::string base, std::string_view scheme = "http://") {
 }
 
 }  // namespace
-
-ServiceAddresses ServiceAddresses::FromSettings(const std::string& config_file) {
-    // Authorities from a file others may write could let them read the traffic.
-    return FromSettings(IniSnapshot::Read(config_file), SettingsFileOpenToOthers(config_file).empty());
-}
-
-ServiceAddresses ServiceAddresses::FromSettings(const IniSnapshot& settings, bool authorities_trusted) {
-    ServiceAddresses addresses;
-    constexpr std::string_view kSection = "服务地址";
-    addresses.home_page = settings.Get(kSection, "微博首页", addresses.home_page);
-    if (addresses.home_page.find("://") == std::string::npos) addresses.home_page.insert(0, "http://");
-    addresses.photo_host = settings.Get(kSection, "相册服务", addresses.photo_host);
-    addresses.maker_host = settings.Get(kSection, "官网", addresses.maker_host);
-    if (authorities_trusted) addresses.ca_file = settings.Get(kSection, "证书", addresses.ca_file);
-    return addresses;
-}
 
 ServiceAddresses CurrentService() {
     std::lock_guard lock(g_service_mutex);

@@ -9,22 +9,12 @@
 
 namespace wa {
 
-class IniSnapshot;
-
 struct ServiceAddresses {
     std::string home_page = "https://weibo.com/";         // opened in the browser; picture Referer;
                                                           // a bare "host[:port]" in the settings means http://
     std::string photo_host = "https://photo.weibo.com";  // a bare "host[:port]" means http://
     std::string maker_host = "tavrin.invalid";           // version and help pages; may carry a scheme
     std::string ca_file;  // PEM file of certificate authorities trusted besides the system's
-
-    // The addresses of the settings file's "服务地址" section, each key that is
-    // present replacing the built-in address; 证书 only from a file no other
-    // user may write.
-    static ServiceAddresses FromSettings(const std::string& config_file);
-    // The same from a file read already; `authorities_trusted`: whether its
-    // 证书 may be taken.
-    static ServiceAddresses FromSettings(const IniSnapshot& settings, bool authorities_trusted);
 };
 
 // The hosts of the site and the photo service, lower case, with no port: the
