@@ -1,6 +1,8 @@
 #include "ui/album_page.h"
 
+#include <QBuffer>
 #include <QCheckBox>
+#include <QImageReader>
 #include <QDesktopServices>
 #include <QEvent>
 #include <QFileInfo>
@@ -21,7 +23,6 @@
 #include "ui/elided_label.h"
 #include "ui/file_chooser.h"
 #include "ui/run_panel.h"
-#include "weibo/cover_image.h"
 #include "weibo/service_request.h"
 #include "weibo/weibo_service.h"
 
@@ -169,11 +170,17 @@ void AlbumPage::SetColumnWidth(int column, int width) {
 }
 
 QImage AlbumPage::CoverImage(std::string_view bytes) {
-    const std::optional<DecodedPicture> picture = DecodePicture(bytes);
-    if (!picture) return {};
-    const QImage full(picture->rgba.data(), picture->width, picture->height, picture->width * 4,
-                      QImage::Format_RGBA8888);
-    return full.scaled(kCoverSide, kCoverSide, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);  // a deep copy
+    QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    QImageReader reader(&buffer);
+    if (reader.format() != "jpeg" && reader.format() != "png") return {};
+    // A picture that would take more memory than this to decode is no cover;
+    // what its header claims is looked at before a byte is decoded.
+    const QSize claimed = reader.size();
+    if (claimed.isEmpty() || 4LL * claimed.width() * claimed.height() > kCoverMemoryMegabytes * (1LL << 20)) return {};
+    QImageReader::setAllocationLimit(kCoverMemoryMegabytes);
+    reader.setScaledSize(QSize(kCoverSide, kCoverSide));  // decoded straight to the list's size
+    return reader.read();
 }
 
 QImage AlbumPage::CoverPlaceholder() {

@@ -41,10 +41,12 @@ public:
     AlbumPage(std::string default_folder, Settings& settings, QWidget* parent);
 
     // A cover scaled to the list's picture size; a null image for bytes that
-    // are no JPEG or PNG. The placeholder stands in for a missing cover.
+    // are no JPEG or PNG, or would take more than kCoverMemoryMegabytes to
+    // decode. The placeholder stands in for a missing cover.
     static QImage CoverImage(std::string_view bytes);
     static QImage CoverPlaceholder();
     static constexpr int kCoverSide = 100;
+    static constexpr int kCoverMemoryMegabytes = 64;
 
     // The home-page box, and whether covers are wanted.
     QString Address() const;

@@ -1,4 +1,6 @@
-#include "weibo/cover_image.h"
+// Album covers from the bytes a cover address gave: JPEG and PNG become the
+// list's picture, anything else nothing, never a crash or a huge allocation.
+#include "ui/album_page.h"
 
 #include <gtest/gtest.h>
 
@@ -12,31 +14,20 @@
 namespace wa {
 namespace {
 
-TEST(DecodePicture, JpegAndPngFromMemory) {
-    const auto jpeg = DecodePicture(fake::MakePicture(fake::PictureFormat::kJpeg, 7, 0, 120, 90));
-    ASSERT_TRUE(jpeg);
-    EXPECT_EQ(jpeg->width, 120);
-    EXPECT_EQ(jpeg->height, 90);
-    EXPECT_EQ(jpeg->rgba.size(), 120u * 90 * 4);
-    EXPECT_EQ(jpeg->rgba[3], 0xFF);
-
-    const auto png = DecodePicture(fake::MakePicture(fake::PictureFormat::kPng, 7, 0, 33, 17));
-    ASSERT_TRUE(png);
-    EXPECT_EQ(png->width, 33);
-    EXPECT_EQ(png->height, 17);
+TEST(CoverImage, JpegAndPngBecomeTheListsPictureAndNothingElseDoes) {
+    for (const auto format : {fake::PictureFormat::kJpeg, fake::PictureFormat::kPng}) {
+        const QImage cover = AlbumPage::CoverImage(fake::MakePicture(format, 7, 0, 120, 90));
+        EXPECT_EQ(cover.size(), QSize(AlbumPage::kCoverSide, AlbumPage::kCoverSide));
+    }
+    for (const std::string& bytes : {std::string(), std::string("<html>404</html>"),
+                                     fake::MakePicture(fake::PictureFormat::kGif, 1), std::string("\xFF\xD8\xFF"),
+                                     std::string("\x89PNG\r\n\x1A\n")}) {
+        EXPECT_TRUE(AlbumPage::CoverImage(bytes).isNull()) << bytes.size();
+    }
 }
 
-TEST(DecodePicture, WhatIsNotAJpegOrPngGivesNothing) {
-    EXPECT_FALSE(DecodePicture(""));
-    EXPECT_FALSE(DecodePicture("<html>404</html>"));
-    EXPECT_FALSE(DecodePicture(fake::MakePicture(fake::PictureFormat::kGif, 1)));
-    EXPECT_FALSE(DecodePicture("\xFF\xD8\xFF"));
-    EXPECT_FALSE(DecodePicture("\x89PNG\r\n\x1A\n"));
-}
-
-// Truncated, bit-flipped and spliced pictures: decoding may fail, never crash
-// (the sanitizer run checks memory errors too).
-TEST(DecodePicture, SurvivesThousandsOfMalformedPictures) {
+// Truncated, bit-flipped and spliced pictures: decoding may fail, never crash.
+TEST(CoverImage, SurvivesThousandsOfMalformedPictures) {
     const std::string seeds[] = {fake::MakePicture(fake::PictureFormat::kJpeg, 3, 0, 40, 30),
                                  fake::MakePicture(fake::PictureFormat::kPng, 3, 0, 40, 30)};
     std::mt19937 random(20261209);
@@ -55,13 +46,13 @@ TEST(DecodePicture, SurvivesThousandsOfMalformedPictures) {
                 bytes.insert(at, std::string(random() % 64, static_cast<char>(random())));
             }
         }
-        if (DecodePicture(bytes)) ++decoded;
+        if (!AlbumPage::CoverImage(bytes).isNull()) ++decoded;
     }
     EXPECT_GT(decoded, 0);  // some survive a flipped bit in pixel data
 }
 
-// A valid one-bit PNG of `side` × `side` blank pixels: a few KiB that decode
-// to side² × 4 bytes.
+// A valid PNG of `side` × `side` blank RGBA pixels: a few hundred KiB that
+// decode to side² × 4 bytes.
 std::string BlankPng(unsigned side) {
     const auto be32 = [](std::string& out, std::uint32_t v) {
         for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>(v >> shift);
@@ -75,8 +66,8 @@ std::string BlankPng(unsigned side) {
     std::string header;
     be32(header, side);
     be32(header, side);
-    header += std::string("\x01\x00\x00\x00\x00", 5);  // 1 bit, grey, deflate, no filter, no interlace
-    const std::string rows(static_cast<std::size_t>(side) * ((side + 7) / 8 + 1), '\0');
+    header += std::string("\x08\x06\x00\x00\x00", 5);  // 8 bits, RGBA, deflate, no filter, no interlace
+    const std::string rows(static_cast<std::size_t>(side) * (side * 4 + 1), '\0');
     uLongf packed_size = compressBound(rows.size());
     std::string packed(packed_size, '\0');
     compress(reinterpret_cast<Bytef*>(packed.data()), &packed_size, reinterpret_cast<const Bytef*>(rows.data()), rows.size());
@@ -88,11 +79,11 @@ std::string BlankPng(unsigned side) {
     return png;
 }
 
-TEST(DecodePicture, ACoverClaimingMoreThan4096By4096IsRefusedBeforeDecoding) {
-    EXPECT_TRUE(DecodePicture(BlankPng(4096)));   // 64 MiB of pixels, the most taken
-    const std::string bomb = BlankPng(4200);      // a few KiB for 70 MiB of pixels
-    EXPECT_LT(bomb.size(), 8192u);
-    EXPECT_FALSE(DecodePicture(bomb));
+TEST(CoverImage, ACoverThatWouldTakeTooMuchMemoryIsRefusedBeforeDecoding) {
+    EXPECT_FALSE(AlbumPage::CoverImage(BlankPng(1500)).isNull());  // 9 MB of pixels: taken
+    const std::string bomb = BlankPng(6000);                      // 144 MB of pixels
+    EXPECT_LT(bomb.size(), 512u * 1024);
+    EXPECT_TRUE(AlbumPage::CoverImage(bomb).isNull());
 }
 
 }  // namespace
