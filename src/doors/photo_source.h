@@ -102,7 +102,7 @@ public:
 struct SourceContext {
     std::string uid;
     JobToken* job = nullptr;
-    AttemptWait page_wait;  // between attempts at a page; PumpingWait by default
+    AttemptWait page_wait;  // between attempts at a page; WaitOnJob by default
     bool ahead = false;     // the next page may be fetched while this one's pictures download
     // Lines about the album's pages, in order, and the rate-limit countdown.
     std::function<void(const std::string& line)> log;

@@ -88,8 +88,8 @@ private:
     void TakeOptions(const DownloadOptions& options) {
         window_on_ = options.window.on;
         if (window_on_) {
-            window_start_ = LocalTimeToUnix(options.window.start);
-            window_end_ = LocalTimeToUnix(options.window.end);
+            window_start_ = SecondsOfBeijingTime(options.window.start);
+            window_end_ = SecondsOfBeijingTime(options.window.end);
             // A date alone means through that day: its photos are taken.
             const DateTime& end = options.window.end;
             if (end.hour == 0 && end.minute == 0 && end.second == 0) window_end_ += 24 * 3600;

@@ -25,7 +25,9 @@ struct DownloadContext {
     std::string referer;         // the site's home page, sent with every picture request
     JobToken* job = nullptr;
     RequestBatch* pictures = nullptr;  // kept-alive connections for every picture of a run
-    AttemptWait page_wait;             // the wait between photo-list attempts; PumpingWait by default
+    // The waits between photo-list attempts and while the network is gone;
+    // WaitOnJob by default.
+    AttemptWait page_wait;
     RunScratch* scratch = nullptr;     // what the doors keep for the run
     PhotoCounts run_counts;            // the run's figures before this album
 };

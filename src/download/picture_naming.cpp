@@ -77,9 +77,9 @@ std::string SequenceText(SequenceScheme scheme, long long sequence) {
 }
 
 std::string DateTag(std::int64_t upload_seconds, bool use_24_hour_clock) {
-    const DateTime moment = UnixToLocalTime(upload_seconds);
-    std::string tag = FormatDateTime(moment, 1, 1, use_24_hour_clock) + " " +
-                      FormatDateTime(moment, 1, 4, use_24_hour_clock);
+    const DateTime moment = BeijingTime(upload_seconds);
+    std::string tag = FormatDateTime(moment, DateStyle::kDashes, DateFields::kDate, use_24_hour_clock) + " " +
+                      FormatDateTime(moment, DateStyle::kDashes, DateFields::kHourMinute, use_24_hour_clock);
     ReplaceAll(tag, ":", ".");
     ReplaceAll(tag, "-", ".");
     return tag;

@@ -79,7 +79,7 @@ void AlbumLister::Work(JobToken* job, int generation, const std::string& address
     const int count = static_cast<int>(albums.size());
     for (int i = 1; i <= count; ++i) {
         Post(generation, [this, i, count] { page_->ShowListingProgress(i, count); });
-        if (!PumpingWait(200, 0, job) || !Current(generation)) return;  // a cancel or a newer listing ends it
+        if (!WaitOnJob(std::chrono::milliseconds(200), job) || !Current(generation)) return;  // a cancel or a newer listing ends it
         const AlbumRef& album = albums[static_cast<std::size_t>(i - 1)];
         // A cover that cannot be fetched or decoded shows the placeholder.
         QImage cover;

@@ -4,6 +4,7 @@
 #include <locale.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <string_view>
@@ -11,38 +12,11 @@
 namespace wa {
 namespace {
 
-constexpr std::int64_t kSecondsPerDay = 86400;
-constexpr std::int64_t kUtcOffsetSeconds = 8 * 3600;
+using std::chrono::days;
+using std::chrono::seconds;
 
-// Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-void CivilFromDays(std::int64_t z, DateTime& out) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-    out.year = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2));
-    out.month = static_cast<int>(m);
-    out.day = static_cast<int>(d);
-}
-
-int DaysInMonth(int year, int month) {
-    static constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : kDays[static_cast<std::size_t>(month - 1)];
-}
+// Beijing time: China Standard Time, UTC+8 all year.
+constexpr seconds kBeijingOffset{8 * 3600};
 
 struct StylePatterns {
     std::string_view full_date, full_time, month_day, hour_minute, minute_second;
@@ -87,50 +61,48 @@ std::string RenderPicture(std::string_view picture, const DateTime& v) {
 }  // namespace
 
 bool IsValidDateTime(const DateTime& v) {
-    return v.year >= 100 && v.year <= 9999 && v.month >= 1 && v.month <= 12 && v.day >= 1 &&
-           v.day <= DaysInMonth(v.year, v.month) && v.hour >= 0 && v.hour <= 23 && v.minute >= 0 &&
+    const std::chrono::year_month_day date{std::chrono::year{v.year}, std::chrono::month{static_cast<unsigned>(v.month)},
+                                           std::chrono::day{static_cast<unsigned>(v.day)}};
+    return v.year >= 100 && v.year <= 9999 && date.ok() && v.hour >= 0 && v.hour <= 23 && v.minute >= 0 &&
            v.minute <= 59 && v.second >= 0 && v.second <= 59;
 }
 
-DateTime UnixToLocalTime(std::int64_t timestamp) {
+DateTime BeijingTime(std::int64_t timestamp) {
     if (timestamp > 9'999'999'999) timestamp /= 1000;  // positive, so this is the floor
-    const std::int64_t local = timestamp + kUtcOffsetSeconds;
-    std::int64_t days = local / kSecondsPerDay;
-    std::int64_t rest = local % kSecondsPerDay;
-    if (rest < 0) rest += kSecondsPerDay, --days;
-    DateTime out;
-    CivilFromDays(days, out);
-    out.hour = static_cast<int>(rest / 3600);
-    out.minute = static_cast<int>(rest / 60 % 60);
-    out.second = static_cast<int>(rest % 60);
-    return out;
+    const std::chrono::sys_seconds moment{seconds{timestamp} + kBeijingOffset};
+    const auto day = std::chrono::floor<days>(moment);
+    const std::chrono::year_month_day date{day};
+    const std::chrono::hh_mm_ss time{moment - day};
+    return {static_cast<int>(date.year()), static_cast<int>(static_cast<unsigned>(date.month())),
+            static_cast<int>(static_cast<unsigned>(date.day())), static_cast<int>(time.hours().count()),
+            static_cast<int>(time.minutes().count()), static_cast<int>(time.seconds().count())};
 }
 
-std::int64_t LocalTimeToUnix(const DateTime& v) {
-    const std::int64_t days =
-        DaysFromCivil(v.year, static_cast<unsigned>(v.month), static_cast<unsigned>(v.day));
-    return days * kSecondsPerDay + v.hour * 3600 + v.minute * 60 + v.second - kUtcOffsetSeconds;
+std::int64_t SecondsOfBeijingTime(const DateTime& v) {
+    const std::chrono::sys_days day{std::chrono::year{v.year} / v.month / v.day};
+    const seconds moment = day.time_since_epoch() + std::chrono::hours{v.hour} + std::chrono::minutes{v.minute} +
+                           seconds{v.second} - kBeijingOffset;
+    return moment.count();
 }
 
-std::string FormatDateTime(const DateTime& value, int style, int selector) {
-    return FormatDateTime(value, style, selector, Uses24HourClock());
+std::string FormatDateTime(const DateTime& value, DateStyle style, DateFields fields) {
+    return FormatDateTime(value, style, fields, Uses24HourClock());
 }
 
-std::string FormatDateTime(const DateTime& value, int style, int selector, bool use_24_hour_clock) {
-    if (style < 0 || style > 3) style = 0;
+std::string FormatDateTime(const DateTime& value, DateStyle style, DateFields fields, bool use_24_hour_clock) {
     const StylePatterns& patterns = kStyles[static_cast<std::size_t>(style)];
     std::string date(patterns.full_date);
     std::string time(patterns.full_time);
-    switch (selector) {
-        case 1:
+    switch (fields) {
+        case DateFields::kDate:
             time.clear();
             while (!date.empty() && date.back() == ' ') date.pop_back();
             break;
-        case 2: date = patterns.month_day, time.clear(); break;
-        case 3: date.clear(); break;
-        case 4: date.clear(), time = patterns.hour_minute; break;
-        case 5: date.clear(), time = patterns.minute_second; break;
-        default: break;
+        case DateFields::kMonthDay: date = patterns.month_day, time.clear(); break;
+        case DateFields::kTime: date.clear(); break;
+        case DateFields::kHourMinute: date.clear(), time = patterns.hour_minute; break;
+        case DateFields::kMinuteSecond: date.clear(), time = patterns.minute_second; break;
+        case DateFields::kAll: break;
     }
     if (use_24_hour_clock) {
         for (char& c : time) {

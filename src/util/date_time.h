@@ -26,19 +26,22 @@ struct DateTime {
 // True when every field lies in its calendar range and the year in 100..9999.
 bool IsValidDateTime(const DateTime& value);
 
-// A timestamp above 9,999,999,999 counts milliseconds, anything else seconds.
-// Computed in 64 bits, so nothing wraps in 2038.
-DateTime UnixToLocalTime(std::int64_t timestamp);
+// The Beijing time (UTC+8, as Weibo's times are) of a moment: a timestamp
+// above 9,999,999,999 counts milliseconds, anything else seconds. Computed
+// in 64 bits, so nothing wraps in 2038.
+DateTime BeijingTime(std::int64_t timestamp);
 
-// Seconds since the epoch of a local date-time taken as UTC+8.
-std::int64_t LocalTimeToUnix(const DateTime& value);
+// Seconds since the epoch of a Beijing time.
+std::int64_t SecondsOfBeijingTime(const DateTime& value);
 
-// Renders `value` by the separator family `style` (0 年月日, 1 "-:", 2 "/", 3
-// none) and the field choice `selector` (0 all, 1 date, 2 month and day,
-// 3 time, 4 hour and minute, 5 minute and second). Empty text for a date-time
+// How a date and time are written: the separators, and which fields.
+enum class DateStyle { kChinese, kDashes, kSlashes, kDigitsOnly };  // 年月日, "-:", "/", none
+enum class DateFields { kAll, kDate, kMonthDay, kTime, kHourMinute, kMinuteSecond };
+
+// Renders `value` in `style` with `fields`. Empty text for a date-time
 // outside the valid range. The first form asks the user's locale for the clock.
-std::string FormatDateTime(const DateTime& value, int style, int selector);
-std::string FormatDateTime(const DateTime& value, int style, int selector, bool use_24_hour_clock);
+std::string FormatDateTime(const DateTime& value, DateStyle style, DateFields fields);
+std::string FormatDateTime(const DateTime& value, DateStyle style, DateFields fields, bool use_24_hour_clock);
 
 // The settings file's date text: "2014年5月6日", then "13时5分6秒", "13时5分"
 // or "13时" by the last non-zero field; nothing at midnight.

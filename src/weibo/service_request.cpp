@@ -215,7 +215,7 @@ bool CountDownNetwork(long long seconds, const std::function<void(const RunWait&
 Attempts FetchWithAttempts(std::string_view url, const ServiceRequest& request, const AttemptWait& wait,
                            const std::function<bool(const std::string& text)>& accept) {
     JobToken* job = request.job;
-    const AttemptWait wait_a_while = wait ? wait : [job](int ms) { return PumpingWait(ms, 0, job); };
+    const AttemptWait wait_a_while = wait ? wait : [job](int ms) { return WaitOnJob(std::chrono::milliseconds(ms), job); };
     Attempts result;
     FailedAnswer last;
     std::size_t network_tries = 0;
@@ -250,15 +250,8 @@ Attempts FetchWithAttempts(std::string_view url, const ServiceRequest& request, 
     return result;
 }
 
-bool PumpingWait(long long amount, int unit, JobToken* job) {
-    long long scale = 1;
-    switch (unit) {
-        case 1: scale = 1000; break;
-        case 2: scale = 60'000; break;
-        case 3: scale = 3'600'000; break;
-        default: break;
-    }
-    const std::chrono::milliseconds duration(amount > 0 ? amount * scale : 0);
+bool WaitOnJob(std::chrono::milliseconds duration, JobToken* job) {
+    if (duration < std::chrono::milliseconds::zero()) duration = std::chrono::milliseconds::zero();
     if (job) return job->Wait(duration);
     std::this_thread::sleep_for(duration);
     return true;

@@ -112,13 +112,12 @@ bool CountDownNetwork(long long seconds, const std::function<void(const RunWait&
 // does a service that kept answering "too many requests" or a server error
 // through all its waits, or an answer too large. While nothing at all can
 // be reached, no attempt counts: it waits for the network, saying so, about
-// two minutes in all. `wait` defaults to PumpingWait on the request's job.
+// two minutes in all. `wait` defaults to WaitOnJob on the request's job.
 Attempts FetchWithAttempts(std::string_view url, const ServiceRequest& request, const AttemptWait& wait,
                            const std::function<bool(const std::string& text)>& accept);
 
-// A wait on a worker thread that is also a safe point of the job: `amount` in
-// `unit` (0 ms, 1 s, 2 min, 3 h). Holds while the job is paused, returns false
-// at once when it is stopped.
-bool PumpingWait(long long amount, int unit = 0, JobToken* job = nullptr);
+// A wait on a worker thread that is also a safe point of the job: it holds
+// while the job is paused, and returns false at once when it is stopped.
+bool WaitOnJob(std::chrono::milliseconds duration, JobToken* job = nullptr);
 
 }  // namespace wa

@@ -91,10 +91,10 @@ TEST(RandomFraction, AlwaysSeventeenCharactersWithoutTrailingZero) {
     }
 }
 
-TEST(PumpingWait, StopEndsTheWaitAtOnceAndPauseHoldsIt) {
+TEST(WaitOnJob, StopEndsTheWaitAtOnceAndPauseHoldsIt) {
     JobToken stopped;
     stopped.RequestStop();
-    EXPECT_FALSE(PumpingWait(10, 1, &stopped));
+    EXPECT_FALSE(WaitOnJob(std::chrono::seconds(10), &stopped));
 
     JobToken paused;
     paused.Pause();
@@ -103,7 +103,7 @@ TEST(PumpingWait, StopEndsTheWaitAtOnceAndPauseHoldsIt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         paused.Resume();
     });
-    EXPECT_TRUE(PumpingWait(50, 0, &paused));
+    EXPECT_TRUE(WaitOnJob(std::chrono::milliseconds(50), &paused));
     resumer.join();
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
 }

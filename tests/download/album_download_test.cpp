@@ -136,8 +136,8 @@ TEST_F(AlbumDownloadTest, TimeWindowSkipsTheStartBoundAndEndsAtOlderPhotos) {
     Serve({Album("503", 10)});
     host.options.window.on = true;
     // Photo i was uploaded at 1400000000 − i h; the start bound is photo 5's moment.
-    host.options.window.start = UnixToLocalTime(1400000000 - 5 * 3600);
-    host.options.window.end = UnixToLocalTime(1400000000 - 2 * 3600);
+    host.options.window.start = BeijingTime(1400000000 - 5 * 3600);
+    host.options.window.end = BeijingTime(1400000000 - 2 * 3600);
     const AlbumOutcome outcome = Download("503", "10");
     EXPECT_EQ(FileNames(AlbumFolder("旅行10")), (std::vector<std::string>{"(3)照片3.jpg", "(4)照片4.jpg"}));
     EXPECT_EQ(outcome.outside_window, 3);  // photos 1, 2 (at or after the end) and 5 (at the start)
@@ -478,8 +478,8 @@ TEST_F(AlbumDownloadTest, EightInFlightGiveExactlyWhatOneAtATimeGives) {
     album.photos[40].pic_name = "twice.jpg";
     Serve({album});
     host.options.window.on = true;
-    host.options.window.end = UnixToLocalTime(1400000000 - 5 * 3600);      // the newest five are skipped
-    host.options.window.start = UnixToLocalTime(1400000000 - 230 * 3600);  // the oldest twenty end the album
+    host.options.window.end = BeijingTime(1400000000 - 5 * 3600);      // the newest five are skipped
+    host.options.window.start = BeijingTime(1400000000 - 230 * 3600);  // the oldest twenty end the album
     host.options.record_store = true;
 
     struct Result {

@@ -91,8 +91,8 @@ TEST_F(AlbumTabDownloadTest, DateWindowSkipsUnknownDatesAndAFailedVideoLeavesIts
     Serve({PostAlbum()});
     fake.AddFault("/livephoto/" + Pid(4), fake::Fault{.status = 404});
     host.options.window.on = true;
-    host.options.window.start = UnixToLocalTime(1400000000 - 100 * 3600);
-    host.options.window.end = UnixToLocalTime(1400000000);
+    host.options.window.start = BeijingTime(1400000000 - 100 * 3600);
+    host.options.window.end = BeijingTime(1400000000);
     const AlbumOutcome outcome = DownloadTab("page:wall", "全部图片");
     EXPECT_EQ(outcome.saved, 7);
     EXPECT_EQ(outcome.videos, 1);
