@@ -69,9 +69,9 @@ int WindowRun(int argc, char** argv) {
     QApplication app(argc, argv);
     wa::Globals globals;
     globals.program_folder = folder;
-    globals.config_path = wa::ConfigPathIn(folder);
-    globals.browser_storage = folder + "/browser";
-    wa::SetCurrentService(wa::Settings(globals.config_path).Addresses());
+    globals.files.config_path = wa::ConfigPathIn(folder);
+    globals.files.browser_folder = folder + "/browser";
+    wa::SetCurrentService(wa::Settings(globals.files.config_path).Addresses());
     wa::MainWindow window(globals);
     window.show();
     auto* tabs = window.findChild<QTabBar*>(QString::fromUtf8("高级选择夹1_标签"));

@@ -35,8 +35,26 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# Builds before this one kept the window in build/src/shell and the command
+# line in build/src/cli, each with its settings, login and record stores
+# beside it: they move beside the programs in build/bin once, the window's
+# first, nothing there overwritten.
+move_earlier_build_files() {
+    local earlier entry
+    for earlier in build/src/shell build/src/cli; do
+        [ -d "$earlier" ] || continue
+        mkdir -p build/bin
+        for entry in "$earlier"/* "$earlier"/.[!.]*; do
+            [ -e "$entry" ] || continue
+            case "$(basename "$entry")" in weibo-albums | weibo-albums-cli | CMakeFiles | *.cmake | *.a | *_autogen) continue ;; esac
+            [ -e "build/bin/$(basename "$entry")" ] || mv "$entry" build/bin/
+        done
+    done
+}
+
 build() {
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    move_earlier_build_files
     cmake --build build
 }
 
@@ -46,9 +64,9 @@ case "${1:-}" in
         build
         if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
             echo "No display: starting the window on a virtual one (xvfb-run)."
-            exec xvfb-run -a -s "-screen 0 1280x800x24" build/src/shell/weibo-albums
+            exec xvfb-run -a -s "-screen 0 1280x800x24" build/bin/weibo-albums
         fi
-        exec build/src/shell/weibo-albums
+        exec build/bin/weibo-albums
         ;;
     test)
         install_missing
@@ -59,7 +77,7 @@ case "${1:-}" in
         install_missing
         build
         demo=$(mktemp -d /tmp/weibo-albums-demo.XXXXXX)
-        cp build/src/shell/weibo-albums build/src/cli/weibo-albums-cli "$demo/"
+        cp build/bin/weibo-albums build/bin/weibo-albums-cli "$demo/"
         # Today's site: https, a Secure login cookie, home pages built by script.
         # A second user whose photo service answers 504: the albums come from
         # the album tab of the user's page instead.

@@ -53,15 +53,10 @@ int main(int argc, char** argv) {
 
     wa::Globals globals;
     globals.program_folder = wa::ProgramFolder();
-    const wa::FileLocations where = wa::LocateFiles(globals.program_folder);
-    globals.config_path = where.config_path;
-    globals.config_folder = where.config_folder;
-    globals.data_folder = where.data_folder;
-    globals.default_save_folder = where.default_save_folder;
-    wa::MoveEarlierBrowserProfile(where);
-    globals.browser_storage = where.browser_folder;
-    wa::ApplySkin(app, QString::fromStdString(globals.config_folder), 13);
-    const wa::Settings settings(globals.config_path);
+    globals.files = wa::LocateFiles(globals.program_folder);
+    wa::MoveEarlierBrowserProfile(globals.files);
+    wa::ApplySkin(app, QString::fromStdString(globals.files.config_folder), 13);
+    const wa::Settings settings(globals.files.config_path);
     wa::SetCurrentService(settings.Addresses());
     wa::SetRequestSpacing(std::chrono::milliseconds(settings.Get(wa::kRequestSpacingKey)));
     // The embedded browser and the program's own requests go through the same proxy (代理).

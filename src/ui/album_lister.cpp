@@ -57,7 +57,6 @@ void AlbumLister::Work(JobToken* job, int generation, const std::string& address
     };
     const auto user_found = [this, generation](const ResolvedUser& user) {
         Post(generation, [this, user] {
-            resolved_ = user;
             listed_ = user;  // the rows about to be listed are this user's
             page_->ShowUser(QString::fromUtf8("要下载用户：") + QString::fromStdString(user.title));
             page_->ShowStatus(QString::fromUtf8("温馨提示：正在获取相册列表..."));

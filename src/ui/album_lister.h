@@ -35,9 +35,7 @@ public:
     // The listing going on ends here, saying so; what it found so far stays.
     void Cancel();
 
-    // The user the latest listing found, and the one whose rows the page shows.
-    const ResolvedUser& resolved_user() const { return resolved_; }
-    void set_resolved_uid(const std::string& uid) { resolved_.uid = uid; }
+    // The user whose rows the page shows.
     const ResolvedUser& listed_user() const { return listed_; }
 
 signals:
@@ -58,7 +56,6 @@ private:
     Message message_;
     std::atomic<int> generation_ = 0;
     std::shared_ptr<JobToken> listing_;  // the listing going on
-    ResolvedUser resolved_;
     ResolvedUser listed_;
 };
 

@@ -304,8 +304,6 @@ std::string AlbumPage::SaveFolder() const {
     return folder.empty() ? program_folder_ : folder;
 }
 
-void AlbumPage::SetSaveFolder(const std::string& folder) { edit_save_folder_->setText(QString::fromStdString(folder)); }
-
 void AlbumPage::ShowProgress(int position, int maximum) { panel_->ShowProgress(position, maximum); }
 
 void AlbumPage::EndBusyBar() { panel_->EndBusyBar(); }

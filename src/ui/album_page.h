@@ -70,7 +70,6 @@ public:
     // What the listed user's runs could not get: 重试失败项 shows when there is any.
     void ShowFailures(int count);
     std::string SaveFolder() const;
-    void SetSaveFolder(const std::string& folder);
     void SetButtonsFor(RunState state);
 
     // What a run shows.

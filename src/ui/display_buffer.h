@@ -15,7 +15,7 @@
 
 namespace wa {
 
-// The labels of the download page a run writes.
+// The labels of a run's page that a run writes.
 enum class RunLabel {
     kPercent,       // 标签_进度条比例
     kCounter,       // 标签_第多少张照片

@@ -40,8 +40,8 @@ LoginPage::LoginPage(const Globals& globals, QWidget* parent) : QWidget(parent) 
         QString::fromUtf8("温馨提示：如果网页无法显示，点击右侧的打开按钮，还是不行请检查网络或代理设置是否正常。再点打开！\n"));
     browser_ = Make<QWebEngineView>(this, "超文本浏览框1", 12, 107, 896, 437);
     browser_profile_ = new QWebEngineProfile(QStringLiteral("weibo-albums"), this);
-    if (!globals.browser_storage.empty()) {
-        const QString storage = QString::fromStdString(globals.browser_storage);
+    if (!globals.files.browser_folder.empty()) {
+        const QString storage = QString::fromStdString(globals.files.browser_folder);
         browser_profile_->setPersistentStoragePath(storage);
         browser_profile_->setCachePath(storage + "/cache");
     }

@@ -1,6 +1,6 @@
 // The login page: the embedded browser on a named, persistent profile, the
 // address box that follows it, and the buttons that take its user over to the
-// download page.
+// album page.
 #pragma once
 
 #include <QString>

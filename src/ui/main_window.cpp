@@ -56,11 +56,11 @@ constexpr int kSmallestHeight = 360;
 }  // namespace
 
 MainWindow::MainWindow(Globals globals, QWidget* parent)
-    : QWidget(parent), globals_(std::move(globals)), settings_(globals_.config_path, [this] {
+    : QWidget(parent), globals_(std::move(globals)), settings_(globals_.files.config_path, [this] {
           OpenMessage(QString::fromUtf8("信息："),
                       QString::fromUtf8("设置无法保存到配置文件：") + QString::fromStdString(settings_.path()));
       }) {
-    for (std::string* folder : {&globals_.config_folder, &globals_.data_folder, &globals_.default_save_folder}) {
+    for (std::string* folder : {&globals_.files.config_folder, &globals_.files.data_folder, &globals_.files.default_save_folder}) {
         if (folder->empty()) *folder = globals_.program_folder;
     }
     setObjectName("MainWindow");
@@ -81,7 +81,7 @@ MainWindow::MainWindow(Globals globals, QWidget* parent)
     settings_page_->Load();
     live_options_.Set(settings_.Options({}));
     QTimer::singleShot(0, this, [this] { login_->OpenHomePage(); });
-    std::string store_folder = RecordStoreFolder(globals_.data_folder);
+    std::string store_folder = RecordStoreFolder(globals_.files.data_folder);
     EnsureDirectory(store_folder);
 }
 
@@ -110,7 +110,7 @@ void MainWindow::BuildPages() {
     tab_control_->setObjectName(QString::fromUtf8("高级选择夹1"));
     tab_control_->setGeometry(4, 7, 1084, 601);
     login_ = new LoginPage(globals_, tab_control_);
-    album_ = new AlbumPage(globals_.default_save_folder, settings_, tab_control_);
+    album_ = new AlbumPage(globals_.files.default_save_folder, settings_, tab_control_);
     sync_page_ = new SyncPage(tab_control_);
     settings_page_ = new SettingsPage(settings_, tab_control_);
     about_ = new AboutPage(tab_control_);
@@ -136,7 +136,7 @@ void MainWindow::BuildPages() {
 
     sound_ = new CompletionSound(this);
     DownloadRunner::Ending ending;
-    ending.data_folder = globals_.data_folder;
+    ending.data_folder = globals_.files.data_folder;
     ending.sound = sound_;
     ending.sound_path = [this] { return settings_page_->SoundPath(); };
     ending.notify = [this] { return settings_.Get(kFinishNoticeKey); };
@@ -148,15 +148,15 @@ void MainWindow::BuildPages() {
                                    this);
     presenter_ = download_->presenter();
     const auto message = [this](const QString& caption, const QString& text) { OpenMessage(caption, text); };
-    lister_ = new AlbumLister(album_, presenter_, tasks_, globals_.data_folder, message, this);
+    lister_ = new AlbumLister(album_, presenter_, tasks_, globals_.files.data_folder, message, this);
     version_ = new VersionChecker(about_, tasks_, this);
     DailySyncPlan daily;
     daily.unit_folder = UserUnitFolder();
     daily.cli = FindCliProgram(globals_.program_folder);
-    daily.config_path = globals_.config_path;
+    daily.config_path = globals_.files.config_path;
     sync_ = new SyncRunner(sync_page_, run_summary_, tasks_,
-                           SyncListPath(std::filesystem::path(globals_.config_path).parent_path().string()),
-                           globals_.data_folder, daily, message, this);
+                           SyncListPath(std::filesystem::path(globals_.files.config_path).parent_path().string()),
+                           globals_.files.data_folder, daily, message, this);
 }
 
 void MainWindow::ConnectPages() {
@@ -238,7 +238,7 @@ void MainWindow::StartSync() {
 
 DownloadContext MainWindow::RunContext() const {
     DownloadContext context;
-    context.program_folder = globals_.data_folder;
+    context.program_folder = globals_.files.data_folder;
     context.referer = CurrentService().home_page;
     return context;
 }
@@ -267,13 +267,10 @@ void MainWindow::OnAlbumPageRequested(const QString& address) {
         const UserLookup found = ResolveUserPage(address, job);
         if (job->StopRequested()) return;
         QMetaObject::invokeMethod(this, [this, uid = found.user.uid] {
-            lister_->set_resolved_uid(uid);  // the title stays as it was
             login_->Open(QUrl(QString::fromStdString(AlbumPageUrl(CurrentService(), uid))));
         }, Qt::QueuedConnection);
     });
 }
-
-ResolvedUser MainWindow::resolved_user() const { return lister_->resolved_user(); }
 
 bool MainWindow::BusyWithWork() const { return tasks_.Busy() || download_->Running() || sync_->Running(); }
 

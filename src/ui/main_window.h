@@ -1,5 +1,5 @@
-// The program's one window: four pages under a tab strip (login, album list
-// and download, settings, about). The window composes them: it wires the
+// The program's one window: five pages under a tab strip (login, album list
+// and download, sync list, settings, about). The window composes them: it wires the
 // pages' requests to the listing, the run and the version check, and the
 // run's events to the presenter that shows them. Nothing here waits for a
 // worker, and no worker waits for it.
@@ -45,8 +45,6 @@ public:
 
     // The options a run started now would read.
     DownloadOptions Options() const { return live_options_.Get(); }
-    // The user the next listing and download are about.
-    ResolvedUser resolved_user() const;
     // True while a background task (listing, version check, download) runs.
     bool BusyWithWork() const;
 

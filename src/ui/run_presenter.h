@@ -1,4 +1,5 @@
-// Shows a download run on the download page. The run's events come on its
+// Shows a run on the page it belongs to (the album page's download, the sync
+// page's sync). The run's events come on its
 // worker threads; the presenter gathers them and draws them on the window
 // thread once a frame (queued, never making a worker wait), and says when the
 // run has finished, after everything before it has been drawn.

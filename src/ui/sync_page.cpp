@@ -112,8 +112,6 @@ void SyncPage::ShowRow(int index, const SyncRow& row) {
     item->setData(kTitle, Qt::UserRole, row.target);
 }
 
-int SyncPage::RowCount() const { return list_->topLevelItemCount(); }
-
 void SyncPage::ShowListProblem(const QString& text) { status_line_->SetStatus(text); }
 
 QString SyncPage::CurrentTarget() const {

@@ -44,7 +44,6 @@ public:
 
     void ShowRows(const std::vector<SyncRow>& rows);
     void ShowRow(int index, const SyncRow& row);
-    int RowCount() const;
     // The list's own trouble (it cannot be read), or empty.
     void ShowListProblem(const QString& text);
     void SetButtonsFor(RunState state);

@@ -179,7 +179,7 @@ TEST_F(LoginTest, LoginSurvivesARestartOfTheProgram) {
     CookieJar::Shared().Clear();
     QProcess second;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("WA_RESTART_CHECK", QString::fromStdString(globals.browser_storage));
+    environment.insert("WA_RESTART_CHECK", QString::fromStdString(globals.files.browser_folder));
     environment.insert("WA_RESTART_BASE", QString::fromStdString(fake.BaseUrl()));
     environment.insert("WA_RESTART_CA", QString::fromStdString(CaFile()));
     second.setProcessEnvironment(environment);
@@ -200,7 +200,11 @@ int RestartCheck() {
     service.home_page = service.photo_host + "/";
     service.ca_file = qEnvironmentVariable("WA_RESTART_CA").toStdString();
     SetCurrentService(service);
-    MainWindow w({program.path().string(), ConfigPathIn(program.path().string()), storage.toStdString()});
+    Globals globals;
+    globals.program_folder = program.path().string();
+    globals.files.config_path = ConfigPathIn(globals.program_folder);
+    globals.files.browser_folder = storage.toStdString();
+    MainWindow w(globals);
     const bool listed = !FetchAlbumList("7007").albums.empty();
     std::fprintf(stderr, "albums listed after the restart: %s\n", listed ? "yes" : "no");
     return listed ? 0 : 1;

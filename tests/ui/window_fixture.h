@@ -141,8 +141,8 @@ protected:
     void SetUp() override {
         FakeServiceTest::SetUp();
         globals.program_folder = temp.path().string();
-        globals.config_path = ConfigPathIn(globals.program_folder);
-        globals.browser_storage = (temp.path() / "browser").string();
+        globals.files.config_path = ConfigPathIn(globals.program_folder);
+        globals.files.browser_folder = (temp.path() / "browser").string();
         CookieJar::Shared().Clear();
     }
     void TearDown() override {
@@ -221,7 +221,7 @@ protected:
         return found;
     }
     std::string Setting(std::string_view section, std::string_view key) {
-        return ReadSetting(globals.config_path, section, key, "<none>");
+        return ReadSetting(globals.files.config_path, section, key, "<none>");
     }
     int XOnTab(QWidget* widget) { return widget->mapTo(view.tab_control, QPoint(0, 0)).x(); }
     void CloseMessageBoxes() {

@@ -80,8 +80,8 @@ int main(int argc, char** argv) {
 
     wa::Globals globals;
     globals.program_folder = program_folder;
-    globals.config_path = program_folder + "/配置.ini";
-    globals.browser_storage = program_folder + "/browser";
+    globals.files.config_path = program_folder + "/配置.ini";
+    globals.files.browser_folder = program_folder + "/browser";
     wa::MainWindow window(globals);
     window.move(20, 20);
     window.show();
