@@ -3,7 +3,11 @@
 #include <gio/gio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <optional>
+#include <string_view>
+#include <vector>
 
 namespace wa {
 namespace {
@@ -32,6 +36,21 @@ std::string Message(GError* error) {
     std::string text = error ? error->message : "";
     g_clear_error(&error);
     return text;
+}
+
+// What the notification service offers ("actions", "body-markup", ...); none
+// when it does not answer.
+std::optional<std::vector<std::string>> Capabilities(GDBusConnection* connection, GError** error) {
+    GVariant* reply = g_dbus_connection_call_sync(connection, kService, kPath, kInterface, "GetCapabilities", nullptr,
+                                                  G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, error);
+    if (!reply) return std::nullopt;
+    std::vector<std::string> found;
+    const gchar** names = nullptr;
+    g_variant_get(reply, "(^a&s)", &names);
+    for (const gchar** name = names; name && *name; ++name) found.emplace_back(*name);
+    g_free(names);
+    g_variant_unref(reply);
+    return found;
 }
 
 }  // namespace
@@ -65,53 +84,53 @@ Notifier::Notifier(std::function<void(const std::string& folder)> open) : open_(
 
 Notifier::~Notifier() = default;
 
+// The service's signals about the last notification sent: clicked (an
+// action) or closed.
+void Notifier::OnSignal(const char* signal, GVariant* parameters) {
+    guint32 id = 0;
+    const gchar* action = nullptr;
+    if (g_str_equal(signal, "ActionInvoked")) g_variant_get(parameters, "(u&s)", &id, &action);
+    guint32 reason = 0;
+    if (g_str_equal(signal, "NotificationClosed")) g_variant_get(parameters, "(uu)", &id, &reason);
+    if (!bus_ || id != bus_->shown || id == 0) return;
+    if (action && g_str_equal(action, kOpenAction) && !bus_->folder.empty() && open_) open_(bus_->folder);
+    bus_->open_now = false;
+}
+
+std::string Notifier::Connect() {
+    if (bus_) return {};
+    const std::string address = SessionBusAddress();
+    if (address.empty()) return "没有会话总线";
+    GError* error = nullptr;
+    GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
+        address.c_str(),
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, &error);
+    if (!connection) return "无法连接会话总线（" + Message(error) + "）";
+    bus_ = std::make_unique<Bus>();
+    bus_->connection = connection;
+    bus_->context = g_main_context_ref_thread_default();
+    // Signals come to the main context of this thread: the window's loop, or
+    // WaitWhileShown's.
+    bus_->subscription = g_dbus_connection_signal_subscribe(
+        connection, kService, kInterface, nullptr, kPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+        [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* signal, GVariant* parameters,
+           gpointer self) { static_cast<Notifier*>(self)->OnSignal(signal, parameters); },
+        this, nullptr);
+    return {};
+}
+
 NotificationSent Notifier::Send(const Notification& notification) {
     NotificationSent sent;
-    if (!bus_) {
-        const std::string address = SessionBusAddress();
-        if (address.empty()) return sent.problem = "没有会话总线", sent;
-        GError* error = nullptr;
-        GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
-            address.c_str(),
-            static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-            nullptr, nullptr, &error);
-        if (!connection) return sent.problem = "无法连接会话总线（" + Message(error) + "）", sent;
-        bus_ = std::make_unique<Bus>();
-        bus_->connection = connection;
-        bus_->context = g_main_context_ref_thread_default();
-        // Signals come to the main context of this thread: the window's loop,
-        // or WaitWhileShown's.
-        bus_->subscription = g_dbus_connection_signal_subscribe(
-            connection, kService, kInterface, nullptr, kPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
-            [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* signal, GVariant* parameters,
-               gpointer data) {
-                auto* self = static_cast<Notifier*>(data);
-                guint32 id = 0;
-                const gchar* action = nullptr;
-                if (g_str_equal(signal, "ActionInvoked")) g_variant_get(parameters, "(u&s)", &id, &action);
-                guint32 reason = 0;
-                if (g_str_equal(signal, "NotificationClosed")) g_variant_get(parameters, "(uu)", &id, &reason);
-                if (!self->bus_ || id != self->bus_->shown || id == 0) return;
-                if (action && g_str_equal(action, kOpenAction) && !self->bus_->folder.empty() && self->open_) {
-                    self->open_(self->bus_->folder);
-                }
-                self->bus_->open_now = false;
-            },
-            this, nullptr);
-    }
+    if (std::string problem = Connect(); !problem.empty()) return sent.problem = std::move(problem), sent;
     GError* error = nullptr;
-    GVariant* capabilities = g_dbus_connection_call_sync(bus_->connection, kService, kPath, kInterface,
-                                                         "GetCapabilities", nullptr, G_VARIANT_TYPE("(as)"),
-                                                         G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
+    const std::optional<std::vector<std::string>> capabilities = Capabilities(bus_->connection, &error);
     if (!capabilities) return sent.problem = "没有桌面通知服务（" + Message(error) + "）", sent;
-    const gchar** names = nullptr;
-    g_variant_get(capabilities, "(^a&s)", &names);
-    for (const gchar** name = names; name && *name; ++name) {
-        if (g_str_equal(*name, "actions")) sent.clickable = !notification.folder.empty();
-    }
-    g_free(names);
-    g_variant_unref(capabilities);
+    const auto offers = [&](std::string_view name) {
+        return std::find(capabilities->begin(), capabilities->end(), name) != capabilities->end();
+    };
+    sent.clickable = offers("actions") && !notification.folder.empty();
 
     GVariantBuilder actions;
     g_variant_builder_init(&actions, G_VARIANT_TYPE("as"));

@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+typedef struct _GVariant GVariant;
+
 namespace wa {
 
 struct Notification {
@@ -45,6 +47,10 @@ public:
 
 private:
     struct Bus;
+    // Connects to the session bus once; why not, or empty.
+    std::string Connect();
+    void OnSignal(const char* signal, GVariant* parameters);
+
     std::unique_ptr<Bus> bus_;
     std::function<void(const std::string& folder)> open_;
 };

@@ -16,6 +16,31 @@ constexpr long kConnectTimeoutSeconds = 60;
 constexpr std::chrono::seconds kStallLimit{60};
 constexpr std::size_t kMaxTextAnswer = 16u << 20;
 
+// What the transfer brought, with the cookies it set: into the request's own
+// cookies, or into the jar the browser shares.
+void TakeOutcome(PageFetchResult& result, TransferOutcome outcome, const PageFetchOptions& options) {
+    result.proxy = std::move(outcome.proxy);
+    result.error = std::move(outcome.error);
+    result.failure = outcome.failure;
+    result.failure_detail = std::move(outcome.failure_detail);
+    result.headers = std::move(outcome.headers);
+    result.redirect_url = std::move(outcome.redirect_url);
+    NormalizeSetCookieCase(result.headers);
+    result.returned_cookies = ExtractSetCookies(result.headers);
+    if (outcome.completed) {
+        result.status = outcome.status;
+        result.body = std::move(outcome.body);
+    }
+    if (options.cookies) {
+        result.cookies = *options.cookies;
+        MergeCookies(result.cookies, result.returned_cookies);
+    } else {
+        for (const auto& [response_url, value] : outcome.set_cookies) {
+            CookieJar::Shared().NotifySetCookie(response_url, value);
+        }
+    }
+}
+
 }  // namespace
 
 PageFetchResult PageFetch(std::string_view url_view, const PageFetchOptions& options) {
@@ -59,26 +84,7 @@ PageFetchResult PageFetch(std::string_view url_view, const PageFetchOptions& opt
     TransferOutcome outcome = RunTransfer(multi.get(), e, options.job,
                                           TransferLimits{kStallLimit, options.max_body.value_or(kMaxTextAnswer)});
     BlameProxy(outcome, url, options.proxy);
-    result.proxy = std::move(outcome.proxy);
-    result.error = std::move(outcome.error);
-    result.failure = outcome.failure;
-    result.failure_detail = std::move(outcome.failure_detail);
-    result.headers = std::move(outcome.headers);
-    result.redirect_url = std::move(outcome.redirect_url);
-    NormalizeSetCookieCase(result.headers);
-    result.returned_cookies = ExtractSetCookies(result.headers);
-    if (outcome.completed) {
-        result.status = outcome.status;
-        result.body = std::move(outcome.body);
-    }
-    if (own_cookies) {
-        result.cookies = *options.cookies;
-        MergeCookies(result.cookies, result.returned_cookies);
-    } else {
-        for (const auto& [response_url, value] : outcome.set_cookies) {
-            CookieJar::Shared().NotifySetCookie(response_url, value);
-        }
-    }
+    TakeOutcome(result, std::move(outcome), options);
     return result;
 }
 

@@ -42,6 +42,16 @@ void AlbumLister::Cancel() {
     log_->LogNow("已取消获取相册");
 }
 
+void AlbumLister::FindAlbumPage(const std::string& address) {
+    tasks_.Run([this, address](JobToken* job) {
+        const UserLookup found = ResolveUserPage(address, job);
+        if (job->StopRequested()) return;
+        QMetaObject::invokeMethod(this, [this, uid = found.user.uid] {
+            emit albumPageFound(QUrl(QString::fromStdString(AlbumPageUrl(CurrentService(), uid))));
+        }, Qt::QueuedConnection);
+    });
+}
+
 void AlbumLister::Post(int generation, std::function<void()> call) {
     QMetaObject::invokeMethod(this, [this, generation, call = std::move(call)] {
         if (Current(generation)) call();

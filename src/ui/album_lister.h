@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QObject>
+#include <QUrl>
 
 #include <atomic>
 #include <functional>
@@ -34,6 +35,8 @@ public:
     void List(const std::string& address, const std::string& door, bool covers);
     // The listing going on ends here, saying so; what it found so far stays.
     void Cancel();
+    // Finds the user of `address` on a worker, for albumPageFound.
+    void FindAlbumPage(const std::string& address);
 
     // The user whose rows the page shows.
     const ResolvedUser& listed_user() const { return listed_; }
@@ -41,6 +44,8 @@ public:
 signals:
     // A listing found its user: the rows about to be listed are this user's.
     void userFound(const QString& uid);
+    // The album page of the user FindAlbumPage was asked for.
+    void albumPageFound(const QUrl& page);
 
 private:
     void Work(JobToken* job, int generation, const std::string& address, const std::string& door, bool covers);

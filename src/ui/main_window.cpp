@@ -3,13 +3,8 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QGuiApplication>
-#include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollArea>
-#include <QShortcut>
 #include <QTabBar>
 #include <QTimer>
 #include <QUrl>
@@ -25,6 +20,8 @@
 #include "ui/download_runner.h"
 #include "ui/elided_label.h"
 #include "ui/login_page.h"
+#include "ui/message_box.h"
+#include "ui/page_keys.h"
 #include "ui/run_presenter.h"
 #include "ui/settings_page.h"
 #include "ui/sync_page.h"
@@ -32,7 +29,6 @@
 #include "ui/version_check.h"
 #include "ui/window_place.h"
 #include "util/folders.h"
-#include "weibo/user_resolution.h"
 #include "weibo/weibo_service.h"
 
 namespace wa {
@@ -57,7 +53,7 @@ constexpr int kSmallestHeight = 360;
 
 MainWindow::MainWindow(Globals globals, QWidget* parent)
     : QWidget(parent), globals_(std::move(globals)), settings_(globals_.files.config_path, [this] {
-          OpenMessage(QString::fromUtf8("信息："),
+          OpenMessage(this, QString::fromUtf8("信息："),
                       QString::fromUtf8("设置无法保存到配置文件：") + QString::fromStdString(settings_.path()));
       }) {
     for (std::string* folder : {&globals_.files.config_folder, &globals_.files.data_folder, &globals_.files.default_save_folder}) {
@@ -71,13 +67,17 @@ MainWindow::MainWindow(Globals globals, QWidget* parent)
     place_->Restore(QSize(kDesignWidth, kDesignHeight));
     BuildPages();
     ConnectPages();
-    AddKeys();
+    AddPageStepKeys(this, [this](int step) { StepPage(step); });
+    // Enter presses the button that has the focus.
+    for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(true);
 
     if (const std::string problem = settings_.Problem(); !problem.empty()) {
         globals_.notices.push_back("配置文件无法使用（" + problem + "），使用默认设置：" + settings_.path());
     }
     if (const std::string warning = settings_.OpenToOthersWarning(); !warning.empty()) globals_.notices.push_back(warning);
-    for (const std::string& notice : globals_.notices) OpenMessage(QString::fromUtf8("信息："), QString::fromStdString(notice));
+    for (const std::string& notice : globals_.notices) {
+        OpenMessage(this, QString::fromUtf8("信息："), QString::fromStdString(notice));
+    }
     settings_page_->Load();
     live_options_.Set(settings_.Options({}));
     QTimer::singleShot(0, this, [this] { login_->OpenHomePage(); });
@@ -133,7 +133,10 @@ void MainWindow::BuildPages() {
     run_summary_ = new ElidedLabel(content_);
     run_summary_->setObjectName(QString::fromUtf8("标签_本次进度"));
     run_summary_->setGeometry(12, 611, 1076, 22);
+    BuildRunners();
+}
 
+void MainWindow::BuildRunners() {
     sound_ = new CompletionSound(this);
     DownloadRunner::Ending ending;
     ending.data_folder = globals_.files.data_folder;
@@ -143,11 +146,11 @@ void MainWindow::BuildPages() {
     ending.window = this;
     download_ = new DownloadRunner(album_, run_summary_, tasks_, std::move(ending),
                                    [this](const QString& caption, const QString& text, bool warning) {
-                                       OpenMessage(caption, text, warning);
+                                       OpenMessage(this, caption, text, warning);
                                    },
                                    this);
     presenter_ = download_->presenter();
-    const auto message = [this](const QString& caption, const QString& text) { OpenMessage(caption, text); };
+    const auto message = [this](const QString& caption, const QString& text) { OpenMessage(this, caption, text); };
     lister_ = new AlbumLister(album_, presenter_, tasks_, globals_.files.data_folder, message, this);
     version_ = new VersionChecker(about_, tasks_, this);
     DailySyncPlan daily;
@@ -161,15 +164,14 @@ void MainWindow::BuildPages() {
 
 void MainWindow::ConnectPages() {
     connect(tab_bar_, &QTabBar::currentChanged, this, [this](int index) { PageShown(index); });
-    connect(tab_bar_, &QTabBar::tabBarClicked, this, [this](int index) {
-        if (index == kSettingsPage && version_check_pending_++ == 1) version_->Check();  // the first visit to the settings
-    });
     connect(login_, &LoginPage::downloadUserRequested, this, [this](const QString& address) {
         tab_bar_->setCurrentIndex(kAlbumPage);
         album_->SetAddress(address);
         lister_->List(address.toStdString(), live_options_.Get().door, album_->CoversWanted());
     });
-    connect(login_, &LoginPage::albumPageRequested, this, [this](const QString& address) { OnAlbumPageRequested(address); });
+    connect(login_, &LoginPage::albumPageRequested, this,
+            [this](const QString& address) { lister_->FindAlbumPage(address.toStdString()); });
+    connect(lister_, &AlbumLister::albumPageFound, this, [this](const QUrl& page) { login_->Open(page); });
     connect(album_, &AlbumPage::listRequested, this, [this](const QString& address) {
         lister_->List(address.toStdString(), live_options_.Get().door, album_->CoversWanted());
     });
@@ -177,33 +179,13 @@ void MainWindow::ConnectPages() {
     connect(album_, &AlbumPage::retryRequested, this, [this] { StartDownload(true); });
     connect(album_, &AlbumPage::cancelListingRequested, this, [this] { lister_->Cancel(); });
     connect(album_, &AlbumPage::messageRequested, this,
-            [this](const QString& text) { OpenMessage(QString::fromUtf8("信息："), text); });
+            [this](const QString& text) { OpenMessage(this, QString::fromUtf8("信息："), text); });
     connect(lister_, &AlbumLister::userFound, this, [this](const QString& uid) { download_->ShowFailuresOf(uid.toStdString()); });
-    connect(album_, &AlbumPage::addToSyncRequested, this, [this] { AddToSync(); });
+    connect(album_, &AlbumPage::addToSyncRequested, this,
+            [this] { sync_->AddChosen(lister_->listed_user(), album_->ChosenAlbums(), album_->AlbumCount()); });
     connect(sync_page_, &SyncPage::syncAllRequested, this, [this] { StartSync(); });
-    connect(sync_page_, &SyncPage::pauseRequested, this, [this] {
-        sync_page_->SetButtonsFor(RunState::kPaused);
-        sync_->Pause();
-    });
-    connect(sync_page_, &SyncPage::continueRequested, this, [this] {
-        sync_page_->SetButtonsFor(RunState::kRunning);
-        sync_->Continue();
-    });
-    connect(sync_page_, &SyncPage::stopRequested, this, [this] {
-        sync_->Stop();
-        sync_page_->SetButtonsFor(RunState::kIdle);
-    });
-    connect(sync_page_, &SyncPage::removeRequested, this, [this](const QString& target) { sync_->Remove(target); });
     connect(sync_page_, &SyncPage::openRequested, this,
             [this](const QString& target) { sync_->Open(target, album_->SaveFolder()); });
-    connect(sync_page_, &SyncPage::dailyToggled, this, [this](bool on) { sync_->SetDaily(on); });
-    connect(sync_, &SyncRunner::syncFinished, this, [this](const SyncOutcome& outcome) {
-        if (outcome.stopped) return;  // the stop button has set the page already
-        sync_page_->SetButtonsFor(RunState::kIdle);
-        if (outcome.login_needed) return;
-        OpenMessage(QString::fromUtf8("信息："),
-                    QString::fromUtf8("全部同步完毕\n") + QString::fromStdString(SyncSummary(outcome)));
-    });
     connect(settings_page_, &SettingsPage::optionsChanged, this, [this] { live_options_.Set(settings_.Options({})); });
     connect(settings_page_, &SettingsPage::showAlbumButtonClicked, this, [this] { login_->ShowAlbumPageButton(); });
     connect(settings_page_, &SettingsPage::stopSoundClicked, this, [this] { sound_->Stop(); });
@@ -211,12 +193,12 @@ void MainWindow::ConnectPages() {
             [this](const QString& reason) { presenter_->LogNow("提示音无法播放：" + reason.toStdString()); });
     connect(about_, &AboutPage::checkClicked, this, [this] { version_->Check(); });
     connect(version_, &VersionChecker::newVersionFound, this,
-            [this] { OpenMessage(QString::fromUtf8("信息："), QString::fromUtf8("有新版本，联系客服索取")); });
+            [this] { OpenMessage(this, QString::fromUtf8("信息："), QString::fromUtf8("有新版本，联系客服索取")); });
 }
 
 void MainWindow::StartDownload(bool retry) {
     if (sync_->Running()) {
-        OpenMessage(QString::fromUtf8("信息："), QString::fromUtf8("正在同步：请等同步结束（或结束同步）后再下载"));
+        OpenMessage(this, QString::fromUtf8("信息："), QString::fromUtf8("正在同步：请等同步结束（或结束同步）后再下载"));
         return;
     }
     // The rows the run downloads belong to the user they were listed for, and
@@ -228,12 +210,10 @@ void MainWindow::StartDownload(bool retry) {
 
 void MainWindow::StartSync() {
     if (download_->Running()) {
-        OpenMessage(QString::fromUtf8("信息："), QString::fromUtf8("正在下载：请等下载结束（或结束下载）后再同步"));
+        OpenMessage(this, QString::fromUtf8("信息："), QString::fromUtf8("正在下载：请等下载结束（或结束下载）后再同步"));
         return;
     }
-    if (sync_->Start(live_options_.ForRun(album_->SaveFolder()), RunContext())) {
-        sync_page_->SetButtonsFor(RunState::kRunning);
-    }
+    sync_->Start(live_options_.ForRun(album_->SaveFolder()), RunContext());
 }
 
 DownloadContext MainWindow::RunContext() const {
@@ -243,65 +223,11 @@ DownloadContext MainWindow::RunContext() const {
     return context;
 }
 
-void MainWindow::AddToSync() {
-    const ResolvedUser& user = lister_->listed_user();
-    if (user.uid.empty() || album_->AlbumCount() == 0) {
-        OpenMessage(QString::fromUtf8("信息："), QString::fromUtf8("请先获取一个用户的相册，勾选要同步的相册"));
-        return;
-    }
-    const std::vector<ChosenAlbum> chosen = album_->ChosenAlbums();
-    if (chosen.empty()) {
-        OpenMessage(QString::fromUtf8("信息："), QString::fromUtf8("请勾选要同步的相册"));
-        return;
-    }
-    // Every album ticked: every album, those the user makes later too.
-    std::vector<std::string> keys;
-    if (static_cast<int>(chosen.size()) < album_->AlbumCount()) {
-        for (const ChosenAlbum& album : chosen) keys.push_back(album.album.key);
-    }
-    sync_->Add(user, keys);
-}
-
-void MainWindow::OnAlbumPageRequested(const QString& address) {
-    tasks_.Run([this, address = address.toStdString()](JobToken* job) {
-        const UserLookup found = ResolveUserPage(address, job);
-        if (job->StopRequested()) return;
-        QMetaObject::invokeMethod(this, [this, uid = found.user.uid] {
-            login_->Open(QUrl(QString::fromStdString(AlbumPageUrl(CurrentService(), uid))));
-        }, Qt::QueuedConnection);
-    });
-}
-
 bool MainWindow::BusyWithWork() const { return tasks_.Busy() || download_->Running() || sync_->Running(); }
-
-void MainWindow::AddKeys() {
-    // Ctrl+Tab and Ctrl+PageDown/PageUp go through the pages from anywhere in
-    // the window, the web page included.
-    // Every binding the desktop has for them, and Ctrl+Shift+Tab however the
-    // keyboard sends it (as Tab or as Backtab).
-    QList<QKeySequence> next = QKeySequence::keyBindings(QKeySequence::NextChild);
-    next << QKeySequence(Qt::CTRL | Qt::Key_Tab) << QKeySequence(Qt::CTRL | Qt::Key_PageDown);
-    QList<QKeySequence> previous = QKeySequence::keyBindings(QKeySequence::PreviousChild);
-    previous << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab) << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab)
-             << QKeySequence(Qt::CTRL | Qt::Key_PageUp);
-    for (const auto& [keys, step] : {std::pair{next, 1}, std::pair{previous, -1}}) {
-        QList<QKeySequence> once;  // a key twice would make the shortcut ambiguous
-        for (const QKeySequence& key : keys) {
-            if (!once.contains(key)) once << key;
-        }
-        auto* shortcut = new QShortcut(this);
-        shortcut->setKeys(once);
-        shortcut->setContext(Qt::WindowShortcut);
-        connect(shortcut, &QShortcut::activated, this, [this, step = step] { StepPage(step); });
-    }
-    // Enter presses the button that has the focus.
-    for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(true);
-}
 
 void MainWindow::StepPage(int step) {
     const int count = static_cast<int>(pages_.size());
     const int index = (tab_bar_->currentIndex() + step + count) % count;
-    if (index == kSettingsPage && version_check_pending_++ == 1) version_->Check();  // as a click on the tab would
     tab_bar_->setCurrentIndex(index);
 }
 
@@ -310,6 +236,7 @@ void MainWindow::PageShown(int index) {
     const bool compact = index == kLoginPage || index == kAlbumPage || index == kSyncPage;
     content_->setMinimumSize(compact ? kCompactWidth : kDesignWidth, compact ? kCompactHeight : kDesignHeight);
     tab_bar_->raise();
+    if (index == kSettingsPage) version_->CheckFirstTime();
     if (index == kSyncPage) {
         sync_->Reload();  // the list may have been edited by hand
         if (!std::exchange(daily_shown_, true)) sync_->RefreshDaily();
@@ -366,27 +293,6 @@ void MainWindow::StopAllWork() {
     download_->Close();
     sync_->Close();
     tasks_.StopAll();
-}
-
-void MainWindow::OpenMessage(const QString& caption, const QString& text, bool warning) {
-    // Shown without holding up anything that asked for it.
-    auto* box = new QMessageBox(warning ? QMessageBox::Warning : QMessageBox::Information, caption, text,
-                                QMessageBox::Ok, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setTextInteractionFlags(Qt::TextSelectableByMouse);  // a reason can be copied
-    // The text is measured in the font the skin gives it, and the box is as
-    // wide as its longest line, up to a width a screen shows; past that the
-    // text wraps. Never cut.
-    if (auto* label = box->findChild<QLabel*>("qt_msgbox_label")) {
-        box->ensurePolished();
-        label->ensurePolished();
-        const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-        const int room = screen ? screen->availableGeometry().width() * 6 / 10 : 600;
-        int widest = 0;
-        for (const QString& line : text.split('\n')) widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
-        label->setMinimumWidth(std::max(label->minimumWidth(), std::min(room, widest + 8)));
-    }
-    box->open();
 }
 
 }  // namespace wa

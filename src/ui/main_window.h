@@ -57,28 +57,26 @@ protected:
 
 private:
     void BuildPages();
+    // What does the pages' work: the download, the listing, the sync, the
+    // version check.
+    void BuildRunners();
     void ConnectPages();
     void LayOut();
     // The tab bar's current page changed: it alone shows.
     void PageShown(int index);
     void StepPage(int step);
-    void AddKeys();
     // A download of the ticked albums, or with `retry` of what the listed
     // user's runs before could not get.
     void StartDownload(bool retry);
     void StartSync();
     // Where a run or a sync keeps its records, and the Referer of its pictures.
     DownloadContext RunContext() const;
-    void AddToSync();
-    void OnAlbumPageRequested(const QString& address);
     void StopAllWork();
-    void OpenMessage(const QString& caption, const QString& text, bool warning = false);
 
     Globals globals_;
     Settings settings_;
     LiveOptions live_options_;
     TaskRunner tasks_;
-    int version_check_pending_ = 1;
 
     QScrollArea* scroll_ = nullptr;   // below the design size the pages scroll
     QWidget* content_ = nullptr;      // what scrolls: the design-size area

@@ -44,6 +44,11 @@ SyncRunner::SyncRunner(SyncPage* page, QLabel* summary, TaskRunner& tasks, std::
       data_folder_(std::move(data_folder)), daily_(std::move(daily)), message_(std::move(message)) {
     qRegisterMetaType<wa::SyncOutcome>("wa::SyncOutcome");
     presenter_ = new RunPresenter(page_, summary, this);
+    connect(page_, &SyncPage::pauseRequested, this, [this] { Pause(); });
+    connect(page_, &SyncPage::continueRequested, this, [this] { Continue(); });
+    connect(page_, &SyncPage::stopRequested, this, [this] { Stop(); });
+    connect(page_, &SyncPage::removeRequested, this, [this](const QString& target) { Remove(target); });
+    connect(page_, &SyncPage::dailyToggled, this, [this](bool on) { SetDaily(on); });
 }
 
 SyncRunner::~SyncRunner() { Close(); }
@@ -92,6 +97,22 @@ void SyncRunner::Add(const ResolvedUser& user, const std::vector<std::string>& a
     message_(QString::fromUtf8("信息："), Text("已加入同步列表：" + user.title + "（" + albums + "）"));
 }
 
+void SyncRunner::AddChosen(const ResolvedUser& user, const std::vector<ChosenAlbum>& chosen, int listed) {
+    if (user.uid.empty() || listed == 0) {
+        message_(QString::fromUtf8("信息："), QString::fromUtf8("请先获取一个用户的相册，勾选要同步的相册"));
+        return;
+    }
+    if (chosen.empty()) {
+        message_(QString::fromUtf8("信息："), QString::fromUtf8("请勾选要同步的相册"));
+        return;
+    }
+    std::vector<std::string> keys;
+    if (static_cast<int>(chosen.size()) < listed) {
+        for (const ChosenAlbum& album : chosen) keys.push_back(album.album.key);
+    }
+    Add(user, keys);
+}
+
 void SyncRunner::Remove(const QString& target) {
     SyncList list = ReadSyncList(list_path_);
     if (list.problem != SyncList::Problem::kNone || !list.Remove(target.toStdString())) return;
@@ -123,15 +144,18 @@ bool SyncRunner::Start(OptionsSource options, DownloadContext context) {
     save_folder_ = options().save_folder;
     presenter_->Begin();
     job_.StartSync(*this, std::move(options), std::move(users), std::move(context));
+    page_->SetButtonsFor(RunState::kRunning);
     return true;
 }
 
 void SyncRunner::Pause() {
+    page_->SetButtonsFor(RunState::kPaused);
     job_.Pause();
     presenter_->LogNow("已暂停同步");
 }
 
 void SyncRunner::Continue() {
+    page_->SetButtonsFor(RunState::kRunning);
     job_.Continue();
     presenter_->LogNow("继续同步");
 }
@@ -140,6 +164,7 @@ void SyncRunner::Stop() {
     job_.Stop();
     presenter_->LogNow("已结束同步");
     page_->EndBusyBar();
+    page_->SetButtonsFor(RunState::kIdle);
 }
 
 bool SyncRunner::Running() const { return job_.Running(); }
@@ -225,7 +250,14 @@ void SyncRunner::UserFinished(const SyncUserOutcome& outcome) {
 void SyncRunner::SyncFinished(const SyncOutcome& outcome) {
     QMetaObject::invokeMethod(this, [this, outcome] {
         presenter_->Flush();  // the sync's last lines come first
-        if (!outcome.stopped) Notify(outcome);
+        if (!outcome.stopped) {  // else the stop button has set the page already
+            Notify(outcome);
+            page_->SetButtonsFor(RunState::kIdle);
+            if (!outcome.login_needed) {
+                message_(QString::fromUtf8("信息："),
+                         QString::fromUtf8("全部同步完毕\n") + Text(SyncSummary(outcome)));
+            }
+        }
         emit syncFinished(outcome);
     }, Qt::QueuedConnection);
 }

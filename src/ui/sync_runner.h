@@ -43,11 +43,16 @@ public:
     void Reload();
     // 加入同步列表: `user` with the albums of `album_keys` (none: every album).
     void Add(const ResolvedUser& user, const std::vector<std::string>& album_keys);
+    // 加入同步列表 of the album page: the albums `chosen` of the `listed`
+    // albums of `user`; every album ticked means every album, those the user
+    // makes later too.
+    void AddChosen(const ResolvedUser& user, const std::vector<ChosenAlbum>& chosen, int listed);
     void Remove(const QString& target);
     // The user's folder under `save_folder`, or the save folder itself.
     void Open(const QString& target, const std::string& save_folder);
 
-    // 全部同步: false (and said) when the list names nobody.
+    // 全部同步: false (and said) when the list names nobody. The page's
+    // pause, continue and stop buttons act on the sync that runs.
     bool Start(OptionsSource options, DownloadContext context);
     void Pause();
     void Continue();

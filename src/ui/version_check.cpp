@@ -1,5 +1,7 @@
 #include "ui/version_check.h"
 
+#include <utility>
+
 #include <algorithm>
 #include <optional>
 #include <vector>
@@ -57,7 +59,12 @@ bool IsNewerVersion(const std::string& newest, const std::string& running) {
 VersionChecker::VersionChecker(AboutPage* page, TaskRunner& tasks, QObject* parent)
     : QObject(parent), page_(page), tasks_(tasks) {}
 
+void VersionChecker::CheckFirstTime() {
+    if (!std::exchange(checked_, true)) Check();
+}
+
 void VersionChecker::Check() {
+    checked_ = true;
     page_->ShowChecking();
     tasks_.Run([this](JobToken* job) {
         PageFetchOptions options;

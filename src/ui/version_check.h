@@ -23,6 +23,8 @@ class VersionChecker : public QObject {
 public:
     VersionChecker(AboutPage* page, TaskRunner& tasks, QObject* parent);
     void Check();
+    // Checks the first time it is called: the first visit to the settings.
+    void CheckFirstTime();
 
 signals:
     void newVersionFound();
@@ -30,6 +32,7 @@ signals:
 private:
     AboutPage* page_;
     TaskRunner& tasks_;
+    bool checked_ = false;
 };
 
 }  // namespace wa

@@ -325,14 +325,15 @@ TEST_F(MainWindowTest, CompletionSoundPlaysOnceAndStopsOrSaysWhyNot) {
 TEST_F(MainWindowTest, VersionCheckRunsOnceFromTheSettingsTab) {
     fake.SetVersionPage("<p>#weibo@@3.0#weibo</p>");
     View& w = Open();
-    emit w.tab_bar->tabBarClicked(1);
-    emit w.tab_bar->tabBarClicked(3);
+    w.tab_bar->setCurrentIndex(1);
+    w.tab_bar->setCurrentIndex(3);
     ASSERT_TRUE(WaitFor([&] { return !w.label_version_result->text().isEmpty(); }));
     EXPECT_EQ(w.label_latest_version->text(), "3.0");
     EXPECT_EQ(w.label_version_result->text(), QString::fromUtf8("有新版，联系客服获取最新版！"));
     EXPECT_EQ(OpenMessageText(), QString::fromUtf8("有新版本，联系客服索取"));
     CloseMessageBoxes();
-    emit w.tab_bar->tabBarClicked(3);
+    w.tab_bar->setCurrentIndex(0);
+    w.tab_bar->setCurrentIndex(3);
     QTest::qWait(200);
     EXPECT_EQ(fake.CountRequests("/download/softzuixinv/index.html"), 1);
 

@@ -117,7 +117,9 @@ TEST_F(MainWindowTest, PauseContinueAndStopButtons) {
     if (fs::exists(saved)) {
         for (const auto& entry : fs::recursive_directory_iterator(saved)) {
             EXPECT_FALSE(entry.path().filename().string().starts_with(".weibo-albums-"));
-            if (entry.is_directory()) EXPECT_FALSE(fs::is_empty(entry.path())) << entry.path();
+            if (entry.is_directory()) {
+                EXPECT_FALSE(fs::is_empty(entry.path())) << entry.path();
+            }
         }
     }
 }
