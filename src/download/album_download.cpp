@@ -11,12 +11,12 @@
 #include "doors/registry.h"
 #include "download/album_folder.h"
 #include "download/picture_finish.h"
+#include "download/photo_rules.h"
 #include "download/photo_stream.h"
 #include "download/picture_queue.h"
 #include "download/retry_source.h"
 #include "download/record_store.h"
 #include "net/object_request.h"
-#include "util/date_time.h"
 #include "util/folders.h"
 #include "util/job_token.h"
 
@@ -47,13 +47,13 @@ public:
         const DownloadOptions options = options_();
         OpenStore();
         failures_.Load();
-        TakeOptions(options);
+        rules_ = PhotoRules(options);
         Log(retry_ ? "准备重试相册《" + album_.name + "》没有获取的" + std::to_string(retry_->items.size()) + "项"
                    : "准备下载相册《" + album_.name + "》",
             true);
         if (!MakeFolder(options.save_folder)) return outcome_;
-        if (new_only_ && !retry_ && store_.IsOpen()) mark_ = store_.LastCompleteRun(album_.key);
-        if (new_only_ && !retry_ && !mark_) Log("只下载新照片：本相册没有完整下载过的记录，全部读取");
+        if (rules_.NewOnly() && !retry_ && store_.IsOpen()) mark_ = store_.LastCompleteRun(album_.key);
+        if (rules_.NewOnly() && !retry_ && !mark_) Log("只下载新照片：本相册没有完整下载过的记录，全部读取");
         const bool read = DownloadInto(options.parallel);
         folder_.RemoveWhenEmpty();
         MarkThisRun(read);
@@ -83,21 +83,6 @@ private:
         if (read && retry_) read = RetryVideos();
         queue_ = nullptr;
         return read;
-    }
-
-    void TakeOptions(const DownloadOptions& options) {
-        window_on_ = options.window.on;
-        if (window_on_) {
-            window_start_ = SecondsOfBeijingTime(options.window.start);
-            window_end_ = SecondsOfBeijingTime(options.window.end);
-            // A date alone means through that day: its photos are taken.
-            const DateTime& end = options.window.end;
-            if (end.hour == 0 && end.minute == 0 && end.second == 0) window_end_ += 24 * 3600;
-        }
-        // Only new photos needs to know which were downloaded before.
-        new_only_ = options.new_only;
-        skip_recorded_ = options.record_store || new_only_;
-        live_video_ = options.live_video;
     }
 
     // The record store of the user, opened for this album only. Only a uid
@@ -140,7 +125,7 @@ private:
         source_context.log = [this](const std::string& line) { Log(line); };
         source_context.countdown = [this](const RunWait& wait) { observer_.Waiting(wait); };
         source_context.scratch = context_.scratch;
-        if (skip_recorded_ && store_.IsOpen()) {
+        if (rules_.SkipRecorded() && store_.IsOpen()) {
             source_context.recorded = [this](const std::string& photo_id) { return store_.ContainsPhotoId(photo_id); };
         }
         return source_context;
@@ -238,33 +223,13 @@ private:
             return;
         }
         std::optional<RecordStore::AlbumMark> mark;
-        if (read && !window_on_ && newest_) {
+        if (read && !rules_.WindowOn() && newest_) {
             mark = RecordStore::AlbumMark{newest_->photo_id, newest_->upload_seconds.value_or(-1)};
         }
         // What failed is kept, with where this run stopped for when a retry gets it.
         if (read) failures_.ReadToEnd(mark);
-        if (read && !window_on_ && !newest_ && outcome_.Failures() == 0) return;  // nothing listed: the old mark stands
+        if (read && !rules_.WindowOn() && !newest_ && outcome_.Failures() == 0) return;  // nothing listed: the old mark stands
         store_.SetLastCompleteRun(album_.key, outcome_.Failures() == 0 ? mark : std::nullopt);
-    }
-
-    // What becomes of a photo, in the order the tests are made.
-    Decision Decide(const PhotoRecord& photo, bool asked_again = false) {
-        if (photo.recorded_before) return Decision::kRecorded;  // saved by an earlier run: not even its date is known
-        if (asked_again) {  // the run that failed it decided on its date already
-            if (skip_recorded_ && store_.ContainsPhotoId(photo.photo_id)) return Decision::kRecorded;
-            return photo.addressable ? Decision::kFetch : Decision::kBadAddress;
-        }
-        // Without a date window no photo is skipped or ends the album for
-        // its date, however odd the date.
-        if (window_on_ && !photo.upload_seconds) {
-            return Decision::kUnknownDate;  // an upload time nobody knows is outside any window
-        } else if (window_on_ && *photo.upload_seconds < window_start_) {
-            return Decision::kEndOfWindow;
-        } else if (window_on_ && (*photo.upload_seconds == window_start_ || *photo.upload_seconds >= window_end_)) {
-            return Decision::kOutsideWindow;
-        }
-        if (skip_recorded_ && store_.ContainsPhotoId(photo.photo_id)) return Decision::kRecorded;
-        return photo.addressable ? Decision::kFetch : Decision::kBadAddress;
     }
 
     // Decides the photos from the one being finished on, and starts their
@@ -282,10 +247,10 @@ private:
                 ++plan_;
                 continue;
             }
-            if (plan_ != head && (!queue_->HasRoom() || (skip_recorded_ && unfinished_.contains(StoredId(item->photo))))) {
+            if (plan_ != head && (!queue_->HasRoom() || (rules_.SkipRecorded() && unfinished_.contains(StoredId(item->photo))))) {
                 return;
             }
-            item->decision = Decide(item->photo, item->asked_again);
+            item->decision = rules_.Decide(item->photo, item->asked_again, store_);
             window_end_planned_ = item->decision == Decision::kEndOfWindow;  // nothing later is looked at
             if (item->decision == Decision::kFetch) StartPicture(*item, plan_);
             ++plan_;
@@ -294,14 +259,12 @@ private:
 
     void StartPicture(const PhotoStream::Item& item, long long index) {
         queue_->Start(index, item.photo.picture_url);
-        if (skip_recorded_) unfinished_.insert(StoredId(item.photo));
-        if (WantsVideo(item.photo) && queue_->HasRoom()) {
+        if (rules_.SkipRecorded()) unfinished_.insert(StoredId(item.photo));
+        if (rules_.WantsVideo(item.photo) && queue_->HasRoom()) {
             queue_->Start(VideoIndex(index), VideoUrl(item.photo), PictureQueue::Kind::kVideo);
         }
     }
     static std::string StoredId(const PhotoRecord& photo) { return std::string(StoredPhotoId(photo.photo_id)); }
-
-    bool WantsVideo(const PhotoRecord& photo) const { return live_video_ && !photo.video_url.empty(); }
 
     // The video's address; a signed one whose time has passed is signed anew
     // through its post first.
@@ -351,11 +314,11 @@ private:
             case Decision::kFetch: break;
         }
         PictureQueue::Taken taken = queue_->Take(index, [this] { Plan(); });
-        if (skip_recorded_) unfinished_.erase(unfinished_.find(StoredId(photo)));
+        if (rules_.SkipRecorded()) unfinished_.erase(unfinished_.find(StoredId(photo)));
         if (taken.fetch.stopped) return outcome_.stopped = true, false;
         if (!queue_->NetworkLost().empty() && !taken.fetch.ok) return KeepTheRest(index - 1);
         const std::optional<std::string> placed = finisher_.Picture(photo, taken, item.sequence);
-        return !WantsVideo(photo) || FinishVideo(photo, VideoIndex(index), placed) || (outcome_.stopped = true, false);
+        return !rules_.WantsVideo(photo) || FinishVideo(photo, VideoIndex(index), placed) || (outcome_.stopped = true, false);
     }
 
     // The videos of live photos whose still was saved and whose video was not.
@@ -380,7 +343,7 @@ private:
         Log("网络连接中断超过两分钟（" + outcome_.network_lost + "），本相册其余的照片没有下载", true);
         for (PhotoStream::Item* item; (item = stream_->At(++index, false));) {
             if (item->kind != PhotoStream::Item::Kind::kPhoto) continue;
-            if (item->decision == Decision::kUndecided) item->decision = Decide(item->photo);
+            if (item->decision == Decision::kUndecided) item->decision = rules_.Decide(item->photo, false, store_);
             if (item->decision == Decision::kEndOfWindow) break;
             if (item->decision != Decision::kFetch) continue;
             failures_.Failed(RecordStore::FailedItem::Picture(item->photo, item->sequence, outcome_.network_lost));
@@ -421,12 +384,7 @@ private:
     RecordStore store_;
     AlbumFailures failures_;
     PictureFinisher finisher_;
-    std::int64_t window_start_ = 0;
-    std::int64_t window_end_ = 0;
-    bool window_on_ = false;
-    bool skip_recorded_ = false;
-    bool live_video_ = true;
-    bool new_only_ = false;
+    PhotoRules rules_{DownloadOptions{}};
     std::optional<RecordStore::AlbumMark> mark_;  // where the last complete run stopped
     std::optional<PhotoRecord> newest_;           // the first photo this run listed
     AlbumFolder folder_;
