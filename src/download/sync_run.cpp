@@ -52,7 +52,7 @@ SyncUserOutcome SyncOne(SyncObserver& observer, const OptionsSource& options, co
         return outcome;
     }
     observer.Logged({"要同步用户：" + found.user.title, false});
-    outcome.run = DownloadRun(observer, options, run, context);
+    outcome.run = DownloadRun(observer.UserRun(), options, run, context);
     if (outcome.run.login_needed) outcome.failure = std::string(kLoginNeededLine);
     if (!outcome.run.stopped && !outcome.run.login_needed) {
         RecordStore store;

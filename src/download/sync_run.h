@@ -44,6 +44,8 @@ struct SyncOutcome {
 // RunFinished); the sync tells what is around them.
 class SyncObserver : public RunObserver {
 public:
+    // Where each user's run is told: this observer, or one it hands on to.
+    virtual RunObserver& UserRun() { return *this; }
     virtual void UserStarted(const SyncUserStart&) {}
     virtual void UserFinished(const SyncUserOutcome&) {}
     virtual void SyncFinished(const SyncOutcome&) {}

@@ -109,10 +109,13 @@ void RunPresenter::RunStarted(const RunStart& start) {
 }
 
 void RunPresenter::AlbumStarted(const AlbumStart& album) {
+    int albums = 0;
     {
         std::lock_guard lock(stats_mutex_);
         stats_.album = album.index;
+        albums = stats_.albums;
     }
+    emit albumStarted(album.index, albums);
     buffer_.SetLabel(RunLabel::kCurrentAlbum, "下载到第[" + std::to_string(album.index) + "]个相册");
     buffer_.SetLabel(RunLabel::kPercent, "");
     buffer_.SetProgress(0, 100);

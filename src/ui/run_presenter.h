@@ -76,6 +76,8 @@ public:
 
 signals:
     void runFinished(const wa::RunOutcome& outcome);
+    // Emitted on the run's thread as the `index`-th of the run's `albums` starts.
+    void albumStarted(int index, int albums);
 
 private:
     void DrawLater();

@@ -44,6 +44,10 @@ SyncRunner::SyncRunner(SyncPage* page, QLabel* summary, TaskRunner& tasks, std::
       data_folder_(std::move(data_folder)), daily_(std::move(daily)), message_(std::move(message)) {
     qRegisterMetaType<wa::SyncOutcome>("wa::SyncOutcome");
     presenter_ = new RunPresenter(page_, summary, this);
+    // On the run's thread, while the user is still the one being synced.
+    connect(presenter_, &RunPresenter::albumStarted, this, [this](int index, int albums) {
+        ShowState(user_, QString::fromUtf8("正在同步第%1/%2个相册").arg(index).arg(albums));
+    }, Qt::DirectConnection);
     connect(page_, &SyncPage::pauseRequested, this, [this] { Pause(); });
     connect(page_, &SyncPage::continueRequested, this, [this] { Continue(); });
     connect(page_, &SyncPage::stopRequested, this, [this] { Stop(); });
@@ -218,22 +222,9 @@ void SyncRunner::ShowState(int index, const QString& state, bool refresh) {
     }, Qt::QueuedConnection);
 }
 
-void SyncRunner::RunStarted(const RunStart& start) {
-    albums_ = start.albums;
-    presenter_->RunStarted(start);
-}
-
-void SyncRunner::AlbumStarted(const AlbumStart& album) {
-    ShowState(user_, QString::fromUtf8("正在同步第%1/%2个相册").arg(album.index).arg(albums_.load()));
-    presenter_->AlbumStarted(album);
-}
-
-void SyncRunner::AlbumProgressed(const AlbumProgress& progress) { presenter_->AlbumProgressed(progress); }
-void SyncRunner::PhotoDone(const PhotoEnd& end) { presenter_->PhotoDone(end); }
+RunObserver& SyncRunner::UserRun() { return *presenter_; }
 void SyncRunner::Logged(const LogLine& line) { presenter_->Logged(line); }
 void SyncRunner::Waiting(const RunWait& wait) { presenter_->Waiting(wait); }
-void SyncRunner::AlbumFinished(const AlbumOutcome& outcome) { presenter_->AlbumFinished(outcome); }
-void SyncRunner::RunFinished(const RunOutcome& outcome) { presenter_->RunFinished(outcome); }
 
 void SyncRunner::UserStarted(const SyncUserStart& start) {
     user_ = start.index;

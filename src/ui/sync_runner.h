@@ -66,15 +66,11 @@ public:
     void RefreshDaily();
     void SetDaily(bool on);
 
-    // SyncObserver: from the worker, never waiting.
-    void RunStarted(const RunStart& start) override;
-    void AlbumStarted(const AlbumStart& album) override;
-    void AlbumProgressed(const AlbumProgress& progress) override;
-    void PhotoDone(const PhotoEnd& end) override;
+    // SyncObserver: from the worker, never waiting. Each user's run goes to
+    // the page's presenter as a download's does.
+    RunObserver& UserRun() override;
     void Logged(const LogLine& line) override;
     void Waiting(const RunWait& wait) override;
-    void AlbumFinished(const AlbumOutcome& outcome) override;
-    void RunFinished(const RunOutcome& outcome) override;
     void UserStarted(const SyncUserStart& start) override;
     void UserFinished(const SyncUserOutcome& outcome) override;
     void SyncFinished(const SyncOutcome& outcome) override;
@@ -100,7 +96,6 @@ private:
     std::vector<SyncEntry> entries_;  // the rows, in order
     std::vector<SyncRow> rows_;
     std::atomic<int> user_ = 0;       // the user being synced, from 1
-    std::atomic<int> albums_ = 0;     // that user's albums
     std::string save_folder_;         // of the sync that runs
     Notifier notifier_;
     DownloadJob job_;  // last: a sync ends before what it reports to goes

@@ -5,6 +5,8 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "util/text.h"
+
 namespace wa {
 
 void JsonDeleter::operator()(json_object* value) const { json_object_put(value); }
@@ -69,34 +71,62 @@ std::string JsonText(json_object* value) {
         case json_type_double:
             std::snprintf(buffer, sizeof buffer, "%.6f", json_object_get_double(value));
             return buffer;
-        case json_type_string: {
-            // Escapes as a JSON writer does; every non-ASCII character as it stands.
-            const char* text = json_object_get_string(value);
-            const int length = json_object_get_string_len(value);
-            std::string out = "\"";
-            for (int i = 0; i < length; ++i) {
-                const auto c = static_cast<unsigned char>(text[i]);
-                switch (c) {
-                    case '"': out += "\\\""; break;
-                    case '\\': out += "\\\\"; break;
-                    case '/': out += "\\/"; break;
-                    case '\b': out += "\\b"; break;
-                    case '\n': out += "\\n"; break;
-                    case '\r': out += "\\r"; break;
-                    case '\t': out += "\\t"; break;
-                    default:
-                        if (c < 0x20) {
-                            std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-                            out += buffer;
-                        } else {
-                            out += static_cast<char>(c);
-                        }
-                }
-            }
-            return out + "\"";
-        }
+        case json_type_string:
+            return JsonQuoted({json_object_get_string(value), static_cast<std::size_t>(json_object_get_string_len(value))},
+                              {.as_weibo = true});
         default: return json_object_to_json_string_ext(value, JSON_C_TO_STRING_PLAIN);
     }
+}
+
+namespace {
+
+bool MisleadsReaders(char32_t c) {
+    return (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069) || c == 0x2028 || c == 0x2029;
+}
+
+void AppendEscape(std::string& out, char32_t c, bool lower_case) {
+    const auto unit = [&](unsigned u) {
+        char escape[8];
+        std::snprintf(escape, sizeof escape, lower_case ? "\\u%04x" : "\\u%04X", u);
+        out += escape;
+    };
+    if (c < 0x10000) return unit(static_cast<unsigned>(c));
+    unit(0xD800 + static_cast<unsigned>((c - 0x10000) >> 10));
+    unit(0xDC00 + static_cast<unsigned>((c - 0x10000) & 0x3FF));
+}
+
+}  // namespace
+
+std::string JsonQuoted(std::string_view text, JsonQuoting how) {
+    std::string out = "\"";
+    out.reserve(text.size() + 2);
+    const auto add = [&](char32_t c) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '/': out += how.as_weibo ? "\\/" : "/"; break;
+            case '\b': out += "\\b"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20 || (c >= 0x80 && how.ascii_only) || (!how.as_weibo && MisleadsReaders(c))) {
+                    AppendEscape(out, c, how.as_weibo);
+                } else {
+                    AppendUtf8(out, c);
+                }
+        }
+    };
+    if (how.as_weibo && !how.ascii_only) {  // the bytes past ASCII as they stand
+        for (const char byte : text) {
+            if (static_cast<unsigned char>(byte) < 0x80) add(static_cast<unsigned char>(byte));
+            else out += byte;
+        }
+    } else {
+        for (const char32_t c : Utf8ToUtf32(text)) add(c);
+    }
+    return out + "\"";
 }
 
 std::string RemoveChars(std::string_view text, std::string_view chars) {

@@ -44,6 +44,22 @@ inline std::string MemberJsonText(json_object* object, const char* name) {
     return JsonText(JsonMember(object, name));
 }
 
+// How JsonQuoted writes a string.
+struct JsonQuoting {
+    // As Weibo's servers write it: "/" as "\/", the bytes past ASCII as they
+    // stand. Else valid UTF-8 (U+FFFD for what is not), with DEL, the C1
+    // controls, bidi controls and line and paragraph separators as \uXXXX
+    // too, so that no terminal, editor or JavaScript reader is misled.
+    bool as_weibo = false;
+    // Every character past ASCII as \uXXXX (a pair past U+FFFF), as the
+    // photo service writes captions.
+    bool ascii_only = false;
+};
+
+// `text` as one JSON string, quotes included: quote and backslash escaped,
+// \b \n \r \t as such, every other C0 control (NUL too) as \uXXXX.
+std::string JsonQuoted(std::string_view text, JsonQuoting how = {});
+
 // `text` without any of the characters in `chars`.
 std::string RemoveChars(std::string_view text, std::string_view chars);
 

@@ -356,20 +356,6 @@ TEST(CliHelp, EveryDoorSpeaksForItselfInTheHelp) {
     EXPECT_EQ(help.find('%'), std::string::npos);  // every place filled
 }
 
-TEST(JsonQuoted, AnyTextIsOneStringEveryReaderTakes) {
-    const struct {
-        std::string text;
-        const char* written;
-    } cases[] = {
-        {std::string("a\0b", 3), R"("a\u0000b")"},
-        {"\x1b[2J\x7f\xc2\x9b", R"("\u001B[2J\u007F\u009B")"},
-        {"\xe2\x80\xae\xe2\x80\xa8\xe2\x80\xa9\xd8\x9c", R"("\u202E\u2028\u2029\u061C")"},
-        {"\xff\xfe名", "\"\xef\xbf\xbd\xef\xbf\xbd名\""},
-        {"\"\\/", R"("\"\\/")"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(cli::JsonQuoted(c.text), c.written) << c.written;
-}
-
 TEST_F(CliTest, AHostileUsersFileIsRefusedByLineWithFlatMemory) {
     const std::string users = (temp.path() / "users.txt").string();
     std::ofstream(users, std::ios::binary) << "# fine\n4004\n" << std::string("40\0" "04\n", 5);

@@ -444,7 +444,7 @@ TEST_F(PauseAndStopTest, WithEightInFlightPauseHoldsThemAllAndStopRemovesEveryTe
 TEST_F(PauseAndStopTest, ALatePictureHoldsOnlyItsOwnSlot) {
     fake::Album album = Album("523", 100);
     album.page_size = 20;
-    album.photos[2].delay_ms = 20'000;
+    album.photos[2].delay_ms = 60'000;
     Serve({album});
     RequestBatch batch(2);
     context.pictures = &batch;
@@ -454,7 +454,7 @@ TEST_F(PauseAndStopTest, ALatePictureHoldsOnlyItsOwnSlot) {
     std::thread worker([&] { outcome = Download("523", "100"); });
     AwaitRequest("/large/523100003");
     const int kept = 2 * 32;  // pictures two slots may keep started and not taken
-    for (int i = 0; i < 500 && fake.CountRequests("/large/") < 2 + kept; ++i) {
+    for (int i = 0; i < 3000 && fake.CountRequests("/large/") < 2 + kept; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // and no more

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "fake_weibo.h"
+#include "util/json_text.h"
 
 namespace wa::fake::answers {
 
@@ -23,55 +24,10 @@ inline void SleepUnlessStopping(int ms, const std::atomic<bool>& stopping) {
     }
 }
 
-// JSON string text; with `ascii_only` every non-ASCII character is written as
-// \uXXXX escapes, as the photo service writes captions.
+// JSON string text as the site writes it; with `ascii_only` every non-ASCII
+// character as \uXXXX escapes, as the photo service writes captions.
 inline std::string JsonString(const std::string& text, bool ascii_only) {
-    std::string out = "\"";
-    char buffer[16];
-    for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) {
-            switch (c) {
-                case '"': out += "\\\""; break;
-                case '\\': out += "\\\\"; break;
-                case '/': out += "\\/"; break;
-                case '\n': out += "\\n"; break;
-                case '\r': out += "\\r"; break;
-                case '\t': out += "\\t"; break;
-                default:
-                    if (c < 0x20) {
-                        std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-                        out += buffer;
-                    } else {
-                        out += static_cast<char>(c);
-                    }
-            }
-            ++i;
-            continue;
-        }
-        const int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
-        if (!ascii_only) {
-            out.append(text, i, static_cast<std::size_t>(length));
-            i += static_cast<std::size_t>(length);
-            continue;
-        }
-        char32_t cp = c & (length == 4 ? 0x07 : length == 3 ? 0x0F : 0x1F);
-        for (int k = 1; k < length && i + k < text.size(); ++k) {
-            cp = (cp << 6) | (static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]) & 0x3F);
-        }
-        i += static_cast<std::size_t>(length);
-        const auto unit = [&](unsigned u) {
-            std::snprintf(buffer, sizeof buffer, "\\u%04x", u);
-            out += buffer;
-        };
-        if (cp >= 0x10000) {
-            unit(0xD800 + ((cp - 0x10000) >> 10));
-            unit(0xDC00 + ((cp - 0x10000) & 0x3FF));
-        } else {
-            unit(cp);
-        }
-    }
-    return out + "\"";
+    return JsonQuoted(text, {.as_weibo = true, .ascii_only = ascii_only});
 }
 
 inline const char* Extension(PictureFormat format) {
