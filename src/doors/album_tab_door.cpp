@@ -209,34 +209,21 @@ private:
     PageFetcher fetcher_;
 };
 
-class AlbumTabDoorImpl : public Door {
-public:
-    DoorWords Words() const override {
-        return {kAlbumTabKey, "相册页", "相册页", "the album tab of the user's page",
-                "page:wall for 全部图片, page:<containerid>, and no count"};
-    }
-
-    AlbumListing ListAlbums(std::string_view uid, const ServiceRequest& request) const override {
-        return FetchAlbumTabList(uid, request);
-    }
-
-    std::unique_ptr<PhotoSource> SourceOf(const AlbumRef& album, const SourceContext& context) const override {
-        return std::make_unique<AlbumTabSource>(album, context);
-    }
-
-    std::optional<AlbumRef> AlbumOfKey(std::string_view key) const override {
-        if (!key.starts_with(kAlbumTabPrefix) || key.size() == kAlbumTabPrefix.size()) return std::nullopt;
-        AlbumRef album;
-        album.id = key.substr(kAlbumTabPrefix.size());
-        album.key = std::string(key);
-        return album;
-    }
-};
+std::optional<AlbumRef> AlbumTabAlbumOfKey(std::string_view key) {
+    if (!key.starts_with(kAlbumTabPrefix) || key.size() == kAlbumTabPrefix.size()) return std::nullopt;
+    AlbumRef album;
+    album.id = key.substr(kAlbumTabPrefix.size());
+    album.key = std::string(key);
+    return album;
+}
 
 }  // namespace
 
 const Door& AlbumTabDoor() {
-    static const AlbumTabDoorImpl door;
+    static const DoorOf<AlbumTabSource> door(
+        {kAlbumTabKey, "相册页", "相册页", "the album tab of the user's page",
+         "page:wall for 全部图片, page:<containerid>, and no count"},
+        FetchAlbumTabList, AlbumTabAlbumOfKey);
     return door;
 }
 

@@ -87,4 +87,29 @@ public:
     virtual std::optional<AlbumRef> AlbumOfKey(std::string_view key) const = 0;
 };
 
+// A door made of its parts: its words, its album list, its photo source (a
+// PhotoSource made from the album and the context) and its album keys.
+template <typename Source>
+class DoorOf final : public Door {
+public:
+    using List = AlbumListing (*)(std::string_view uid, const ServiceRequest& request);
+    using KeyReader = std::optional<AlbumRef> (*)(std::string_view key);
+    DoorOf(DoorWords words, List list, KeyReader album_of_key)
+        : words_(words), list_(list), album_of_key_(album_of_key) {}
+
+    DoorWords Words() const override { return words_; }
+    AlbumListing ListAlbums(std::string_view uid, const ServiceRequest& request) const override {
+        return list_(uid, request);
+    }
+    std::unique_ptr<PhotoSource> SourceOf(const AlbumRef& album, const SourceContext& context) const override {
+        return std::make_unique<Source>(album, context);
+    }
+    std::optional<AlbumRef> AlbumOfKey(std::string_view key) const override { return album_of_key_(key); }
+
+private:
+    DoorWords words_;
+    List list_;
+    KeyReader album_of_key_;
+};
+
 }  // namespace wa

@@ -81,35 +81,22 @@ private:
     PageFetcher fetcher_;
 };
 
-class PhotoServiceDoorImpl : public Door {
-public:
-    DoorWords Words() const override {
-        return {kPhotoServiceKey, "相册服务", "相册服务", "the photo service", "<album id>@@<type>, with a photo count"};
-    }
-
-    AlbumListing ListAlbums(std::string_view uid, const ServiceRequest& request) const override {
-        return FetchAlbumList(uid, request);
-    }
-
-    std::unique_ptr<PhotoSource> SourceOf(const AlbumRef& album, const SourceContext& context) const override {
-        return std::make_unique<PhotoServiceSource>(album, context);
-    }
-
-    std::optional<AlbumRef> AlbumOfKey(std::string_view key) const override {
-        const AlbumKey parts = SplitAlbumIdText(key);
-        if (parts.album_id.empty() || key.find(':') != std::string_view::npos) return std::nullopt;
-        AlbumRef album;
-        album.id = parts.album_id;
-        album.type = parts.type;
-        album.key = std::string(key);
-        return album;
-    }
-};
+std::optional<AlbumRef> PhotoServiceAlbumOfKey(std::string_view key) {
+    const AlbumKey parts = SplitAlbumIdText(key);
+    if (parts.album_id.empty() || key.find(':') != std::string_view::npos) return std::nullopt;
+    AlbumRef album;
+    album.id = parts.album_id;
+    album.type = parts.type;
+    album.key = std::string(key);
+    return album;
+}
 
 }  // namespace
 
 const Door& PhotoServiceDoor() {
-    static const PhotoServiceDoorImpl door;
+    static const DoorOf<PhotoServiceSource> door(
+        {kPhotoServiceKey, "相册服务", "相册服务", "the photo service", "<album id>@@<type>, with a photo count"},
+        FetchAlbumList, PhotoServiceAlbumOfKey);
     return door;
 }
 

@@ -76,6 +76,18 @@ std::optional<std::string> ValueOf(const std::string& plain, const std::string& 
     return value;
 }
 
+// What both browsers' rows begin with: domain, name, path, secure, http-only.
+Cookie CookieOfRow(sqlite3_stmt* row) {
+    Cookie cookie;
+    cookie.domain = Text(row, 0);
+    cookie.include_subdomains = cookie.domain.starts_with('.');
+    cookie.name = Text(row, 1);
+    cookie.path = Text(row, 2);
+    cookie.secure = sqlite3_column_int(row, 3) != 0;
+    cookie.http_only = sqlite3_column_int(row, 4) != 0;
+    return cookie;
+}
+
 }  // namespace
 
 std::optional<std::string> DecryptChromiumValue(std::string_view encrypted, std::string_view password) {
@@ -111,7 +123,7 @@ CookieRead ReadChromiumCookies(const std::string& database_path, const KeyringPa
     const int version = database.Version();
     sqlite3_stmt* row = nullptr;
     const char* query =
-        "SELECT host_key, name, value, encrypted_value, path, expires_utc, is_secure, is_httponly, has_expires "
+        "SELECT host_key, name, path, is_secure, is_httponly, value, encrypted_value, expires_utc, has_expires "
         "FROM cookies";
     if (sqlite3_prepare_v2(database.db, query, -1, &row, nullptr) != SQLITE_OK) {
         read.error = "不是 Chromium 格式的 Cookie 数据库";
@@ -122,19 +134,13 @@ CookieRead ReadChromiumCookies(const std::string& database_path, const KeyringPa
     std::string keyring_error;
     int undecryptable = 0;
     while (sqlite3_step(row) == SQLITE_ROW) {
-        Cookie cookie;
-        cookie.domain = Text(row, 0);
-        cookie.include_subdomains = cookie.domain.starts_with('.');
-        cookie.name = Text(row, 1);
-        cookie.path = Text(row, 4);
-        cookie.secure = sqlite3_column_int(row, 6) != 0;
-        cookie.http_only = sqlite3_column_int(row, 7) != 0;
+        Cookie cookie = CookieOfRow(row);
         if (sqlite3_column_int(row, 8) != 0) {
-            cookie.expires = sqlite3_column_int64(row, 5) / 1000000 - kWindowsToUnixSeconds;
+            cookie.expires = sqlite3_column_int64(row, 7) / 1000000 - kWindowsToUnixSeconds;
             if (cookie.expires <= now) continue;
         }
         const std::optional<std::string> value =
-            ValueOf(Text(row, 2), Blob(row, 3), version, keyring, keyring_password, keyring_error);
+            ValueOf(Text(row, 5), Blob(row, 6), version, keyring, keyring_password, keyring_error);
         if (!value) {
             ++undecryptable;
             continue;
@@ -162,26 +168,20 @@ CookieRead ReadFirefoxCookies(const std::string& database_path) {
     }
     sqlite3_stmt* row = nullptr;
     // Databases older than containers have no originAttributes.
-    const char* query = "SELECT host, name, value, path, expiry, isSecure, isHttpOnly, originAttributes FROM moz_cookies";
+    const char* query = "SELECT host, name, path, isSecure, isHttpOnly, value, expiry, originAttributes FROM moz_cookies";
     if (sqlite3_prepare_v2(database.db, query, -1, &row, nullptr) != SQLITE_OK &&
-        sqlite3_prepare_v2(database.db, "SELECT host, name, value, path, expiry, isSecure, isHttpOnly, '' FROM moz_cookies",
+        sqlite3_prepare_v2(database.db, "SELECT host, name, path, isSecure, isHttpOnly, value, expiry, '' FROM moz_cookies",
                            -1, &row, nullptr) != SQLITE_OK) {
         read.error = "不是 Firefox 的 Cookie 数据库";
         return read;
     }
     const long long now = static_cast<long long>(std::time(nullptr));
     while (sqlite3_step(row) == SQLITE_ROW) {
-        Cookie cookie;
-        cookie.domain = Text(row, 0);
-        cookie.include_subdomains = cookie.domain.starts_with('.');
-        cookie.name = Text(row, 1);
-        cookie.value = Text(row, 2);
-        cookie.path = Text(row, 3);
-        long long expiry = sqlite3_column_int64(row, 4);
+        Cookie cookie = CookieOfRow(row);
+        cookie.value = Text(row, 5);
+        long long expiry = sqlite3_column_int64(row, 6);
         if (expiry > 100'000'000'000LL) expiry /= 1000;  // milliseconds in newer versions
         cookie.expires = expiry;
-        cookie.secure = sqlite3_column_int(row, 5) != 0;
-        cookie.http_only = sqlite3_column_int(row, 6) != 0;
         if (cookie.expires != 0 && cookie.expires <= now) continue;
         if (cookie.name.empty() || cookie.domain.empty()) continue;
         // ^partitionKey=…, ^userContextId=…: not the user's own tabs.
