@@ -20,6 +20,8 @@ struct DateWindow {
     // Photos uploaded before it are taken; a date alone (its time 00:00:00)
     // means through that day.
     DateTime end{2025, 12, 30};
+
+    friend bool operator==(const DateWindow&, const DateWindow&) = default;
 };
 
 struct DownloadOptions {
@@ -36,6 +38,7 @@ struct DownloadOptions {
     std::string save_folder;               // empty: beside the program (its data folder)
 
     NameFormat NameFormatOrContent() const { return name_format.value_or(NameFormat::kContent); }
+    friend bool operator==(const DownloadOptions&, const DownloadOptions&) = default;
 };
 
 // What a download does when nobody chose otherwise: the settings file's

@@ -164,6 +164,12 @@ TEST_F(MainWindowTest, EachOptionWritesItsOwnKey) {
     w.button_save_sound->click();
     EXPECT_EQ(Setting("mp3路径", "保存位置"), "/sounds/done.mp3");
     EXPECT_EQ(Setting("全局设置", "保存位置"), "/photos");
+    // Another reader of the file, as the command line is, runs with what the
+    // window runs with, and one without a file with what the engine does.
+    EXPECT_TRUE(Settings(globals.files.config_path).Options({}) == w.window->Options());
+    DownloadOptions defaults = kDefaultOptions;
+    defaults.window.end = Today();
+    EXPECT_TRUE(Settings((temp.path() / "none.ini").string()).Options({}) == defaults);
 }
 
 TEST_F(MainWindowTest, SelectAllAndInvert) {
