@@ -100,7 +100,7 @@ int main() {
     if (!fake.Start()) return 1;
     wa::ServiceAddresses service;
     service.home_page = fake.BaseUrl() + "/";
-    service.photo_host = "127.0.0.1:" + std::to_string(fake.port());
+    service.hosts[std::string(wa::kPhotoServiceHost.setting)] = "127.0.0.1:" + std::to_string(fake.port());
     wa::SetCurrentService(service);
 
     const fs::path root = fs::temp_directory_path() / ("wa-bench-" + std::to_string(::getpid()));

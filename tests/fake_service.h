@@ -21,7 +21,7 @@ protected:
         ASSERT_TRUE(fake.Start());
         ServiceAddresses service;
         service.home_page = fake.BaseUrl() + "/";
-        service.photo_host = tls ? fake.BaseUrl() : "127.0.0.1:" + std::to_string(fake.port());
+        service.hosts[std::string(kPhotoServiceHost.setting)] = tls ? fake.BaseUrl() : "127.0.0.1:" + std::to_string(fake.port());
         service.maker_host = fake.BaseUrl();
         if (tls) service.ca_file = CaFile();
         SetCurrentService(service);

@@ -15,6 +15,7 @@
 
 #include "doors/album_ref.h"
 #include "doors/photo_source.h"
+#include "weibo/weibo_service.h"
 #include "weibo/service_request.h"
 
 namespace wa {
@@ -85,17 +86,20 @@ public:
     // The album an album key of this door names, without its name, count or
     // door (the registry stamps it); nullopt for a key of another door.
     virtual std::optional<AlbumRef> AlbumOfKey(std::string_view key) const = 0;
+    // The host of its own it asks besides the site, if any.
+    virtual std::optional<ServiceHost> Host() const { return std::nullopt; }
 };
 
 // A door made of its parts: its words, its album list, its photo source (a
-// PhotoSource made from the album and the context) and its album keys.
+// PhotoSource made from the album and the context), its album keys and the
+// host of its own.
 template <typename Source>
 class DoorOf final : public Door {
 public:
     using List = AlbumListing (*)(std::string_view uid, const ServiceRequest& request);
     using KeyReader = std::optional<AlbumRef> (*)(std::string_view key);
-    DoorOf(DoorWords words, List list, KeyReader album_of_key)
-        : words_(words), list_(list), album_of_key_(album_of_key) {}
+    DoorOf(DoorWords words, List list, KeyReader album_of_key, std::optional<ServiceHost> host = std::nullopt)
+        : words_(words), list_(list), album_of_key_(album_of_key), host_(host) {}
 
     DoorWords Words() const override { return words_; }
     AlbumListing ListAlbums(std::string_view uid, const ServiceRequest& request) const override {
@@ -105,11 +109,13 @@ public:
         return std::make_unique<Source>(album, context);
     }
     std::optional<AlbumRef> AlbumOfKey(std::string_view key) const override { return album_of_key_(key); }
+    std::optional<ServiceHost> Host() const override { return host_; }
 
 private:
     DoorWords words_;
     List list_;
     KeyReader album_of_key_;
+    std::optional<ServiceHost> host_;
 };
 
 }  // namespace wa

@@ -16,12 +16,12 @@
 namespace wa {
 
 std::string AlbumListUrl(const ServiceAddresses& service, std::string_view uid) {
-    return PhotoServiceBase(service) + "/albums/get_all?uid=" + std::string(uid) + "&count=6355";
+    return HostBase(service, kPhotoServiceHost) + "/albums/get_all?uid=" + std::string(uid) + "&count=6355";
 }
 
 std::string PhotoPageUrl(const ServiceAddresses& service, std::string_view uid, std::string_view album_id, int page,
                          std::string_view type, std::string_view random_fraction) {
-    std::string url = PhotoServiceBase(service) + "/photos/get_all?uid=";
+    std::string url = HostBase(service, kPhotoServiceHost) + "/photos/get_all?uid=";
     url += uid;
     url += "&album_id=";
     url += album_id;

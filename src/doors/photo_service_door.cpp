@@ -96,7 +96,7 @@ std::optional<AlbumRef> PhotoServiceAlbumOfKey(std::string_view key) {
 const Door& PhotoServiceDoor() {
     static const DoorOf<PhotoServiceSource> door(
         {kPhotoServiceKey, "相册服务", "相册服务", "the photo service", "<album id>@@<type>, with a photo count"},
-        FetchAlbumList, PhotoServiceAlbumOfKey);
+        FetchAlbumList, PhotoServiceAlbumOfKey, kPhotoServiceHost);
     return door;
 }
 

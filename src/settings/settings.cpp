@@ -127,7 +127,13 @@ ServiceAddresses Settings::Addresses() const {
     const auto take = [this](const TextKey& key, std::string& address) { address = Read(key.section, key.name, address); };
     take(kHomePageKey, addresses.home_page);
     if (addresses.home_page.find("://") == std::string::npos) addresses.home_page.insert(0, "http://");
-    take(kPhotoHostKey, addresses.photo_host);
+    for (const wa::Door* door : AllDoors()) {  // Door() is the setting's door
+        const std::optional<ServiceHost> host = door->Host();
+        if (!host) continue;
+        if (std::string address = Read(kServiceSection, host->setting); !address.empty()) {
+            addresses.hosts[std::string(host->setting)] = std::move(address);
+        }
+    }
     take(kMakerKey, addresses.maker_host);
     // Authorities from a file others may write could let them read the traffic.
     if (SettingsFileOpenToOthers(path_).empty()) take(kAuthoritiesKey, addresses.ca_file);

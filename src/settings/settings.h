@@ -78,10 +78,10 @@ inline const DateKey kWindowEndKey{kGlobalSection, "结束日期", kDefaultOptio
                                    {2037, 12, 30, 23, 59, 59}, true};
 inline const TextKey kSaveFolderKey{kGlobalSection, "保存位置"};
 // Where the service lives, for tests and the demo: each key that is present
-// replaces the built-in address; 证书 only from a file no other user may write.
+// replaces the built-in address, a door's own host under its word (相册服务=…);
+// 证书 only from a file no other user may write.
 inline constexpr std::string_view kServiceSection = "服务地址";
 inline const TextKey kHomePageKey{kServiceSection, "微博首页"};  // a bare "host[:port]" means http://
-inline const TextKey kPhotoHostKey{kServiceSection, "相册服务"};
 inline const TextKey kMakerKey{kServiceSection, "官网"};
 inline const TextKey kAuthoritiesKey{kServiceSection, "证书"};
 inline const TextKey kSoundKey{"mp3路径", "保存位置"};

@@ -31,7 +31,7 @@ void SetCurrentService(const ServiceAddresses& addresses) {
         std::lock_guard lock(g_service_mutex);
         g_service = addresses;
     }
-    // The 证书 authorities are trusted for the site and the photo service only.
+    // The 证书 authorities are trusted for the site and the hosts replaced only.
     ServiceTrust trust;
     trust.ca_file = addresses.ca_file;
     if (!trust.ca_file.empty()) trust.hosts = ServiceHosts(addresses);
@@ -39,7 +39,9 @@ void SetCurrentService(const ServiceAddresses& addresses) {
 }
 
 std::vector<std::string> ServiceHosts(const ServiceAddresses& service) {
-    return {UrlHost(service.home_page), UrlHost(PhotoServiceBase(service))};
+    std::vector<std::string> hosts = {UrlHost(service.home_page)};
+    for (const auto& [setting, address] : service.hosts) hosts.push_back(UrlHost(BaseOf(address)));
+    return hosts;
 }
 
 std::vector<std::string> LoginDomains(const ServiceAddresses& service) {
@@ -48,7 +50,10 @@ std::vector<std::string> LoginDomains(const ServiceAddresses& service) {
     return domains;
 }
 
-std::string PhotoServiceBase(const ServiceAddresses& service) { return BaseOf(service.photo_host); }
+std::string HostBase(const ServiceAddresses& service, const ServiceHost& host) {
+    const auto replaced = service.hosts.find(host.setting);
+    return BaseOf(replaced != service.hosts.end() ? replaced->second : std::string(host.address));
+}
 
 std::string MakerBase(const ServiceAddresses& service) { return BaseOf(service.maker_host, "https://"); }
 
@@ -67,7 +72,7 @@ std::string UserInfoUrl(const ServiceAddresses& service, std::string_view key, s
 }
 
 std::string AlbumPageUrl(const ServiceAddresses& service, std::string_view uid) {
-    return PhotoServiceBase(service) + "/" + std::string(uid) + "/albums/";
+    return HostBase(service, kPhotoServiceHost) + "/" + std::string(uid) + "/albums/";
 }
 
 std::string VersionPageUrl(const ServiceAddresses& service) {

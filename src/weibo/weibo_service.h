@@ -3,21 +3,37 @@
 // point these at a fake service through the settings file.
 #pragma once
 
+#include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace wa {
 
+// A host of its own that a door asks, besides the site: the key of 服务地址
+// that may replace its address (for tests and the demo), and its address.
+struct ServiceHost {
+    std::string_view setting;
+    std::string_view address;
+};
+// The photo service: a door of its own, and the album page of a user.
+inline constexpr ServiceHost kPhotoServiceHost{"相册服务", "https://photo.weibo.com"};
+
 struct ServiceAddresses {
-    std::string home_page = "https://weibo.com/";         // opened in the browser; picture Referer;
-                                                          // a bare "host[:port]" in the settings means http://
-    std::string photo_host = "https://photo.weibo.com";  // a bare "host[:port]" means http://
-    std::string maker_host = "tavrin.invalid";           // version and help pages; may carry a scheme
+    std::string home_page = "https://weibo.com/";  // opened in the browser; picture Referer;
+                                                   // a bare "host[:port]" in the settings means http://
+    // Hosts whose address is replaced, by their 服务地址 key; a bare
+    // "host[:port]" means http://.
+    std::map<std::string, std::string, std::less<>> hosts;
+    std::string maker_host = "tavrin.invalid";  // version and help pages; may carry a scheme
     std::string ca_file;  // PEM file of certificate authorities trusted besides the system's
 };
 
-// The hosts of the site and the photo service, lower case, with no port: the
+// The scheme and host of `host` as `service` has it, without a trailing "/".
+std::string HostBase(const ServiceAddresses& service, const ServiceHost& host);
+
+// The hosts of the site and the hosts replaced, lower case, with no port: the
 // hosts the 证书 authorities are trusted for, in the program's requests and
 // in its browser.
 std::vector<std::string> ServiceHosts(const ServiceAddresses& service);
@@ -29,8 +45,6 @@ std::vector<std::string> LoginDomains(const ServiceAddresses& service);
 ServiceAddresses CurrentService();
 void SetCurrentService(const ServiceAddresses& addresses);
 
-// The photo service's scheme and host, without a trailing "/".
-std::string PhotoServiceBase(const ServiceAddresses& service);
 // The maker's home page (官网), https when the setting names no scheme.
 std::string MakerBase(const ServiceAddresses& service);
 // The scheme and host of the home page, without a trailing "/": where the

@@ -46,7 +46,7 @@ protected:
         fs::copy_file(WA_CLI_PATH, program);
         config = (temp.path() / "bin" / "配置.ini").string();
         WriteSetting(config, "服务地址", "微博首页", fake.BaseUrl() + "/");
-        WriteSetting(config, "服务地址", "相册服务", CurrentService().photo_host);
+        WriteSetting(config, "服务地址", "相册服务", HostBase(CurrentService(), kPhotoServiceHost));
         if (tls) WriteSetting(config, "服务地址", "证书", CaFile());
         WriteSetting(config, "全局设置", "保存位置", (temp.path() / "saved").string());
         WriteSetting(config, "全局设置", "请求间隔", "0");

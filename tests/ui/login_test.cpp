@@ -196,8 +196,9 @@ int RestartCheck() {
     const QString storage = qEnvironmentVariable("WA_RESTART_CHECK");
     test::TempFolder program;
     ServiceAddresses service;
-    service.photo_host = qEnvironmentVariable("WA_RESTART_BASE").toStdString();
-    service.home_page = service.photo_host + "/";
+    const std::string base = qEnvironmentVariable("WA_RESTART_BASE").toStdString();
+    service.hosts[std::string(kPhotoServiceHost.setting)] = base;
+    service.home_page = base + "/";
     service.ca_file = qEnvironmentVariable("WA_RESTART_CA").toStdString();
     SetCurrentService(service);
     Globals globals;

@@ -272,7 +272,7 @@ TEST_F(MainWindowTest, EveryListingEndsWithATrueStatusLineReadWhole) {
         {"12345", false, true, "相册列表获取失败：无法连接到 127.0.0.1:1（Connection refused）"},
     };
     ServiceAddresses closed = CurrentService();
-    closed.photo_host = "127.0.0.1:1";
+    closed.hosts[std::string(kPhotoServiceHost.setting)] = "127.0.0.1:1";
     WriteSetting(globals.files.config_path, "全局设置", "相册来源", "相册服务");
     w.window->findChild<SettingsPage*>()->Load();
     for (const auto& c : cases) {

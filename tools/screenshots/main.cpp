@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     if (!fake.Start()) return 1;
     wa::ServiceAddresses service;
     service.home_page = fake.BaseUrl() + "/";
-    service.photo_host = "127.0.0.1:" + std::to_string(fake.port());
+    service.hosts[std::string(wa::kPhotoServiceHost.setting)] = "127.0.0.1:" + std::to_string(fake.port());
     service.maker_host = fake.BaseUrl();
     wa::SetCurrentService(service);
     wa::ApplySkin(app, QString::fromStdString(program_folder), 13);
