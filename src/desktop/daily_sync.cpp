@@ -3,6 +3,7 @@
 #include <glib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -13,19 +14,31 @@
 namespace wa {
 namespace {
 
+// Characters systemd takes for no executable's name, even quoted.
+constexpr std::string_view kNotInExecutableNames = "\\\"'";
+
 // A path as one word of an ExecStart line: quoted, with what systemd would
-// read as a specifier or a variable doubled.
-std::string SystemdWord(std::string_view text) {
+// read as a specifier doubled, and in an argument what it would read as a
+// variable too (the program itself is never substituted).
+std::string SystemdWord(std::string_view text, bool argument) {
     std::string word = "\"";
     for (const char c : text) {
         if (c == '"' || c == '\\') word += '\\';
-        if (c == '%' || c == '$') word += c;
+        if (c == '%' || (c == '$' && argument)) word += c;
         word += c;
     }
     return word + "\"";
 }
 
-// A word of a crontab line, which a shell reads; "%" ends a crontab command.
+// The program an ExecStart line runs: itself, or through env when its path
+// holds what systemd refuses in the program's name.
+std::string SystemdProgram(std::string_view path) {
+    if (path.find_first_of(kNotInExecutableNames) == std::string_view::npos) return SystemdWord(path, false);
+    return "/usr/bin/env " + SystemdWord(path, true);
+}
+
+// A word of a crontab line, which a shell reads; cron reads "%" as the end
+// of the command, and "\%" as "%".
 std::string CrontabWord(std::string_view text) {
     std::string word = "'";
     for (const char c : text) {
@@ -34,6 +47,17 @@ std::string CrontabWord(std::string_view text) {
         else word += c;
     }
     return word + "'";
+}
+
+// Why `path` cannot be a word of a unit or a crontab line: a control
+// character (a line break would start a command of its own) or text that is
+// not UTF-8, which systemd ignores.
+std::string UnsayablePath(std::string_view path) {
+    const bool control = std::any_of(path.begin(), path.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    });
+    if (!control && IsValidUtf8(path)) return {};
+    return std::string(control ? "含有控制字符（如换行）" : "不是UTF-8文本") + "：" + OneLine(path);
 }
 
 std::string UnitPath(const DailySyncPlan& plan, std::string_view unit) { return plan.unit_folder + "/" + std::string(unit); }
@@ -64,15 +88,22 @@ CommandResult RunProgram(const std::vector<std::string>& argv) {
 std::string UserUnitFolder() { return XdgFolder("XDG_CONFIG_HOME", ".config") + "/systemd/user"; }
 
 std::string FindCliProgram(const std::string& program_folder) {
-    for (const std::string& candidate : {program_folder + "/weibo-albums-cli", program_folder + "/../cli/weibo-albums-cli"}) {
-        std::error_code error;
-        const std::filesystem::path found = std::filesystem::canonical(candidate, error);
-        if (!error && ::access(found.c_str(), X_OK) == 0) return found.string();
-    }
+    std::error_code error;
+    const std::filesystem::path beside = std::filesystem::canonical(program_folder + "/weibo-albums-cli", error);
+    if (!error && ::access(beside.c_str(), X_OK) == 0) return beside.string();
     gchar* on_path = g_find_program_in_path("weibo-albums-cli");
     const std::string found = on_path ? on_path : "";
     g_free(on_path);
     return found;
+}
+
+std::string DailySyncRefusal(const DailySyncPlan& plan) {
+    for (const auto& [what, path] : {std::pair{"命令行程序的路径", &plan.cli}, std::pair{"配置文件的路径", &plan.config_path}}) {
+        if (const std::string why = UnsayablePath(*path); !why.empty()) {
+            return std::string("无法设置每天自动同步：") + what + why;
+        }
+    }
+    return {};
 }
 
 std::string SyncServiceText(const DailySyncPlan& plan) {
@@ -81,7 +112,8 @@ std::string SyncServiceText(const DailySyncPlan& plan) {
            "\n"
            "[Service]\n"
            "Type=oneshot\n"
-           "ExecStart=" + SystemdWord(plan.cli) + " sync --notify --config " + SystemdWord(plan.config_path) + "\n";
+           "ExecStart=" + SystemdProgram(plan.cli) + " sync --notify --config " + SystemdWord(plan.config_path, true) +
+           "\n";
 }
 
 std::string SyncTimerText() {
@@ -123,6 +155,7 @@ DailySyncState DailySyncNow(const DailySyncPlan& plan) {
 DailySyncState TurnDailySyncOn(const DailySyncPlan& plan) {
     DailySyncState state = DailySyncNow(plan);
     if (!state.user_systemd) return state;
+    if (state.problem = DailySyncRefusal(plan); !state.problem.empty()) return state;
     std::string folder = plan.unit_folder;
     EnsureDirectory(folder);
     for (const auto& [unit, text] : std::array<std::pair<std::string_view, std::string>, 2>{

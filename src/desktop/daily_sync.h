@@ -35,10 +35,14 @@ struct DailySyncPlan {
 
 // $XDG_CONFIG_HOME/systemd/user
 std::string UserUnitFolder();
-// The command line program beside `program_folder`, or in the build tree's
-// cli folder beside it, or on PATH; empty when there is none.
+// The command line program beside `program_folder`, or on PATH; empty when
+// there is none.
 std::string FindCliProgram(const std::string& program_folder);
 
+// Why no unit or crontab line can say the plan's command, for the user: a
+// path holding a control character or text that is not UTF-8. Empty when
+// one can; then the unit and the line below say exactly that one command.
+std::string DailySyncRefusal(const DailySyncPlan& plan);
 std::string SyncServiceText(const DailySyncPlan& plan);
 std::string SyncTimerText();
 // "17 4 * * * '<cli>' sync --notify --config '<配置.ini>' >/dev/null 2>&1"
@@ -52,7 +56,8 @@ struct DailySyncState {
 };
 
 DailySyncState DailySyncNow(const DailySyncPlan& plan);
-// Writes both units, reloads and enables the timer at once.
+// Writes both units, reloads and enables the timer at once; nothing when the
+// plan is refused.
 DailySyncState TurnDailySyncOn(const DailySyncPlan& plan);
 // Disables the timer and removes both units.
 DailySyncState TurnDailySyncOff(const DailySyncPlan& plan);

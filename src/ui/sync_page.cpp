@@ -88,6 +88,13 @@ void SyncPage::LayOut(int width, int extra_height) {
     panel_->LayOut(list_, extra_height);
     set_width(label_status_, list_->width() - label_status_->x() + list_->x());
     set_width(edit_crontab_, group_daily_->width() - edit_crontab_->x() - 12);
+    FitDailyRow();
+}
+
+void SyncPage::FitDailyRow() {
+    // Without a crontab line beside them the words take the row.
+    const int end = edit_crontab_->isHidden() ? edit_crontab_->geometry().right() : edit_crontab_->x() - 6;
+    label_daily_->resize(end - label_daily_->x(), label_daily_->height());
 }
 
 void SyncPage::ShowRows(const std::vector<SyncRow>& rows) {
@@ -128,7 +135,10 @@ void SyncPage::ShowDaily(bool on, const QString& text, const QString& crontab_li
     check_daily_->setChecked(on);
     label_daily_->setText(text);
     edit_crontab_->setText(crontab_line);
+    edit_crontab_->setCursorPosition(0);  // the time and the program first
+    edit_crontab_->setToolTip(crontab_line);
     edit_crontab_->setVisible(!crontab_line.isEmpty());
+    FitDailyRow();
 }
 
 void SyncPage::AppendLog(const std::string& text) { panel_->AppendLog(text); }

@@ -69,6 +69,7 @@ signals:
     void dailyToggled(bool on);
 
 private:
+    void FitDailyRow();
     void BuildTop();
     void BuildList();
     QString CurrentTarget() const;

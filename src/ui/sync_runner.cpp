@@ -193,16 +193,28 @@ void SyncRunner::SetDaily(bool on) {
     if (daily_.cli.empty()) return RefreshDaily();
     tasks_.Run([this, daily = daily_, on](JobToken*) {
         const DailySyncState state = on ? TurnDailySyncOn(daily) : TurnDailySyncOff(daily);
-        QMetaObject::invokeMethod(this, [this, state] {
+        QMetaObject::invokeMethod(this, [this, state, on] {
             ShowDailyState(state);
             if (!state.problem.empty()) presenter_->LogNow(state.problem);
+            if (on && !state.on) message_(QString::fromUtf8("信息："), DailyRefusalText(state));
         }, Qt::QueuedConnection);
     });
 }
 
+QString SyncRunner::DailyRefusalText(const DailySyncState& state) const {
+    if (const std::string refusal = DailySyncRefusal(daily_); !refusal.empty()) return Text(refusal);
+    if (state.user_systemd) return Text(state.problem.empty() ? "每天自动同步没有开启" : state.problem);
+    return Text("本机没有运行用户级systemd，无法开启每天自动同步。\n可以用crontab每天同步：运行 crontab -e，加入这一行：\n" +
+                SyncCrontabLine(daily_));
+}
+
 void SyncRunner::ShowDailyState(const DailySyncState& state) {
+    if (const std::string refusal = DailySyncRefusal(daily_); !refusal.empty()) {
+        page_->ShowDaily(false, Text(refusal), {});
+        return;
+    }
     if (!state.user_systemd) {
-        page_->ShowDaily(false, QString::fromUtf8("本机没有运行用户级systemd：可用crontab每天同步（crontab -e，加入右边这一行）"),
+        page_->ShowDaily(false, QString::fromUtf8("没有用户级systemd：可用crontab（crontab -e加入右边这一行）"),
                          Text(SyncCrontabLine(daily_)));
         return;
     }

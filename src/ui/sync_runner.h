@@ -84,6 +84,9 @@ private:
     // Shows a row's state from the worker; `refresh` reads its last sync anew.
     void ShowState(int index, const QString& state, bool refresh = false);
     void ShowDailyState(const DailySyncState& state);
+    // Why 每天自动同步 is not on after the user ticked it: with the whole
+    // crontab line where no user systemd runs.
+    QString DailyRefusalText(const DailySyncState& state) const;
     void Notify(const SyncOutcome& outcome);
 
     SyncPage* page_;

@@ -188,6 +188,12 @@ std::string_view CutToBytes(std::string_view text, std::size_t limit) {
     return text.substr(0, end);
 }
 
+std::string OneLine(std::string_view text) {
+    std::string line = TerminalSafe(text);
+    std::replace_if(line.begin(), line.end(), [](char c) { return c == '\n' || c == '\t'; }, '?');
+    return line;
+}
+
 std::string TerminalSafe(std::string_view text) {
     std::string unzeroed(text);
     std::replace(unzeroed.begin(), unzeroed.end(), '\0', '\x01');  // shown as "?" below, not cut there

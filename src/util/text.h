@@ -43,6 +43,8 @@ std::string_view CutToBytes(std::string_view text, std::size_t limit);
 // Text from the service as it may reach a terminal or the log: valid UTF-8,
 // with C0 controls other than tab and newline, DEL and C1 controls as "?".
 std::string TerminalSafe(std::string_view text);
+// TerminalSafe on one line: tab and newline as "?" too.
+std::string OneLine(std::string_view text);
 // Log lines as they are shown: "\r\n" line ends as "\n", then TerminalSafe.
 std::string ShownLogLines(std::string_view text);
 

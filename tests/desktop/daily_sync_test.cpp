@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -90,22 +91,68 @@ TEST_F(DailySyncTest, WithoutAUserSystemdNothingIsWrittenAndTheCrontabLineStands
                                      "'/home/o'\\''neil/100\\%/配置.ini' >/dev/null 2>&1");
 }
 
-TEST_F(DailySyncTest, SystemdReadsTheUnitsAsWritten) {
-    if (RunProgram({"systemd-analyze", "--version"}).status != 0) GTEST_SKIP() << "no systemd-analyze here";
-    plan.cli = "/bin/true";
-    plan.config_path = (temp.path() / "有 空格" / "配置.ini").string();
-    ASSERT_TRUE(TurnDailySyncOn(plan).on);
-    const fs::path folder = plan.unit_folder;
-    const CommandResult verified = RunProgram({"systemd-analyze", "verify", (folder / "weibo-albums-sync.timer").string(),
-                                               (folder / "weibo-albums-sync.service").string()});
-    EXPECT_EQ(verified.status, 0) << verified.output;
-    EXPECT_EQ(verified.output, "");
+// What cron hands the shell: "\%" as "%", and the command ends at a lone "%".
+std::string AsCronRunsIt(const std::string& line) {
+    std::string command;
+    for (std::size_t i = std::string("17 4 * * * ").size(); i < line.size(); ++i) {
+        if (line[i] == '\\' && i + 1 < line.size() && line[i + 1] == '%') {
+            command += line[++i];
+        } else if (line[i] == '%') {
+            break;
+        } else {
+            command += line[i];
+        }
+    }
+    return command;
 }
 
-TEST_F(DailySyncTest, SpecifiersInPathsAreNotReadAsSuch) {
-    plan.cli = "/home/a%b/$HOME/wa\"cli";
-    EXPECT_NE(SyncServiceText(plan).find("ExecStart=\"/home/a%%b/$$HOME/wa\\\"cli\" sync"), std::string::npos)
+// Programs and settings in folders whose names hold what unit files, cron and
+// the shell read as their own: each unit says exactly the one command, as
+// systemd reads it, and the crontab line runs it with exactly its words.
+TEST_F(DailySyncTest, HostilePathsGiveExactlyOneCommandOrNone) {
+    const bool analyze = RunProgram({"systemd-analyze", "--version"}).status == 0;
+    for (const std::string name : {"有 空格", "quo\"te", "o'neil", "semi;colon", "d$HOME", "100%d", "back\\slash",
+                                   "a\\%b$$c"}) {
+        const fs::path folder = temp.path() / name;
+        fs::create_directories(folder);
+        const fs::path heard = temp.path() / "heard.txt";
+        std::ofstream(folder / "weibo-albums-cli") << "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" << heard.string() << "'\n";
+        fs::permissions(folder / "weibo-albums-cli", fs::perms::owner_all);
+        plan.cli = (folder / "weibo-albums-cli").string();
+        plan.config_path = (folder / "配置.ini").string();
+        ASSERT_TRUE(DailySyncRefusal(plan).empty()) << name;
+        ASSERT_TRUE(TurnDailySyncOn(plan).on) << name;
+        const std::string unit = FileText(fs::path(plan.unit_folder) / "weibo-albums-sync.service");
+        EXPECT_EQ(std::count(unit.begin(), unit.end(), '\n'), 6) << unit;
+        if (analyze) {
+            const CommandResult verified =
+                RunProgram({"systemd-analyze", "verify", plan.unit_folder + "/weibo-albums-sync.timer",
+                            plan.unit_folder + "/weibo-albums-sync.service"});
+            EXPECT_EQ(verified.status, 0) << name << ": " << verified.output << unit;
+            EXPECT_EQ(verified.output, "") << name;
+        }
+        fs::remove(heard);
+        ASSERT_EQ(RunProgram({"sh", "-c", AsCronRunsIt(SyncCrontabLine(plan))}).status, 0) << SyncCrontabLine(plan);
+        EXPECT_EQ(FileText(heard), "sync\n--notify\n--config\n" + plan.config_path + "\n") << SyncCrontabLine(plan);
+    }
+    // A variable or a specifier in an argument is doubled, in the program's own path not.
+    plan.cli = "/home/a%b/d$HOME/cli";
+    plan.config_path = "/c/$HOME/%h.ini";
+    EXPECT_NE(SyncServiceText(plan).find(R"(ExecStart="/home/a%%b/d$HOME/cli" sync --notify --config "/c/$$HOME/%%h.ini")"),
+              std::string::npos)
         << SyncServiceText(plan);
+
+    // A line break or another control character would say a second command:
+    // nothing is written, and the user is told why.
+    TurnDailySyncOff(plan);
+    for (const std::string cli : {"/opt/a\nExecStart=/bin/rm/cli", "/opt/a\x01/cli", "/opt/\xff/cli"}) {
+        plan.cli = cli;
+        const DailySyncState state = TurnDailySyncOn(plan);
+        EXPECT_FALSE(state.on);
+        EXPECT_NE(state.problem.find("无法设置每天自动同步：命令行程序的路径"), std::string::npos) << state.problem;
+        EXPECT_EQ(state.problem.find('\n'), std::string::npos);
+        EXPECT_FALSE(fs::exists(fs::path(plan.unit_folder) / "weibo-albums-sync.service"));
+    }
 }
 
 }  // namespace
