@@ -76,7 +76,8 @@ AlbumListing ListAlbums(std::string_view uid, std::string_view door_key, const S
     std::vector<const Door*> remembered;
     for (const Door* door : AllDoors()) {
         const std::optional<std::int64_t> at = memory ? memory->ClosedAt(door->Words().key) : std::nullopt;
-        if (!at || now - *at >= kClosedDoorRemembered) {
+        // A time to come, or long gone, is no memory (nor an overflow).
+        if (!at || *at > now || *at <= now - kClosedDoorRemembered) {
             order.push_back(door);
             continue;
         }

@@ -7,6 +7,8 @@
 #include "download/picture_file.h"
 #include "download/picture_naming.h"
 #include "download/record_store.h"
+#include "util/folders.h"
+#include "util/text.h"
 
 namespace wa {
 namespace {
@@ -39,6 +41,10 @@ std::string KeepOneFolder(const FolderHandle& user_folder, const std::string& na
     std::string kept = name;
     if (!user_folder.Holds(name)) {
         std::optional<std::string> earlier = store.AlbumFolder(album.key);
+        if (earlier && !IsOneName(*earlier)) {  // a record store is a file anyone may have written
+            log("防止重复下载数据库中本相册的文件夹“" + OneLine(*earlier) + "”不是一个文件夹名称，不使用");
+            earlier.reset();
+        }
         if (!earlier || *earlier == name || !user_folder.Holds(*earlier)) {
             earlier = OnlyOtherCount(user_folder, FitName("", CleanName(album.name), ""), album.key, store);
         }

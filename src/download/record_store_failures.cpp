@@ -4,6 +4,7 @@
 
 #include "download/record_store.h"
 #include "download/sqlite_statement.h"
+#include "util/folders.h"
 
 namespace wa {
 namespace {
@@ -33,6 +34,16 @@ FailedItem ReadItem(const Statement& row, int first) {
     item.pages.to_end = row.Int(column++) != 0;
     item.reason = row.Text(column);
     return item;
+}
+
+// An item as this program writes them: a kind it knows, and a video's
+// still by its name alone, for the video is saved beside it.
+bool Readable(const FailedItem& item) {
+    const auto kind = static_cast<int>(item.kind);
+    const auto photo_kind = static_cast<int>(item.photo.kind);
+    if (kind < 0 || kind > static_cast<int>(FailedItem::Kind::kPages)) return false;
+    if (photo_kind < 0 || photo_kind > static_cast<int>(PhotoKind::kLive)) return false;
+    return item.kind != FailedItem::Kind::kVideo || IsOneName(item.still);
 }
 
 }  // namespace
@@ -93,7 +104,10 @@ std::vector<RecordStore::FailedAlbum> RecordStore::Failures() {
     Statement items(db_, sql.c_str());
     for (FailedAlbum& failed : albums) {
         items.Bind(failed.album.key);
-        while (items.Row()) failed.items.push_back(ReadItem(items, 0));
+        while (items.Row()) {
+            FailedItem item = ReadItem(items, 0);
+            if (Readable(item)) failed.items.push_back(std::move(item));
+        }
         items.Reset();
     }
     std::erase_if(albums, [](const FailedAlbum& failed) { return failed.items.empty(); });

@@ -1,5 +1,7 @@
 #include "util/folders.h"
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <dirent.h>
@@ -162,5 +164,10 @@ bool ReplaceFileContents(const std::string& file, const std::string& bytes) {
     return true;
 }
 
+
+bool IsOneName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
+           std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
 
 }  // namespace wa

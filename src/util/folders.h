@@ -27,6 +27,11 @@ std::string XdgFolder(const char* variable, const char* fallback_under_home);
 // The folder of the running program, without a trailing "/".
 std::string ProgramFolder();
 
+// True for one plain name of a file or folder: not empty, no "/", not "." or
+// "..", no control character. What a record store or a list names is used
+// as a name only when it is one.
+bool IsOneName(std::string_view name);
+
 // A folder kept open: what is made in it lands there, whatever becomes of
 // its path meanwhile, and no symbolic link below it is ever followed.
 class FolderHandle {

@@ -100,5 +100,41 @@ TEST_F(AlbumFolderTest, OneAlbumKeepsOneFolderWhateverItsCountSays) {
     EXPECT_EQ(FileNames(user_folder / "旅行6").size(), 6u);
 }
 
+// A record store is a file like any other: what it says of an album's
+// folder is taken only as one name beside the album's, and a retry's video
+// only beside its still.
+TEST_F(AlbumFolderTest, AStoreNamesFoldersNeverPaths) {
+    Serve({Album("809", 2)});
+    const fs::path outside = temp.path() / "outside";
+    fs::create_directories(outside / "keep");
+    std::ofstream(outside / "keep" / "mine.txt") << "mine";
+    const fs::path user_folder = temp.path() / "saved" / "小明的微博";
+    for (const std::string& kept :
+         std::vector<std::string>{"../..", "..", ".", (outside / "keep").string(), "a/../../..", "旅\n行", ""}) {
+        fs::remove_all(temp.path() / "saved");
+        fs::create_directories(user_folder);
+        {
+            RecordStore store;
+            OpenUserStore(store, context.program_folder, "1001", true);
+            ASSERT_TRUE(store.SetAlbumFolder("809@@3", kept));
+        }
+        EXPECT_EQ(Download("809", "2").saved, 2) << kept;
+        EXPECT_EQ(FileNames(user_folder), (std::vector<std::string>{"旅行2"})) << kept;
+        EXPECT_EQ(FileNames(user_folder / "旅行2").size(), 2u) << kept;
+        EXPECT_EQ(FileNames(outside / "keep"), (std::vector<std::string>{"mine.txt"})) << kept;
+        EXPECT_EQ(FileNames(temp.path() / "saved"), (std::vector<std::string>{"小明的微博"})) << kept;
+        if (!kept.empty()) {
+            EXPECT_NE(host.Log().find("不是一个文件夹名称，不使用"), std::string::npos) << kept;
+        }
+    }
+
+    RecordStore store;
+    ASSERT_TRUE(store.OpenStore(StorePath()));
+    RecordStore::FailedItem video = RecordStore::FailedItem::Video({.photo_id = "1"}, "../../x.jpg", "403");
+    ASSERT_TRUE(store.PutFailedAlbum({.door = "photo", .key = "809@@3"}, std::nullopt));
+    ASSERT_TRUE(store.PutFailure("809@@3", video));
+    EXPECT_TRUE(store.Failures().empty());  // nothing the run could save outside
+}
+
 }  // namespace
 }  // namespace wa

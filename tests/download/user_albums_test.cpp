@@ -7,6 +7,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <limits>
 
 #include "../fake_service.h"
 #include "../util/temp_folder.h"
@@ -78,6 +79,21 @@ TEST_F(UserAlbumsTest, WithoutAUserTheListingSaysWhyAndAsksForNoAlbum) {
     EXPECT_TRUE(nobody.user.uid.empty());
     EXPECT_EQ(nobody.listing.problem, ListingProblem::kUnknownUser);
     EXPECT_EQ(fake.CountRequests("/albums/get_all") + fake.CountRequests("/ajax/profile/getImageWall"), 0);
+}
+
+// A closed-door time to come, or out of any range, is no memory: the photo
+// service is asked, and no impossible date is said.
+TEST_F(UserAlbumsTest, AClosedDoorTimeFromTheFutureOrOutOfRangeIsNoMemory) {
+    const std::int64_t ten_years_on = static_cast<std::int64_t>(std::time(nullptr)) + 10LL * 365 * 24 * 3600;
+    for (const std::int64_t at : {ten_years_on, std::numeric_limits<std::int64_t>::min(),
+                                  std::numeric_limits<std::int64_t>::max()}) {
+        SetClosedAt(at);
+        const UserAlbums found = List();
+        EXPECT_EQ(found.listing.door, "photo") << at;
+        EXPECT_EQ(fake.CountRequests("/albums/get_all"), 1) << at;
+        EXPECT_EQ(log.find("相册服务于"), std::string::npos) << log;
+        EXPECT_FALSE(ClosedAt()) << at;  // open, it is forgotten as closed
+    }
 }
 
 }  // namespace
