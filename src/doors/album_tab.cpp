@@ -43,14 +43,17 @@ std::optional<AlbumRef> ReadNamedAlbum(json_object* album) {
     return ref;
 }
 
+// An address as long as an address is; none for a longer one.
+std::string Address(std::string url) { return url.size() <= kMaxAddressBytes ? url : std::string(); }
+
 PostPicture ReadPicture(std::string pid, json_object* info) {
     PostPicture picture;
     picture.pid = std::move(pid);
-    picture.url = Scalar(JsonMember(info, "largest"), "url");
-    if (picture.url.empty()) picture.url = Scalar(JsonMember(info, "large"), "url");
+    picture.url = Address(Scalar(JsonMember(info, "largest"), "url"));
+    if (picture.url.empty()) picture.url = Address(Scalar(JsonMember(info, "large"), "url"));
     const std::string type = Scalar(info, "type");
     picture.gif = type == "gif";
-    if (type == "livephoto") picture.video_url = LiveVideoUrl(Scalar(info, "video"));
+    if (type == "livephoto") picture.video_url = Address(LiveVideoUrl(Scalar(info, "video")));
     return picture;
 }
 
@@ -124,9 +127,14 @@ Post ReadStatus(json_object* status) {
     Post post;
     post.readable = true;
     post.mid = Scalar(status, "mid");
+    if (post.mid.size() > kMaxPostIdDigits || post.mid.find_first_not_of("0123456789") != std::string::npos) {
+        post.mid.clear();  // no post id: a post nothing can be asked of
+    }
     post.author = Scalar(JsonMember(status, "user"), "id");
     post.liked = Scalar(JsonMember(status, "title"), "text") == "赞过";
-    post.caption = Scalar(status, "text_raw");
+    json_object* top = JsonMember(status, "isTop");
+    post.pinned = json_object_is_type(top, json_type_boolean) ? json_object_get_boolean(top) : Scalar(status, "isTop") == "1";
+    post.caption = std::string(CutToBytes(Scalar(status, "text_raw"), kMaxCaptionBytes));
     post.uploaded = ParsePostTime(Scalar(status, "created_at"));
     json_object* infos = JsonMember(status, "pic_infos");
     if (json_object* ids = JsonMember(status, "pic_ids"); ids && json_object_is_type(ids, json_type_array)) {
@@ -139,6 +147,7 @@ Post ReadStatus(json_object* status) {
                 break;
             }
             const std::string pid = json_object_get_string(id);
+            if (pid.size() > kMaxAddressBytes) continue;
             post.pictures.push_back(ReadPicture(pid, JsonMember(infos, pid.c_str())));
         }
     }

@@ -41,6 +41,12 @@ ServiceRequest AlbumTabRequest(const ServiceRequest& request, std::string_view u
 // post at most eighteen pictures; what lies beyond is left out and counted.
 inline constexpr std::size_t kMaxEntriesPerPage = 1000;
 inline constexpr std::size_t kMaxPicturesPerPost = 100;
+// Real cursors are a few dozen characters, post ids 16 digits, addresses a
+// few hundred bytes and captions a few thousand: what is longer is not taken.
+inline constexpr std::size_t kMaxCursorBytes = 1024;
+inline constexpr std::size_t kMaxPostIdDigits = 20;
+inline constexpr std::size_t kMaxAddressBytes = 4096;
+inline constexpr std::size_t kMaxCaptionBytes = 64 * 1024;
 
 // One entry of a wall or album page; some carry no pid, only their post.
 struct AlbumTabItem {
@@ -71,6 +77,7 @@ struct Post {
     std::string mid;
     std::string author;   // the uid of whoever wrote it
     bool liked = false;   // on a timeline: a post of another the user liked (赞过)
+    bool pinned = false;  // on a timeline: pinned to its top (isTop), whatever its time
     std::string caption;  // text_raw, as written
     std::optional<std::int64_t> uploaded;  // Unix seconds
     std::vector<PostPicture> pictures;     // in the post's order

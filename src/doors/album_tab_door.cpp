@@ -12,9 +12,6 @@
 namespace wa {
 namespace {
 
-// Real cursors are a few dozen characters.
-constexpr std::size_t kMaxCursorBytes = 1024;
-
 // The record of one picture of a post; an unreadable post gives the picture
 // by its id, without caption or upload time.
 PhotoRecord RecordOf(const std::string& pid, const std::string& mid, const Post& post, const PostPicture* picture) {

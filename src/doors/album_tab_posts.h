@@ -4,10 +4,12 @@
 // timeline did not bring.
 #pragma once
 
+#include <deque>
 #include <future>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,22 +17,36 @@
 
 namespace wa {
 
+// What the posts a run keeps may take: some hundred thousand real posts.
+inline constexpr std::size_t kPostCacheBytes = 64u << 20;
+// Timeline pages read for one post before the rest of the posts are asked
+// for one by one: a thousand posts between two with pictures.
+inline constexpr int kMaxTimelinePagesPerPost = 50;
+
 // The posts a run has read, shared by its albums: the wall and the named
-// albums hold the same pictures.
+// albums hold the same pictures. Past `budget` bytes the first kept go first.
 class PostCache {
 public:
+    explicit PostCache(std::size_t budget = kPostCacheBytes) : budget_(budget) {}
     std::optional<Post> Find(const std::string& mid) const;
     void Add(const Post& post);
+    std::size_t Bytes() const;
 
 private:
     mutable std::mutex mutex_;
+    std::size_t budget_;
+    std::size_t bytes_ = 0;
     std::map<std::string, Post> posts_;
+    std::deque<std::string> order_;  // the posts' ids as they came
 };
 
 // The user's timeline, newest first like the wall, read page by page only
 // while the post wanted is older than the last post read. Every post of the
 // user's own with all its pictures named goes into the cache; posts the user
-// liked, posts of others and posts without pictures do not.
+// liked, posts of others and posts without pictures do not. It ends, for the
+// run, at a cursor seen before or longer than a cursor is, at a page whose
+// posts are no older than the last page's, and after kMaxTimelinePagesPerPost
+// pages read for one post.
 class Timeline {
 public:
     Timeline() = default;
@@ -55,11 +71,16 @@ private:
     static Fetched Fetch(int number, std::string cursor, std::string uid, ServiceRequest request, AttemptWait wait,
                          bool hold);
 
+    // True when the page just read ends the timeline; says why.
+    bool EndsHere(const TimelinePage& page, const std::string& oldest, int read_for_post,
+                  const ServiceRequest& request);
+
     std::mutex mutex_;
     int read_ = 0;           // pages read so far
     std::string cursor_;     // from the last page read
     std::string last_mid_;   // the oldest post read so far
     bool ended_ = false;
+    std::set<std::size_t> cursors_;  // hashes of the cursors so far
     std::future<Fetched> next_;
 };
 

@@ -7,6 +7,7 @@
 #include "album_download_fixture.h"
 #include "download/download_run.h"
 #include "download/picture_file.h"
+#include "doors/album_tab_posts.h"
 #include "doors/door.h"
 #include "doors/registry.h"
 
@@ -255,7 +256,6 @@ protected:
                 ++pictures;
             }
         }
-        fake::User served;
         served.uid = "1001";
         served.title = "小明的微博";
         served.albums = {album};
@@ -275,6 +275,7 @@ protected:
         return asked;
     }
     int pictures = 0;
+    fake::User served;
 };
 
 TEST_F(TimelineTest, PostsComeFromTheTimelineAndTheRestOnTheirOwnNoneTwiceNoLikedPicture) {
@@ -305,6 +306,39 @@ TEST_F(TimelineTest, PostsComeFromTheTimelineAndTheRestOnTheirOwnNoneTwiceNoLike
     host.options.save_folder = (temp.path() / "again").string();
     EXPECT_EQ(DownloadTab("page:wall", "全部图片").saved, pictures);
     EXPECT_EQ(fake.CountRequests("/ajax/statuses/"), 0);
+}
+
+// A timeline that floods, loops or sends cursors longer than a cursor is
+// ends soon: what it brings is kept within bounds, and every picture still
+// comes with its post, asked for on its own. One that starts with a pinned
+// older post is read on past it.
+TEST_F(TimelineTest, AHostileTimelineEndsSoonAndKeepsLittle) {
+    const struct {
+        const char* what;
+        std::function<void(fake::User&)> set;
+        int most_pages;
+    } cases[] = {
+        {"flood", [](fake::User& u) { u.timeline_flood = 1000; }, kMaxTimelinePagesPerPost},
+        {"same cursor", [](fake::User& u) { u.timeline_same_cursor = true; }, 2},
+        {"long cursor", [](fake::User& u) { u.timeline_cursor_padding = 2000; }, 1},
+        {"pinned", [](fake::User& u) { u.timeline_pinned = true; }, 5},
+    };
+    for (const auto& c : cases) {
+        fake::User hostile = served;
+        c.set(hostile);
+        fake.ReplaceUser(hostile);
+        fake.ClearRequests();
+        RunScratch run;
+        context.scratch = &run;
+        host.options.save_folder = (temp.path() / c.what).string();
+        const AlbumOutcome outcome = DownloadTab("page:wall", "全部图片");
+        EXPECT_EQ(outcome.saved, pictures) << c.what;
+        EXPECT_EQ(outcome.failed, 0) << c.what;
+        EXPECT_LE(fake.CountRequests("/ajax/statuses/mymblog"), c.most_pages) << c.what;
+        EXPECT_LE(run.Of<AlbumTabRun>(kAlbumTabKey)->posts.Bytes(), kPostCacheBytes) << c.what;
+        for (const auto& [mid, times] : PostsAsked()) EXPECT_EQ(times, 1) << c.what << " " << mid;
+    }
+    EXPECT_LE(PostsAsked().size(), 6u);  // read past the pinned post as past any other
 }
 
 TEST_F(AlbumTabDownloadTest, AnExpiredOrRefusedVideoLinkIsSignedAnewOnce) {

@@ -229,11 +229,22 @@ void FakeWeibo::ServeTimeline(const httplib::Request& request, httplib::Response
         list.resize(static_cast<std::size_t>(user->timeline_depth));
     }
     const std::string page_text = request.get_param_value("page");
-    const std::size_t page = page_text.empty() ? 1 : std::max<std::size_t>(1, std::stoul(page_text));
+    std::size_t page = page_text.empty() ? 1 : std::max<std::size_t>(1, std::stoul(page_text));
+    if (user->timeline_same_cursor) page = 1;
+    if (user->timeline_flood > 0) {
+        response.set_content(FloodedTimelinePage(*user, page), "application/json");
+        return;
+    }
     const std::size_t size = static_cast<std::size_t>(std::max(1, user->timeline_page_size));
     const std::size_t begin = std::min(list.size(), (page - 1) * size);
     const std::size_t end = std::min(list.size(), begin + size);
     std::string items;
+    if (user->timeline_pinned && page == 1 && picture_posts > 0) {
+        const auto oldest = std::min_element(list.begin(), list.end(), [](const Entry& a, const Entry& b) {
+            return !a.pictures.empty() && (b.pictures.empty() || LaterPost(b.mid, a.mid));
+        });
+        items = "{" + StatusJson(oldest->mid, oldest->pictures, oldest->author, false, 0) + ",\"isTop\":1}";
+    }
     for (std::size_t i = begin; i < end; ++i) {
         const Entry& entry = list[i];
         std::string status;
@@ -249,10 +260,31 @@ void FakeWeibo::ServeTimeline(const httplib::Request& request, httplib::Response
         }
         items += (items.empty() ? "{" : ",{") + status + "}";
     }
-    const std::string cursor = end > begin ? list[end - 1].mid : "";
+    const std::string cursor = end > begin ? list[end - 1].mid + std::string(user->timeline_cursor_padding, '0') : "";
     response.set_content("{\"ok\":1,\"data\":{\"since_id\":\"" + cursor + "\",\"list\":[" + items +
                              "],\"total\":" + std::to_string(list.size()) + "}}",
                          "application/json");
+}
+
+std::string FakeWeibo::FloodedTimelinePage(const User& user, std::size_t page) const {
+    const std::string caption(2048, 'x');
+    std::string items;
+    for (int i = 0; i < user.timeline_flood; ++i) {
+        const std::string mid =
+            std::to_string(9'000'000'000'000'000'000ULL - page * static_cast<std::size_t>(user.timeline_flood) - i);
+        std::string ids;
+        std::string infos;
+        for (int k = 0; k < 9; ++k) {
+            const std::string pid = "flood" + mid + "p" + std::to_string(k);
+            ids += (k ? ",\"" : "\"") + pid + "\"";
+            infos += (k ? ",\"" : "\"") + pid + "\":{\"type\":\"pic\",\"largest\":{\"url\":\"" + BaseUrl() +
+                     "/mw2000/" + pid + ".jpg\"}}";
+        }
+        items += std::string(i ? ",{" : "{") + "\"mid\":\"" + mid + "\",\"created_at\":\"" + PostTime(1400000000) +
+                 "\",\"text_raw\":\"" + caption + "\",\"user\":{\"id\":" + user.uid + "},\"pic_num\":9,\"pic_ids\":[" +
+                 ids + "],\"pic_infos\":{" + infos + "}}";
+    }
+    return "{\"ok\":1,\"data\":{\"since_id\":\"c" + std::to_string(page) + "\",\"list\":[" + items + "]}}";
 }
 
 void FakeWeibo::ServeByPid(const httplib::Request& request, httplib::Response& response, bool video) {

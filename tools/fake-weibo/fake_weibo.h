@@ -86,6 +86,13 @@ struct User {
     int liked_posts = 0;
     int timeline_depth = -1;      // posts past this many are not served: empty pages; -1 all
     int timeline_pic_cap = 0;     // pic_ids a timeline post names at most (pic_num stays whole); 0 all
+    bool timeline_pinned = false;  // the first page starts with the oldest picture post, pinned (isTop)
+    // A hostile timeline: every page this many made-up posts of the user's,
+    // each with nine pictures and a long caption, newer than any real post
+    // and older page by page, under a new cursor, for ever.
+    int timeline_flood = 0;
+    bool timeline_same_cursor = false;  // every page is the first, with the same since_id
+    std::size_t timeline_cursor_padding = 0;  // characters added to every timeline cursor
 };
 
 struct Fault {
@@ -180,6 +187,7 @@ private:
     void ServePost(const httplib::Request& request, httplib::Response& response);
     void ServeByPid(const httplib::Request& request, httplib::Response& response, bool video);
     void ServeTimeline(const httplib::Request& request, httplib::Response& response);
+    std::string FloodedTimelinePage(const User& user, std::size_t page) const;
     // A status as statuses/show and the timeline write it, without "ok".
     std::string StatusJson(const std::string& mid, const std::vector<const Photo*>& pictures, const std::string& author,
                            bool liked, int pic_cap) const;
