@@ -77,6 +77,9 @@ private:
         hooks.log = [this](const std::string& line) { Log(line); };
         hooks.countdown = [this](const RunWait& wait) { observer_.Waiting(wait); };
         hooks.wait = context_.page_wait;
+        // A page that comes while every picture started waits on a late one
+        // is planned at once, not when the late one ends.
+        hooks.more_to_start = [this] { return plan_waits_for_page_ && stream_ && stream_->At(plan_, false); };
         PictureQueue queue(*batch, folder_.handle.fd(), context_.referer, context_.job, std::move(hooks));
         queue_ = &queue;
         bool read = ReadPhotos(batch->Slots() > 1);
@@ -239,9 +242,13 @@ private:
     void Plan() {
         const long long head = stream_->First();
         plan_ = std::max(plan_, head);
+        plan_waits_for_page_ = false;
         while (!window_end_planned_) {
             PhotoStream::Item* item = stream_->At(plan_, plan_ == head);
-            if (!item) return;
+            if (!item) {
+                plan_waits_for_page_ = plan_ != head;
+                return;
+            }
             if (item->kind == PhotoStream::Item::Kind::kPageStart && (item->page.stopped || item->page.login_wall)) return;
             if (item->kind != PhotoStream::Item::Kind::kPhoto) {
                 ++plan_;
@@ -392,6 +399,7 @@ private:
     PhotoSource* source_ = nullptr;
     PhotoStream* stream_ = nullptr;
     long long plan_ = 0;                 // the first item not decided yet
+    bool plan_waits_for_page_ = false;   // its page has not come yet
     bool window_end_planned_ = false;    // a photo decided ends the album
     std::multiset<std::string> unfinished_;  // stored ids of the pictures started and not finished
     std::set<std::string> refreshed_;    // photos whose video was signed anew

@@ -105,9 +105,11 @@ bool PictureQueue::Request(long long index, Picture& picture, int slot) {
     return true;
 }
 
-bool PictureQueue::DriveOne() {
-    std::optional<RequestBatch::Done> done = batch_.Next(job_);
+bool PictureQueue::DriveOne(bool may_wake) {
+    static const std::function<bool()> kNever;
+    std::optional<RequestBatch::Done> done = batch_.Next(job_, may_wake ? hooks_.more_to_start : kNever);
     if (!done) return false;
+    if (done->slot < 0) return true;  // woken: nothing ended, more can start
     const auto slot = in_flight_.find(done->slot);
     if (slot == in_flight_.end()) return true;
     const long long index = slot->second;
@@ -197,7 +199,7 @@ PictureQueue::Taken PictureQueue::Take(long long index, const std::function<void
             if (!Request(next, waiting, batch_.FreeSlot())) waiting.done = true;
         }
         if (!in_flight_.empty()) {
-            if (!DriveOne()) {
+            if (!DriveOne(refill && !offline_)) {
                 picture.fetch.stopped = true;
                 break;
             }

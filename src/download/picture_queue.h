@@ -41,6 +41,9 @@ struct QueueHooks {
     // Waits between tries while the network is gone; false when the job is
     // to stop. Defaults to the job's own wait.
     std::function<bool(int milliseconds)> wait;
+    // Asked while a picture is waited for: true when more pictures could be
+    // started now (a page of them has come), so that the refill runs.
+    std::function<bool()> more_to_start;
 };
 
 class PictureQueue {
@@ -90,7 +93,8 @@ private:
     };
     bool Request(long long index, Picture& picture, int slot);
     // Drives the transfers until one ends; false when the job stopped.
-    bool DriveOne();
+    // With `may_wake`, returns early when more pictures could be started.
+    bool DriveOne(bool may_wake);
     void Ended(long long index, Picture& picture, int slot, bool connection_lost);
     // With nothing running and pictures parked: waits for the network, then
     // tries again; false when the job stopped.

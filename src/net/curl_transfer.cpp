@@ -299,8 +299,9 @@ TransferDriver::Ended TransferDriver::End(CURL* easy, std::optional<int> result)
     return {easy, std::move(outcome)};
 }
 
-std::optional<TransferDriver::Ended> TransferDriver::Next(JobToken* job) {
+std::optional<TransferDriver::Ended> TransferDriver::Next(JobToken* job, const std::function<bool()>& wake) {
     while (!running_.empty()) {
+        if (wake && wake()) return Ended{nullptr, {}};
         if (job && job->PauseRequested()) {
             // Not driving the handles holds every transfer where it is.
             const bool go_on = job->Checkpoint();

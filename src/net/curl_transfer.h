@@ -117,8 +117,9 @@ public:
     };
     // Drives the transfers until one ends and reports it; nullopt when none
     // is running. Once the job is stopped, one transfer reports it and the
-    // others are abandoned with the driver.
-    std::optional<Ended> Next(JobToken* job);
+    // others are abandoned with the driver. When `wake` says so (it is asked
+    // every few tens of milliseconds) it returns at once, with no transfer.
+    std::optional<Ended> Next(JobToken* job, const std::function<bool()>& wake = {});
 
     bool Empty() const { return running_.empty(); }
 

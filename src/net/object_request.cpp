@@ -175,9 +175,10 @@ void RequestBatch::Cancel() {
     for (const auto& slot : slots_) slot->busy = false;
 }
 
-std::optional<RequestBatch::Done> RequestBatch::Next(JobToken* job) {
-    std::optional<TransferDriver::Ended> ended = driver_->Next(job);
+std::optional<RequestBatch::Done> RequestBatch::Next(JobToken* job, const std::function<bool()>& wake) {
+    std::optional<TransferDriver::Ended> ended = driver_->Next(job, wake);
     if (!ended) return std::nullopt;
+    if (!ended->easy) return Done{-1, {}};
     for (std::size_t i = 0; i < slots_.size(); ++i) {
         Slot& slot = *slots_[i];
         if (slot.easy.get() != ended->easy) continue;

@@ -101,8 +101,9 @@ public:
     };
     // Waits for a started request to end and reports it; nullopt when none is
     // running. The job's pause holds every request; its stop ends them all,
-    // the first reported as stopped.
-    std::optional<Done> Next(JobToken* job);
+    // the first reported as stopped. When `wake` says so it returns at once
+    // with no request (slot -1).
+    std::optional<Done> Next(JobToken* job, const std::function<bool()>& wake = {});
     // Abandons every running request; all slots are free again.
     void Cancel();
 
