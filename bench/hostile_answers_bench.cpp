@@ -1,10 +1,14 @@
 // What a hostile album tab costs the command line: a wall page of 56 MB
 // (3,000,000 entries), one just inside the bounds (4 MiB, 49,000 objects),
-// and a wall that repeats its pictures under new cursors for ever. Prints the
-// peak memory, the time and the requests of each.
+// a wall that repeats its pictures under new cursors for ever, and timelines
+// that flood (pages of 1,000 posts of nine pictures and 2 KiB captions under
+// new cursors), repeat their cursor, or send cursors of 200 KiB. Prints the
+// peak memory, the time and the requests of each. WA_CLI=<program> measures
+// another build of weibo-albums-cli.
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -16,7 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-wa::fake::User WallUser(const std::string& uid, bool loops) {
+wa::fake::User WallUser(const std::string& uid, bool loops, void (*timeline)(wa::fake::User&) = nullptr) {
     wa::fake::User user;
     user.uid = uid;
     user.title = "hostile" + uid;
@@ -26,6 +30,7 @@ wa::fake::User WallUser(const std::string& uid, bool loops) {
     for (int i = 0; i < 40; ++i) album.photos.push_back({.photo_id = uid + std::to_string(100000 + i), .timestamp = 1400000000 - i});
     user.albums.push_back(album);
     user.tab_loops = loops;
+    if (timeline) timeline(user);
     return user;
 }
 
@@ -37,6 +42,9 @@ int main(int argc, char** argv) {
     fake.AddUser(WallUser("1", false));
     fake.AddUser(WallUser("2", true));
     fake.AddUser(WallUser("3", false));
+    fake.AddUser(WallUser("4", false, [](wa::fake::User& u) { u.timeline_flood = 1000; }));
+    fake.AddUser(WallUser("5", false, [](wa::fake::User& u) { u.timeline_same_cursor = true; u.timeline_page_size = 1; }));
+    fake.AddUser(WallUser("6", false, [](wa::fake::User& u) { u.timeline_cursor_padding = 200 * 1024; u.timeline_page_size = 1; }));
     // The second page of the wall: the first comes whole.
     const auto page = [](std::size_t items, const std::string& pad) {
         std::string text = R"({"ok":1,"data":{"since_id":"0","list":[)";
@@ -50,7 +58,8 @@ int main(int argc, char** argv) {
     const fs::path root = fs::temp_directory_path() / ("wa-hostile-bench-" + std::to_string(::getpid()));
     fs::create_directories(root / "bin");
     const std::string cli = (root / "bin" / "weibo-albums-cli").string();
-    fs::copy_file(WA_CLI_PATH, cli);
+    const char* other = std::getenv("WA_CLI");
+    fs::copy_file(other && *other ? other : WA_CLI_PATH, cli);
     std::ofstream(root / "bin" / "配置.ini") << "[服务地址]\n微博首页=" << fake.BaseUrl() << "/\n相册服务=" << fake.BaseUrl()
                                              << "\n[全局设置]\n保存位置=" << (root / "saved").string() << "\n请求间隔=0\n";
     std::printf("the album tab of weibo-albums-cli against hostile answers (请求间隔 0)\n");
@@ -60,14 +69,18 @@ int main(int argc, char** argv) {
         const char* command;
     } runs[] = {{"a 56 MB wall page", "1", "download"},
                 {"a wall page just within bounds", "3", "download"},
-                {"a looping wall", "2", "download"}};
+                {"a looping wall", "2", "download"},
+                {"a flooding timeline", "4", "download"},
+                {"a timeline repeating its cursor", "5", "download"},
+                {"a timeline of 200 KiB cursors", "6", "download"}};
     for (const auto& run : runs) {
         fake.ClearRequests();
         const wa::bench::Timed timed =
             wa::bench::RunProgram({cli, run.command, run.uid, "--source", "page", "--albums", "1"});
-        std::printf("  %-32s peak RSS %6.1f MiB, %5.2f s, exit %d, %3d wall requests, %3d posts\n", run.what,
-                    timed.peak_kib / 1024.0, timed.seconds, timed.status, fake.CountRequests("getImageWall"),
-                    fake.CountRequests("/ajax/statuses/show"));
+        std::printf("  %-32s peak RSS %6.1f MiB, %6.2f s, exit %d, %3d wall, %5d timeline requests, %3d posts\n",
+                    run.what, timed.peak_kib / 1024.0, timed.seconds, timed.status, fake.CountRequests("getImageWall"),
+                    fake.CountRequests("/ajax/statuses/mymblog"), fake.CountRequests("/ajax/statuses/show"));
+        std::fflush(stdout);
     }
     fs::remove_all(root);
     return 0;

@@ -274,21 +274,38 @@ void ApplyFlags(const Arguments& args, DownloadOptions& options) {
 UsersFile ReadUsersFile(const std::string& path) {
     UsersFile file;
     const SyncList list = ReadSyncList(path);
-    const std::string line = "line " + std::to_string(list.problem_line) + " of the users file " + path;
     switch (list.problem) {
         case SyncList::Problem::kNone: break;
         case SyncList::Problem::kMissing:
         case SyncList::Problem::kUnreadable: return file.error = "cannot read the users file " + path, file;
-        case SyncList::Problem::kLineTooLong:
-            return file.error = line + " is longer than " + std::to_string(kMaxListLine) + " bytes", file;
-        case SyncList::Problem::kNulByte: return file.error = line + " holds a NUL byte", file;
-        case SyncList::Problem::kTooManyUsers:
-            return file.error = "the users file " + path + " names more than " + std::to_string(kMaxListUsers) + " users",
+        case SyncList::Problem::kNotAFile: return file.error = "the users file " + path + " is not a regular file", file;
+        case SyncList::Problem::kOpenToOthers:
+            return file.error = "the users file " + path + " can be written by other users (" + list.open_to_others +
+                                "): it is not used",
                    file;
+    }
+    // A line that cannot be read costs that line alone; past the bounds, the rest.
+    for (const SyncList::Refusal& refusal : list.refused) {
+        const std::string line = "line " + std::to_string(refusal.line) + " of the users file " + path;
+        switch (refusal.why) {
+            case SyncList::LineProblem::kTooLong:
+                file.notes.push_back(line + " is left out: it is longer than " + std::to_string(kMaxListLine) + " bytes");
+                break;
+            case SyncList::LineProblem::kNulByte: file.notes.push_back(line + " is left out: it holds a NUL byte"); break;
+            case SyncList::LineProblem::kTooManyUsers:
+                file.notes.push_back("the users file " + path + " names more than " + std::to_string(kMaxListUsers) +
+                                     " users: " + line + " and those after it are left out");
+                break;
+            case SyncList::LineProblem::kTooManyLines:
+                file.notes.push_back("the users file " + path + " holds more than " + std::to_string(kMaxListLines) +
+                                     " lines or " + std::to_string(kMaxListBytes >> 20) + " MiB: " + line +
+                                     " and those after it are left out");
+                break;
+        }
     }
     for (std::size_t i = 0; i < list.lines.size(); ++i) {
         if (!list.lines[i].not_understood.empty()) {
-            file.notes.push_back("line " + std::to_string(i + 1) + " of the users file " + path + " is left out: \"" +
+            file.notes.push_back("line " + std::to_string(list.lines[i].number) + " of the users file " + path + " is left out: \"" +
                                  list.lines[i].not_understood + "\" is neither albums=<ids> nor a note after \" #\"");
         }
     }

@@ -55,10 +55,10 @@ void ApplyFlags(const Arguments& args, DownloadOptions& options);
 
 // The users of a users file, in the sync list's format (see
 // settings/sync_list.h): a line each, with the albums to take when the line
-// names them. A file that cannot be read, a line over kMaxListLine bytes or
-// holding a NUL, or more than kMaxListUsers users, give no users and `error`
-// saying so with the line's number; a line not understood is left out and
-// said in `notes`.
+// names them. A file that cannot be read, is no regular file or that others
+// may write gives no users and `error` saying so; a line over kMaxListLine
+// bytes, holding a NUL or not understood is left out, and past the list's
+// bounds the rest, each said in `notes` with the line's number.
 struct UsersFile {
     std::vector<SyncEntry> users;
     std::string error;

@@ -5,6 +5,7 @@
 
 #include "download/record_store.h"
 #include "download/user_albums.h"
+#include "util/folders.h"
 #include "util/job_token.h"
 #include "weibo/service_request.h"
 
@@ -51,6 +52,16 @@ SyncUserOutcome SyncOne(SyncObserver& observer, const OptionsSource& options, co
         outcome.failure = "要同步的相册都已不在相册列表中";
         return outcome;
     }
+    // Two syncs of one list (the timer's and the window's) never take one
+    // user's photos at once: the second leaves the user to the first.
+    std::string store_folder = RecordStoreFolder(context.program_folder);
+    EnsureDirectory(store_folder);
+    const FileLock syncing = FileLock::Try(RecordStorePath(context.program_folder, found.user.uid) + ".sync-lock");
+    if (syncing.HeldElsewhere()) {
+        observer.Logged({"用户" + found.user.title + "正由另一个同步下载，本次跳过", false});
+        outcome.busy = true;
+        return outcome;
+    }
     observer.Logged({"要同步用户：" + found.user.title, false});
     outcome.run = DownloadRun(observer.UserRun(), options, run, context);
     if (outcome.run.login_needed) outcome.failure = std::string(kLoginNeededLine);
@@ -76,6 +87,7 @@ std::string SyncSummary(const SyncOutcome& outcome) {
                        "个用户，新照片" + std::to_string(outcome.photos.saved) + "张";
     if (outcome.photos.videos > 0) text += "、实况视频" + std::to_string(outcome.photos.videos) + "个";
     if (outcome.failed > 0) text += "，失败" + std::to_string(outcome.failed) + "个";
+    if (outcome.busy > 0) text += "，另一个同步正在同步的" + std::to_string(outcome.busy) + "个跳过";
     return text;
 }
 
@@ -107,7 +119,7 @@ SyncOutcome SyncUsers(SyncObserver& observer, const OptionsSource& options, cons
         outcome.login_needed = user.run.login_needed;
         if (!outcome.stopped) {
             ++outcome.users;
-            ++(user.failure.empty() ? outcome.synced : outcome.failed);
+            ++(user.busy ? outcome.busy : user.failure.empty() ? outcome.synced : outcome.failed);
             if (!user.failure.empty()) observer.Logged({user.failure, true});
         }
         outcome.photos.Add(user.run);

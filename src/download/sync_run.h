@@ -28,12 +28,14 @@ struct SyncUserOutcome {
     ResolvedUser user;     // no uid when none was found
     RunOutcome run;        // of its albums, when they were listed
     std::string failure;   // why the user was not synced, in the log's words; empty when it was
+    bool busy = false;     // another sync was syncing the user: left to it
 };
 
 struct SyncOutcome {
     int users = 0;    // the users the sync came to
     int synced = 0;   // without a failure
     int failed = 0;
+    int busy = 0;     // left to another sync that was syncing them
     PhotoCounts photos;  // all users together: the new pictures are photos.saved
     bool stopped = false;
     bool login_needed = false;  // ended early: the service asked for a login

@@ -1,10 +1,13 @@
 #include "settings/sync_list.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
-#include <cstdio>
-#include <memory>
 
 #include "util/folders.h"
+#include "util/ini_file.h"
 #include "util/text.h"
 #include "weibo/user_resolution.h"
 
@@ -63,39 +66,58 @@ bool SameUser(const SyncEntry& a, const SyncEntry& b) {
     return !uid.empty() && uid == TargetUid(b.target);
 }
 
-// Feeds the lines of a file to `take` a piece at a time, without line ends.
+// Feeds the lines of a file to the list a piece at a time, without line
+// ends; a refused line is skipped to its end.
 struct LineReader {
+    explicit LineReader(SyncList& into) : list(into) {}
+
     SyncList& list;
     std::string line;
+    std::size_t number = 1;  // of the line being read
     std::size_t users = 0;
+    std::size_t bytes = 0;
+    std::optional<SyncList::LineProblem> bad;  // of the line being read
 
+    // False when no line after this one is read.
     bool Take() {
+        const std::size_t at = number++;
+        bytes += line.size() + 1;
+        if (at > kMaxListLines || bytes > kMaxListBytes) return Stop(at, SyncList::LineProblem::kTooManyLines);
+        if (bad) {
+            list.refused.push_back({at, *bad});
+            bad.reset();
+            line.clear();
+            return true;
+        }
         SyncLine parsed = ParseLine(std::move(line));
+        parsed.number = at;
         line.clear();
-        if (parsed.entry && ++users > kMaxListUsers) return Refuse(SyncList::Problem::kTooManyUsers);
+        if (parsed.entry && ++users > kMaxListUsers) return Stop(at, SyncList::LineProblem::kTooManyUsers);
         list.lines.push_back(std::move(parsed));
         return true;
     }
-    bool Refuse(SyncList::Problem problem) {
-        list.problem_line = list.lines.size() + 1;
-        list.lines.clear();
-        list.problem = problem;
+    bool Stop(std::size_t at, SyncList::LineProblem why) {
+        list.refused.push_back({at, why});
         return false;
     }
-    bool Feed(std::string_view bytes) {
-        for (const char c : bytes) {
+    bool Feed(std::string_view piece) {
+        for (const char c : piece) {
             if (c == '\n') {
                 if (!Take()) return false;
-                continue;
+            } else if (bad) {
+                continue;  // the rest of a refused line
+            } else if (c == '\0') {
+                bad = SyncList::LineProblem::kNulByte;
+            } else if (line.size() == kMaxListLine) {
+                bad = SyncList::LineProblem::kTooLong;
+            } else {
+                line += c;
             }
-            if (c == '\0') return Refuse(SyncList::Problem::kNulByte);
-            if (line.size() == kMaxListLine) return Refuse(SyncList::Problem::kLineTooLong);
-            line += c;
         }
         return true;
     }
     void End() {
-        if (!line.empty()) Take();
+        if (!line.empty() || bad) Take();
     }
 };
 
@@ -114,16 +136,28 @@ std::vector<SyncEntry> SyncList::Entries() const {
     return entries;
 }
 
-void SyncList::Put(const SyncEntry& entry) {
+bool SyncList::Put(const SyncEntry& entry) {
     // Held as it reads back: a note's line breaks are blanks there.
     SyncLine made = ParseLine(SyncEntryLine(entry));
+    if (made.text.size() > kMaxListLine || !made.entry || made.entry->target != entry.target ||
+        made.entry->albums != entry.albums) {
+        return false;
+    }
     for (SyncLine& line : lines) {
         if (line.entry && SameUser(*line.entry, entry)) {
             line = std::move(made);
-            return;
+            return true;
         }
     }
     lines.push_back(std::move(made));
+    return true;
+}
+
+std::optional<SyncEntry> SyncList::Find(const SyncEntry& entry) const {
+    for (const SyncLine& line : lines) {
+        if (line.entry && SameUser(*line.entry, entry)) return line.entry;
+    }
+    return std::nullopt;
 }
 
 bool SyncList::Remove(std::string_view target) {
@@ -143,29 +177,51 @@ std::string SyncListPath(const std::string& config_folder) {
     return config_folder + "/" + std::string(kSyncListName);
 }
 
+std::string SyncListLockPath(const std::string& list_path) {
+    const std::size_t slash = list_path.rfind('/');
+    return (slash == std::string::npos ? std::string(".") : list_path.substr(0, slash)) + "/.同步列表.lock";
+}
+
 SyncList ParseSyncList(std::string_view text) {
     SyncList list;
-    LineReader reader{list, {}};
+    LineReader reader{list};
     if (reader.Feed(text)) reader.End();
     return list;
 }
 
 SyncList ReadSyncList(const std::string& path) {
     SyncList list;
-    std::unique_ptr<FILE, decltype(&std::fclose)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!in) {
+    // Not blocking: a pipe in the list's place is refused, not waited on.
+    struct OpenFile {
+        int fd;
+        ~OpenFile() {
+            if (fd >= 0) ::close(fd);
+        }
+    } file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    const int fd = file.fd;
+    if (fd < 0) {
         list.problem = errno == ENOENT ? SyncList::Problem::kMissing : SyncList::Problem::kUnreadable;
         return list;
     }
-    LineReader reader{list, {}};
-    char buffer[65536];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in.get())) > 0;) {
-        if (!reader.Feed(std::string_view(buffer, n))) return list;
-    }
-    if (std::ferror(in.get())) {
-        list.lines.clear();
-        list.problem = SyncList::Problem::kUnreadable;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        list.problem = SyncList::Problem::kNotAFile;
         return list;
+    }
+    if (list.open_to_others = FileOpenToOthers(info); !list.open_to_others.empty()) {
+        list.problem = SyncList::Problem::kOpenToOthers;
+        return list;
+    }
+    LineReader reader{list};
+    char buffer[65536];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            list = SyncList{};
+            list.problem = SyncList::Problem::kUnreadable;
+            return list;
+        }
+        if (!reader.Feed(std::string_view(buffer, static_cast<std::size_t>(n)))) return list;
     }
     reader.End();
     return list;
@@ -177,9 +233,9 @@ std::string SyncEntryLine(const SyncEntry& entry) {
     std::string line = entry.target;
     if (!entry.albums.empty()) line += " albums=" + JoinText(entry.albums, ",");
     if (!entry.note.empty()) {
-        std::string note = entry.note;
+        std::string note(CutToBytes(entry.note, kMaxNoteBytes));
         for (char& c : note) {
-            if (c == '\n' || c == '\r' || c == '\0') c = ' ';
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
         }
         line += "  # " + note;
     }

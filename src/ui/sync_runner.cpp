@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
+#include <QLabel>
 #include <QUrl>
 
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 #include "ui/run_presenter.h"
 #include "ui/sync_page.h"
 #include "ui/task_runner.h"
+#include "util/folders.h"
 #include "util/text.h"
 #include "weibo/user_resolution.h"
 
@@ -19,28 +21,40 @@ namespace {
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
-// Why the list cannot be used, in the page's words; empty when it can.
+// What of the list cannot be used, in the page's words; empty when all can.
 QString ListProblem(const SyncList& list, const std::string& path) {
     switch (list.problem) {
         case SyncList::Problem::kNone:
-        case SyncList::Problem::kMissing: return {};
+        case SyncList::Problem::kMissing: break;
         case SyncList::Problem::kUnreadable: return Text("同步列表无法读取：" + path);
-        case SyncList::Problem::kLineTooLong:
-            return Text("同步列表第" + std::to_string(list.problem_line) + "行超过" + std::to_string(kMaxListLine) +
-                        "字节，无法使用：" + path);
-        case SyncList::Problem::kNulByte:
-            return Text("同步列表第" + std::to_string(list.problem_line) + "行含有NUL字符，无法使用：" + path);
-        case SyncList::Problem::kTooManyUsers:
-            return Text("同步列表超过" + std::to_string(kMaxListUsers) + "个用户，无法使用：" + path);
+        case SyncList::Problem::kNotAFile: return Text("同步列表不是普通文件，不予使用：" + path);
+        case SyncList::Problem::kOpenToOthers: return Text("同步列表 " + path + " " + list.open_to_others + "，不予使用");
     }
-    return {};
+    std::string said;
+    for (std::size_t i = 0; i < list.refused.size() && i < 3; ++i) {
+        const SyncList::Refusal& refusal = list.refused[i];
+        said += (i ? "；第" : "同步列表第") + std::to_string(refusal.line) + "行";
+        switch (refusal.why) {
+            case SyncList::LineProblem::kTooLong: said += "超过" + std::to_string(kMaxListLine) + "字节，未读取"; break;
+            case SyncList::LineProblem::kNulByte: said += "含有NUL字符，未读取"; break;
+            case SyncList::LineProblem::kTooManyUsers:
+                said += "起超过" + std::to_string(kMaxListUsers) + "个用户，未读取";
+                break;
+            case SyncList::LineProblem::kTooManyLines:
+                said += "起超过" + std::to_string(kMaxListLines) + "行或" + std::to_string(kMaxListBytes >> 20) +
+                        "MiB，未读取";
+                break;
+        }
+    }
+    if (list.refused.size() > 3) said += "等" + std::to_string(list.refused.size()) + "处";
+    return said.empty() ? QString() : Text(said + "：" + path);
 }
 
 }  // namespace
 
 SyncRunner::SyncRunner(SyncPage* page, QLabel* summary, TaskRunner& tasks, std::string list_path,
                        std::string data_folder, DailySyncPlan daily, Message message, QObject* parent)
-    : QObject(parent), page_(page), tasks_(tasks), list_path_(std::move(list_path)),
+    : QObject(parent), page_(page), summary_(summary), tasks_(tasks), list_path_(std::move(list_path)),
       data_folder_(std::move(data_folder)), daily_(std::move(daily)), message_(std::move(message)) {
     qRegisterMetaType<wa::SyncOutcome>("wa::SyncOutcome");
     presenter_ = new RunPresenter(page_, summary, this);
@@ -86,19 +100,38 @@ void SyncRunner::Reload() {
 }
 
 void SyncRunner::Add(const ResolvedUser& user, const std::vector<std::string>& album_keys) {
-    SyncList list = ReadSyncList(list_path_);
-    if (const QString problem = ListProblem(list, list_path_); !problem.isEmpty()) {
-        message_(QString::fromUtf8("信息："), problem);
-        return;
-    }
-    list.Put({user.uid, album_keys, user.title});
-    if (!WriteSyncList(list_path_, list)) {
-        message_(QString::fromUtf8("信息："), Text("同步列表无法写入：" + list_path_));
-        return;
+    const auto albums = [](const std::vector<std::string>& keys) {
+        return keys.empty() ? std::string("全部相册") : std::to_string(keys.size()) + "个相册";
+    };
+    std::string said;
+    {
+        // Read, changed and written back by one window or program at a time.
+        const FileLock lock = FileLock::Wait(SyncListLockPath(list_path_));
+        SyncList list = ReadSyncList(list_path_);
+        if (!list.Whole()) {
+            message_(QString::fromUtf8("信息："), ListProblem(list, list_path_) + QString::fromUtf8("\n请先修改同步列表，再加入用户"));
+            return;
+        }
+        const std::optional<SyncEntry> before = list.Find({user.uid, {}, {}});
+        if (!list.Put({user.uid, album_keys, user.title})) {
+            message_(QString::fromUtf8("信息："),
+                     QString::fromUtf8("无法加入同步列表：勾选的相册太多，或相册编号含有空格或逗号"));
+            return;
+        }
+        if (!WriteSyncList(list_path_, list)) {
+            message_(QString::fromUtf8("信息："), Text("同步列表无法写入：" + list_path_));
+            return;
+        }
+        if (!before) {
+            said = "已加入同步列表：" + user.title + "（" + albums(album_keys) + "）";
+        } else if (before->albums == album_keys) {
+            said = "同步列表中已有" + user.title + "（" + albums(album_keys) + "），没有改变";
+        } else {
+            said = "已更新同步列表中的" + user.title + "：" + albums(before->albums) + " → " + albums(album_keys);
+        }
     }
     Reload();
-    const std::string albums = album_keys.empty() ? "全部相册" : std::to_string(album_keys.size()) + "个相册";
-    message_(QString::fromUtf8("信息："), Text("已加入同步列表：" + user.title + "（" + albums + "）"));
+    message_(QString::fromUtf8("信息："), Text(said));
 }
 
 void SyncRunner::AddChosen(const ResolvedUser& user, const std::vector<ChosenAlbum>& chosen, int listed) {
@@ -118,9 +151,16 @@ void SyncRunner::AddChosen(const ResolvedUser& user, const std::vector<ChosenAlb
 }
 
 void SyncRunner::Remove(const QString& target) {
-    SyncList list = ReadSyncList(list_path_);
-    if (list.problem != SyncList::Problem::kNone || !list.Remove(target.toStdString())) return;
-    if (!WriteSyncList(list_path_, list)) message_(QString::fromUtf8("信息："), Text("同步列表无法写入：" + list_path_));
+    {
+        const FileLock lock = FileLock::Wait(SyncListLockPath(list_path_));
+        SyncList list = ReadSyncList(list_path_);
+        if (!list.Whole()) {
+            message_(QString::fromUtf8("信息："), ListProblem(list, list_path_) + QString::fromUtf8("\n请先修改同步列表"));
+            return;
+        }
+        if (!list.Remove(target.toStdString())) return;
+        if (!WriteSyncList(list_path_, list)) message_(QString::fromUtf8("信息："), Text("同步列表无法写入：" + list_path_));
+    }
     Reload();
 }
 
@@ -247,12 +287,15 @@ void SyncRunner::UserFinished(const SyncUserOutcome& outcome) {
     QString state = outcome.run.stopped ? QString::fromUtf8("已结束")
                                         : QString::fromUtf8("已完成，新照片%1张").arg(outcome.run.saved);
     if (!outcome.failure.empty()) state = QString::fromUtf8("失败：") + Text(outcome.failure);
+    if (outcome.busy) state = QString::fromUtf8("另一个同步正在同步，已跳过");
     ShowState(outcome.index, state, true);
 }
 
 void SyncRunner::SyncFinished(const SyncOutcome& outcome) {
     QMetaObject::invokeMethod(this, [this, outcome] {
         presenter_->Flush();  // the sync's last lines come first
+        // The whole sync's figures, not its last user's.
+        summary_->setText(Text("本次" + SyncSummary(outcome) + "：" + CountsText(outcome.photos)));
         if (!outcome.stopped) {  // else the stop button has set the page already
             Notify(outcome);
             page_->SetButtonsFor(RunState::kIdle);

@@ -90,6 +90,7 @@ private:
     void Notify(const SyncOutcome& outcome);
 
     SyncPage* page_;
+    QLabel* summary_;
     RunPresenter* presenter_;
     TaskRunner& tasks_;
     std::string list_path_;

@@ -1,13 +1,13 @@
 #include "util/folders.h"
 
-#include <algorithm>
-
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -168,6 +168,35 @@ bool ReplaceFileContents(const std::string& file, const std::string& bytes) {
 bool IsOneName(std::string_view name) {
     return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
            std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
+
+FileLock FileLock::Take(const std::string& path, int how) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return FileLock(-1, false);
+    while (::flock(fd, how) != 0) {
+        if (errno == EINTR) continue;
+        const bool elsewhere = errno == EWOULDBLOCK;
+        ::close(fd);
+        return FileLock(-1, elsewhere);
+    }
+    return FileLock(fd, false);
+}
+
+FileLock FileLock::Wait(const std::string& path) { return Take(path, LOCK_EX); }
+
+FileLock FileLock::Try(const std::string& path) { return Take(path, LOCK_EX | LOCK_NB); }
+
+FileLock& FileLock::operator=(FileLock&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+        held_elsewhere_ = other.held_elsewhere_;
+    }
+    return *this;
+}
+
+FileLock::~FileLock() {
+    if (fd_ >= 0) ::close(fd_);  // closing lets the lock go
 }
 
 }  // namespace wa

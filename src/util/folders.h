@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -31,6 +32,30 @@ std::string ProgramFolder();
 // "..", no control character. What a record store or a list names is used
 // as a name only when it is one.
 bool IsOneName(std::string_view name);
+
+// An exclusive lock on the file `path` (made when missing, never followed
+// through a link), held while the object lives: what processes change or do
+// together, one at a time.
+class FileLock {
+public:
+    // Waits for the lock.
+    static FileLock Wait(const std::string& path);
+    // Takes it only when nobody holds it.
+    static FileLock Try(const std::string& path);
+    FileLock(FileLock&& other) noexcept
+        : fd_(std::exchange(other.fd_, -1)), held_elsewhere_(other.held_elsewhere_) {}
+    FileLock& operator=(FileLock&& other) noexcept;
+    ~FileLock();
+    bool Held() const { return fd_ >= 0; }
+    // Not held because another holds it (not because the file cannot be made).
+    bool HeldElsewhere() const { return held_elsewhere_; }
+
+private:
+    FileLock(int fd, bool held_elsewhere) : fd_(fd), held_elsewhere_(held_elsewhere) {}
+    static FileLock Take(const std::string& path, int how);
+    int fd_ = -1;
+    bool held_elsewhere_ = false;
+};
 
 // A folder kept open: what is made in it lands there, whatever becomes of
 // its path meanwhile, and no symbolic link below it is ever followed.

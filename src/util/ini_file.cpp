@@ -164,6 +164,10 @@ std::string CutToLength(std::string_view value) { return std::string(CutToBytes(
 std::string SettingsFileOpenToOthers(const std::string& file) {
     struct stat info {};
     if (::stat(file.c_str(), &info) != 0) return {};
+    return FileOpenToOthers(info);
+}
+
+std::string FileOpenToOthers(const struct stat& info) {
     if (info.st_uid != ::geteuid() && info.st_uid != 0) return "属于另一个用户（uid " + std::to_string(info.st_uid) + "）";
     if (info.st_mode & S_IWOTH) return "所有用户都可以修改";
     if (info.st_mode & S_IWGRP) {

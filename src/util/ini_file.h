@@ -2,6 +2,8 @@
 // value at a time, as the Windows private-profile functions do.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 #include <optional>
 #include <string_view>
@@ -22,6 +24,8 @@ std::string SettingsFileProblem(const std::string& file);
 // its own files, settings that could betray the user's traffic are not taken
 // from such a file.
 std::string SettingsFileOpenToOthers(const std::string& file);
+// The same of a file already opened.
+std::string FileOpenToOthers(const struct stat& info);
 
 // Lets only its owner read and write `file`: for a file that holds a password.
 bool KeepToOwner(const std::string& file);
