@@ -222,21 +222,13 @@ int DownloadUser(const SyncEntry& target, const Arguments& args, const DownloadO
     return RunUser(std::move(request), options, where, stop, job);
 }
 
-// Tells the desktop what a sync brought. Run by a timer, it stays a while
-// (until the notification is closed, at most five minutes, or a signal) so
-// that a click opens the save folder; at a terminal it offers no click and
-// ends at once.
-void NotifyDesktop(const SyncOutcome& synced, const std::string& save_folder, JobToken& stop) {
+// Tells the desktop what a sync brought, and ends once it is shown: nobody
+// stays to answer a click, so none is offered.
+void NotifyDesktop(const SyncOutcome& synced) {
     if (synced.photos.saved <= 0) return;
-    const bool at_terminal = ::isatty(STDIN_FILENO) == 1;
     Notifier notifier;
-    const NotificationSent sent =
-        notifier.Send({SyncNewsTitle(synced), SyncNewsText(synced), at_terminal ? std::string() : save_folder});
-    if (!sent.sent) {
-        std::cerr << "weibo-albums-cli: 桌面通知未发出：" << TerminalSafe(sent.problem) << "\n";
-        return;
-    }
-    if (sent.clickable) notifier.WaitWhileShown(std::chrono::minutes(5), [&stop] { return !stop.StopRequested(); });
+    const NotificationSent sent = notifier.Send({SyncNewsTitle(synced), SyncNewsText(synced), std::string()});
+    if (!sent.sent) std::cerr << "weibo-albums-cli: 桌面通知未发出：" << TerminalSafe(sent.problem) << "\n";
 }
 
 // Syncs the users of the sync list; the worst of their exit statuses.
@@ -257,9 +249,7 @@ int SyncListed(const std::vector<SyncEntry>& entries, const Arguments& args, con
     if (stop.StopRequested()) job.Stop();
     const RunOutcome outcome = job.Wait();
     std::printf("%s\n", SyncSummary(synced).c_str());
-    if (args.notify) {
-        NotifyDesktop(synced, options.save_folder.empty() ? where.default_save_folder : options.save_folder, stop);
-    }
+    if (args.notify) NotifyDesktop(synced);
     if (outcome.login_needed) return LoginNeeded();
     if (outcome.stopped) return kExitStopped;
     return synced.failed > 0 || outcome.Failures() > 0 ? kExitFailed : kExitOk;

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "util/text.h"
+
 namespace wa {
 namespace {
 
@@ -53,15 +55,51 @@ std::optional<std::vector<std::string>> Capabilities(GDBusConnection* connection
     return found;
 }
 
+constexpr std::size_t kLineBytes = 300;    // a line of a notification at most
+constexpr std::size_t kBodyBytes = 2000;   // a notification's body at most
+
+bool Invisible(char32_t c) {
+    return (c < 0x20 && c != '\n') || (c >= 0x7F && c < 0xA0) || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
+}
+
+std::string Bounded(std::string text, std::size_t limit) {
+    if (text.size() <= limit) return text;
+    return std::string(CutToBytes(text, limit - 3)) + "…";
+}
+
 }  // namespace
+
+std::string NotificationText(std::string_view text, bool markup) {
+    std::string lines;
+    std::string line;
+    const auto end_line = [&] {
+        lines += Bounded(std::move(line), kLineBytes);
+        line.clear();
+    };
+    for (char32_t c : Utf8ToUtf32(text)) {
+        if (c == '\t') c = ' ';
+        if (c == '\n') {
+            end_line();
+            lines += '\n';
+        } else if (!Invisible(c)) {
+            AppendUtf8(line, c);
+        }
+    }
+    end_line();
+    lines = Bounded(std::move(lines), kBodyBytes);
+    if (!markup) return lines;
+    gchar* escaped = g_markup_escape_text(lines.data(), static_cast<gssize>(lines.size()));
+    std::string text_escaped = escaped;
+    g_free(escaped);
+    return text_escaped;
+}
 
 struct Notifier::Bus {
     GDBusConnection* connection = nullptr;
     guint subscription = 0;
     std::uint32_t shown = 0;  // the id of the last notification sent
     std::string folder;       // what a click on it opens
-    bool open_now = false;    // it has not been clicked or closed yet
-    GMainContext* context = nullptr;
 
     ~Bus() {
         if (connection && subscription) g_dbus_connection_signal_unsubscribe(connection, subscription);
@@ -69,7 +107,6 @@ struct Notifier::Bus {
             g_dbus_connection_close_sync(connection, nullptr, nullptr);
             g_object_unref(connection);
         }
-        if (context) g_main_context_unref(context);
     }
 };
 
@@ -94,7 +131,6 @@ void Notifier::OnSignal(const char* signal, GVariant* parameters) {
     if (g_str_equal(signal, "NotificationClosed")) g_variant_get(parameters, "(uu)", &id, &reason);
     if (!bus_ || id != bus_->shown || id == 0) return;
     if (action && g_str_equal(action, kOpenAction) && !bus_->folder.empty() && open_) open_(bus_->folder);
-    bus_->open_now = false;
 }
 
 std::string Notifier::Connect() {
@@ -110,9 +146,7 @@ std::string Notifier::Connect() {
     if (!connection) return "无法连接会话总线（" + Message(error) + "）";
     bus_ = std::make_unique<Bus>();
     bus_->connection = connection;
-    bus_->context = g_main_context_ref_thread_default();
-    // Signals come to the main context of this thread: the window's loop, or
-    // WaitWhileShown's.
+    // Signals come to the main context of this thread: the window's loop.
     bus_->subscription = g_dbus_connection_signal_subscribe(
         connection, kService, kInterface, nullptr, kPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
         [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* signal, GVariant* parameters,
@@ -131,6 +165,11 @@ NotificationSent Notifier::Send(const Notification& notification) {
         return std::find(capabilities->begin(), capabilities->end(), name) != capabilities->end();
     };
     sent.clickable = offers("actions") && !notification.folder.empty();
+    // The summary is plain text everywhere; the body is markup where offered.
+    std::string summary = NotificationText(notification.summary, false);
+    std::replace(summary.begin(), summary.end(), '\n', ' ');
+    summary = Bounded(std::move(summary), kLineBytes);
+    const std::string body = NotificationText(notification.body, offers("body-markup"));
 
     GVariantBuilder actions;
     g_variant_builder_init(&actions, G_VARIANT_TYPE("as"));
@@ -143,8 +182,7 @@ NotificationSent Notifier::Send(const Notification& notification) {
     g_variant_builder_add(&hints, "{sv}", "desktop-entry", g_variant_new_string("weibo-albums"));
     GVariant* reply = g_dbus_connection_call_sync(
         bus_->connection, kService, kPath, kInterface, "Notify",
-        g_variant_new("(susssasa{sv}i)", "weibo-albums", 0u, "weibo-albums", notification.summary.c_str(),
-                      notification.body.c_str(), &actions, &hints, -1),
+        g_variant_new("(susssasa{sv}i)", "weibo-albums", 0u, "weibo-albums", summary.c_str(), body.c_str(), &actions, &hints, -1),
         G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
     if (!reply) return sent.problem = "桌面通知发送失败（" + Message(error) + "）", sent;
     guint32 id = 0;
@@ -152,23 +190,8 @@ NotificationSent Notifier::Send(const Notification& notification) {
     g_variant_unref(reply);
     bus_->shown = id;
     bus_->folder = notification.folder;
-    bus_->open_now = true;
     sent.sent = true;
     return sent;
-}
-
-void Notifier::WaitWhileShown(std::chrono::seconds limit, const std::function<bool()>& go_on) {
-    if (!bus_ || !bus_->open_now) return;
-    const gint64 end = g_get_monotonic_time() + static_cast<gint64>(limit.count()) * G_USEC_PER_SEC;
-    while (bus_->open_now && g_get_monotonic_time() < end && (!go_on || go_on())) {
-        // Wakes at least every 100 ms to see the time.
-        GSource* tick = g_timeout_source_new(100);
-        g_source_set_callback(tick, [](gpointer) { return G_SOURCE_REMOVE; }, nullptr, nullptr);
-        g_source_attach(tick, bus_->context);
-        g_main_context_iteration(bus_->context, TRUE);
-        g_source_destroy(tick);
-        g_source_unref(tick);
-    }
 }
 
 }  // namespace wa

@@ -5,11 +5,11 @@
 // nothing else happens.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 typedef struct _GVariant GVariant;
 
@@ -27,6 +27,11 @@ struct NotificationSent {
     std::string problem;     // why it was not sent, for a log line
 };
 
+// Text from the service as a notification shows it: no control or
+// direction-changing characters but line breaks, each line and the whole
+// bounded, and escaped where the service reads `markup`.
+std::string NotificationText(std::string_view text, bool markup);
+
 // Opens `folder` with the desktop's file manager.
 void OpenFolderOnDesktop(const std::string& folder);
 
@@ -40,10 +45,6 @@ public:
     Notifier& operator=(const Notifier&) = delete;
 
     NotificationSent Send(const Notification& notification);
-
-    // For a program with no main loop of its own: runs one until the last
-    // notification was clicked or closed, `limit` passed, or `go_on` says no.
-    void WaitWhileShown(std::chrono::seconds limit, const std::function<bool()>& go_on = {});
 
 private:
     struct Bus;

@@ -17,6 +17,7 @@
 #include <iterator>
 #include <thread>
 
+#include "../desktop/fake_notifications.h"
 #include "../fake_service.h"
 #include "../util/temp_folder.h"
 #include "cli/album_json.h"
@@ -260,6 +261,17 @@ TEST_F(CliTest, SyncTakesTheNewPhotosOfTheSyncListBesideTheSettings) {
     EXPECT_EQ(fake.CountRequests("/photos/get_all"), 3);
     EXPECT_NE(second.err.find("桌面通知未发出：无法连接会话总线"), std::string::npos) << second.err;
     EXPECT_EQ(Run({"download", "4004", "--notify"}).status, 2);
+
+    // A service that keeps what it shows open: the sync ends once it is
+    // shown, and offers no click nobody would answer.
+    test::PrivateSessionBus bus;
+    test::FakeNotificationService service(true);
+    ASSERT_TRUE(fake.AddNewPhotos("4007", 1, 1));
+    EXPECT_EQ(Run({"sync", "--notify"}).status, 0);
+    const auto shown = service.shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].body, "乙的微博：新照片1张");
+    EXPECT_TRUE(shown[0].actions.empty());
 }
 
 TEST_F(CliTest, ControlCharactersFromTheServiceNeverReachTheTerminal) {

@@ -46,7 +46,8 @@ public:
         std::vector<std::string> actions;
     };
 
-    explicit FakeNotificationService(bool actions) : actions_(actions) {
+    // `actions`: a click can be answered; `markup`: the body is read as markup.
+    explicit FakeNotificationService(bool actions, bool markup = false) : actions_(actions), markup_(markup) {
         thread_ = std::thread([this] { Serve(); });
         std::unique_lock lock(mutex_);
         ready_.wait(lock, [this] { return owned_; });
@@ -89,10 +90,11 @@ private:
                GDBusMethodInvocation* invocation, gpointer data) {
                 auto* self = static_cast<FakeNotificationService*>(data);
                 if (g_str_equal(method, "GetCapabilities")) {
-                    const gchar* with[] = {"body", "actions", nullptr};
-                    const gchar* without[] = {"body", nullptr};
-                    g_dbus_method_invocation_return_value(invocation,
-                                                          g_variant_new("(^as)", self->actions_ ? with : without));
+                    std::vector<const gchar*> offered{"body"};
+                    if (self->actions_) offered.push_back("actions");
+                    if (self->markup_) offered.push_back("body-markup");
+                    offered.push_back(nullptr);
+                    g_dbus_method_invocation_return_value(invocation, g_variant_new("(^as)", offered.data()));
                     return;
                 }
                 const gchar *summary = nullptr, *body = nullptr;
@@ -131,6 +133,7 @@ private:
     }
 
     bool actions_;
+    bool markup_;
     std::thread thread_;
     GMainContext* context_ = nullptr;
     GMainLoop* loop_ = nullptr;

@@ -44,8 +44,39 @@ TEST_F(NotificationTest, ANotificationReachesTheServiceAndAClickOpensTheFolder) 
         EXPECT_EQ(shown[0].actions, offered);
         if (!actions) continue;
         service.Click(41);
-        notifier.WaitWhileShown(std::chrono::seconds(5));
+        // The window's loop would run meanwhile.
+        for (int i = 0; i < 500 && opened.empty(); ++i) {
+            g_main_context_iteration(nullptr, FALSE);
+            g_usleep(10000);
+        }
         EXPECT_EQ(opened, std::vector<std::string>{"/tmp/saved"});
+    }
+}
+
+// A page title is text: markup is escaped where the service reads it,
+// control and direction-changing characters never reach it, and a huge one
+// is cut.
+TEST_F(NotificationTest, ATitleFromTheServiceIsShownAsTextNeverAsMarkup) {
+    using namespace std::string_literals;
+    const std::string hostile =
+        "<a href=\"https://evil.example/\">点我</a> & <img src=\"file:///etc/passwd\"/>\x1b[31m\r\x07\xe2\x80\xae\0尾"s;
+    const std::string huge(5000, 'x');
+    for (const bool markup : {true, false}) {
+        FakeNotificationService service(false, markup);
+        Notifier notifier([](const std::string&) {});
+        ASSERT_TRUE(notifier.Send({hostile + "\n" + huge, hostile + "：新照片2张\n" + huge + "：新照片1张", ""}).sent);
+        const auto shown = service.shown();
+        ASSERT_EQ(shown.size(), 1u);
+        const std::string plain = "<a href=\"https://evil.example/\">点我</a> & <img src=\"file:///etc/passwd\"/>[31m尾";
+        const std::string escaped =
+            "&lt;a href=&quot;https://evil.example/&quot;&gt;点我&lt;/a&gt; &amp; "
+            "&lt;img src=&quot;file:///etc/passwd&quot;/&gt;[31m尾";
+        EXPECT_EQ(shown[0].summary.substr(0, plain.size() + 1), plain + " ") << "the summary is never markup";
+        EXPECT_LE(shown[0].summary.size(), 300u);
+        const std::string first_line = shown[0].body.substr(0, shown[0].body.find('\n'));
+        EXPECT_EQ(first_line, (markup ? escaped : plain) + "：新照片2张");
+        const std::string second_line = shown[0].body.substr(shown[0].body.find('\n') + 1);
+        EXPECT_EQ(second_line, std::string(297, 'x') + "…");
     }
 }
 
