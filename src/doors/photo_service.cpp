@@ -48,6 +48,19 @@ AlbumKey SplitAlbumIdText(std::string_view text) {
     return {std::string(text), ""};
 }
 
+namespace {
+
+// A string member's text as written, zero characters and all; empty when it
+// is missing or null, the JSON text of anything else.
+std::string PlainText(json_object* object, const char* name) {
+    json_object* value = JsonMember(object, name);
+    if (!value) return {};
+    if (!json_object_is_type(value, json_type_string)) return JsonText(value);
+    return {json_object_get_string(value), static_cast<std::size_t>(json_object_get_string_len(value))};
+}
+
+}  // namespace
+
 std::vector<AlbumRef> ReadAlbumList(std::string_view text) {
     std::vector<AlbumRef> albums;
     const JsonDocument document = ParseJson(text);
@@ -59,7 +72,7 @@ std::vector<AlbumRef> ReadAlbumList(std::string_view text) {
         AlbumRef ref;
         ref.name = UnescapeText(RemoveChars(MemberJsonText(album, "caption"), "\""));
         if (ref.name.empty()) ref.name = UnnamedAlbumName();
-        ref.cover_url = RemoveChars(MemberJsonText(album, "cover_pic"), "\"\\");
+        ref.cover_url = PlainText(album, "cover_pic");
         ref.count = PhotoCountOf(RemoveChars(MemberJsonText(JsonMember(album, "count"), "photos"), "\""));
         ref.id = RemoveChars(MemberJsonText(album, "album_id"), "\"");
         ref.type = RemoveChars(MemberJsonText(album, "type"), "\"");
@@ -106,14 +119,6 @@ AlbumListing FetchAlbumList(std::string_view uid, const ServiceRequest& request)
 }
 
 namespace {
-
-// A string member's text as written; empty when it is missing or null, the
-// JSON text of anything else.
-std::string PlainText(json_object* object, const char* name) {
-    json_object* value = JsonMember(object, name);
-    if (!value) return {};
-    return json_object_is_type(value, json_type_string) ? json_object_get_string(value) : JsonText(value);
-}
 
 PhotoRecord ReadPhoto(json_object* photo) {
     PhotoRecord record;

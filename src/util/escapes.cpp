@@ -177,8 +177,9 @@ std::string UnescapeText(std::string_view input) {
     std::string decoded;
     if (const auto literal = EvaluateLiteral(Utf8ToUtf16(text))) {
         decoded = Utf16ToUtf8(Unescape(*literal));
-        // The script's text ends at its first zero character.
-        decoded.resize(decoded.find('\0') == std::string::npos ? decoded.size() : decoded.find('\0'));
+        // A value that starts with a zero character reads as empty; a zero
+        // character later is kept with the text after it.
+        if (!decoded.empty() && decoded.front() == '\0') decoded.clear();
     }
     if (decoded.empty()) decoded = DecodePercentEscapes(text);
 

@@ -9,7 +9,8 @@ namespace wa {
 
 // Reads the text as the body of a single-quoted script string literal, then
 // undoes %uXXXX / %XX escapes; a text that is no well-formed literal is
-// percent-decoded instead. Line breaks and apostrophes survive.
+// percent-decoded instead, as is one whose value starts with a zero
+// character. Line breaks, apostrophes and later zero characters survive.
 std::string UnescapeText(std::string_view text);
 
 // Byte-wise percent decoding: "%u" and four hex digits (the first a decimal

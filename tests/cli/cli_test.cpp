@@ -336,7 +336,9 @@ TEST_F(CliTest, AlbumsAsJsonHoldWhateverTheServiceWrites) {
                                       "{\"album_id\":\"1\",\"type\":\"3\",\"caption\":\"a\\u0007b\\u001b[31m\\u0085c\","
                                       "\"count\":{\"photos\":\"1234567890123456789012345678901\"}},"
                                       "{\"album_id\":\"2\",\"type\":\"3\",\"caption\":\"\\u202eevil\\u2028x\xff\xfe\","
-                                      "\"count\":{\"photos\":7}}]}}"});
+                                      "\"count\":{\"photos\":7}},"
+                                      "{\"album_id\":\"3\",\"type\":\"3\",\"caption\":\"nul\\u0000cut after nul\","
+                                      "\"cover_pic\":\"https://wx1.example/a\\u0000b.jpg\",\"count\":{\"photos\":1}}]}}"});
     const Finished done = Run({"albums", "4004", "--json"});
     ASSERT_EQ(done.status, 0) << done.err;
     for (const char* raw : {"\x07", "\x1b", "\xc2\x85", "\xe2\x80\xae", "\xe2\x80\xa8", "\xff"}) {
@@ -347,7 +349,7 @@ TEST_F(CliTest, AlbumsAsJsonHoldWhateverTheServiceWrites) {
     json_object* albums = json_tokener_parse_ex(tokener, done.out.c_str(), static_cast<int>(done.out.size()));
     EXPECT_EQ(json_tokener_get_error(tokener), json_tokener_success) << done.out;
     json_tokener_free(tokener);
-    ASSERT_TRUE(albums && json_object_array_length(albums) == 2u) << done.out;
+    ASSERT_TRUE(albums && json_object_array_length(albums) == 3u) << done.out;
     json_object* first = json_object_array_get_idx(albums, 0);
     json_object* name = json_object_object_get(first, "name");
     EXPECT_EQ(std::string(json_object_get_string(name), static_cast<std::size_t>(json_object_get_string_len(name))),
@@ -355,6 +357,13 @@ TEST_F(CliTest, AlbumsAsJsonHoldWhateverTheServiceWrites) {
     json_object* count = nullptr;
     EXPECT_TRUE(json_object_object_get_ex(first, "count", &count) && count == nullptr);  // null
     EXPECT_EQ(json_object_get_int(json_object_object_get(json_object_array_get_idx(albums, 1), "count")), 7);
+    const auto text_of = [&](const char* member) {  // of the third album, NULs and all
+        json_object* value = json_object_object_get(json_object_array_get_idx(albums, 2), member);
+        return std::string(json_object_get_string(value), static_cast<std::size_t>(json_object_get_string_len(value)));
+    };
+    using namespace std::string_literals;
+    EXPECT_EQ(text_of("name"), "nul\0cut after nul"s);
+    EXPECT_EQ(text_of("cover"), "https://wx1.example/a\0b.jpg"s);
     json_object_put(albums);
 }
 
