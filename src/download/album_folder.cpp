@@ -56,6 +56,7 @@ std::string KeepOneFolder(const FolderHandle& user_folder, const std::string& na
         }
     }
     store.SetAlbumFolder(album.key, kept);
+    store.SetAlbumName(album.key, album.name);
     return kept;
 }
 

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "download/sqlite_statement.h"
 #include "util/folders.h"
 
@@ -41,6 +43,9 @@ constexpr const char* kDoorsTable =
 
 constexpr const char* kFoldersTable =
     "CREATE TABLE IF NOT EXISTS folders(album TEXT NOT NULL PRIMARY KEY, folder TEXT NOT NULL) WITHOUT ROWID";
+
+constexpr const char* kNamesTable =
+    "CREATE TABLE IF NOT EXISTS names(album TEXT NOT NULL PRIMARY KEY, name TEXT NOT NULL) WITHOUT ROWID";
 
 constexpr const char* kSyncsTable =
     "CREATE TABLE IF NOT EXISTS syncs(id INTEGER PRIMARY KEY CHECK(id = 1), at INTEGER NOT NULL, "
@@ -165,7 +170,13 @@ bool RecordStore::OpenStore(const std::string& path, std::string* error) {
     }
     sqlite3_busy_timeout(db_, kBusyMilliseconds);
     // Check what the file is before anything could write to it.
-    if (ApplicationId(db_) != kApplicationId || !HasPhotoTable(db_)) return fail("不是防止重复下载数据库");
+    if (ApplicationId(db_) != kApplicationId || !HasPhotoTable(db_)) {
+        // A store kept with a write-ahead log cannot be read where its
+        // folder may not be written.
+        const std::string folder = std::filesystem::path(path).parent_path().string();
+        if (::access(folder.c_str(), W_OK) != 0) return fail("所在的文件夹“" + folder + "”只读，无法打开");
+        return fail("不是防止重复下载数据库");
+    }
     read_only_ = sqlite3_db_readonly(db_, "main") == 1;
     // Appends survive a crash of the program; fsync is left to checkpoints.
     // A store another run keeps in its old journal mode stays fully synchronous.
@@ -177,6 +188,7 @@ bool RecordStore::OpenStore(const std::string& path, std::string* error) {
     has_marks_ = HasTable(db_, "albums") || (!read_only_ && Exec(db_, kAlbumsTable));
     has_doors_ = HasTable(db_, "doors") || (!read_only_ && Exec(db_, kDoorsTable));
     has_folders_ = HasTable(db_, "folders") || (!read_only_ && Exec(db_, kFoldersTable));
+    has_names_ = HasTable(db_, "names") || (!read_only_ && Exec(db_, kNamesTable));
     has_syncs_ = HasTable(db_, "syncs") || (!read_only_ && Exec(db_, kSyncsTable));
     has_failures_ = (HasTable(db_, "failed_albums") && HasTable(db_, "failures")) ||
                     (!read_only_ && Exec(db_, kFailedAlbumsTable) && Exec(db_, kFailuresTable));
@@ -201,6 +213,20 @@ bool RecordStore::FolderOfAnotherAlbum(std::string_view folder, std::string_view
     std::lock_guard lock(mutex_);
     if (!db_ || !has_folders_) return false;
     return Statement(db_, "SELECT 1 FROM folders WHERE folder=?1 AND album<>?2").Bind(folder).Bind(album).Row();
+}
+
+std::optional<std::string> RecordStore::AlbumName(std::string_view album) {
+    std::lock_guard lock(mutex_);
+    if (!db_ || !has_names_) return std::nullopt;
+    Statement query(db_, "SELECT name FROM names WHERE album=?1");
+    if (!query.Bind(album).Row()) return std::nullopt;
+    return query.Text(0);
+}
+
+bool RecordStore::SetAlbumName(std::string_view album, std::string_view name) {
+    std::lock_guard lock(mutex_);
+    if (!db_ || !has_names_ || read_only_) return false;
+    return Statement(db_, "INSERT OR REPLACE INTO names(album, name) VALUES(?1, ?2)").Bind(album).Bind(name).Run();
 }
 
 std::optional<RecordStore::SyncMark> RecordStore::LastSync() {
@@ -279,7 +305,7 @@ void RecordStore::CloseStore() {
 void RecordStore::Close() {
     contains_.reset();
     append_.reset();
-    has_marks_ = has_doors_ = has_folders_ = has_syncs_ = has_failures_ = false;
+    has_marks_ = has_doors_ = has_folders_ = has_names_ = has_syncs_ = has_failures_ = false;
     sqlite3_close(db_);
     db_ = nullptr;
     read_only_ = false;

@@ -90,6 +90,9 @@ public:
     std::optional<std::string> AlbumFolder(std::string_view album);
     bool SetAlbumFolder(std::string_view album, std::string_view folder);
     bool FolderOfAnotherAlbum(std::string_view folder, std::string_view album);
+    // An album's name as it was last listed, for showing its key to a person.
+    std::optional<std::string> AlbumName(std::string_view album);
+    bool SetAlbumName(std::string_view album, std::string_view name);
 
     // When a door to the user's photos was last found closed (Unix seconds),
     // kept in a table of its own; nullopt forgets it.
@@ -157,6 +160,7 @@ private:
     bool has_marks_ = false;  // the albums table is there
     bool has_doors_ = false;  // the doors table is there
     bool has_folders_ = false;  // the folders table is there
+    bool has_names_ = false;
     bool has_syncs_ = false;    // the syncs table is there
     bool has_failures_ = false; // the failures tables are there
     bool read_only_ = false;

@@ -229,6 +229,17 @@ SyncList ReadSyncList(const std::string& path) {
 
 bool WriteSyncList(const std::string& path, const SyncList& list) { return ReplaceFileContents(path, list.Text()); }
 
+SyncListChange ChangeSyncList(const std::string& path, const std::function<bool(SyncList&)>& change) {
+    using Result = SyncListChange::Result;
+    const FileLock lock = FileLock::Wait(SyncListLockPath(path));
+    SyncListChange changed{Result::kChanged, ReadSyncList(path)};
+    if (!changed.read.Whole()) return changed.result = Result::kNotWhole, changed;
+    SyncList list = changed.read;
+    if (!change(list)) return changed.result = Result::kRefused, changed;
+    if (!WriteSyncList(path, list)) changed.result = Result::kNotWritten;
+    return changed;
+}
+
 std::string SyncEntryLine(const SyncEntry& entry) {
     std::string line = entry.target;
     if (!entry.albums.empty()) line += " albums=" + JoinText(entry.albums, ",");

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -88,6 +89,18 @@ SyncList ReadSyncList(const std::string& path);
 SyncList ParseSyncList(std::string_view text);
 // Replaces the file whole (a crash leaves the old one or the new one).
 bool WriteSyncList(const std::string& path, const SyncList& list);
+
+// How a change of the list on disk went: the list as it was read, and
+// whether it was not whole, the change refused it, or it could not be written.
+struct SyncListChange {
+    enum class Result { kChanged, kNotWhole, kRefused, kNotWritten };
+    Result result = Result::kChanged;
+    SyncList read;
+};
+// Reads the list, lets `change` change it (false: it refuses) and writes it
+// back, holding the lock beside it throughout so that no two programs change
+// it at once. A list that was not read whole is neither changed nor written.
+SyncListChange ChangeSyncList(const std::string& path, const std::function<bool(SyncList&)>& change);
 
 // The line the window writes for `entry`: "<target> albums=<a>,<b>  # <note>",
 // the note on one line and cut to kMaxNoteBytes.

@@ -73,6 +73,12 @@ public:
     void Stopped();
     // Draws what is gathered now, not at the next frame.
     void Flush() { Draw(); }
+    // Draws what is gathered, then leaves the line under the pages to its
+    // owner: a later frame no longer writes the run's figures there.
+    void Settle() {
+        Draw();
+        run_time_.invalidate();
+    }
 
 signals:
     void runFinished(const wa::RunOutcome& outcome);

@@ -78,9 +78,11 @@ SyncRow SyncRunner::RowOf(const SyncEntry& entry) const {
     row.uid = Text(uid);
     row.title = Text(entry.note.empty() ? entry.target : entry.note);
     row.albums = entry.albums.empty() ? QString::fromUtf8("全部相册") : QString::number(entry.albums.size()) + QString::fromUtf8("个相册");
-    row.albums_tip = Text(JoinText(entry.albums, "\n"));
     RecordStore records;
     OpenUserStore(records, data_folder_, uid);
+    std::vector<std::string> names;
+    for (const std::string& key : entry.albums) names.push_back(OneLine(records.AlbumName(key).value_or(key)));
+    row.albums_tip = Text(JoinText(names, "\n"));
     if (const std::optional<RecordStore::SyncMark> mark = records.LastSync()) {
         row.last_sync = QDateTime::fromSecsSinceEpoch(mark->at).toString("yyyy-MM-dd HH:mm");
         row.new_photos = QString::number(mark->saved);
@@ -103,35 +105,32 @@ void SyncRunner::Add(const ResolvedUser& user, const std::vector<std::string>& a
     const auto albums = [](const std::vector<std::string>& keys) {
         return keys.empty() ? std::string("全部相册") : std::to_string(keys.size()) + "个相册";
     };
-    std::string said;
-    {
-        // Read, changed and written back by one window or program at a time.
-        const FileLock lock = FileLock::Wait(SyncListLockPath(list_path_));
-        SyncList list = ReadSyncList(list_path_);
-        if (!list.Whole()) {
-            message_(QString::fromUtf8("信息："), ListProblem(list, list_path_) + QString::fromUtf8("\n请先修改同步列表，再加入用户"));
-            return;
-        }
-        const std::optional<SyncEntry> before = list.Find({user.uid, {}, {}});
-        if (!list.Put({user.uid, album_keys, user.title})) {
-            message_(QString::fromUtf8("信息："),
-                     QString::fromUtf8("无法加入同步列表：勾选的相册太多，或相册编号含有空格或逗号"));
-            return;
-        }
-        if (!WriteSyncList(list_path_, list)) {
-            message_(QString::fromUtf8("信息："), Text("同步列表无法写入：" + list_path_));
-            return;
-        }
-        if (!before) {
-            said = "已加入同步列表：" + user.title + "（" + albums(album_keys) + "）";
-        } else if (before->albums == album_keys) {
-            said = "同步列表中已有" + user.title + "（" + albums(album_keys) + "），没有改变";
-        } else {
-            said = "已更新同步列表中的" + user.title + "：" + albums(before->albums) + " → " + albums(album_keys);
-        }
+    std::optional<SyncEntry> before;
+    const SyncListChange changed = ChangeSyncList(list_path_, [&](SyncList& list) {
+        before = list.Find({user.uid, {}, {}});
+        return list.Put({user.uid, album_keys, user.title});
+    });
+    if (!Said(changed, "再加入用户")) return;
+    std::string said = "已加入同步列表：" + user.title + "（" + albums(album_keys) + "）";
+    if (before && before->albums == album_keys) {
+        said = "同步列表中已有" + user.title + "（" + albums(album_keys) + "），没有改变";
+    } else if (before) {
+        said = "已更新同步列表中的" + user.title + "：" + albums(before->albums) + " → " + albums(album_keys);
     }
     Reload();
     message_(QString::fromUtf8("信息："), Text(said));
+}
+
+bool SyncRunner::Said(const SyncListChange& changed, const char* then) {
+    using Result = SyncListChange::Result;
+    if (changed.result == Result::kNotWhole) {
+        message_(QString::fromUtf8("信息："), ListProblem(changed.read, list_path_) + QString::fromUtf8("\n请先修改同步列表，") + QString::fromUtf8(then));
+    } else if (changed.result == Result::kRefused) {
+        message_(QString::fromUtf8("信息："), QString::fromUtf8("无法加入同步列表：勾选的相册太多，或相册编号含有空格或逗号"));
+    } else if (changed.result == Result::kNotWritten) {
+        message_(QString::fromUtf8("信息："), Text("同步列表无法写入：" + list_path_));
+    }
+    return changed.result == Result::kChanged;
 }
 
 void SyncRunner::AddChosen(const ResolvedUser& user, const std::vector<ChosenAlbum>& chosen, int listed) {
@@ -145,22 +144,21 @@ void SyncRunner::AddChosen(const ResolvedUser& user, const std::vector<ChosenAlb
     }
     std::vector<std::string> keys;
     if (static_cast<int>(chosen.size()) < listed) {
-        for (const ChosenAlbum& album : chosen) keys.push_back(album.album.key);
+        RecordStore records;  // the names the list's rows show for the keys
+        OpenUserStore(records, data_folder_, user.uid, true);
+        for (const ChosenAlbum& album : chosen) {
+            keys.push_back(album.album.key);
+            records.SetAlbumName(album.album.key, album.album.name);
+        }
     }
     Add(user, keys);
 }
 
 void SyncRunner::Remove(const QString& target) {
-    {
-        const FileLock lock = FileLock::Wait(SyncListLockPath(list_path_));
-        SyncList list = ReadSyncList(list_path_);
-        if (!list.Whole()) {
-            message_(QString::fromUtf8("信息："), ListProblem(list, list_path_) + QString::fromUtf8("\n请先修改同步列表"));
-            return;
-        }
-        if (!list.Remove(target.toStdString())) return;
-        if (!WriteSyncList(list_path_, list)) message_(QString::fromUtf8("信息："), Text("同步列表无法写入：" + list_path_));
-    }
+    const SyncListChange changed =
+        ChangeSyncList(list_path_, [&](SyncList& list) { return list.Remove(target.toStdString()); });
+    // A user no longer there is no change to say.
+    if (changed.result != SyncListChange::Result::kRefused && !Said(changed, "再移出用户")) return;
     Reload();
 }
 
@@ -293,7 +291,7 @@ void SyncRunner::UserFinished(const SyncUserOutcome& outcome) {
 
 void SyncRunner::SyncFinished(const SyncOutcome& outcome) {
     QMetaObject::invokeMethod(this, [this, outcome] {
-        presenter_->Flush();  // the sync's last lines come first
+        presenter_->Settle();  // the sync's last lines come first
         // The whole sync's figures, not its last user's.
         summary_->setText(Text("本次" + SyncSummary(outcome) + "：" + CountsText(outcome.photos)));
         if (!outcome.stopped) {  // else the stop button has set the page already

@@ -80,6 +80,9 @@ signals:
     void syncFinished(const wa::SyncOutcome& outcome);
 
 private:
+    // Says why a change of the list did not go through (`then`: what to do
+    // once the list is mended); true when it did.
+    bool Said(const SyncListChange& changed, const char* then);
     SyncRow RowOf(const SyncEntry& entry) const;
     // Shows a row's state from the worker; `refresh` reads its last sync anew.
     void ShowState(int index, const QString& state, bool refresh = false);

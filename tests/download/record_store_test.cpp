@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -123,6 +124,28 @@ TEST(RecordStore, TwoFirstRunsAtOnceShareOneStore) {
         ASSERT_TRUE(store.OpenStore(path));
         EXPECT_TRUE(store.ContainsPhotoId("0") && store.ContainsPhotoId("1"));
     }
+}
+
+// A folder nobody may write (made immutable, which holds for root too): the
+// store there is said to be in a read-only folder, not to be no store.
+TEST(RecordStore, AStoreInAFolderThatCannotBeWrittenIsSaidAsSuch) {
+    test::TempFolder temp;
+    const std::string folder = temp / "stores";
+    std::filesystem::create_directory(folder);
+    const std::string path = folder + "/1.edb";
+    ASSERT_TRUE(RecordStore::CreateStore(path));
+    {
+        RecordStore store;
+        ASSERT_TRUE(store.OpenStore(path));
+        EXPECT_TRUE(store.AppendPhotoId("3600000000001"));
+    }
+    if (std::system(("chattr +i '" + folder + "' 2>/dev/null").c_str()) != 0) GTEST_SKIP() << "no chattr here";
+    RecordStore store;
+    std::string error;
+    const bool opened = store.OpenStore(path, &error);
+    EXPECT_EQ(std::system(("chattr -i '" + folder + "'").c_str()), 0);
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(error, "所在的文件夹“" + folder + "”只读，无法打开");
 }
 
 TEST(RecordStore, PathsLieBesideTheProgram) {

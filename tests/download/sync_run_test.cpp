@@ -138,5 +138,34 @@ TEST_F(SyncRunTest, AStopInTheMiddleEndsTheSyncAndKeepsNoSyncTime) {
     EXPECT_FALSE(LastSync("2002") && LastSync("2002")->at > 0);
 }
 
+// The timer's sync and the window's at once: the second leaves the user the
+// first is syncing and says so; no photo is fetched or counted twice.
+TEST_F(SyncRunTest, TwoSyncsAtOnceNeverTakeOneUserTwice) {
+    fake.AddFault("/large/3600000000002", fake::Fault{.stall_ms = 3000});
+    std::atomic<bool> reached = false;
+    memory.on_progress = [&reached](const AlbumProgress&) { reached = true; };
+    const std::vector<SyncUser> users = {{"2002", {}}, {"3003", {}}};
+    DownloadJob first;
+    first.StartSync(memory, [this] { return memory.options; }, users, context);
+    for (int i = 0; i < 1000 && !reached; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(reached);
+
+    SyncMemory other;
+    const SyncOutcome second = SyncUsers(other, [this] { return memory.options; }, users, context);
+    first.Wait();
+    ASSERT_TRUE(memory.finished);
+    const SyncOutcome& one = *memory.finished;
+    ASSERT_EQ(second.per_user.size(), 2u);
+    EXPECT_TRUE(second.per_user[0].busy);
+    EXPECT_EQ(second.busy, 1);
+    EXPECT_NE(other.Log().find("用户演示用户的微博正由另一个同步下载，本次跳过"), std::string::npos) << other.Log();
+    EXPECT_NE(other.Log().find("同步完毕：1个用户，新照片8张，另一个同步正在同步的1个跳过"), std::string::npos)
+        << other.Log();
+    EXPECT_EQ(one.photos.saved + second.photos.saved, 10 + 8);
+    EXPECT_EQ(one.per_user[0].run.saved, 10);
+    EXPECT_EQ(fake.CountRequests("/large/"), 18);
+    EXPECT_EQ(LastSync("2002")->saved, 10);
+}
+
 }  // namespace
 }  // namespace wa

@@ -8,12 +8,19 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "../util/temp_folder.h"
 #include "util/text.h"
 
 namespace wa {
 namespace {
+
+std::string Contents(const std::string& path) {
+    std::stringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+}
 
 TEST(SyncListTest, ReadsEntriesAndKeepsEveryOtherLine) {
     const struct {
@@ -150,6 +157,37 @@ TEST(SyncListTest, APipeOrAListOthersMayWriteIsRefusedAtOnce) {
     EXPECT_EQ(open.problem, SyncList::Problem::kOpenToOthers);
     EXPECT_EQ(open.open_to_others, "所有用户都可以修改");
     EXPECT_TRUE(open.Entries().empty());
+}
+
+// Two windows (or a window and a terminal) adding users at once: each
+// change reads the list the other wrote, so no added line is lost.
+TEST(SyncListTest, TwoWritersAtOnceKeepEveryLine) {
+    test::TempFolder temp;
+    const std::string path = temp / "同步列表.txt";
+    std::ofstream(path) << "# 手写的\n";
+    const auto add = [&path](int first) {
+        for (int uid = first; uid < first + 100; ++uid) {
+            const SyncListChange changed = ChangeSyncList(path, [uid](SyncList& list) {
+                return list.Put({std::to_string(uid), {"3550000001@@3"}, "用户" + std::to_string(uid)});
+            });
+            EXPECT_EQ(changed.result, SyncListChange::Result::kChanged);
+        }
+    };
+    std::thread one(add, 1000);
+    std::thread other(add, 2000);
+    one.join();
+    other.join();
+    const SyncList list = ReadSyncList(path);
+    EXPECT_TRUE(list.Whole());
+    EXPECT_EQ(list.Entries().size(), 200u);
+    EXPECT_EQ(list.lines.front().text, "# 手写的");
+
+    // A list not read whole is neither changed nor written.
+    std::ofstream(path, std::ios::app) << std::string(kMaxListLine + 1, 'x') << "\n";
+    const std::string before = Contents(path);
+    EXPECT_EQ(ChangeSyncList(path, [](SyncList& l) { return l.Remove("1000"); }).result,
+              SyncListChange::Result::kNotWhole);
+    EXPECT_EQ(Contents(path), before);
 }
 
 }  // namespace

@@ -119,5 +119,31 @@ TEST_F(SyncPageTest, AStopInTheMiddleAndAUserTakenOffKeepTheLinesItDoesNotKnow) 
     }
 }
 
+// The page says what each step does: an add says what changes for a user
+// already there, a row's tooltip names its albums, and the line under the
+// pages holds the whole sync's figures, not its last user's.
+TEST_F(SyncPageTest, ThePageSaysWhatItDoes) {
+    test::View& w = Open();
+    w.edit_save_folder->setText(QString::fromStdString((temp.path() / "saved").string()));
+    const std::pair<bool, const char*> adds[] = {
+        {false, "已加入同步列表：演示用户的微博（1个相册）"},
+        {false, "同步列表中已有演示用户的微博（1个相册），没有改变"},
+        {true, "已更新同步列表中的演示用户的微博：1个相册 → 全部相册"},
+        {false, "已更新同步列表中的演示用户的微博：全部相册 → 1个相册"},
+    };
+    for (const auto& [all, said] : adds) {
+        ListAndAdd(w, "5005", "演示用户的微博", all);
+        EXPECT_EQ(OpenMessageText(), QString::fromUtf8(said));
+        CloseMessageBoxes();
+    }
+    ListAndAdd(w, "6006", "小蓝的微博", true);
+    CloseMessageBoxes();
+    w.tab_bar->setCurrentIndex(2);
+    EXPECT_EQ(Find<QTreeWidget>("超级列表框_同步")->topLevelItem(0)->toolTip(2), QString::fromUtf8("头像相册"));
+
+    EXPECT_EQ(SyncAll(), QString::fromUtf8("全部同步完毕\n同步完毕：2个用户，新照片7张"));
+    EXPECT_EQ(w.run_summary->text(), QString::fromUtf8("本次同步完毕：2个用户，新照片7张：保存7张，失败0张"));
+}
+
 }  // namespace
 }  // namespace wa
