@@ -10,6 +10,7 @@
 
 #include "net/curl_transfer.h"
 #include "settings/file_locations.h"
+#include "settings/pace_memory.h"
 #include "settings/program.h"
 #include "settings/settings.h"
 #include "ui/browser_proxy.h"
@@ -58,7 +59,8 @@ int main(int argc, char** argv) {
     wa::ApplySkin(app, QString::fromStdString(globals.files.config_folder), 13);
     const wa::Settings settings(globals.files.config_path);
     wa::SetCurrentService(settings.Addresses());
-    wa::SetRequestSpacing(std::chrono::milliseconds(settings.Get(wa::kRequestSpacingKey)));
+    globals.pacer->SetLeast(std::chrono::milliseconds(settings.Get(wa::kRequestSpacingKey)));
+    wa::KeepPace(*globals.pacer, wa::PaceMemoryPath(globals.files.config_folder));
     // The embedded browser and the program's own requests go through the same proxy (代理).
     const std::string proxy = settings.Proxy();
     wa::SetProxySetting(proxy);

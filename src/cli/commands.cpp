@@ -23,11 +23,13 @@
 #include "net/cookie_jar.h"
 #include "net/curl_transfer.h"
 #include "settings/file_locations.h"
+#include "settings/pace_memory.h"
 #include "settings/settings.h"
 #include "settings/sync_list.h"
 #include "util/folders.h"
 #include "util/job_token.h"
 #include "util/text.h"
+#include "weibo/pacer.h"
 #include "weibo/service_request.h"
 #include "weibo/user_resolution.h"
 #include "weibo/weibo_service.h"
@@ -93,12 +95,28 @@ struct Listed {
     int status = kExitOk;  // not 0: finding the user or listing failed, and was said
 };
 
+// What every step of a command shares.
+struct Session {
+    const FileLocations& where;
+    JobToken& stop;
+    DownloadJob& job;
+    Pacer& pacer;  // every request to the service, from the user's lookup on
+
+    DownloadContext Context() const {
+        DownloadContext context;
+        context.program_folder = where.data_folder;
+        context.referer = CurrentService().home_page;
+        context.pacer = &pacer;
+        return context;
+    }
+};
+
 // Finds the user and lists the albums; the listing's log lines go to
 // standard output, or standard error when that is to hold JSON alone.
-Listed ListUser(const std::string& target, const std::string& door, const std::string& data_folder, JobToken& stop,
-                bool lines_to_stderr) {
+Listed ListUser(const std::string& target, const std::string& door, const Session& session, bool lines_to_stderr) {
     ServiceRequest request;
-    request.job = &stop;
+    request.job = &session.stop;
+    request.pacer = &session.pacer;
     request.log = [lines_to_stderr](const std::string& line) {
         std::fputs(TerminalLine({line}).c_str(), lines_to_stderr ? stderr : stdout);
         std::fflush(lines_to_stderr ? stderr : stdout);
@@ -109,7 +127,7 @@ Listed ListUser(const std::string& target, const std::string& door, const std::s
             else std::fputs("\r\033[K", stderr);
         };
     }
-    UserAlbums found = FindUserAlbums(target, door, request, {}, data_folder);
+    UserAlbums found = FindUserAlbums(target, door, request, {}, session.where.data_folder);
     Listed listed;
     listed.user = found.user;
     const AlbumListing& listing = found.listing;
@@ -160,12 +178,11 @@ void PrintAlbums(const Listed& listed, bool json) {
 }
 
 // Runs `request` as the user's run and prints its summary; its exit status.
-int RunUser(RunRequest request, const DownloadOptions& options, const FileLocations& where, JobToken& stop,
-            DownloadJob& job) {
+int RunUser(RunRequest request, const DownloadOptions& options, const Session& session) {
+    JobToken& stop = session.stop;
+    DownloadJob& job = session.job;
     TerminalObserver observer;
-    DownloadContext context;
-    context.program_folder = where.data_folder;
-    context.referer = CurrentService().home_page;
+    const DownloadContext context = session.Context();
     const ResolvedUser user = request.user;
     std::printf("要下载用户：%s\n", TerminalSafe(user.title).c_str());
     job.Start(observer, [options] { return options; }, std::move(request), context);
@@ -182,23 +199,22 @@ int RunUser(RunRequest request, const DownloadOptions& options, const FileLocati
 
 // Asks again for what the user's last runs could not get; no album list is
 // asked for.
-int RetryUser(const std::string& target, const DownloadOptions& options, const FileLocations& where, JobToken& stop,
-              DownloadJob& job) {
-    const UserLookup lookup = ResolveUserPage(target, &stop);
-    if (stop.StopRequested()) return kExitStopped;
+int RetryUser(const std::string& target, const DownloadOptions& options, const Session& session) {
+    const UserLookup lookup = ResolveUserPage(target, &session.stop);
+    if (session.stop.StopRequested()) return kExitStopped;
     if (lookup.login_wall) return LoginNeeded();
     if (lookup.user.uid.empty()) {
         return Fail("no Weibo user found at " + TerminalSafe(HomeAddressOf(target))), kExitUsage;
     }
-    return RunUser({lookup.user, {}, true}, options, where, stop, job);
+    return RunUser({lookup.user, {}, true}, options, session);
 }
 
 // Downloads the chosen albums of one user (those its users-file line names,
 // and of those the --albums numbers); its exit status.
 int DownloadUser(const SyncEntry& target, const Arguments& args, const DownloadOptions& options,
-                 const FileLocations& where, JobToken& stop, DownloadJob& job) {
-    if (args.retry_failed) return RetryUser(target.target, options, where, stop, job);
-    const Listed listed = ListUser(target.target, options.door, where.data_folder, stop, false);
+                 const Session& session) {
+    if (args.retry_failed) return RetryUser(target.target, options, session);
+    const Listed listed = ListUser(target.target, options.door, session, false);
     if (listed.status != kExitOk) return listed.status;
     const int count = static_cast<int>(listed.albums.size());
     for (const int number : args.albums) {
@@ -219,7 +235,7 @@ int DownloadUser(const SyncEntry& target, const Arguments& args, const DownloadO
         Fail("none of the albums the users file names is listed (user " + listed.user.uid + ")");
         return kExitUsage;
     }
-    return RunUser(std::move(request), options, where, stop, job);
+    return RunUser(std::move(request), options, session);
 }
 
 // Tells the desktop what a sync brought, and ends once it is shown: nobody
@@ -233,7 +249,9 @@ void NotifyDesktop(const SyncOutcome& synced) {
 
 // Syncs the users of the sync list; the worst of their exit statuses.
 int SyncListed(const std::vector<SyncEntry>& entries, const Arguments& args, const DownloadOptions& options,
-               const FileLocations& where, JobToken& stop, DownloadJob& job) {
+               const Session& session) {
+    JobToken& stop = session.stop;
+    DownloadJob& job = session.job;
     std::vector<SyncUser> users;
     for (const SyncEntry& entry : entries) users.push_back({entry.target, entry.albums});
     SyncOutcome synced;
@@ -242,9 +260,7 @@ int SyncListed(const std::vector<SyncEntry>& entries, const Arguments& args, con
         explicit Observer(SyncOutcome* to) : out(to) {}
         void SyncFinished(const SyncOutcome& outcome) override { *out = outcome; }
     } observer(&synced);
-    DownloadContext context;
-    context.program_folder = where.data_folder;
-    context.referer = CurrentService().home_page;
+    const DownloadContext context = session.Context();
     job.StartSync(observer, [options] { return options; }, std::move(users), context);
     if (stop.StopRequested()) job.Stop();
     const RunOutcome outcome = job.Wait();
@@ -290,23 +306,28 @@ int RunCommand(const Arguments& args) {
     DownloadOptions options = settings.Options(where.default_save_folder);
     ApplyFlags(args, options);
     if (args.command == "sync") options = SyncOptions(options);
-    SetRequestSpacing(std::chrono::milliseconds(options.request_spacing_ms));
     SetProxySetting(settings.Proxy());
     JobToken stop;  // Ctrl-C stops the listing as it stops the run
     DownloadJob job;
     StopOnSignals(stop, job);
+    // The pace the window, the timer and earlier commands learned.
+    Pacer pacer(PaceRules{.least = std::chrono::milliseconds(options.request_spacing_ms)});
+    const std::string config = args.config.empty() ? where.config_path : args.config;
+    const std::filesystem::path config_folder = std::filesystem::path(config).parent_path();
+    KeepPace(pacer, PaceMemoryPath(config_folder.empty() ? "." : config_folder.string()));
+    const Session session{where, stop, job, pacer};
 
     if (args.command == "albums") {
-        const Listed listed = ListUser(users.front().target, options.door, where.data_folder, stop, args.json);
+        const Listed listed = ListUser(users.front().target, options.door, session, args.json);
         if (listed.status == kExitOk) PrintAlbums(listed, args.json);
         return listed.status;
     }
     std::string store_folder = RecordStoreFolder(where.data_folder);
     EnsureDirectory(store_folder);
-    if (args.command == "sync") return SyncListed(users, args, options, where, stop, job);
+    if (args.command == "sync") return SyncListed(users, args, options, session);
     int worst = kExitOk;
     for (const SyncEntry& user : users) {
-        worst = std::max(worst, DownloadUser(user, args, options, where, stop, job));
+        worst = std::max(worst, DownloadUser(user, args, options, session));
         if (stop.StopRequested()) return kExitStopped;
     }
     return worst;

@@ -78,6 +78,7 @@ public:
     std::string FreshVideoUrl(const PhotoRecord& photo) override {
         ServiceRequest plain;
         plain.job = context_.job;
+        plain.pacer = context_.pacer;
         plain.log = context_.log;
         plain.countdown = context_.countdown;
         const std::optional<Post> post = AskPost(photo.post_id, AlbumTabRequest(plain, uid_)).post;

@@ -13,6 +13,7 @@ void PhotoPage::Took(const Attempts& made) {
 ServiceRequest PageFetcher::Request(std::function<void(const std::string&)> log) {
     ServiceRequest request;
     request.job = context_.job;
+    request.pacer = context_.pacer;
     request.log = std::move(log);
     request.countdown = context_.countdown;  // shown at once, also while the page is fetched ahead
     return request;

@@ -107,6 +107,7 @@ struct SourceContext {
     // Lines about the album's pages, in order, and the rate-limit countdown.
     std::function<void(const std::string& line)> log;
     std::function<void(const RunWait& wait)> countdown;
+    Pacer* pacer = nullptr;               // the run's requests take their turns from it
     class RunScratch* scratch = nullptr;  // what doors keep for the length of the run
     // True for a photo the run will skip as saved before: a door need not
     // complete it. From any of the source's threads.

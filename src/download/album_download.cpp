@@ -123,6 +123,7 @@ private:
         SourceContext source_context;
         source_context.uid = user_.uid;
         source_context.job = context_.job;
+        source_context.pacer = context_.pacer;
         source_context.page_wait = context_.page_wait;
         source_context.ahead = ahead;  // one at a time keeps every request in its old order
         source_context.log = [this](const std::string& line) { Log(line); };

@@ -24,6 +24,7 @@ struct DownloadContext {
     std::string program_folder;  // holds the record stores; the save folder when none is set
     std::string referer;         // the site's home page, sent with every picture request
     JobToken* job = nullptr;
+    Pacer* pacer = nullptr;  // every request to the service takes its turn from it
     RequestBatch* pictures = nullptr;  // kept-alive connections for every picture of a run
     // The waits between photo-list attempts and while the network is gone;
     // WaitOnJob by default.

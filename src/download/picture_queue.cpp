@@ -22,6 +22,15 @@ constexpr int kKeptPerSlot = 32;
 constexpr int kMostKept = 512;
 // So many transfers in a row that reach nothing mean the network is gone.
 constexpr int kLostInARow = 3;
+// A picture host that refuses (403, 418, 429) so many pictures in a row gets
+// half the transfers and a pause; after so many fetched in a row, all again.
+// A refused picture is asked again, up to so many times, before it fails.
+constexpr int kRefusedInARow = 3;
+constexpr int kFetchedToWiden = 20;
+constexpr int kMostRefusals = 4;
+constexpr std::chrono::seconds kRefusedPause{5};
+
+bool IsRefusal(long status) { return status == 403 || status == 418 || status == 429; }
 
 // The open files a process may have: as many as its hard limit allows, up
 // to 4096, since the kept pictures hold theirs open.
@@ -51,14 +60,14 @@ int KeptAtMost(int slots) {
 PictureQueue::PictureQueue(RequestBatch& batch, int album_folder, std::string referer, JobToken* job,
                            QueueHooks hooks)
     : batch_(batch), album_folder_(album_folder), referer_(std::move(referer)), job_(job), hooks_(std::move(hooks)),
-      max_kept_(KeptAtMost(batch.Slots())) {}
+      max_kept_(KeptAtMost(batch.Slots())), allowed_(batch.Slots()) {}
 
 PictureQueue::~PictureQueue() {
     if (!in_flight_.empty()) batch_.Cancel();  // before the files their bodies go to
 }
 
 bool PictureQueue::HasRoom() const {
-    return !offline_ && static_cast<int>(in_flight_.size()) < batch_.Slots() &&
+    return !offline_ && static_cast<int>(in_flight_.size()) < allowed_ &&
            static_cast<int>(pictures_.size()) < max_kept_;
 }
 
@@ -74,7 +83,7 @@ void PictureQueue::Start(long long index, const std::string& url, Kind kind) {
         picture.done = true;
         return;
     }
-    const int slot = offline_ ? -1 : batch_.FreeSlot();
+    const int slot = offline_ || Held() ? -1 : SlotFree();
     if (slot < 0) {
         picture.parked = true;  // starts when a slot frees up, or the network is back
         parked_.insert(index);
@@ -153,12 +162,54 @@ void PictureQueue::Ended(long long index, Picture& picture, int slot, bool conne
         offline_tries_ = 0;
         Log("网络已恢复，继续下载");
     }
+    if (Refused(index, picture)) return;
     // The one repetition goes out at once, on the same connection.
     if (!picture.fetch.ok && !picture.fetch.write_failed && picture.attempts < kPictureAttempts &&
         Request(index, picture, slot)) {
         return;
     }
     picture.done = true;
+}
+
+bool PictureQueue::Refused(long long index, Picture& picture) {
+    if (picture.fetch.ok) {
+        refused_in_a_row_ = 0;
+        if (allowed_ < batch_.Slots() && ++fetched_in_a_row_ >= kFetchedToWiden) {
+            allowed_ = batch_.Slots();
+            Log("图片服务器不再拒绝，恢复同时下载" + std::to_string(allowed_) + "张");
+        }
+        return false;
+    }
+    // A video refused is a signed link gone stale: its run signs it anew.
+    if (picture.kind == Kind::kVideo || !IsRefusal(picture.fetch.status) || picture.refusals == kMostRefusals) {
+        return false;
+    }
+    ++picture.refusals;
+    --picture.attempts;  // a refusal is asked again, and counts on its own
+    fetched_in_a_row_ = 0;
+    if (++refused_in_a_row_ >= kRefusedInARow) {
+        refused_in_a_row_ = 0;
+        allowed_ = std::max(1, allowed_ / 2);
+        held_until_ = std::chrono::steady_clock::now() + kRefusedPause;
+        Log("图片服务器连续拒绝（HTTP " + std::to_string(picture.fetch.status) + "），同时下载减为" +
+            std::to_string(allowed_) + "张，暂停" + std::to_string(kRefusedPause.count()) + "秒");
+    }
+    picture.parked = true;
+    parked_.insert(index);
+    return true;
+}
+
+bool PictureQueue::Held() const { return std::chrono::steady_clock::now() < held_until_; }
+
+int PictureQueue::SlotFree() const {
+    return static_cast<int>(in_flight_.size()) < allowed_ ? batch_.FreeSlot() : -1;
+}
+
+bool PictureQueue::WaitOutHold() {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(held_until_ - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return true;
+    if (hooks_.wait) return hooks_.wait(static_cast<int>(left.count()));
+    return !job_ || job_->Wait(left);
 }
 
 bool PictureQueue::WaitForNetwork() {
@@ -192,11 +243,11 @@ PictureQueue::Taken PictureQueue::Take(long long index, const std::function<void
     Picture& picture = pictures_.at(index);
     while (!picture.done) {
         // Pictures that waited for a slot, or for the network, go first.
-        while (!offline_ && !parked_.empty() && batch_.FreeSlot() >= 0) {
+        while (!offline_ && !Held() && !parked_.empty() && SlotFree() >= 0) {
             const long long next = *parked_.begin();
             parked_.erase(parked_.begin());
             Picture& waiting = pictures_.at(next);
-            if (!Request(next, waiting, batch_.FreeSlot())) waiting.done = true;
+            if (!Request(next, waiting, SlotFree())) waiting.done = true;
         }
         if (!in_flight_.empty()) {
             if (!DriveOne(refill && !offline_)) {
@@ -207,6 +258,13 @@ PictureQueue::Taken PictureQueue::Take(long long index, const std::function<void
             continue;
         }
         if (parked_.empty()) break;  // nothing left that could bring it
+        if (!offline_) {  // refused pictures wait out the pause
+            if (!WaitOutHold()) {
+                picture.fetch.stopped = true;
+                break;
+            }
+            continue;
+        }
         if (!WaitForNetwork()) {
             picture.fetch.stopped = true;
             break;

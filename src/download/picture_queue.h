@@ -5,6 +5,7 @@
 // private temporary file, while the free slots fetch the next ones.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -89,13 +90,22 @@ private:
         PictureFetch fetch;
         int attempts = 0;
         bool done = false;
-        bool parked = false;  // waits for the network
+        bool parked = false;  // waits for the network, a free slot or the end of a pause
+        int refusals = 0;     // times its host refused it
     };
     bool Request(long long index, Picture& picture, int slot);
     // Drives the transfers until one ends; false when the job stopped.
     // With `may_wake`, returns early when more pictures could be started.
     bool DriveOne(bool may_wake);
     void Ended(long long index, Picture& picture, int slot, bool connection_lost);
+    // A picture its host refused is parked to be asked again, and many
+    // refusals in a row thin the transfers and pause them; true when parked.
+    bool Refused(long long index, Picture& picture);
+    bool Held() const;
+    // A free slot within the transfers allowed now; -1 when none.
+    int SlotFree() const;
+    // Waits out a pause after refusals; false when the job stopped.
+    bool WaitOutHold();
     // With nothing running and pictures parked: waits for the network, then
     // tries again; false when the job stopped.
     bool WaitForNetwork();
@@ -110,7 +120,11 @@ private:
     int max_kept_;
     std::map<long long, Picture> pictures_;  // started and not taken
     std::map<int, long long> in_flight_;     // slot -> picture
-    std::set<long long> parked_;             // pictures waiting for the network
+    std::set<long long> parked_;             // pictures waiting for the network, a slot or a pause
+    int allowed_;                            // transfers at once now: fewer while a host refuses
+    int refused_in_a_row_ = 0;
+    int fetched_in_a_row_ = 0;
+    std::chrono::steady_clock::time_point held_until_{};
     int lost_in_a_row_ = 0;                  // transfers that could not connect, one after the other
     bool offline_ = false;
     int offline_tries_ = 0;

@@ -35,6 +35,7 @@ SyncUserOutcome SyncOne(SyncObserver& observer, const OptionsSource& options, co
     outcome.target = user.target;
     ServiceRequest request;
     request.job = context.job;
+    request.pacer = context.pacer;
     request.log = [&observer](const std::string& line) { observer.Logged({line, false}); };
     request.countdown = [&observer](const RunWait& wait) { observer.Waiting(wait); };
     UserAlbums found = FindUserAlbums(user.target, options().door, request, {}, context.program_folder);

@@ -1,10 +1,12 @@
 // Values the whole program shares, set once at start-up.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "settings/file_locations.h"
+#include "weibo/pacer.h"
 
 namespace wa {
 
@@ -20,6 +22,8 @@ struct Globals {
     // named profile in the user's home.
     FileLocations files;
     std::vector<std::string> notices;  // what start-up has to tell the user, once the window shows
+    // The pace of every request to the service, kept beside 配置.ini.
+    std::shared_ptr<Pacer> pacer = std::make_shared<Pacer>();
 };
 
 }  // namespace wa

@@ -13,9 +13,9 @@
 
 namespace wa {
 
-AlbumLister::AlbumLister(AlbumPage* page, RunPresenter* log, TaskRunner& tasks, std::string data_folder, Message message,
-                         QObject* parent)
-    : QObject(parent), page_(page), log_(log), tasks_(tasks), data_folder_(std::move(data_folder)),
+AlbumLister::AlbumLister(AlbumPage* page, RunPresenter* log, TaskRunner& tasks, std::string data_folder, Pacer& pacer,
+                         Message message, QObject* parent)
+    : QObject(parent), page_(page), log_(log), tasks_(tasks), data_folder_(std::move(data_folder)), pacer_(pacer),
       message_(std::move(message)) {}
 
 void AlbumLister::List(const std::string& address, const std::string& door, bool covers) {
@@ -61,6 +61,7 @@ void AlbumLister::Post(int generation, std::function<void()> call) {
 void AlbumLister::Work(JobToken* job, int generation, const std::string& address, const std::string& door, bool covers) {
     ServiceRequest request;
     request.job = job;
+    request.pacer = &pacer_;
     request.log = [this, generation](const std::string& line) { Post(generation, [this, line] { log_->LogNow(line); }); };
     request.countdown = [this, generation](const RunWait& wait) {
         Post(generation, [this, wait] { page_->ShowCountdown(wait); });

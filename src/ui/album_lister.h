@@ -17,6 +17,7 @@
 namespace wa {
 
 class AlbumPage;
+class Pacer;
 class RunPresenter;
 class TaskRunner;
 struct AlbumListing;
@@ -26,9 +27,10 @@ class AlbumLister : public QObject {
 
 public:
     using Message = std::function<void(const QString& caption, const QString& text)>;
-    // `data_folder` holds the record stores, which remember a door found closed.
-    AlbumLister(AlbumPage* page, RunPresenter* log, TaskRunner& tasks, std::string data_folder, Message message,
-                QObject* parent);
+    // `data_folder` holds the record stores, which remember a door found
+    // closed; the listing's requests take their turns from `pacer`.
+    AlbumLister(AlbumPage* page, RunPresenter* log, TaskRunner& tasks, std::string data_folder, Pacer& pacer,
+                Message message, QObject* parent);
 
     // Lists the albums of `address` through the door of `door` ("" for 自动),
     // with their covers when `covers`.
@@ -58,6 +60,7 @@ private:
     RunPresenter* log_;
     TaskRunner& tasks_;
     std::string data_folder_;
+    Pacer& pacer_;
     Message message_;
     std::atomic<int> generation_ = 0;
     std::shared_ptr<JobToken> listing_;  // the listing going on

@@ -112,7 +112,7 @@ void MainWindow::BuildPages() {
     login_ = new LoginPage(globals_, tab_control_);
     album_ = new AlbumPage(globals_.files.default_save_folder, settings_, tab_control_);
     sync_page_ = new SyncPage(tab_control_);
-    settings_page_ = new SettingsPage(settings_, tab_control_);
+    settings_page_ = new SettingsPage(settings_, *globals_.pacer, tab_control_);
     about_ = new AboutPage(tab_control_);
     for (QWidget* page : std::initializer_list<QWidget*>{login_, album_, sync_page_, settings_page_, about_}) {
         page->setObjectName("page");
@@ -151,7 +151,7 @@ void MainWindow::BuildRunners() {
                                    this);
     presenter_ = download_->presenter();
     const auto message = [this](const QString& caption, const QString& text) { OpenMessage(this, caption, text); };
-    lister_ = new AlbumLister(album_, presenter_, tasks_, globals_.files.data_folder, message, this);
+    lister_ = new AlbumLister(album_, presenter_, tasks_, globals_.files.data_folder, *globals_.pacer, message, this);
     version_ = new VersionChecker(about_, tasks_, this);
     DailySyncPlan daily;
     daily.unit_folder = UserUnitFolder();
@@ -220,6 +220,7 @@ DownloadContext MainWindow::RunContext() const {
     DownloadContext context;
     context.program_folder = globals_.files.data_folder;
     context.referer = CurrentService().home_page;
+    context.pacer = globals_.pacer.get();
     return context;
 }
 

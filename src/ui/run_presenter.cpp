@@ -28,7 +28,15 @@ std::string RunSummary(const RunStats& s) {
     text += "，已" + CountsText(s.counts);
     if (s.finished) return text;
     if (s.paused) return text + "，已暂停";
-    if (s.waiting) return text + (*s.waiting == WaitReason::kNetwork ? "，等待网络恢复" : "，请求过于频繁，等待中");
+    if (!s.pace.empty()) text += "，" + s.pace;
+    if (s.waiting) {
+        switch (*s.waiting) {
+            case WaitReason::kNetwork: return text + "，等待网络恢复";
+            case WaitReason::kPace: return text + "，按服务限流放慢请求";
+            case WaitReason::kRateLimit: break;
+        }
+        return text + "，请求过于频繁，等待中";
+    }
     if (s.seconds < 1) return text;
     const PhotoCounts& c = s.counts;
     const long long done = c.saved + c.already_there + c.recorded + c.outside_window + c.failed;
@@ -149,6 +157,10 @@ void RunPresenter::PhotoDone(const PhotoEnd& end) {
 }
 
 void RunPresenter::Logged(const LogLine& line) {
+    if (line.text.starts_with(kSlowedLine)) {
+        std::lock_guard lock(stats_mutex_);
+        stats_.pace = line.text;
+    }
     buffer_.AppendLog(line.text + (line.blank_after ? "\n\n" : "\n"));
 }
 

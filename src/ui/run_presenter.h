@@ -34,6 +34,7 @@ struct RunStats {
     bool paused = false;
     bool network_lost = false;
     std::optional<WaitReason> waiting;  // a wait going on
+    std::string pace;                   // how the service's limit slowed the run, if it did
 };
 
 // "本次：第1/3个相册，已保存120张，跳过已下载3张，失败1张，每秒8.5张，约还需1分20秒"

@@ -9,6 +9,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QCoreApplication>
+#include <QPointer>
 #include <QSpinBox>
 
 #include <algorithm>
@@ -17,6 +19,7 @@
 #include "net/curl_transfer.h"
 #include "ui/file_chooser.h"
 #include "ui/qt_dates.h"
+#include "weibo/pacer.h"
 #include "weibo/service_request.h"
 
 namespace wa {
@@ -35,7 +38,8 @@ QDateTimeEdit* MakeDateBox(QWidget* parent, const char* name, int top, const Dat
 
 }  // namespace
 
-SettingsPage::SettingsPage(Settings& settings, QWidget* parent) : QWidget(parent), settings_(settings) {
+SettingsPage::SettingsPage(Settings& settings, Pacer& pacer, QWidget* parent)
+    : QWidget(parent), settings_(settings), pacer_(pacer) {
     frame_ = Make<QGroupBox>(this, "分组框7", 16, 40, 1036, kFrameHeight);
     BuildCommon(frame_);
     BuildNaming(frame_);
@@ -68,6 +72,10 @@ QGroupBox* SettingsPage::BuildCommon(QGroupBox* frame) {
     spin_spacing_->setSuffix(QString::fromUtf8(" 毫秒"));
     spin_spacing_->setValue(kRequestSpacingKey.fallback);
     spin_spacing_->setToolTip(QString::fromUtf8("两次向微博请求之间至少等待的时间；太短容易被限制访问"));
+    label_pace_ = Make<QLabel>(common, "标签_学到的节奏", 40, 280, 250, 32, QString());
+    label_pace_->setToolTip(QString::fromUtf8("微博限流后程序放慢的请求节奏，记在配置.ini旁的请求节奏.ini中，约一天不再限流后淡去"));
+    button_forget_pace_ = Make<QPushButton>(common, "按钮_忘记节奏", 296, 284, 72, 24, QString::fromUtf8("忘记"));
+    button_forget_pace_->setToolTip(QString::fromUtf8("忘记学到的节奏，回到请求间隔"));
     switches_ = {{check_record_, &kRecordStoreKey}, {check_window_, &kDateWindowKey}};
     dates_ = {{date_start_, &kWindowStartKey}, {date_end_, &kWindowEndKey}};
     numbers_ = {{spin_parallel_, &kParallelKey}, {spin_spacing_, &kRequestSpacingKey}};
@@ -196,13 +204,30 @@ void SettingsPage::Bind() {
         SetProxySetting(proxy);  // the program's own requests take it at once
     });
     // The spacing between requests holds from the next request on.
-    connect(spin_spacing_, &QSpinBox::valueChanged, this,
-            [](int milliseconds) { SetRequestSpacing(std::chrono::milliseconds(milliseconds)); });
+    connect(spin_spacing_, &QSpinBox::valueChanged, this, [this](int milliseconds) {
+        pacer_.SetLeast(std::chrono::milliseconds(milliseconds));
+        ShowPace();
+    });
+    connect(button_forget_pace_, &QPushButton::clicked, this, [this] { pacer_.Forget(); });
+    // A run's requests change the pace on their threads; the page shows it on its own.
+    QPointer<SettingsPage> page(this);
+    pacer_.OnChange([page](const PaceMemory&, bool) {
+        QMetaObject::invokeMethod(qApp, [page] { if (page) page->ShowPace(); }, Qt::QueuedConnection);
+    });
+    ShowPace();
     connect(edit_sound_, &QLineEdit::textChanged, this, &SettingsPage::optionsChanged);
     connect(button_choose_sound_, &QPushButton::clicked, this, [this] { OnChooseSound(); });
     connect(button_save_sound_, &QPushButton::clicked, this, [this] { OnSaveSoundPath(); });
     connect(button_stop_sound_, &QPushButton::clicked, this, &SettingsPage::stopSoundClicked);
     connect(check_show_album_button_, &QCheckBox::clicked, this, &SettingsPage::showAlbumButtonClicked);
+}
+
+void SettingsPage::ShowPace() {
+    const bool slowed = pacer_.Slowed();
+    label_pace_->setText(slowed ? QString::fromUtf8("服务限流后：") + QString::fromStdString(SpacingText(pacer_.Spacing())) +
+                                      QString::fromUtf8("请求")
+                                : QString::fromUtf8("未遇到服务限流"));
+    button_forget_pace_->setVisible(slowed);
 }
 
 void SettingsPage::Load() {

@@ -22,14 +22,19 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
+class QLabel;
 
 namespace wa {
+
+class Pacer;
 
 class SettingsPage : public QWidget {
     Q_OBJECT
 
 public:
-    SettingsPage(Settings& settings, QWidget* parent);
+    // `pacer`: the pace learned from the service's limits, shown beside
+    // 请求间隔 with a button that forgets it.
+    SettingsPage(Settings& settings, Pacer& pacer, QWidget* parent);
 
     // Shows what the settings file holds.
     void Load();
@@ -54,8 +59,10 @@ private:
     void Bind();
     void OnChooseSound();
     void OnSaveSoundPath();
+    void ShowPace();
 
     Settings& settings_;
+    Pacer& pacer_;
     bool loading_ = false;
     QGroupBox* frame_ = nullptr;
 
@@ -72,6 +79,8 @@ private:
     QDateTimeEdit* date_end_ = nullptr;      // 日期框_结束时间
     QSpinBox* spin_parallel_ = nullptr;      // 数字框_同时下载数
     QSpinBox* spin_spacing_ = nullptr;       // 数字框_请求间隔
+    QLabel* label_pace_ = nullptr;           // 标签_学到的节奏
+    QPushButton* button_forget_pace_ = nullptr;  // 按钮_忘记节奏
     QLineEdit* edit_sound_ = nullptr;        // 编辑框_MP3
     QCheckBox* check_show_album_button_ = nullptr;  // 选择框_用户专辑按钮不显示
     QComboBox* combo_album_door_ = nullptr;  // 组合框_相册来源

@@ -1,13 +1,13 @@
 #include "weibo/service_request.h"
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
 #include <iterator>
 #include <mutex>
 #include <thread>
 
 #include "util/job_token.h"
+#include "weibo/pacer.h"
 #include "util/text.h"
 #include "net/http_text.h"
 #include "util/json_text.h"
@@ -18,52 +18,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr long long kFirstBackoffSeconds = 30;
-constexpr long long kLongestBackoffSeconds = 30 * 60;
-// After this many waits (about two and a half hours) the answer stands.
-constexpr int kMaxBackoffs = 10;
 // A server error is asked again after 2, 4 and 8 s, then it stands.
 constexpr long long kFirstServerRetrySeconds = 2;
 constexpr int kMaxServerRetries = 3;
 constexpr int kMaxRedirects = 10;
-
-std::atomic<long long> g_spacing_ms{0};
-std::mutex g_turn_mutex;
-Clock::time_point g_next_turn;
-
-// One rate-limit budget for the process: the service limits an address and a
-// session, not a request. While one request waits out a limit, no other asks;
-// the waits grow with each limit answer, whichever request got it, and start
-// again from the first after an answer that was not one.
-std::mutex g_limit_mutex;
-Clock::time_point g_limited_until;
-long long g_next_backoff = kFirstBackoffSeconds;
-
-// The seconds to wait for a limit answer now: the rest of a wait in progress,
-// else what the service asked (`asked` >= 0) or the next backoff.
-long long LimitWait(long long asked) {
-    std::lock_guard lock(g_limit_mutex);
-    const Clock::time_point now = Clock::now();
-    if (now < g_limited_until) {
-        return std::chrono::ceil<std::chrono::seconds>(g_limited_until - now).count();
-    }
-    const long long seconds = std::min(asked >= 0 ? asked : g_next_backoff, kLongestBackoffSeconds);
-    if (asked < 0) g_next_backoff = std::min(g_next_backoff * 2, kLongestBackoffSeconds);
-    g_limited_until = now + std::chrono::seconds(seconds);
-    return seconds;
-}
-
-void LimitLifted() {
-    std::lock_guard lock(g_limit_mutex);
-    g_next_backoff = kFirstBackoffSeconds;
-}
-
-// The seconds left of a limit another request is waiting out; 0 when none.
-long long LimitLeft() {
-    std::lock_guard lock(g_limit_mutex);
-    const Clock::time_point now = Clock::now();
-    return now < g_limited_until ? std::chrono::ceil<std::chrono::seconds>(g_limited_until - now).count() : 0;
-}
+// A wait for a turn this long or longer is counted down where the user sees it.
+constexpr std::chrono::milliseconds kShownWait{2000};
 
 // A wait that is a safe point of the job when there is one.
 bool Wait(std::chrono::milliseconds duration, JobToken* job) {
@@ -73,26 +33,35 @@ bool Wait(std::chrono::milliseconds duration, JobToken* job) {
     return true;
 }
 
-bool WaitForTurn(JobToken* job) {
-    const std::chrono::milliseconds spacing(g_spacing_ms.load());
-    if (spacing.count() <= 0) return true;
-    Clock::time_point turn;
-    {
-        std::lock_guard lock(g_turn_mutex);
-        turn = std::max(Clock::now(), g_next_turn);
-        g_next_turn = turn + spacing;
-    }
-    return Wait(std::chrono::ceil<std::chrono::milliseconds>(turn - Clock::now()), job);
-}
-
-// A rate-limit wait, told second by second.
-bool CountDown(long long seconds, const ServiceRequest& request) {
-    for (long long left = seconds; left > 0; --left) {
-        if (request.countdown) request.countdown({WaitReason::kRateLimit, left});
+// A wait, told second by second as `reason`; a part of a second first.
+bool CountDown(std::chrono::milliseconds duration, WaitReason reason, const ServiceRequest& request) {
+    const auto whole = std::chrono::floor<std::chrono::seconds>(duration);
+    if (!Wait(duration - whole, request.job)) return false;
+    for (long long left = whole.count(); left > 0; --left) {
+        if (request.countdown) request.countdown({reason, left});
         if (!Wait(std::chrono::seconds(1), request.job)) return false;
     }
-    if (request.countdown) request.countdown({WaitReason::kRateLimit, 0});
+    if (request.countdown && whole.count() > 0) request.countdown({reason, 0});
     return true;
+}
+
+// Waits for the request's turn; a long one is counted down. What it waited
+// is added to `waited`.
+bool WaitForTurn(Pacer& pacer, const ServiceRequest& request, std::chrono::milliseconds& waited) {
+    const bool blocked = pacer.Blocked();
+    const Clock::time_point turn = pacer.Turn();
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(turn - Clock::now());
+    if (!blocked && wait < kShownWait) return Wait(wait, request.job);
+    waited += wait;
+    // Another request is waiting out a limit: this one waits with it.
+    return CountDown(wait, blocked ? WaitReason::kRateLimit : WaitReason::kPace, request);
+}
+
+// The pace of requests that were given none: no spacing and nothing
+// learned, limit answers waited out as any pacer does.
+Pacer& Unpaced() {
+    static Pacer pacer(PaceRules{.least = std::chrono::milliseconds(0), .slowest = std::chrono::milliseconds(0), .spans = {}});
+    return pacer;
 }
 
 // Follows redirects only while they stay on the address's host (with its
@@ -149,32 +118,67 @@ long long RetryAfterSeconds(std::string_view headers) {
 }
 
 std::string RunWaitText(const RunWait& wait) {
-    const std::string seconds = std::to_string(wait.seconds_left) + "秒后重试";
-    return (wait.reason == WaitReason::kNetwork ? "网络连接中断，" : "请求过于频繁，") + seconds;
+    const std::string seconds = std::to_string(wait.seconds_left);
+    if (wait.reason == WaitReason::kPace) return "服务限流，" + seconds + "秒后继续";
+    return (wait.reason == WaitReason::kNetwork ? "网络连接中断，" : "请求过于频繁，") + seconds + "秒后重试";
 }
 
-void SetRequestSpacing(std::chrono::milliseconds spacing) { g_spacing_ms = spacing.count(); }
+namespace {
+
+// A limit answer: waited out within the request's bound, the slower pace
+// said; false when the request is to give up (said why) or stop.
+bool WaitOutLimit(Pacer& pacer, const ServiceRequest& request, const PageFetchResult& fetch,
+                  std::chrono::milliseconds& waited, bool& stopped) {
+    const std::chrono::milliseconds spacing_before = pacer.Spacing();
+    const Pacer::Block block = pacer.Limited(waited, RetryAfterSeconds(fetch.headers));
+    const auto minutes = std::chrono::duration_cast<std::chrono::minutes>(pacer.MostWait()).count();
+    if (block.give_up) {
+        if (request.log) {
+            request.log(block.asked_too_long ? "服务要求" + std::to_string(RetryAfterSeconds(fetch.headers)) +
+                                                   "秒后再试，超过最多等待的" + std::to_string(minutes) + "分钟，不再等待"
+                                             : "请求过于频繁，已等待" + std::to_string(minutes) + "分钟，不再等待");
+        }
+        return false;
+    }
+    if (request.log && pacer.Spacing() > spacing_before) {
+        request.log(std::string(kSlowedLine) + SpacingText(pacer.Spacing()) + "请求");
+    }
+    const auto seconds = std::chrono::ceil<std::chrono::seconds>(block.wait).count();
+    if (request.log) request.log(RunWaitText({WaitReason::kRateLimit, seconds}));
+    waited += block.wait;
+    stopped = !CountDown(block.wait, WaitReason::kRateLimit, request);
+    return !stopped;
+}
+
+}  // namespace
 
 ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& request) {
     ServiceAnswer answer;
+    Pacer& pacer = request.pacer ? *request.pacer : Unpaced();
     PageFetchOptions options;
     options.job = request.job;
     options.max_body = kMaxServiceAnswer;
     if (!request.extra_headers.empty()) options.extra_headers = request.extra_headers;
     long long server_retry = kFirstServerRetrySeconds;
-    int backoffs = 0;
     int server_retries = 0;
+    std::chrono::milliseconds waited{0};  // for limits and the pace
     while (true) {
-        if (const long long left = LimitLeft(); left > 0 && !CountDown(left, request)) return answer.stopped = true, answer;
-        if (!WaitForTurn(request.job)) return answer.stopped = true, answer;
+        if (pacer.Resting()) {
+            // A request gave up on the limit a moment ago: nobody asks for now.
+            answer.fetch = PageFetchResult{};
+            answer.fetch.status = kRestingStatus;
+            break;
+        }
+        if (!WaitForTurn(pacer, request, waited)) return answer.stopped = true, answer;
         answer.fetch = request.extra_headers.empty() ? PageFetch(url, options) : FetchOnOwnHost(url, options);
         if (request.job && request.job->StopRequested()) return answer.stopped = true, answer;
         const long status = answer.fetch.status;
         if (IsRateLimitStatus(status)) {
-            if (backoffs++ == kMaxBackoffs) break;
-            const long long seconds = LimitWait(RetryAfterSeconds(answer.fetch.headers));
-            if (request.log) request.log(RunWaitText({WaitReason::kRateLimit, seconds}));
-            if (!CountDown(seconds, request)) return answer.stopped = true, answer;
+            bool stopped = false;
+            if (!WaitOutLimit(pacer, request, answer.fetch, waited, stopped)) {
+                if (stopped) return answer.stopped = true, answer;
+                break;
+            }
         } else if (IsServerErrorStatus(status)) {
             if (server_retries++ == kMaxServerRetries) break;
             if (request.log) {
@@ -183,7 +187,7 @@ ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& reque
             if (!Wait(std::chrono::seconds(server_retry), request.job)) return answer.stopped = true, answer;
             server_retry *= 2;
         } else {
-            if (answer.fetch.status != 0) LimitLifted();
+            if (answer.fetch.status != 0) pacer.Answered();
             answer.login_redirect = !answer.fetch.redirect_url.empty() && IsLoginAddress(answer.fetch.redirect_url);
             if (const std::string why = status == 200 ? JsonTooLarge(answer.fetch.body) : ""; !why.empty()) {
                 answer.fetch.body.clear();

@@ -13,6 +13,7 @@
 namespace wa {
 
 class JobToken;
+class Pacer;
 
 inline constexpr std::string_view kLoginNeededLine = "未登录或登录已失效，请在第一步登录后再试";
 inline constexpr std::string_view kUnknownUserLine = "用户不存在或者获取用户信息失败";
@@ -35,12 +36,14 @@ bool IsServerErrorStatus(long status);
 enum class WaitReason {
     kRateLimit,  // the service said "too many requests"
     kNetwork,    // nothing could be reached: the network is gone
+    kPace,       // the pace learned from the service's limits holds the next request
 };
 struct RunWait {
     WaitReason reason = WaitReason::kRateLimit;
     long long seconds_left = 0;  // 0: the wait is over
 };
-// "请求过于频繁，30秒后重试", "网络连接中断，5秒后重试": in the log and on the status line.
+// "请求过于频繁，30秒后重试", "网络连接中断，5秒后重试", "服务限流，40秒后继续": in
+// the log and on the status line.
 std::string RunWaitText(const RunWait& wait);
 // The seconds of a "Retry-After: <seconds>" header; -1 without one.
 long long RetryAfterSeconds(std::string_view headers);
@@ -49,9 +52,12 @@ long long RetryAfterSeconds(std::string_view headers);
 // hundred KiB, and each is parsed whole.
 inline constexpr std::size_t kMaxServiceAnswer = 4u << 20;
 
-// Photo-service requests of this process start at least this far apart; zero
-// (the default) turns the spacing off.
-void SetRequestSpacing(std::chrono::milliseconds spacing);
+// The log line of a slow-down starts so: "服务限流：已放慢到每3秒一次请求".
+inline constexpr std::string_view kSlowedLine = "服务限流：已放慢到";
+
+// What a request answers that was not made because a request before it gave
+// up waiting out the service's limit: as the service would.
+inline constexpr long kRestingStatus = 432;
 
 inline constexpr int kPageAttempts = 10;
 
@@ -60,6 +66,7 @@ using AttemptWait = std::function<bool(int milliseconds)>;
 
 struct ServiceRequest {
     JobToken* job = nullptr;  // the waits are its safe points
+    Pacer* pacer = nullptr;   // the run's; none: no spacing, limits waited out all the same
     std::function<void(const std::string& line)> log;  // told of every wait, a line without its line end
     // Told the seconds left of a wait, once a second, then 0.
     std::function<void(const RunWait& wait)> countdown;
@@ -77,14 +84,15 @@ struct ServiceAnswer {
 };
 
 // A GET of a service address through the shared cookie jar. Waits for its
-// turn. On a rate-limit status it waits Retry-After seconds, else 30 s
-// doubling up to 30 min, logs "请求过于频繁，<n>秒后重试" and asks again.
-// The limit is one for the process: while a request waits one out, every
-// other waits with it (counted down, not logged again), and the doubling goes
-// on from request to request until an answer is no limit;
-// on a server error it asks again after 2, 4 and 8 s, then gives up. An
-// answer over kMaxServiceAnswer, or JSON with too many items to parse, is
-// refused: no body, status 0, failure kTooLarge saying what it went past.
+// turn from the request's pacer. On a rate-limit status the pacer slows down
+// ("服务限流：已放慢到每2秒一次请求") and says how long to wait (Retry-After, else
+// its own block wait, doubling); nobody asks meanwhile, and the request asks
+// again. Past the pacer's bound on one request's waits (or a Retry-After
+// beyond it, said) it gives up: no body, the limit status kept, and for a
+// while after no request asks. On a server error it asks again after 2, 4
+// and 8 s, then gives up. An answer over kMaxServiceAnswer, or JSON with too
+// many items to parse, is refused: no body, status 0, failure kTooLarge
+// saying what it went past.
 ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& request);
 
 

@@ -1,4 +1,5 @@
 #include "doors/photo_service.h"
+#include "weibo/pacer.h"
 
 #include "util/text.h"
 
@@ -198,10 +199,11 @@ TEST_F(FetchPhotoPageTest, AnswersThatAreNotAPhotoListAreRetriedThenFail) {
 }
 
 TEST_F(FetchPhotoPageTest, PhotoServiceRequestsAreSpacedApart) {
-    SetRequestSpacing(std::chrono::milliseconds(200));
+    Pacer pacer(PaceRules{.least = std::chrono::milliseconds(200)});
+    ServiceRequest request;
+    request.pacer = &pacer;
     const auto start = std::chrono::steady_clock::now();
-    for (int page = 1; page <= 3; ++page) FetchPhotoPage("1001", "12345", "3", page, {});
-    SetRequestSpacing(std::chrono::milliseconds(0));
+    for (int page = 1; page <= 3; ++page) FetchPhotoPage("1001", "12345", "3", page, request);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
 }
 
