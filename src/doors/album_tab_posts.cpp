@@ -58,7 +58,12 @@ Timeline::~Timeline() {
 Timeline::Fetched Timeline::Fetch(int number, std::string cursor, std::string uid, ServiceRequest request,
                                   AttemptWait wait, bool hold) {
     Fetched fetched;
-    if (hold) request.log = [&fetched](const std::string& line) { fetched.held.push_back(line); };
+    if (hold) {
+        // A page fetched ahead may outlive the album that asked for it: it
+        // says nothing to that album's log or status line but through `held`.
+        request.log = [&fetched](const std::string& line) { fetched.held.push_back(line); };
+        request.countdown = {};
+    }
     fetched.attempts = FetchWithAttempts(TimelineUrl(CurrentService(), uid, number, cursor), request, wait,
                                          [&fetched](const std::string& text) {
                                              fetched.page = ReadTimelinePage(text);

@@ -11,6 +11,9 @@ using std::chrono::milliseconds;
 
 // A history of turns never grows past this, whatever the spacing.
 constexpr std::size_t kMostHistory = 100'000;
+// A span that held fewer requests than this when the limit came is not learned
+// from, unless it is the longest the history knows.
+constexpr int kFewest = 8;
 
 milliseconds Times(milliseconds duration, double factor) {
     return milliseconds(static_cast<std::int64_t>(std::llround(static_cast<double>(duration.count()) * factor)));
@@ -134,6 +137,28 @@ Pacer::Clock::time_point Pacer::Turn() {
     return turn;
 }
 
+void Pacer::Learn(Clock::time_point now) {
+    const Clock::time_point known_since = std::max(history_.empty() ? now : history_.front(), blocked_until_);
+    for (const milliseconds span : rules_.spans) {
+        const bool longest_known = now - span < known_since || span == rules_.spans.back();
+        const auto first = std::upper_bound(history_.begin(), history_.end(), now - span);
+        const auto made = static_cast<int>(std::upper_bound(first, history_.end(), now) - first);
+        // A span with few requests in it says more about the pace than about
+        // the limit; the longest span known is learned whatever it holds.
+        if (made >= kFewest || longest_known) {
+            const int keep = std::max(1, static_cast<int>(std::floor(made * rules_.share)));
+            auto same = std::find_if(budgets_.begin(), budgets_.end(),
+                                     [span](const PaceMemory::Budget& b) { return b.span_ms == span.count(); });
+            if (same == budgets_.end()) {
+                budgets_.push_back({span.count(), keep});
+            } else {
+                same->requests = std::min(same->requests, keep);
+            }
+        }
+        if (longest_known) break;
+    }
+}
+
 Pacer::Block Pacer::Limited(milliseconds waited, long long retry_after) {
     Block block;
     {
@@ -147,25 +172,16 @@ Pacer::Block Pacer::Limited(milliseconds waited, long long retry_after) {
             if (block.give_up) resting_until_ = now + rules_.most_wait;
             return block;
         }
-        // What the service took before it said no: every span's figure, from
-        // here on kept well under. A span longer than the history known
-        // counts only what is known, so it is left alone.
-        const Clock::time_point known_since = history_.empty() ? now : history_.front();
-        for (const milliseconds span : rules_.spans) {
-            if (span != rules_.spans.front() && now - span < known_since) break;
-            const auto first = std::upper_bound(history_.begin(), history_.end(), now - span);
-            const auto made = static_cast<int>(std::upper_bound(first, history_.end(), now) - first);
-            const int keep = std::max(1, static_cast<int>(std::floor(made * rules_.share)));
-            auto same = std::find_if(budgets_.begin(), budgets_.end(),
-                                     [span](const PaceMemory::Budget& b) { return b.span_ms == span.count(); });
-            if (same == budgets_.end()) {
-                budgets_.push_back({span.count(), keep});
-            } else {
-                same->requests = std::min(same->requests, keep);
-            }
-        }
+        // What the service took before it said no: the requests made over the
+        // longest span the history knows (since the run began or the last
+        // block ended, when nobody asked), from here on kept well under in
+        // any span that long. Only a request that had not waited out a limit
+        // tells it: one asking again after a block says only that the block
+        // goes on.
+        const bool fresh = waited == milliseconds(0);
+        if (fresh && !rules_.spans.empty()) Learn(now);
         const milliseconds floor = std::max(rules_.least, rules_.slowest / 240);
-        spacing_ = std::min(std::max(rules_.slowest, floor), std::max(spacing_ * 2, floor));
+        if (fresh) spacing_ = std::min(std::max(rules_.slowest, floor), std::max(spacing_ * 2, floor));
         calm_since_ = now;
         learned_at_ = wall_();
 

@@ -21,13 +21,14 @@ struct PaceRules {
     std::chrono::milliseconds slowest{60'000};
     // The spans a limit answer's figures are counted over, shortest first;
     // the history kept is as long as the last.
-    std::vector<std::chrono::milliseconds> spans{std::chrono::minutes(1), std::chrono::minutes(2),
-                                                  std::chrono::minutes(5), std::chrono::minutes(10),
-                                                  std::chrono::minutes(15)};
+    std::vector<std::chrono::milliseconds> spans{
+        std::chrono::seconds(30), std::chrono::seconds(60), std::chrono::seconds(90), std::chrono::minutes(2),
+        std::chrono::minutes(3),  std::chrono::minutes(4),  std::chrono::minutes(5),  std::chrono::seconds(450),
+        std::chrono::minutes(10), std::chrono::minutes(15)};
     double share = 0.85;                             // of a span's figure kept to from then on
     std::chrono::milliseconds quiet{std::chrono::minutes(5)};  // without a limit answer: a step faster
     double step = 0.75;                              // the spacing times this, each quiet stretch
-    std::chrono::milliseconds first_block{std::chrono::minutes(2)};  // waited on a first limit answer, then doubled
+    std::chrono::milliseconds first_block{std::chrono::minutes(3)};  // waited on a first limit answer, then doubled
     std::chrono::milliseconds most_wait{std::chrono::minutes(15)};   // one request's limit waits in all
     std::chrono::hours fade{24};                     // what was learned, without a limit answer since
 
@@ -101,6 +102,8 @@ public:
 private:
     void Notify(bool slower);
     void StepFaster(Clock::time_point now);
+    // Learns from a limit answer now, to a request that had not waited one out.
+    void Learn(Clock::time_point now);
 
     PaceRules rules_;
     Now now_;

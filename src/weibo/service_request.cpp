@@ -131,12 +131,13 @@ bool WaitOutLimit(Pacer& pacer, const ServiceRequest& request, const PageFetchRe
                   std::chrono::milliseconds& waited, bool& stopped) {
     const std::chrono::milliseconds spacing_before = pacer.Spacing();
     const Pacer::Block block = pacer.Limited(waited, RetryAfterSeconds(fetch.headers));
-    const auto minutes = std::chrono::duration_cast<std::chrono::minutes>(pacer.MostWait()).count();
     if (block.give_up) {
+        const auto seconds = std::chrono::ceil<std::chrono::seconds>(pacer.MostWait()).count();
+        const std::string most = seconds >= 60 ? std::to_string(seconds / 60) + "分钟" : std::to_string(seconds) + "秒";
         if (request.log) {
             request.log(block.asked_too_long ? "服务要求" + std::to_string(RetryAfterSeconds(fetch.headers)) +
-                                                   "秒后再试，超过最多等待的" + std::to_string(minutes) + "分钟，不再等待"
-                                             : "请求过于频繁，已等待" + std::to_string(minutes) + "分钟，不再等待");
+                                                   "秒后再试，超过最多等待的" + most + "，不再等待"
+                                             : "请求过于频繁，已等待" + most + "，不再等待");
         }
         return false;
     }

@@ -114,6 +114,25 @@ TEST_F(AlbumDownloadTest, RateLimitsAreWaitedOutAndLoginWallsEndTheAlbum) {
     context.job = nullptr;
 }
 
+// A picture host refusing picture after picture: each is asked again, the
+// transfers thin out and pause, and every picture is saved.
+TEST_F(AlbumDownloadTest, PicturesAPictureHostRefusesAreAskedAgainWithFewerInFlight) {
+    Serve({Album("531", 30)});
+    for (int i = 3; i <= 8; ++i) {
+        fake.AddFault("/large/531" + std::to_string(100000 + i) + ".", fake::Fault{.status = i % 2 ? 403 : 429, .times = 2});
+    }
+    host.options.parallel = 4;
+    RequestBatch batch(4);
+    context.pictures = &batch;
+    const AlbumOutcome outcome = Download("531", "30");
+    context.pictures = nullptr;
+    EXPECT_EQ(outcome.saved, 30);
+    EXPECT_EQ(outcome.failed, 0);
+    EXPECT_EQ(fake.CountRequests("/large/"), 30 + 6 * 2);
+    EXPECT_NE(host.Log().find("同时下载减为2张"), std::string::npos) << host.Log();
+    EXPECT_EQ(FileNames(AlbumFolder("旅行30")).size(), 30u);
+}
+
 TEST_F(AlbumDownloadTest, PageCycleSchemeAndPicturesFromOneConnection) {
     Serve({Album("502", 120)});
     host.options.sequence = SequenceScheme::kPageCycle;

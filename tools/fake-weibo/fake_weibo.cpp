@@ -212,6 +212,7 @@ int FakeWeibo::CountRequests(const std::string& target_part) const {
 void FakeWeibo::ClearRequests() {
     std::lock_guard lock(mutex_);
     requests_.clear();
+    limited_answers_ = 0;
 }
 
 bool FakeWeibo::LoggedIn(const httplib::Request& request) const {
@@ -400,6 +401,11 @@ void FakeWeibo::Route(const httplib::Request& request, httplib::Response& respon
     response.set_content("<html><body>404 Not Found</body></html>", "text/html");
 }
 
+int FakeWeibo::LimitedAnswers() const {
+    std::lock_guard lock(mutex_);
+    return limited_answers_;
+}
+
 bool FakeWeibo::RateLimited(const httplib::Request&, httplib::Response& response) {
     std::lock_guard lock(mutex_);
     if (rate_limit_.requests <= 0) return false;
@@ -407,7 +413,10 @@ bool FakeWeibo::RateLimited(const httplib::Request&, httplib::Response& response
     std::erase_if(service_requests_, [&](const auto& at) {
         return now - at > std::chrono::milliseconds(rate_limit_.window_ms);
     });
-    if (static_cast<int>(service_requests_.size()) >= rate_limit_.requests) {
+    const bool blocked = now < blocked_until_;
+    if (blocked || static_cast<int>(service_requests_.size()) >= rate_limit_.requests) {
+        if (rate_limit_.block_ms > 0) blocked_until_ = now + std::chrono::milliseconds(rate_limit_.block_ms);
+        ++limited_answers_;
         response.status = rate_limit_.status;
         if (rate_limit_.retry_after_s >= 0) response.set_header("Retry-After", std::to_string(rate_limit_.retry_after_s));
         response.set_content("<html><body>请求过于频繁</body></html>", "text/html; charset=utf-8");

@@ -109,12 +109,15 @@ struct Fault {
     int times = -1;          // how many matching requests it applies to; -1 all
 };
 
-// Photo-service requests past `requests` within `window_ms` answer `status`.
+// Service requests past `requests` within `window_ms` answer `status`; with
+// `block_ms`, so does every request for that long after, and a request
+// during the block starts it again, as the real service's blocks do.
 struct RateLimit {
     int requests = 0;  // 0: no limit
     int window_ms = 60'000;
     int status = 418;
     int retry_after_s = -1;  // the Retry-After header; -1 sends none
+    int block_ms = 0;
 };
 
 struct RecordedRequest {
@@ -171,6 +174,8 @@ public:
     std::vector<RecordedRequest> Requests() const;
     int CountRequests(const std::string& target_part) const;
     void ClearRequests();
+    // The answers the rate limit gave since the requests were last cleared.
+    int LimitedAnswers() const;
 
     static constexpr const char* kSessionCookie = "SUB";
     static constexpr const char* kSessionValue = "fake-session-0123456789";
@@ -193,6 +198,8 @@ private:
                            bool liked, int pic_cap) const;
     bool ServeUserPage(const httplib::Request& request, httplib::Response& response);
     bool RateLimited(const httplib::Request& request, httplib::Response& response);
+    std::chrono::steady_clock::time_point blocked_until_{};
+    int limited_answers_ = 0;
     const User* FindUser(const std::string& uid) const;
     bool LoggedIn(const httplib::Request& request) const;
     const Photo* FindPhoto(const std::string& pic_name) const;
