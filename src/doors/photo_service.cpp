@@ -128,7 +128,7 @@ PhotoRecord ReadPhoto(json_object* photo) {
     const std::string name = RemoveChars(MemberJsonText(photo, "pic_name"), "\\\"");
     record.picture_url = LargePictureUrl(host, name);
     // A picture the list names fully, on an http(s) server.
-    record.addressable = IsWebAddress(host) && !name.empty() && name != "null";
+    record.addressable = IsWebAddress(record.picture_url) && !name.empty() && name != "null";
     record.caption = PlainText(photo, "caption_render");
     if (name.find(".gif") != std::string::npos) record.kind = PhotoKind::kGif;
     // A live photo's video, when the answer carries one.
