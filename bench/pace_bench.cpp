@@ -121,7 +121,7 @@ wa::PaceRules Rules() {
 // ten waits, nothing learned.
 wa::PaceRules FixedRules() {
     wa::PaceRules rules;
-    rules.spans = {};
+    rules.learns = false;
     rules.slowest = rules.least;
     rules.first_block = std::chrono::seconds(30);
     rules.most_wait = std::chrono::hours(5);
@@ -132,6 +132,7 @@ wa::PaceRules FixedRules() {
 
 int main(int argc, char** argv) {
     const int draws = argc > 1 ? std::atoi(argv[1]) : 5;  // fewer for a quick look
+    const bool fixed_too = !(argc > 2 && std::string(argv[2]) == "--no-fixed");
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     wa::fake::FakeWeibo fake;
     fake.AddUser(TabUser());
@@ -187,7 +188,7 @@ int main(int argc, char** argv) {
             std::printf("%-26s %-7s %7.1fm %6d %8d %7.1fm %7.2f\n", run == 1 ? label : "", ("run " + std::to_string(run)).c_str(),
                         minutes(f.seconds), f.requests, f.limited, minutes(ideal.seconds), f.seconds / ideal.seconds);
         }
-        for (int run = 1; run <= 3; ++run) {
+        for (int run = 1; fixed_too && run <= 3; ++run) {
             rest();
             limit();
             wa::Pacer fixed(FixedRules());

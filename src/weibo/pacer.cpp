@@ -11,9 +11,7 @@ using std::chrono::milliseconds;
 
 // A history of turns never grows past this, whatever the spacing.
 constexpr std::size_t kMostHistory = 100'000;
-// A span that held fewer requests than this when the limit came is not learned
-// from, unless it is the longest the history knows.
-constexpr int kFewest = 8;
+constexpr milliseconds kUnknown = milliseconds::max();
 
 milliseconds Times(milliseconds duration, double factor) {
     return milliseconds(static_cast<std::int64_t>(std::llround(static_cast<double>(duration.count()) * factor)));
@@ -25,7 +23,8 @@ PaceRules PaceRules::Scaled(double factor) const {
     PaceRules scaled = *this;
     scaled.least = Times(least, factor);
     scaled.slowest = Times(slowest, factor);
-    for (milliseconds& span : scaled.spans) span = Times(span, factor);
+    scaled.longest = Times(longest, factor);
+    scaled.guess_per_minute = guess_per_minute / factor;
     scaled.quiet = Times(quiet, factor);
     scaled.first_block = Times(first_block, factor);
     scaled.most_wait = Times(most_wait, factor);
@@ -53,34 +52,53 @@ void Pacer::SetLeast(milliseconds least) {
 }
 
 void Pacer::Remember(const PaceMemory& memory) {
-    {
-        std::lock_guard lock(mutex_);
-        const std::int64_t age_seconds = wall_() - memory.learned_at;
-        if (memory.Empty() || age_seconds < 0 || std::chrono::seconds(age_seconds) > rules_.fade) return;
-        // The time since it was learned is quiet time too.
-        const auto quiet_steps = std::chrono::seconds(age_seconds) / std::max(rules_.quiet, milliseconds(1));
-        double spacing = static_cast<double>(memory.spacing_ms) * std::pow(rules_.step, static_cast<double>(quiet_steps));
-        spacing_ = std::clamp(milliseconds(static_cast<std::int64_t>(spacing)), rules_.least,
-                              std::max(rules_.least, rules_.slowest));
-        budgets_.clear();
-        for (const PaceMemory::Budget& budget : memory.budgets) {
-            if (budget.span_ms > 0 && budget.requests > 0) budgets_.push_back(budget);
+    std::lock_guard lock(mutex_);
+    const std::int64_t age_seconds = wall_() - memory.learned_at;
+    if (memory.Empty() || age_seconds < 0 || std::chrono::seconds(age_seconds) > rules_.fade) return;
+    // The time since it was learned is quiet time too.
+    const auto quiet_steps = std::chrono::seconds(age_seconds) / std::max(rules_.quiet, milliseconds(1));
+    double spacing = static_cast<double>(memory.spacing_ms) * std::pow(rules_.step, static_cast<double>(quiet_steps));
+    spacing_ = std::clamp(milliseconds(static_cast<std::int64_t>(spacing)), rules_.least,
+                          std::max(rules_.least, rules_.slowest));
+    // The span that held with the fewest requests for its length: the one
+    // kept to, no longer looked for.
+    const PaceMemory::Budget* slowest = nullptr;
+    for (const PaceMemory::Budget& budget : memory.budgets) {
+        if (budget.span_ms <= 0 || budget.requests <= 0 || milliseconds(budget.span_ms) > rules_.longest) continue;
+        if (!slowest || static_cast<double>(budget.span_ms) / budget.requests >
+                            static_cast<double>(slowest->span_ms) / slowest->requests) {
+            slowest = &budget;
         }
-        learned_at_ = memory.learned_at;
-        calm_since_ = now_();
     }
+    if (slowest) {
+        allowed_ = slowest->requests;
+        held_ = milliseconds(slowest->span_ms);
+        too_short_ = milliseconds(0);
+        misses_ = rules_.tries;
+        ChooseSpan(true);
+    }
+    learned_at_ = memory.learned_at;
+    calm_since_ = now_();
 }
 
 PaceMemory Pacer::Learned() const {
     std::lock_guard lock(mutex_);
-    return {spacing_ > rules_.least ? spacing_.count() : 0, budgets_, budgets_.empty() ? 0 : learned_at_};
+    PaceMemory memory{spacing_ > rules_.least ? spacing_.count() : 0, {}, 0};
+    if (allowed_ > 0) {
+        memory.budgets.push_back({(held_ != kUnknown ? held_ : span_).count(), allowed_});
+        memory.learned_at = learned_at_;
+    }
+    return memory;
 }
 
 void Pacer::Forget() {
     {
         std::lock_guard lock(mutex_);
         spacing_ = rules_.least;
-        budgets_.clear();
+        allowed_ = 0;
+        span_ = too_short_ = milliseconds(0);
+        held_ = kUnknown;
+        misses_ = 0;
         learned_at_ = 0;
         next_block_ = rules_.first_block;
     }
@@ -89,12 +107,12 @@ void Pacer::Forget() {
 
 milliseconds Pacer::Spacing() const {
     std::lock_guard lock(mutex_);
-    return spacing_;
+    return allowed_ > 0 ? std::max(spacing_, span_ / allowed_) : spacing_;
 }
 
 bool Pacer::Slowed() const {
     std::lock_guard lock(mutex_);
-    return spacing_ > rules_.least || !budgets_.empty();
+    return spacing_ > rules_.least || allowed_ > 0;
 }
 
 void Pacer::StepFaster(Clock::time_point now) {
@@ -113,22 +131,15 @@ Pacer::Clock::time_point Pacer::Turn() {
             faster = true;
         }
         turn = std::max({now, next_turn_, blocked_until_});
-        // No span may hold more than its budget: wait until the oldest turn
-        // that would be one too many has left it.
-        for (bool moved = true; moved;) {
-            moved = false;
-            for (const PaceMemory::Budget& budget : budgets_) {
-                const milliseconds span(budget.span_ms);
-                const auto first = std::upper_bound(history_.begin(), history_.end(), turn - span);
-                const auto inside = static_cast<std::size_t>(history_.end() - first);
-                if (inside < static_cast<std::size_t>(budget.requests)) continue;
-                turn = history_[history_.size() - static_cast<std::size_t>(budget.requests)] + span;
-                moved = true;
-            }
+        // No span of the kept length holds more than the service allows:
+        // wait until the oldest turn that would be one too many has left it.
+        const auto allowed = static_cast<std::size_t>(allowed_);
+        if (allowed > 0 && history_.size() >= allowed &&
+            history_.end() - std::upper_bound(history_.begin(), history_.end(), turn - span_) >=
+                static_cast<std::ptrdiff_t>(allowed)) {
+            turn = std::max(turn, history_[history_.size() - allowed] + span_);
         }
-        const milliseconds kept = rules_.spans.empty() ? milliseconds(0) : rules_.spans.back();
-        const auto old = std::upper_bound(history_.begin(), history_.end(), now - kept);
-        history_.erase(history_.begin(), old);
+        history_.erase(history_.begin(), std::upper_bound(history_.begin(), history_.end(), now - rules_.longest));
         if (history_.size() >= kMostHistory) history_.erase(history_.begin());
         history_.push_back(turn);
         next_turn_ = turn + spacing_;
@@ -137,33 +148,61 @@ Pacer::Clock::time_point Pacer::Turn() {
     return turn;
 }
 
-void Pacer::Learn(Clock::time_point now) {
-    const Clock::time_point known_since = std::max(history_.empty() ? now : history_.front(), blocked_until_);
-    for (const milliseconds span : rules_.spans) {
-        const bool longest_known = now - span < known_since || span == rules_.spans.back();
-        const auto first = std::upper_bound(history_.begin(), history_.end(), now - span);
-        const auto made = static_cast<int>(std::upper_bound(first, history_.end(), now) - first);
-        // A span with few requests in it says more about the pace than about
-        // the limit; the longest span known is learned whatever it holds.
-        if (made >= kFewest || longest_known) {
-            const int keep = std::max(1, static_cast<int>(std::floor(made * rules_.share)));
-            auto same = std::find_if(budgets_.begin(), budgets_.end(),
-                                     [span](const PaceMemory::Budget& b) { return b.span_ms == span.count(); });
-            if (same == budgets_.end()) {
-                budgets_.push_back({span.count(), keep});
-            } else {
-                same->requests = std::min(same->requests, keep);
-            }
-        }
-        if (longest_known) break;
-    }
+bool Pacer::SpanFound() const {
+    return misses_ >= rules_.tries || (held_ != kUnknown && held_ <= Times(too_short_, rules_.near_enough));
 }
 
-Pacer::Block Pacer::Limited(milliseconds waited, long long retry_after) {
+void Pacer::ChooseSpan(bool missed) {
+    if (allowed_ == 0) return;
+    const bool found = SpanFound();
+    if (missed) {
+        if (found) {
+            span_ = held_ != kUnknown ? Times(held_, rules_.margin) : Times(too_short_, 2 * rules_.longer);
+        } else if (held_ == kUnknown) {
+            const milliseconds guess(static_cast<std::int64_t>(60'000.0 * allowed_ / rules_.guess_per_minute));
+            span_ = std::max(Times(too_short_, rules_.longer), guess);
+        } else {
+            span_ = std::min(Times(too_short_, rules_.longer), Times(held_, rules_.margin));
+        }
+    } else if (!found && held_ <= span_) {
+        span_ = std::max(Times(too_short_, rules_.near_enough), Times(held_, rules_.shorter));
+    }
+    span_ = std::min(span_, rules_.longest);
+}
+
+void Pacer::Unsent(Clock::time_point turn) {
+    const auto given = std::lower_bound(history_.begin(), history_.end(), turn);
+    if (given != history_.end() && *given == turn) history_.erase(given);
+}
+
+void Pacer::Learn(Clock::time_point now) {
+    history_.erase(history_.begin(), std::upper_bound(history_.begin(), history_.end(), now - rules_.longest));
+    const int made = static_cast<int>(history_.size());
+    ++misses_;
+    if (allowed_ == 0 || made < allowed_) {
+        // The number it took since it last said no, in a span at least as
+        // long as they took.
+        allowed_ = std::max(1, made);
+        too_short_ = history_.empty() ? milliseconds(0) : std::chrono::ceil<milliseconds>(now - history_.front());
+    } else {
+        const auto gap = std::chrono::ceil<milliseconds>(now - history_[history_.size() - static_cast<std::size_t>(allowed_)]);
+        if (gap >= held_) {
+            // A span that held before does not now: it takes fewer.
+            const auto inside = history_.end() - std::upper_bound(history_.begin(), history_.end(), now - held_);
+            allowed_ = std::max(1, static_cast<int>(inside));
+        } else {
+            too_short_ = std::max(too_short_, gap);
+        }
+    }
+    ChooseSpan(true);
+}
+
+Pacer::Block Pacer::Limited(Clock::time_point turn, milliseconds waited, long long retry_after) {
     Block block;
     {
         std::lock_guard lock(mutex_);
         const Clock::time_point now = now_();
+        Unsent(turn);
         const milliseconds left = rules_.most_wait - waited;
         if (now < blocked_until_) {
             // Another request met the same limit: its wait holds for this one.
@@ -172,14 +211,11 @@ Pacer::Block Pacer::Limited(milliseconds waited, long long retry_after) {
             if (block.give_up) resting_until_ = now + rules_.most_wait;
             return block;
         }
-        // What the service took before it said no: the requests made over the
-        // longest span the history knows (since the run began or the last
-        // block ended, when nobody asked), from here on kept well under in
-        // any span that long. Only a request that had not waited out a limit
-        // tells it: one asking again after a block says only that the block
-        // goes on.
+        // Only a request that had not waited out a limit tells what the
+        // service takes: one asking again after a block says only that the
+        // block goes on.
         const bool fresh = waited == milliseconds(0);
-        if (fresh && !rules_.spans.empty()) Learn(now);
+        if (fresh && rules_.learns) Learn(now);
         const milliseconds floor = std::max(rules_.least, rules_.slowest / 240);
         if (fresh) spacing_ = std::min(std::max(rules_.slowest, floor), std::max(spacing_ * 2, floor));
         calm_since_ = now;
@@ -202,10 +238,27 @@ Pacer::Block Pacer::Limited(milliseconds waited, long long retry_after) {
     return block;
 }
 
-void Pacer::Answered() {
-    std::lock_guard lock(mutex_);
-    next_block_ = rules_.first_block;
-    resting_until_ = {};
+void Pacer::Answered(Clock::time_point turn) {
+    bool changed = false;
+    {
+        std::lock_guard lock(mutex_);
+        next_block_ = rules_.first_block;
+        resting_until_ = {};
+        // The service took a request with `allowed_` before it this long
+        // back: its span is no longer than that.
+        const auto allowed = static_cast<std::ptrdiff_t>(allowed_);
+        const auto given = std::lower_bound(history_.begin(), history_.end(), turn);
+        if (allowed > 0 && given != history_.end() && *given == turn && given - history_.begin() >= allowed) {
+            const auto gap = std::chrono::ceil<milliseconds>(turn - *(given - allowed));
+            if (gap < held_) {
+                held_ = gap;
+                const milliseconds before = span_;
+                ChooseSpan(false);
+                changed = span_ != before;
+            }
+        }
+    }
+    if (changed) Notify(false);
 }
 
 bool Pacer::Blocked() const {

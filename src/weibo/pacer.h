@@ -1,10 +1,14 @@
 // The pace of a run's requests to the service: one object every page and
 // API request takes its turn from. It never goes faster than the user's
-// 请求间隔; on a "too many requests" answer it slows down at once and learns
-// how many requests the service took in the minutes before, keeping any such
-// span well under that figure from then on; after a long quiet stretch it
-// speeds up again in small steps. What it learned can be kept and given to
-// the next run, and fades after about a day without a limit answer.
+// 请求间隔. The service allows some number of requests in any span of some
+// length and tells neither: the first "too many requests" answer gives the
+// number (the requests it had taken), and the pacer then looks for the span.
+// It starts from a cautious guess and tries a shorter span each time one
+// holds, until a limit answer says it went too far or the span is known
+// closely enough; from then on it keeps to the shortest span that held. Its
+// spacing doubles on every limit answer and after a long quiet stretch steps
+// back towards 请求间隔. What it learned can be kept and given to the next
+// run, and fades after about a day without a limit answer.
 #pragma once
 
 #include <chrono>
@@ -19,16 +23,20 @@ namespace wa {
 struct PaceRules {
     std::chrono::milliseconds least{1000};  // the user's 请求间隔
     std::chrono::milliseconds slowest{60'000};
-    // The spans a limit answer's figures are counted over, shortest first;
-    // the history kept is as long as the last.
-    std::vector<std::chrono::milliseconds> spans{
-        std::chrono::seconds(30), std::chrono::seconds(60), std::chrono::seconds(90), std::chrono::minutes(2),
-        std::chrono::minutes(3),  std::chrono::minutes(4),  std::chrono::minutes(5),  std::chrono::seconds(450),
-        std::chrono::minutes(10), std::chrono::minutes(15)};
-    double share = 0.85;                             // of a span's figure kept to from then on
+    bool learns = true;  // false: a fixed pace that waits out limits and learns nothing
+    // The longest span the service is taken to count over; the history kept.
+    std::chrono::milliseconds longest{std::chrono::minutes(15)};
+    // The first guess at the service's rate once its number is known: users
+    // find about a hundred posts a minute safe, some twenty to a page.
+    double guess_per_minute = 4;
+    double shorter = 0.8;      // a span that held is tried this much shorter
+    double near_enough = 1.2;  // a span that held this close to one too short is kept
+    double longer = 1.6;       // a span found too short is tried this much longer
+    int tries = 3;             // limit answers met looking for the span; then the one that held is kept
+    double margin = 1.03;      // the span kept is a hair over the one that held
     std::chrono::milliseconds quiet{std::chrono::minutes(5)};  // without a limit answer: a step faster
     double step = 0.75;                              // the spacing times this, each quiet stretch
-    std::chrono::milliseconds first_block{std::chrono::minutes(3)};  // waited on a first limit answer, then doubled
+    std::chrono::milliseconds first_block{std::chrono::minutes(5)};  // waited on a first limit answer, then doubled
     std::chrono::milliseconds most_wait{std::chrono::minutes(15)};   // one request's limit waits in all
     std::chrono::hours fade{24};                     // what was learned, without a limit answer since
 
@@ -37,7 +45,8 @@ struct PaceRules {
     PaceRules Scaled(double factor) const;
 };
 
-// What a pacer learned, as kept between runs.
+// What a pacer learned, as kept between runs: its spacing and the number of
+// requests the service takes in a span that held.
 struct PaceMemory {
     struct Budget {
         std::int64_t span_ms = 0;
@@ -70,6 +79,8 @@ public:
     PaceMemory Learned() const;
     // Goes back to the user's 请求间隔 and forgets every figure.
     void Forget();
+    // The requests' spacing on average: the slower of the spacing and the
+    // number allowed spread over its span.
     std::chrono::milliseconds Spacing() const;
     bool Slowed() const;
     // What one request may wait out in all.
@@ -77,17 +88,17 @@ public:
 
     // Reserves the next request's turn: when it may go out.
     Clock::time_point Turn();
-    // A "too many requests" answer to a request that has waited `waited` for
-    // limits so far; `retry_after` the seconds the service asked, -1 none.
-    // Slows down and learns; what the request is to do.
+    // A "too many requests" answer to the request of `turn`, which has waited
+    // `waited` for limits so far; `retry_after` the seconds the service
+    // asked, -1 none. Slows down and learns; what the request is to do.
     struct Block {
         std::chrono::milliseconds wait{0};  // before it asks again
         bool give_up = false;                // it has waited its most
         bool asked_too_long = false;         // the service asked for longer than that
     };
-    Block Limited(std::chrono::milliseconds waited, long long retry_after);
-    // An answer that was no limit.
-    void Answered();
+    Block Limited(Clock::time_point turn, std::chrono::milliseconds waited, long long retry_after);
+    // An answer that was no limit, to the request of `turn`.
+    void Answered(Clock::time_point turn);
     // A request gave up waiting out a limit a short while ago: for as long
     // again nobody asks, so what does not need the service goes on.
     bool Resting() const;
@@ -104,14 +115,25 @@ private:
     void StepFaster(Clock::time_point now);
     // Learns from a limit answer now, to a request that had not waited one out.
     void Learn(Clock::time_point now);
+    // The service did not count a refused request.
+    void Unsent(Clock::time_point turn);
+    // The span to keep to or try next, after a limit answer or one that held.
+    void ChooseSpan(bool missed);
+    bool SpanFound() const;
 
     PaceRules rules_;
     Now now_;
     WallNow wall_;
     mutable std::mutex mutex_;
     std::chrono::milliseconds spacing_;
-    std::vector<PaceMemory::Budget> budgets_;
-    std::vector<Clock::time_point> history_;  // the turns given, oldest first, as far back as the longest span
+    // The service allows `allowed_` requests (0: not known) in a span known to
+    // be longer than `too_short_` and at most `held_`; `span_` is kept to.
+    int allowed_ = 0;
+    std::chrono::milliseconds span_{0};
+    std::chrono::milliseconds too_short_{0};
+    std::chrono::milliseconds held_ = std::chrono::milliseconds::max();
+    int misses_ = 0;  // limit answers met looking for the span
+    std::vector<Clock::time_point> history_;  // the turns the service took, oldest first, as far back as the longest span
     Clock::time_point next_turn_{};
     Clock::time_point blocked_until_{};
     Clock::time_point resting_until_{};

@@ -45,11 +45,12 @@ bool CountDown(std::chrono::milliseconds duration, WaitReason reason, const Serv
     return true;
 }
 
-// Waits for the request's turn; a long one is counted down. What it waited
-// is added to `waited`.
-bool WaitForTurn(Pacer& pacer, const ServiceRequest& request, std::chrono::milliseconds& waited) {
+// Waits for the request's turn, kept in `turn`; a long one is counted down.
+// What it waited is added to `waited`.
+bool WaitForTurn(Pacer& pacer, const ServiceRequest& request, std::chrono::milliseconds& waited,
+                 Clock::time_point& turn) {
     const bool blocked = pacer.Blocked();
-    const Clock::time_point turn = pacer.Turn();
+    turn = pacer.Turn();
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(turn - Clock::now());
     if (!blocked && wait < kShownWait) return Wait(wait, request.job);
     waited += wait;
@@ -60,7 +61,7 @@ bool WaitForTurn(Pacer& pacer, const ServiceRequest& request, std::chrono::milli
 // The pace of requests that were given none: no spacing and nothing
 // learned, limit answers waited out as any pacer does.
 Pacer& Unpaced() {
-    static Pacer pacer(PaceRules{.least = std::chrono::milliseconds(0), .slowest = std::chrono::milliseconds(0), .spans = {}});
+    static Pacer pacer(PaceRules{.least = std::chrono::milliseconds(0), .slowest = std::chrono::milliseconds(0), .learns = false});
     return pacer;
 }
 
@@ -128,14 +129,15 @@ namespace {
 // A limit answer: waited out within the request's bound, the slower pace
 // said; false when the request is to give up (said why) or stop.
 bool WaitOutLimit(Pacer& pacer, const ServiceRequest& request, const PageFetchResult& fetch,
-                  std::chrono::milliseconds& waited, bool& stopped) {
+                  Clock::time_point turn, std::chrono::milliseconds& waited, bool& stopped) {
     const std::chrono::milliseconds spacing_before = pacer.Spacing();
-    const Pacer::Block block = pacer.Limited(waited, RetryAfterSeconds(fetch.headers));
+    const long long retry_after = RetryAfterSeconds(fetch.headers);
+    const Pacer::Block block = pacer.Limited(turn, waited, retry_after);
     if (block.give_up) {
         const auto seconds = std::chrono::ceil<std::chrono::seconds>(pacer.MostWait()).count();
         const std::string most = seconds >= 60 ? std::to_string(seconds / 60) + "分钟" : std::to_string(seconds) + "秒";
         if (request.log) {
-            request.log(block.asked_too_long ? "服务要求" + std::to_string(RetryAfterSeconds(fetch.headers)) +
+            request.log(block.asked_too_long ? "服务要求" + std::to_string(retry_after) +
                                                    "秒后再试，超过最多等待的" + most + "，不再等待"
                                              : "请求过于频繁，已等待" + most + "，不再等待");
         }
@@ -163,6 +165,7 @@ ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& reque
     long long server_retry = kFirstServerRetrySeconds;
     int server_retries = 0;
     std::chrono::milliseconds waited{0};  // for limits and the pace
+    Clock::time_point turn;
     while (true) {
         if (pacer.Resting()) {
             // A request gave up on the limit a moment ago: nobody asks for now.
@@ -170,13 +173,13 @@ ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& reque
             answer.fetch.status = kRestingStatus;
             break;
         }
-        if (!WaitForTurn(pacer, request, waited)) return answer.stopped = true, answer;
+        if (!WaitForTurn(pacer, request, waited, turn)) return answer.stopped = true, answer;
         answer.fetch = request.extra_headers.empty() ? PageFetch(url, options) : FetchOnOwnHost(url, options);
         if (request.job && request.job->StopRequested()) return answer.stopped = true, answer;
         const long status = answer.fetch.status;
         if (IsRateLimitStatus(status)) {
             bool stopped = false;
-            if (!WaitOutLimit(pacer, request, answer.fetch, waited, stopped)) {
+            if (!WaitOutLimit(pacer, request, answer.fetch, turn, waited, stopped)) {
                 if (stopped) return answer.stopped = true, answer;
                 break;
             }
@@ -188,7 +191,7 @@ ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& reque
             if (!Wait(std::chrono::seconds(server_retry), request.job)) return answer.stopped = true, answer;
             server_retry *= 2;
         } else {
-            if (answer.fetch.status != 0) pacer.Answered();
+            if (answer.fetch.status != 0) pacer.Answered(turn);
             answer.login_redirect = !answer.fetch.redirect_url.empty() && IsLoginAddress(answer.fetch.redirect_url);
             if (const std::string why = status == 200 ? JsonTooLarge(answer.fetch.body) : ""; !why.empty()) {
                 answer.fetch.body.clear();

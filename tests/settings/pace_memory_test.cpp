@@ -18,13 +18,14 @@ TEST(PaceMemoryTest, WhatOneProcessLearnsTheNextTakesUpAndAHostileFileTeachesNot
     {
         Pacer window(PaceRules{.least = std::chrono::milliseconds(0)});
         KeepPace(window, path);
-        for (int i = 0; i < 12; ++i) window.Turn();
-        window.Limited(std::chrono::milliseconds(0), 0);  // written as it changes
+        Pacer::Clock::time_point turn;
+        for (int i = 0; i < 12; ++i) turn = window.Turn();
+        window.Limited(turn, std::chrono::milliseconds(0), 0);  // written as it changes
     }
     const PaceMemory kept = ReadPaceMemory(path);
     EXPECT_EQ(kept.spacing_ms, 250);  // from none: a quarter of a second
     ASSERT_EQ(kept.budgets.size(), 1u);
-    EXPECT_EQ(kept.budgets[0].requests, 10);
+    EXPECT_EQ(kept.budgets[0].requests, 11);  // the 12th was refused
     EXPECT_NEAR(static_cast<double>(kept.learned_at), static_cast<double>(std::time(nullptr)), 5);
 
     Pacer command_line;
