@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(
     cmake g++ ninja-build pkg-config
-    libpcre2-dev libcurl4-openssl-dev libssl-dev libjson-c-dev libsqlite3-dev libjpeg-dev libpng-dev libsecret-1-dev
+    libpcre2-dev libcurl4-openssl-dev libssl-dev libjson-c-dev libsqlite3-dev libjpeg-dev libpng-dev libsecret-1-dev libexiv2-dev
     libgtest-dev libgmock-dev libcpp-httplib-dev
     qt6-base-dev qt6-webengine-dev qt6-multimedia-dev libgl-dev qt6-translations-l10n
     gstreamer1.0-plugins-good fonts-noto-cjk xvfb xauth dbus-daemon

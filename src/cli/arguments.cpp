@@ -71,6 +71,12 @@ writable, else in ~/.config/weibo-albums/):
   --source DOOR          where the albums are found:
 %DOORS%
   --no-live-video        do not save the videos of live photos
+  --metadata             write the upload date (Beijing time), the post's
+                         whole text, the user's name and the post's address
+                         into each JPEG and PNG saved (写入照片信息)
+  --no-metadata          save the pictures exactly as the server gives them
+  --index                keep 相册索引.json in each album's folder: one entry
+                         a saved photo, with its file, text, time and post
   --cookies FILE         cookies of a logged-in browser, Netscape format
   --cookies-from-browser BROWSER[:PROFILE]
                          the login of firefox, chromium or chrome (their
@@ -192,8 +198,12 @@ bool TakeSwitch(const std::string& option, Arguments& args) {
     const std::map<std::string, bool*> switches = {
         {"--no-window", &args.no_window},     {"--no-live-video", &args.no_live_video}, {"--new-only", &args.new_only},
         {"--no-mtime", &args.no_mtime},       {"--json", &args.json},               {"--notify", &args.notify},
-        {"--retry-failed", &args.retry_failed},
+        {"--retry-failed", &args.retry_failed}, {"--index", &args.index},
     };
+    if (option == "--metadata" || option == "--no-metadata") {
+        args.metadata = option == "--metadata";
+        return true;
+    }
     if (option == "--skip-downloaded" || option == "--no-skip-downloaded") {
         args.skip_downloaded = option == "--skip-downloaded";
         return true;
@@ -260,6 +270,8 @@ void ApplyFlags(const Arguments& args, DownloadOptions& options) {
     if (args.skip_downloaded) options.record_store = *args.skip_downloaded;
     if (args.no_window) options.window.on = false;
     if (args.no_live_video) options.live_video = false;
+    if (args.metadata) options.write_metadata = *args.metadata;
+    if (args.index) options.album_index = true;
     if (args.new_only) options.new_only = true;
     if (args.no_mtime) options.upload_time_as_file_time = false;
     if (args.parallel) options.parallel = *args.parallel;

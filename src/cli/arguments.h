@@ -39,6 +39,8 @@ struct Arguments {
     std::optional<int> parallel;
     std::optional<std::string> door;   // a door's key, or "" for 自动
     bool no_live_video = false;
+    std::optional<bool> metadata;  // --metadata / --no-metadata
+    bool index = false;            // --index
     bool new_only = false;
     bool no_mtime = false;
     bool json = false;

@@ -25,6 +25,9 @@ std::string Scalar(json_object* object, const char* name) {
 
 bool OkIsOne(json_object* root) { return Scalar(root, "ok") == "1"; }
 
+// What a post's short id is written with.
+constexpr std::string_view kShortIdCharacters = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+
 // The paging ends at a cursor of 0, "0", "" or none.
 std::string Cursor(json_object* data) {
     std::string cursor = Scalar(data, "since_id");
@@ -73,6 +76,10 @@ std::string AlbumDetailUrl(const ServiceAddresses& service, std::string_view uid
 
 std::string PostUrl(const ServiceAddresses& service, std::string_view mid) {
     return SiteBase(service) + "/ajax/statuses/show?id=" + PercentEncoded(mid) + "&isGetLongText=true";
+}
+
+std::string LongTextUrl(const ServiceAddresses& service, std::string_view id) {
+    return SiteBase(service) + "/ajax/statuses/longtext?id=" + PercentEncoded(id);
 }
 
 std::string PictureByIdUrl(const ServiceAddresses& service, std::string_view pid) {
@@ -130,11 +137,18 @@ Post ReadStatus(json_object* status) {
     if (post.mid.size() > kMaxPostIdDigits || post.mid.find_first_not_of("0123456789") != std::string::npos) {
         post.mid.clear();  // no post id: a post nothing can be asked of
     }
+    post.mblogid = Scalar(status, "mblogid");
+    if (post.mblogid.size() > kMaxPostIdDigits || post.mblogid.find_first_not_of(kShortIdCharacters) != std::string::npos) {
+        post.mblogid.clear();
+    }
     post.author = Scalar(JsonMember(status, "user"), "id");
     post.liked = Scalar(JsonMember(status, "title"), "text") == "赞过";
     json_object* top = JsonMember(status, "isTop");
     post.pinned = json_object_is_type(top, json_type_boolean) ? json_object_get_boolean(top) : Scalar(status, "isTop") == "1";
     post.caption = std::string(CutToBytes(Scalar(status, "text_raw"), kMaxCaptionBytes));
+    json_object* long_text = JsonMember(status, "isLongText");
+    post.long_text = json_object_is_type(long_text, json_type_boolean) ? json_object_get_boolean(long_text)
+                                                                        : Scalar(status, "isLongText") == "1";
     post.uploaded = ParsePostTime(Scalar(status, "created_at"));
     json_object* infos = JsonMember(status, "pic_infos");
     if (json_object* ids = JsonMember(status, "pic_ids"); ids && json_object_is_type(ids, json_type_array)) {
@@ -176,6 +190,13 @@ std::optional<Post> ReadPost(std::string_view text) {
         return post;
     }
     return ReadStatus(root);
+}
+
+std::optional<std::string> ReadLongText(std::string_view text) {
+    const JsonDocument document = ParseJson(text);
+    json_object* content = JsonMember(JsonMember(document.get(), "data"), "longTextContent");
+    if (!OkIsOne(document.get()) || !json_object_is_type(content, json_type_string)) return std::nullopt;
+    return std::string(CutToBytes(json_object_get_string(content), kMaxCaptionBytes));
 }
 
 std::string TimelineUrl(const ServiceAddresses& service, std::string_view uid, int page, std::string_view cursor) {

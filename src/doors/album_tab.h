@@ -30,6 +30,8 @@ std::string ImageWallUrl(const ServiceAddresses& service, std::string_view uid, 
 std::string AlbumDetailUrl(const ServiceAddresses& service, std::string_view uid, std::string_view containerid,
                            std::string_view cursor);
 std::string PostUrl(const ServiceAddresses& service, std::string_view mid);
+// The whole text of a long post, by its short id or its number.
+std::string LongTextUrl(const ServiceAddresses& service, std::string_view id);
 // A picture by its id, for pictures whose post cannot be read.
 std::string PictureByIdUrl(const ServiceAddresses& service, std::string_view pid);
 
@@ -41,10 +43,9 @@ ServiceRequest AlbumTabRequest(const ServiceRequest& request, std::string_view u
 // post at most eighteen pictures; what lies beyond is left out and counted.
 inline constexpr std::size_t kMaxEntriesPerPage = 1000;
 inline constexpr std::size_t kMaxPicturesPerPost = 100;
-// Real cursors are a few dozen characters, post ids 16 digits, addresses a
+// Real cursors are a few dozen characters, addresses a
 // few hundred bytes and captions a few thousand: what is longer is not taken.
 inline constexpr std::size_t kMaxCursorBytes = 1024;
-inline constexpr std::size_t kMaxPostIdDigits = 20;
 inline constexpr std::size_t kMaxAddressBytes = 4096;
 inline constexpr std::size_t kMaxCaptionBytes = 64 * 1024;
 
@@ -75,10 +76,13 @@ struct Post {
     bool readable = false;
     std::string message;  // why it cannot be read, as the site says it
     std::string mid;
+    std::string mblogid;  // the short id its address names
     std::string author;   // the uid of whoever wrote it
     bool liked = false;   // on a timeline: a post of another the user liked (赞过)
     bool pinned = false;  // on a timeline: pinned to its top (isTop), whatever its time
     std::string caption;  // text_raw, as written
+    bool long_text = false;  // isLongText: the caption is only its start; statuses/longtext has it whole
+    std::string whole_caption;  // that whole text, once asked for
     std::optional<std::int64_t> uploaded;  // Unix seconds
     std::vector<PostPicture> pictures;     // in the post's order
     std::size_t picture_count = 0;         // pic_num: how many pictures the post has
@@ -91,6 +95,9 @@ struct Post {
 
 // A statuses/show answer; nullopt for anything else.
 std::optional<Post> ReadPost(std::string_view text);
+// The whole text statuses/longtext gives (plain, line breaks and all); none
+// for an answer that is not one or has no text.
+std::optional<std::string> ReadLongText(std::string_view text);
 
 // A page of the user's timeline (statuses/mymblog), newest first.
 struct TimelinePage {

@@ -14,11 +14,16 @@ namespace {
 
 // The record of one picture of a post; an unreadable post gives the picture
 // by its id, without caption or upload time.
-PhotoRecord RecordOf(const std::string& pid, const std::string& mid, const Post& post, const PostPicture* picture) {
+PhotoRecord RecordOf(const std::string& uid, const std::string& pid, const std::string& mid, const Post& post,
+                     const PostPicture* picture) {
     PhotoRecord record;
     record.photo_id = pid;
     record.post_id = mid;
-    if (post.readable) record.caption = post.caption;
+    record.post_url = PostAddress(uid, post.mblogid.empty() ? mid : post.mblogid);
+    if (post.readable) {
+        record.caption = post.caption;
+        record.whole_caption = post.whole_caption;
+    }
     record.upload_seconds = post.uploaded;
     if (picture && !picture->url.empty()) {
         record.picture_url = picture->url;
@@ -129,8 +134,9 @@ private:
                 page.photos.push_back(std::move(record));
                 continue;
             }
-            const Post post = PostOf(item.mid, request, page);
+            Post post = PostOf(item.mid, request, page);
             if (page.stopped || page.login_wall) return;
+            if (context_.whole_captions && post.readable && post.long_text) WholeCaption(post, request);
             if (!post.readable && item.pid.empty()) {  // nothing names its pictures
                 if (request.log) request.log("微博" + item.mid + "无法查看（" + post.message + "），其中的图片无法获取");
                 continue;
@@ -139,7 +145,7 @@ private:
                 request.log("微博" + item.mid + "无法查看（" + post.message + "），图片按序号保存");
             }
             const auto add = [&](const std::string& pid, const PostPicture* picture) {
-                if (listed_.insert(pid).second) page.photos.push_back(RecordOf(pid, item.mid, post, picture));
+                if (listed_.insert(pid).second) page.photos.push_back(RecordOf(uid_, pid, item.mid, post, picture));
             };
             if (item.pid.empty()) {
                 for (const PostPicture& picture : post.pictures) add(picture.pid, &picture);
@@ -165,6 +171,21 @@ private:
             return asked.post.has_value();
         });
         return asked;
+    }
+
+    // A long post's whole text, asked for once a run; the caption stays its
+    // start, for the picture's name, and the start is all there is when the
+    // answer brings none.
+    void WholeCaption(Post& post, const ServiceRequest& request) {
+        const std::string id = post.mblogid.empty() ? post.mid : post.mblogid;
+        std::optional<std::string> whole;
+        FetchWithAttempts(LongTextUrl(CurrentService(), id), request, wait_, [&whole](const std::string& text) {
+            whole = ReadLongText(text);
+            return whole.has_value();
+        });
+        if (whole) post.whole_caption = std::move(*whole);
+        post.long_text = false;
+        run_->posts.Replace(post);
     }
 
     // The post `mid`: from the run's cache, else from the user's timeline,

@@ -15,8 +15,8 @@ namespace {
 
 // What a post takes in memory, roughly.
 std::size_t BytesOf(const Post& post) {
-    std::size_t bytes = sizeof(Post) + 64 + post.message.size() + 2 * post.mid.size() + post.author.size() +
-                        post.caption.size();
+    std::size_t bytes = sizeof(Post) + 64 + post.message.size() + 2 * post.mid.size() + post.mblogid.size() + post.author.size() +
+                        post.caption.size() + post.whole_caption.size();
     for (const PostPicture& picture : post.pictures) {
         bytes += sizeof(PostPicture) + picture.pid.size() + picture.url.size() + picture.video_url.size();
     }
@@ -37,6 +37,14 @@ void PostCache::Add(const Post& post) {
         posts_.erase(first);
         order_.pop_front();
     }
+}
+
+void PostCache::Replace(const Post& post) {
+    std::lock_guard lock(mutex_);
+    const auto kept = posts_.find(post.mid);
+    if (kept == posts_.end()) return;
+    bytes_ = bytes_ - BytesOf(kept->second) + BytesOf(post);
+    kept->second = post;
 }
 
 std::size_t PostCache::Bytes() const {

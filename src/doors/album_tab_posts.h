@@ -30,6 +30,8 @@ public:
     explicit PostCache(std::size_t budget = kPostCacheBytes) : budget_(budget) {}
     std::optional<Post> Find(const std::string& mid) const;
     void Add(const Post& post);
+    // A post kept already, now known better.
+    void Replace(const Post& post);
     std::size_t Bytes() const;
 
 private:

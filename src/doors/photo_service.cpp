@@ -130,6 +130,9 @@ PhotoRecord ReadPhoto(json_object* photo) {
     // A picture the list names fully, on an http(s) server.
     record.addressable = IsWebAddress(record.picture_url) && !name.empty() && name != "null";
     record.caption = PlainText(photo, "caption_render");
+    // The post the photo came with, where the list names it.
+    const std::string mid = RemoveChars(MemberJsonText(photo, "mid"), "\"");
+    if (!mid.empty() && mid.size() <= kMaxPostIdDigits && mid.find_first_not_of("0123456789") == std::string::npos) record.post_id = mid;
     if (name.find(".gif") != std::string::npos) record.kind = PhotoKind::kGif;
     // A live photo's video, when the answer carries one.
     if (json_object* video = JsonMember(photo, "video"); video && json_object_is_type(video, json_type_string)) {
@@ -159,9 +162,10 @@ PhotoPage FetchPhotoPage(std::string_view uid, std::string_view album_id, std::s
     const std::string url = PhotoPageUrl(CurrentService(), uid, album_id, page, type, RandomFraction());
     PhotoPage result;
     result.number = page;
-    const Attempts attempts = FetchWithAttempts(url, request, wait, [&result](const std::string& text) {
+    const Attempts attempts = FetchWithAttempts(url, request, wait, [&result, uid](const std::string& text) {
         std::optional<std::vector<PhotoRecord>> records = ReadPhotoPage(text, &result.left_out);
         if (records) result.photos = std::move(*records);
+        for (PhotoRecord& photo : result.photos) photo.post_url = PostAddress(uid, photo.post_id);
         return records.has_value();
     });
     result.Took(attempts);

@@ -28,14 +28,20 @@ enum class PhotoKind { kStill, kGif, kLive };
 
 // One photo as any door knows it. A field the door does not know is left
 // empty (or none), never made up from another door's fields.
+// Real post ids are 16 digits: what is longer is none.
+inline constexpr std::size_t kMaxPostIdDigits = 20;
+
 struct PhotoRecord {
     std::string photo_id;
     std::string post_id;         // the post it belongs to, where the door knows it
+    std::string post_url;        // that post's address on weibo.com, where the door knows it
     std::string picture_url;     // where the picture is fetched from
     bool addressable = true;     // the picture_url names a picture on an http(s) server
     PhotoKind kind = PhotoKind::kStill;
     std::string video_url;       // a live photo's video
     std::string caption;         // the post's text as written: plain text, line breaks and all
+    std::string whole_caption;   // a long post's whole text, when asked for: `caption` is then its start
+    const std::string& WholeCaption() const { return whole_caption.empty() ? caption : whole_caption; }
     std::optional<std::int64_t> upload_seconds;  // Unix seconds; none when unknown
     bool recorded_before = false;  // saved by an earlier run: only its id is known, and it is skipped
 };
@@ -108,6 +114,8 @@ struct SourceContext {
     std::function<void(const std::string& line)> log;
     std::function<void(const RunWait& wait)> countdown;
     Pacer* pacer = nullptr;               // the run's requests take their turns from it
+    // The photos' captions are wanted whole: a long post's text is asked for.
+    bool whole_captions = false;
     class RunScratch* scratch = nullptr;  // what doors keep for the length of the run
     // True for a photo the run will skip as saved before: a door need not
     // complete it. From any of the source's threads.

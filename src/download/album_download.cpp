@@ -10,6 +10,7 @@
 
 #include "doors/registry.h"
 #include "download/album_folder.h"
+#include "download/album_index.h"
 #include "download/picture_finish.h"
 #include "download/photo_rules.h"
 #include "download/photo_stream.h"
@@ -48,6 +49,8 @@ public:
         OpenStore();
         failures_.Load();
         rules_ = PhotoRules(options);
+        finisher_.SetExtras({options.write_metadata, UserNameOfTitle(user_.title), album_.door,
+                             options.album_index ? &index_ : nullptr});
         Log(retry_ ? "准备重试相册《" + album_.name + "》没有获取的" + std::to_string(retry_->items.size()) + "项"
                    : "准备下载相册《" + album_.name + "》",
             true);
@@ -55,6 +58,9 @@ public:
         if (rules_.NewOnly() && !retry_ && store_.IsOpen()) mark_ = store_.LastCompleteRun(album_.key);
         if (rules_.NewOnly() && !retry_ && !mark_) Log("只下载新照片：本相册没有完整下载过的记录，全部读取");
         const bool read = DownloadInto(options.parallel);
+        if (options.album_index && folder_.handle.IsOpen()) {
+            if (const std::string said = index_.Write(folder_.handle.fd()); !said.empty()) Log(said);
+        }
         folder_.RemoveWhenEmpty();
         MarkThisRun(read);
         if (!read) return outcome_;
@@ -129,6 +135,8 @@ private:
         source_context.log = [this](const std::string& line) { Log(line); };
         source_context.countdown = [this](const RunWait& wait) { observer_.Waiting(wait); };
         source_context.scratch = context_.scratch;
+        const DownloadOptions options = options_();
+        source_context.whole_captions = options.write_metadata || options.album_index;
         if (rules_.SkipRecorded() && store_.IsOpen()) {
             source_context.recorded = [this](const std::string& photo_id) { return store_.ContainsPhotoId(photo_id); };
         }
@@ -392,6 +400,7 @@ private:
     RecordStore store_;
     AlbumFailures failures_;
     PictureFinisher finisher_;
+    AlbumIndex index_;  // the photos saved, for 相册索引.json
     PhotoRules rules_{DownloadOptions{}};
     std::optional<RecordStore::AlbumMark> mark_;  // where the last complete run stopped
     std::optional<PhotoRecord> newest_;           // the first photo this run listed

@@ -32,6 +32,8 @@ struct DownloadOptions {
     DateWindow window;
     bool upload_time_as_file_time = true;  // 文件时间
     bool live_video = true;                // 实况视频
+    bool write_metadata = false;           // 写入照片信息: date, caption, author and post inside each JPEG and PNG
+    bool album_index = false;              // 保存相册索引: 相册索引.json beside each album's pictures
     std::string door;                      // the key of 相册来源's door; empty: 自动
     int parallel = 4;                      // pictures in flight at once, 1 to 16
     int request_spacing_ms = 1000;         // between requests to the service; 0 none

@@ -103,6 +103,36 @@ bool PictureFile::Rewind() {
     return ::ftruncate(fd_, 0) == 0 && ::lseek(fd_, 0, SEEK_SET) == 0;
 }
 
+bool PictureFile::ReadBack(std::string& bytes) const {
+    struct stat info {};
+    if (fd_ < 0 || ::fstat(fd_, &info) != 0) return false;
+    bytes.resize(static_cast<std::size_t>(info.st_size));
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::pread(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool PictureFile::Replace(std::string_view bytes) {
+    if (Rewind() && Write(bytes)) return true;
+    if (error_ == 0) error_ = errno;
+    return false;
+}
+
+bool PictureFile::ReplaceAt(const std::string& name) {
+    if (fd_ < 0 || name.empty() || name.find('/') != std::string::npos) return false;
+    if (::renameat(folder_, temp_name_.c_str(), folder_, name.c_str()) != 0) {
+        error_ = errno;
+        return false;
+    }
+    ::close(fd_);
+    fd_ = -2;
+    placed_ = true;
+    return true;
+}
+
 PictureFile::Placement PictureFile::MoveTo(const std::string& name) {
     Placement result = Placement::kPlaced;
     if (name.empty() || name.find('/') != std::string::npos) return Placement::kFailed;  // a name, never a path

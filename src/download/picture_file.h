@@ -35,6 +35,11 @@ public:
     bool SetModifiedTime(std::int64_t seconds);
     // Empties the file for another attempt.
     bool Rewind();
+    // Everything written so far; false when it cannot be read back.
+    bool ReadBack(std::string& bytes) const;
+    // What was written, replaced by `bytes`; false, with Error() saying why,
+    // when the file could not take them all.
+    bool Replace(std::string_view bytes);
     // True when what was written starts like a picture.
     bool HoldsPicture() const { return IsPictureData(head_); }
     bool HoldsVideo() const { return IsVideoData(head_); }
@@ -50,6 +55,10 @@ public:
     // Gives the picture the name `name` in its folder, never replacing a file
     // of that name.
     Placement MoveTo(const std::string& name);
+
+    // Gives the file the name `name`, replacing the file that held it: for
+    // the program's own files beside the pictures, never for a picture.
+    bool ReplaceAt(const std::string& name);
 
     // True when a file other than this very picture holds the name `name`.
     bool NameTakenByAnother(const std::string& name) const;

@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "download/album_index.h"
 #include "download/picture_naming.h"
+#include "download/picture_story.h"
 #include "download/record_store.h"
 #include "net/http_text.h"
 #include "net/net_failure.h"
@@ -94,6 +96,25 @@ void PictureFinisher::GiveUploadTime(PictureFile& file, const PhotoRecord& photo
     }
 }
 
+bool PictureFinisher::TellStory(PictureFile& file, const PhotoRecord& photo) {
+    std::string bytes;
+    if (!file.ReadBack(bytes)) {
+        Log("照片信息没有写入：" + photo.photo_id + "（无法读回图片），图片按原样保存");
+        return true;
+    }
+    const std::string served = bytes;
+    const std::string why =
+        WriteStory(bytes, {photo.upload_seconds, photo.WholeCaption(), extras_.creator, photo.post_url, photo.photo_id});
+    if (!why.empty()) {
+        Log("照片信息没有写入：" + photo.photo_id + "（" + why + "），图片按原样保存");
+        return true;
+    }
+    if (file.Replace(bytes)) return true;
+    // The picture with its story did not fit: as it came, or not at all.
+    Log("照片信息没有写入：" + photo.photo_id + "（" + WriteFailureReason(file.Error()) + "）");
+    return file.Replace(served);
+}
+
 void PictureFinisher::Failed(const RecordStore::FailedItem& item, const std::string& line, PhotoResult result) {
     Log(line);
     failures_.Failed(item);
@@ -127,7 +148,6 @@ std::optional<std::string> PictureFinisher::Picture(const PhotoRecord& photo, Pi
     PictureNamer::Choice choice;
     choice.scheme = options_().sequence;
     choice.use_24_hour_clock = use_24_hour_clock_;
-    GiveUploadTime(file, photo);
     std::optional<Placed> placed;
     // A picture saved under the name its address gave before its bytes named it is there already.
     if (const std::string by_bytes = PictureExtension(photo.kind, file.Head()); by_bytes != PictureExtension(photo.kind)) {
@@ -136,13 +156,32 @@ std::optional<std::string> PictureFinisher::Picture(const PhotoRecord& photo, Pi
         if (file.AlreadyAt(earlier) == Placement::kAlreadyThere) placed = Placed{earlier, Placement::kAlreadyThere};
         choice.extension = by_bytes;
     }
-    if (!placed) placed = PlacePicture(file, namer, choice, options_);
+    if (!placed && extras_.story && photo.kind != PhotoKind::kGif && TakesStory(file.Head())) {
+        // So is one a run that wrote no story saved as it came.
+        choice.format = options_().NameFormatOrContent();
+        const std::string first = namer.PicturePath(1, choice);
+        if (file.AlreadyAt(first) == Placement::kAlreadyThere) {
+            placed = Placed{first, Placement::kAlreadyThere};
+        } else if (!TellStory(file, photo)) {
+            failed.reason = WriteFailureReason(file.Error());
+            Failed(failed, "图片保存失败：" + photo.photo_id + "（" + failed.reason + "）", PhotoResult::kFailed);
+            return std::nullopt;
+        }
+    }
+    if (!placed) {
+        GiveUploadTime(file, photo);
+        placed = PlacePicture(file, namer, choice, options_);
+    }
     if (!placed) {
         failed.reason = file.Error() ? WriteFailureReason(file.Error()) : "没有可用的文件名";
         Failed(failed, "图片保存失败：" + photo.photo_id + "（" + failed.reason + "）", PhotoResult::kFailed);
         return std::nullopt;
     }
     Ended(placed->placement == Placement::kAlreadyThere ? PhotoResult::kAlreadyThere : PhotoResult::kSaved);
+    if (extras_.index) {
+        extras_.index->Saved({placed->name, "", photo.photo_id, photo.post_id, photo.post_url, photo.WholeCaption(),
+                              photo.upload_seconds, extras_.door, photo.picture_url});
+    }
     if (!store_.ContainsPhotoId(photo.photo_id)) store_.AppendPhotoId(photo.photo_id);
     failures_.Got(failed.Key());
     return placed->name;
@@ -165,6 +204,7 @@ void PictureFinisher::Video(const PhotoRecord& photo, PictureQueue::Taken& taken
         return;
     }
     Ended(placed->placement == Placement::kAlreadyThere ? PhotoResult::kVideoAlreadyThere : PhotoResult::kVideoSaved);
+    if (extras_.index) extras_.index->VideoSaved(still, placed->name);
     failures_.Got(failed.Key());
 }
 

@@ -17,6 +17,16 @@
 namespace wa {
 
 class RecordStore;
+class AlbumIndex;
+
+// What goes with each picture besides its bytes: its story written inside
+// it, and its entry in the album's index.
+struct PictureExtras {
+    bool story = false;           // 写入照片信息
+    std::string creator;          // the user's name
+    std::string door;             // the key of the album's door
+    AlbumIndex* index = nullptr;  // 保存相册索引: where each saved photo is entered
+};
 
 // Why a picture (or a video) that was fetched cannot be kept, in the words
 // the log gives: the server's answer, the connection, or the disk.
@@ -31,6 +41,8 @@ public:
     PictureFinisher(RunObserver& observer, const OptionsSource& options, RecordStore& store, AlbumFailures& failures,
                     AlbumOutcome& outcome, const PhotoCounts& before);
 
+    void SetExtras(PictureExtras extras) { extras_ = std::move(extras); }
+
     // Names, places and records one fetched picture, the `sequence`-th listed
     // in its album; the name it was given, nullopt when it failed.
     std::optional<std::string> Picture(const PhotoRecord& photo, PictureQueue::Taken& taken, long long sequence);
@@ -44,6 +56,9 @@ public:
 
 private:
     void GiveUploadTime(PictureFile& file, const PhotoRecord& photo) const;
+    // Writes the photo's story into its picture; false when the picture
+    // could be kept neither with it nor as it came.
+    bool TellStory(PictureFile& file, const PhotoRecord& photo);
     void Log(std::string line) { observer_.Logged({std::move(line), false}); }
     void Failed(const RecordStore::FailedItem& item, const std::string& line, PhotoResult result);
 
@@ -54,6 +69,7 @@ private:
     AlbumOutcome& outcome_;
     PhotoCounts before_;
     RegexMatcher matcher_;
+    PictureExtras extras_;
     bool upload_time_as_file_time_ = true;
     bool use_24_hour_clock_ = true;
 };

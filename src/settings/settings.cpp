@@ -149,6 +149,8 @@ DownloadOptions Settings::Options(const std::string& default_save_folder) const 
     options.window = {Get(kDateWindowKey), Get(kWindowStartKey), Get(kWindowEndKey)};
     options.upload_time_as_file_time = Get(kFileTimeKey);
     options.live_video = Get(kLiveVideoKey);
+    options.write_metadata = Get(kWriteMetadataKey);
+    options.album_index = Get(kAlbumIndexKey);
     options.door = Door();
     options.parallel = Get(kParallelKey);
     options.request_spacing_ms = Get(kRequestSpacingKey);

@@ -69,6 +69,8 @@ inline const SwitchKey kRecordStoreKey{kGlobalSection, "下载记录", kDefaultO
 inline const SwitchKey kDateWindowKey{kGlobalSection, "时间段", kDefaultOptions.window.on};
 inline const SwitchKey kLiveVideoKey{kGlobalSection, "实况视频", kDefaultOptions.live_video};
 inline const SwitchKey kNewOnlyKey{kGlobalSection, "只下载新照片", kDefaultOptions.new_only};
+inline const SwitchKey kWriteMetadataKey{kGlobalSection, "写入照片信息", kDefaultOptions.write_metadata};
+inline const SwitchKey kAlbumIndexKey{kGlobalSection, "保存相册索引", kDefaultOptions.album_index};
 // A desktop notification when a download ends while the window is not in front.
 inline const SwitchKey kFinishNoticeKey{kGlobalSection, "下载完成通知", true};
 inline const DateKey kWindowStartKey{kGlobalSection, "开始日期", kDefaultOptions.window.start, {100, 1, 1},

@@ -85,6 +85,8 @@ private:
     QCheckBox* check_show_album_button_ = nullptr;  // 选择框_用户专辑按钮不显示
     QComboBox* combo_album_door_ = nullptr;  // 组合框_相册来源
     QCheckBox* check_live_video_ = nullptr;  // 选择框_实况视频
+    QCheckBox* check_write_metadata_ = nullptr;  // 选择框_写入照片信息
+    QCheckBox* check_album_index_ = nullptr;     // 选择框_保存相册索引
     QCheckBox* check_new_only_ = nullptr;    // 选择框_只下载新照片
     QCheckBox* check_finish_notice_ = nullptr;  // 选择框_下载完成通知
     QComboBox* combo_file_time_ = nullptr;   // 组合框_文件时间

@@ -10,6 +10,20 @@
 #include "weibo/weibo_service.h"
 
 namespace wa {
+
+namespace {
+
+constexpr std::string_view kTitleTail = "的微博";
+
+}  // namespace
+
+std::string UserNameOfTitle(std::string_view title) {
+    for (const std::string_view site : {" - 微博", "_微博"}) {
+        if (title.ends_with(site)) title.remove_suffix(site.size());
+    }
+    if (title.ends_with(kTitleTail) && title.size() > kTitleTail.size()) title.remove_suffix(kTitleTail.size());
+    return std::string(title);
+}
 namespace {
 
 bool AllOf(std::string_view text, std::string_view allowed) {
@@ -149,7 +163,7 @@ UserLookup ResolveUserPage(std::string_view address_text, JobToken* job) {
     }
     lookup.login_wall = lookup.login_wall || info.login_wall;
     if (!lookup.user.uid.empty() && IsSiteTitle(lookup.user.title) && !info.screen_name.empty()) {
-        lookup.user.title = info.screen_name + "的微博";
+        lookup.user.title = info.screen_name + std::string(kTitleTail);
     }
     if (!lookup.user.uid.empty() && TrimBlanks(lookup.user.title).empty()) lookup.user.title = lookup.user.uid;
     return lookup;

@@ -18,6 +18,10 @@ struct ResolvedUser {
     std::string title;  // the home page's title, verbatim, or "<nick>的微博"
 };
 
+// The user's name as a title gives it: "<nick>的微博" less its tail, and
+// the site's " - 微博" or "_微博" after it too; else the title as it is.
+std::string UserNameOfTitle(std::string_view title);
+
 // True for a uid the program accepts: 1 to 20 decimal digits.
 bool IsUid(std::string_view text);
 

@@ -83,6 +83,11 @@ std::string HelpPageUrl(const ServiceAddresses& service) {
     return MakerBase(service) + "/download/help/weibo_zhuye.html";
 }
 
+std::string PostAddress(std::string_view uid, std::string_view id) {
+    if (uid.empty() || id.empty()) return {};
+    return ServiceAddresses{}.home_page + std::string(uid) + "/" + std::string(id);
+}
+
 std::string LiveVideoUrl(std::string_view video) {
     std::string url(TrimBlanks(video));
     if (url.find("video.weibo.com/media/play") != std::string::npos) {

@@ -59,6 +59,10 @@ std::string AlbumPageUrl(const ServiceAddresses& service, std::string_view uid);
 std::string VersionPageUrl(const ServiceAddresses& service);
 std::string HelpPageUrl(const ServiceAddresses& service);
 
+// The address of a post on weibo.com, by its author's uid and its id (the
+// short id the site's own links use, or its number); empty when either is.
+std::string PostAddress(std::string_view uid, std::string_view id);
+
 // The address of a live photo's video: the inner address of the older
 // video.weibo.com/media/play?livephoto=… form; empty for anything but http(s).
 std::string LiveVideoUrl(std::string_view video);

@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <ctime>
 #include <map>
 #include <set>
@@ -13,6 +14,33 @@
 namespace wa::fake {
 
 using namespace answers;
+
+namespace {
+
+// The first `count` characters of UTF-8 `text`.
+std::string FirstCharacters(const std::string& text, int count) {
+    std::size_t end = 0;
+    for (int n = 0; end < text.size(); ++end) {
+        const bool starts_character = (static_cast<unsigned char>(text[end]) & 0xC0) != 0x80;
+        if (starts_character && n++ == count) break;
+    }
+    return text.substr(0, end);
+}
+
+// A post's short id as its address names it: letters and digits, made up
+// from its number.
+std::string MblogId(const std::string& mid) {
+    static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    unsigned long long number = std::strtoull(mid.c_str(), nullptr, 10);
+    std::string id;
+    do {
+        id.insert(id.begin(), kDigits[number % 62]);
+        number /= 62;
+    } while (number > 0);
+    return id;
+}
+
+}  // namespace
 
 const Photo* FakeWeibo::FindPid(const std::string& pid) const {
     for (const User& user : users_) {
@@ -133,12 +161,31 @@ std::string FakeWeibo::StatusJson(const std::string& mid, const std::vector<cons
         infos += "}";
     }
     const std::int64_t time = pictures.empty() ? 0 : pictures.front()->timestamp;
-    std::string json = "\"mid\":\"" + mid + "\",\"created_at\":\"" + PostTime(time) + "\",\"text_raw\":" +
-                       JsonString(pictures.empty() ? std::string("今天天气不错") : pictures.front()->caption, false) +
-                       ",\"user\":{\"id\":" + author + "},\"pic_num\":" + std::to_string(pictures.size()) +
+    const bool long_text = !pictures.empty() && pictures.front()->long_text;
+    std::string text = pictures.empty() ? std::string("今天天气不错") : pictures.front()->caption;
+    if (long_text) text = FirstCharacters(text, 10) + "...展开";
+    std::string json = "\"mid\":\"" + mid + "\",\"mblogid\":\"" + MblogId(mid) + "\",\"created_at\":\"" +
+                       PostTime(time) + "\",\"text_raw\":" + JsonString(text, false) +
+                       (long_text ? ",\"isLongText\":true" : "") + ",\"user\":{\"id\":" + author + "},\"pic_num\":" + std::to_string(pictures.size()) +
                        ",\"pic_ids\":[" + ids + "],\"pic_infos\":{" + infos + "}";
     if (liked) json += ",\"title\":{\"text\":\"赞过\"}";
     return json;
+}
+
+void FakeWeibo::ServeLongText(const httplib::Request& request, httplib::Response& response) {
+    const std::string id = request.get_param_value("id");
+    std::lock_guard lock(mutex_);
+    for (const User& user : users_) {
+        for (const Album& album : user.albums) {
+            for (const Photo& photo : album.photos) {
+                if (photo.mid.empty() || (photo.mid != id && MblogId(photo.mid) != id)) continue;
+                response.set_content("{\"ok\":1,\"data\":{\"longTextContent\":" + JsonString(photo.caption, false) + "}}",
+                                     "application/json");
+                return;
+            }
+        }
+    }
+    response.set_content("{\"ok\":1,\"data\":{}}", "application/json");
 }
 
 void FakeWeibo::ServePost(const httplib::Request& request, httplib::Response& response) {
@@ -315,7 +362,7 @@ void FakeWeibo::ServeByPid(const httplib::Request& request, httplib::Response& r
         }
         response.set_content(MovieBytes(photo->pid, photo->mp4_video), photo->mp4_video ? "video/mp4" : "video/quicktime");
     } else {
-        response.set_content(MakePicture(photo->format, Seed(photo->photo_id), photo->size), MimeType(photo->format));
+        response.set_content(PictureOf(*photo), MimeType(photo->format));
     }
 }
 

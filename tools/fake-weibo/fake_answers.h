@@ -48,11 +48,6 @@ inline const char* MimeType(PictureFormat format) {
     return "image/jpeg";
 }
 
-inline unsigned Seed(const std::string& text) {
-    unsigned seed = 2166136261u;
-    for (const char c : text) seed = (seed ^ static_cast<unsigned char>(c)) * 16777619u;
-    return seed;
-}
 
 
 // Percent-encodes all but the unreserved characters, as the album tab's

@@ -330,7 +330,7 @@ void FakeWeibo::Route(const httplib::Request& request, httplib::Response& respon
         return;
     }
     if (path == "/ajax/profile/getImageWall" || path == "/ajax/profile/getAlbumDetail" ||
-        path == "/ajax/statuses/show" || path == "/ajax/statuses/mymblog") {
+        path == "/ajax/statuses/show" || path == "/ajax/statuses/mymblog" || path == "/ajax/statuses/longtext") {
         if (RateLimited(request, response)) return;
         std::unique_lock lock(mutex_);
         if (require_login_ && !LoggedIn(request)) {
@@ -339,6 +339,7 @@ void FakeWeibo::Route(const httplib::Request& request, httplib::Response& respon
         }
         lock.unlock();
         if (path == "/ajax/statuses/mymblog") return ServeTimeline(request, response);
+        if (path == "/ajax/statuses/longtext") return ServeLongText(request, response);
         return path == "/ajax/statuses/show" ? ServePost(request, response) : ServeAlbumTab(request, response);
     }
     if (path == "/ajax/common/download") return ServeByPid(request, response, false);

@@ -46,7 +46,29 @@ struct Photo {
     bool video_link_expired = false;  // the first post answer naming the video gives a link already expired
     bool followers_only = false; // its post answers 暂无查看权限
     bool listed_without_pid = false;  // the wall and albums name its post, not the picture
+    // Its post's text is long (isLongText): posts carry only its first ten
+    // characters, statuses/longtext the whole caption.
+    bool long_text = false;
+    // The picture carries a capture date of its own (EXIF DateTimeOriginal,
+    // "2019:05:04 10:11:12"); empty: none, as the service strips it.
+    std::string capture_date;
+    std::string bytes;  // served as the picture instead of one made up
 };
+
+// A picture's seed: the tint its bytes take.
+inline unsigned Seed(const std::string& text) {
+    unsigned seed = 2166136261u;
+    for (const char c : text) seed = (seed ^ static_cast<unsigned char>(c)) * 16777619u;
+    return seed;
+}
+
+// The bytes a photo's picture is served as.
+inline std::string PictureOf(const Photo& photo) {
+    if (!photo.bytes.empty()) return photo.bytes;
+    const std::string picture = MakePicture(photo.format, Seed(photo.photo_id), photo.size);
+    const bool dated = !photo.capture_date.empty() && photo.format == PictureFormat::kJpeg;
+    return dated ? WithCaptureDate(picture, photo.capture_date) : picture;
+}
 
 struct Album {
     std::string album_id;
@@ -190,6 +212,7 @@ private:
     void ServeUserInfo(const httplib::Request& request, httplib::Response& response);
     void ServeAlbumTab(const httplib::Request& request, httplib::Response& response);
     void ServePost(const httplib::Request& request, httplib::Response& response);
+    void ServeLongText(const httplib::Request& request, httplib::Response& response);
     void ServeByPid(const httplib::Request& request, httplib::Response& response, bool video);
     void ServeTimeline(const httplib::Request& request, httplib::Response& response);
     std::string FloodedTimelinePage(const User& user, std::size_t page) const;

@@ -152,6 +152,7 @@ void FakeWeibo::ServePhotoList(const httplib::Request& request, httplib::Respons
             add("pic_host", JsonString(BaseUrl(), false));
             add("pic_name", JsonString(p.pic_name, false));
             add("caption_render", JsonString(p.caption, true));
+            if (!p.mid.empty()) add("mid", JsonString(p.mid, false));
             if (p.live && user_videos) add("video", JsonString(BaseUrl() + "/livephoto/" + p.pid + ".mov", false));
             json += (i == begin ? "{" : ",{");
             for (std::size_t m = 0; m < members.size(); ++m) json += (m ? "," : "") + members[m];
@@ -190,7 +191,7 @@ void FakeWeibo::ServePicture(const httplib::Request& request, httplib::Response&
         response.set_content("<html><body>404</body></html>", "text/html");
         return;
     }
-    response.set_content(MakePicture(photo->format, Seed(photo->photo_id), photo->size), MimeType(photo->format));
+    response.set_content(PictureOf(*photo), MimeType(photo->format));
     const int delay = photo->delay_ms;
     lock.unlock();
     if (delay > 0) SleepUnlessStopping(delay, stopping_);

@@ -79,6 +79,22 @@ std::string Gif(unsigned seed) {
 
 }  // namespace
 
+std::string WithCaptureDate(const std::string& jpeg, const std::string& date) {
+    // Little-endian TIFF: IFD0 with one entry pointing to the Exif IFD at 26,
+    // which holds DateTimeOriginal (ASCII, 20 bytes) at 44.
+    std::string tiff("II\x2A\x00\x08\x00\x00\x00", 8);
+    tiff += std::string("\x01\x00" "\x69\x87\x04\x00\x01\x00\x00\x00\x1A\x00\x00\x00" "\x00\x00\x00\x00", 18);
+    tiff += std::string("\x01\x00" "\x03\x90\x02\x00\x14\x00\x00\x00\x2C\x00\x00\x00" "\x00\x00\x00\x00", 18);
+    std::string text = date.substr(0, 19);
+    text.resize(20, '\0');
+    tiff += text;
+    const std::string body = std::string("Exif\0\0", 6) + tiff;
+    std::string segment("\xFF\xE1", 2);
+    segment += static_cast<char>((body.size() + 2) >> 8);
+    segment += static_cast<char>((body.size() + 2) & 0xFF);
+    return jpeg.substr(0, 2) + segment + body + jpeg.substr(2);
+}
+
 std::string MakePicture(PictureFormat format, unsigned seed, std::size_t size, int width, int height) {
     switch (format) {
         case PictureFormat::kPng: return Png(seed, width, height);
