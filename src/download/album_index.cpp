@@ -31,9 +31,9 @@ constexpr const char* kUploaded = "uploaded";        // ISO 8601, Beijing time
 constexpr const char* kUploadSeconds = "uploaded_unix";
 
 std::string EntryJson(const IndexEntry& entry) {
-    std::string json;
+    std::string json = "{";
     const auto add = [&json](const char* name, const std::string& value) {
-        json += (json.empty() ? "{" : ", ") + JsonQuoted(name) + ": " + value;
+        json += (json.size() == 1 ? "" : ", ") + JsonQuoted(name) + ": " + value;
     };
     for (const Field& field : kFields) {
         const std::string& value = entry.*field.member;

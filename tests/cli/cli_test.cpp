@@ -22,12 +22,18 @@
 #include "../util/temp_folder.h"
 #include "cli/album_json.h"
 #include "cli/arguments.h"
+#include "download/album_index.h"
 #include "util/ini_file.h"
 
 namespace wa {
 namespace {
 
 namespace fs = std::filesystem;
+
+std::string ReadWhole(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 struct Finished {
     int status = -1;
@@ -139,6 +145,24 @@ TEST_F(CliTest, DownloadsTheChosenAlbumWithTheSettingsBesideIt) {
     fake.ClearRequests();
     EXPECT_EQ(Run({"download", "4004", "--albums", "2", "--skip-downloaded"}).status, 0);
     EXPECT_EQ(fake.CountRequests("/large/"), 0);
+}
+
+// --metadata and --index over what 配置.ini says, and --no-metadata over
+// 写入照片信息 on: the pictures as the server gave them.
+TEST_F(CliTest, TheStoryAndIndexFlagsOverTheSettings) {
+    const fs::path album = temp.path() / "saved" / "演示用户的微博" / "头像相册30";
+    WriteSetting(config, "全局设置", "写入照片信息", "已启用");
+    ASSERT_EQ(Run({"download", "4004", "--albums", "2", "--no-metadata"}).status, 0);
+    EXPECT_EQ(CountFiles(album), 30u);  // no index
+    const std::string served = ReadWhole(album / "(16)普通的一天.jpg");
+    fs::remove_all(album);
+    ASSERT_EQ(Run({"download", "4004", "--albums", "2", "--index"}).status, 0);
+    EXPECT_EQ(CountFiles(album), 31u);
+    const std::string told = ReadWhole(album / "(16)普通的一天.jpg");
+    EXPECT_NE(told, served);
+    EXPECT_NE(told.find("普通的一天"), std::string::npos);  // in its XMP
+    const std::string index = ReadWhole(album / std::string(kAlbumIndexName));
+    EXPECT_NE(index.find("\"file\": \"(16)普通的一天.jpg\""), std::string::npos);
 }
 
 // A failed picture or page gives status 1 and figures that say so; then
