@@ -18,6 +18,13 @@ std::string Duration(long long seconds) {
     return std::to_string(seconds / 3600) + "小时" + std::to_string(seconds % 3600 / 60) + "分";
 }
 
+// The pace changed: the next draw, which knows the run's time, notes when.
+constexpr double kPacedAtNextDraw = -2;
+// Photos ended since the pace changed before the time left is reckoned from them.
+constexpr long long kPhotosToReckonPace = 5;
+
+long long PhotosEnded(const PhotoCounts& c) { return c.saved + c.already_there + c.recorded + c.outside_window + c.failed; }
+
 }  // namespace
 
 std::string RunSummary(const RunStats& s) {
@@ -39,12 +46,16 @@ std::string RunSummary(const RunStats& s) {
     }
     if (s.seconds < 1) return text;
     const PhotoCounts& c = s.counts;
-    const long long done = c.saved + c.already_there + c.recorded + c.outside_window + c.failed;
+    const long long done = PhotosEnded(c);
     char rate[32];
     std::snprintf(rate, sizeof rate, "%.1f", c.saved / s.seconds);
     text += "，每秒" + std::string(rate) + "张";
-    if (s.photos > done && done > 0) {
-        text += "，约还需" + Duration(static_cast<long long>((s.photos - done) * s.seconds / static_cast<double>(done)));
+    // Since the pace last changed, once a few photos show what it gives.
+    const bool paced = s.paced_at >= 0;
+    const long long since = paced ? done - s.done_when_paced : done;
+    const double seconds = paced ? s.seconds - s.paced_at : s.seconds;
+    if (s.photos > done && since >= (paced ? kPhotosToReckonPace : 1)) {
+        text += "，约还需" + Duration(static_cast<long long>((s.photos - done) * seconds / static_cast<double>(since)));
     }
     return text;
 }
@@ -160,6 +171,7 @@ void RunPresenter::Logged(const LogLine& line) {
     if (line.text.starts_with(kSlowedLine)) {
         std::lock_guard lock(stats_mutex_);
         stats_.pace = line.text;
+        stats_.paced_at = kPacedAtNextDraw;
     }
     buffer_.AppendLog(line.text + (line.blank_after ? "\n\n" : "\n"));
 }
@@ -236,6 +248,10 @@ void RunPresenter::Draw() {
             std::lock_guard lock(stats_mutex_);
             const qint64 paused = paused_ms_ + (paused_since_.isValid() ? paused_since_.elapsed() : 0);
             stats_.seconds = static_cast<double>(run_time_.elapsed() - paused) / 1000;
+            if (stats_.paced_at == kPacedAtNextDraw) {
+                stats_.paced_at = stats_.seconds;
+                stats_.done_when_paced = PhotosEnded(stats_.counts);
+            }
             stats = stats_;
         }
         summary_->setText(QString::fromStdString(RunSummary(stats)));

@@ -35,6 +35,10 @@ struct RunStats {
     bool network_lost = false;
     std::optional<WaitReason> waiting;  // a wait going on
     std::string pace;                   // how the service's limit slowed the run, if it did
+    // When it last did, and the photos ended by then: the time left is
+    // reckoned from the pace since.
+    double paced_at = -1;
+    long long done_when_paced = 0;
 };
 
 // "本次：第1/3个相册，已保存120张，跳过已下载3张，失败1张，每秒8.5张，约还需1分20秒"

@@ -1,6 +1,7 @@
 // A run the window's user can trust: each album's state in its row, a box
 // that leads with what failed, 重试失败项 getting those alone, buttons that
 // act only when they can, and a run's controls in view on a small screen.
+#include "ui/run_presenter.h"
 #include "window_fixture.h"
 
 namespace wa {
@@ -153,6 +154,42 @@ TEST_F(RunTrustTest, OnASmallScreenTheRunsControlsStayInViewAndCtrlShiftTabGoesB
             control->setFocus();
             QTest::keyClick(control, key, Qt::ControlModifier | Qt::ShiftModifier);
             EXPECT_EQ(w.tab_bar->currentIndex(), 0) << control->objectName().toStdString() << " " << key;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace wa
+
+namespace wa {
+namespace {
+
+// The time left is reckoned from the pace since the service's limit last
+// slowed the run, once a few photos show it; before any slow-down, from the
+// whole run.
+TEST(RunSummaryTest, TheTimeLeftFollowsThePaceSinceItLastChanged) {
+    RunStats stats;
+    stats.albums = 1;
+    stats.photos = 100;
+    stats.counts.saved = 50;
+    stats.seconds = 50;
+    const struct {
+        double paced_at;
+        long long done_when_paced;
+        const char* left;  // nullptr: none shown
+    } cases[] = {
+        {-1, 0, "约还需50秒"},      // 50 photos in 50 s
+        {20, 40, "约还需2分30秒"},  // 10 in the 30 s since: 3 s a photo
+        {48, 48, nullptr},          // 2 since: too few to tell
+    };
+    for (const auto& c : cases) {
+        stats.paced_at = c.paced_at;
+        stats.done_when_paced = c.done_when_paced;
+        stats.pace = c.paced_at >= 0 ? "服务限流：已放慢到每3秒一次请求" : "";
+        const std::string text = RunSummary(stats);
+        EXPECT_EQ(text.find("约还需") != std::string::npos, c.left != nullptr) << text;
+        if (c.left) {
+            EXPECT_TRUE(text.ends_with(c.left)) << text;
         }
     }
 }
