@@ -200,7 +200,7 @@ int RunUser(RunRequest request, const DownloadOptions& options, const Session& s
 // Asks again for what the user's last runs could not get; no album list is
 // asked for.
 int RetryUser(const std::string& target, const DownloadOptions& options, const Session& session) {
-    const UserLookup lookup = ResolveUserPage(target, &session.stop);
+    const UserLookup lookup = ResolveUserPage(target, &session.stop, &session.pacer);
     if (session.stop.StopRequested()) return kExitStopped;
     if (lookup.login_wall) return LoginNeeded();
     if (lookup.user.uid.empty()) {

@@ -42,7 +42,7 @@ UserAlbums FindUserAlbums(std::string_view typed, std::string_view door_key, con
                           const std::function<void(const ResolvedUser& user)>& user_found,
                           const std::string& program_folder) {
     UserAlbums found;
-    const UserLookup lookup = ResolveUserPage(typed, request.job);
+    const UserLookup lookup = ResolveUserPage(typed, request.job, request.pacer);
     if (request.job && request.job->StopRequested()) {
         found.listing.problem = ListingProblem::kStopped;
         return found;

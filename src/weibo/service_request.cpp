@@ -155,6 +155,12 @@ bool WaitOutLimit(Pacer& pacer, const ServiceRequest& request, const PageFetchRe
 
 }  // namespace
 
+bool TakeTurn(Pacer* pacer, JobToken* job) {
+    if (!pacer) return Wait(std::chrono::milliseconds(0), job);
+    const auto turn = pacer->Turn();
+    return Wait(std::chrono::ceil<std::chrono::milliseconds>(turn - Clock::now()), job);
+}
+
 ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& request) {
     ServiceAnswer answer;
     Pacer& pacer = request.pacer ? *request.pacer : Unpaced();

@@ -95,6 +95,10 @@ struct ServiceAnswer {
 // saying what it went past.
 ServiceAnswer FetchFromService(std::string_view url, const ServiceRequest& request);
 
+// Waits for a turn of `pacer` (none: at once) for a request made some other
+// way, so that the pace counts it; false when the job stopped meanwhile.
+bool TakeTurn(Pacer* pacer, JobToken* job);
+
 
 struct Attempts {
     bool accepted = false;

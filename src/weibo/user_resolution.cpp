@@ -69,9 +69,10 @@ bool IsSiteTitle(std::string_view title) {
     return title.empty() || title == "微博" || title == "Sina Visitor System" || title.starts_with("微博-");
 }
 
-UserInfo FetchUserInfo(std::string_view key, std::string_view value, JobToken* job) {
+UserInfo FetchUserInfo(std::string_view key, std::string_view value, JobToken* job, Pacer* pacer) {
     PageFetchOptions options;
     options.job = job;
+    if (!TakeTurn(pacer, job)) return {};
     return ReadUserInfo(PageFetch(UserInfoUrl(CurrentService(), key, value), options).body);
 }
 
@@ -141,10 +142,11 @@ UserInfo ReadUserInfo(std::string_view text) {
     return info;
 }
 
-UserLookup ResolveUserPage(std::string_view address_text, JobToken* job) {
+UserLookup ResolveUserPage(std::string_view address_text, JobToken* job, Pacer* pacer) {
     const std::string address = HomeAddressOf(address_text);
     PageFetchOptions options;
     options.job = job;
+    if (!TakeTurn(pacer, job)) return {};
     const std::string page = Utf8BodyText(PageFetch(address, options).body);
     UserLookup lookup;
     lookup.user = ReadUserPage(page);
@@ -156,10 +158,10 @@ UserLookup ResolveUserPage(std::string_view address_text, JobToken* job) {
     if (lookup.user.uid.empty()) {
         const std::string custom = CustomNameFromAddress(address);
         if (custom.empty()) return lookup;
-        info = FetchUserInfo("custom", custom, job);
+        info = FetchUserInfo("custom", custom, job, pacer);
         lookup.user.uid = info.uid;
     } else if (IsSiteTitle(lookup.user.title)) {
-        info = FetchUserInfo("uid", lookup.user.uid, job);
+        info = FetchUserInfo("uid", lookup.user.uid, job, pacer);
     }
     lookup.login_wall = lookup.login_wall || info.login_wall;
     if (!lookup.user.uid.empty() && IsSiteTitle(lookup.user.title) && !info.screen_name.empty()) {

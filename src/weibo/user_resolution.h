@@ -10,6 +10,7 @@
 namespace wa {
 
 class JobToken;
+class Pacer;
 
 // The user the next album listing and download are about. Tasks work on a
 // copy taken when they start.
@@ -61,6 +62,7 @@ struct UserLookup {
 // it: the page's markers, then the address, then the user-info answer. An
 // unreachable page gives empty values; a uid found without a title is its
 // own title.
-UserLookup ResolveUserPage(std::string_view address, JobToken* job = nullptr);
+// Each request takes its turn from `pacer`, when there is one.
+UserLookup ResolveUserPage(std::string_view address, JobToken* job = nullptr, Pacer* pacer = nullptr);
 
 }  // namespace wa
