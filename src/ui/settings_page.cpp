@@ -137,12 +137,12 @@ QGroupBox* SettingsPage::BuildSources(QGroupBox* frame) {
     check_finish_notice_ = Make<QCheckBox>(sources, "选择框_下载完成通知", 12, 200, 190, 20, QString::fromUtf8("下载完成时通知桌面"));
     check_finish_notice_->setToolTip(QString::fromUtf8("窗口不在前面时，下载结束后发一条桌面通知，说保存了多少、有没有失败"));
     check_write_metadata_ = Make<QCheckBox>(sources, "选择框_写入照片信息", 12, 232, 190, 20, QString::fromUtf8("写入照片信息"));
-    check_write_metadata_->setToolTip(QString::fromUtf8("把发布时间、微博全文、作者和微博地址写进保存的JPEG和PNG图片，"
-                                                        "复制到手机或相册软件后也能按拍摄日期排列、看到原文；"
-                                                        "不勾选时保存的图片与服务器给的完全相同"));
+    check_write_metadata_->setToolTip(QString::fromUtf8("把发布时间、微博全文、作者和微博地址写进保存的JPEG和PNG图片，\n"
+                                                        "复制到手机或相册软件后也能按拍摄日期排列、看到原文。\n"
+                                                        "不勾选时，保存的图片与服务器给的完全相同。"));
     check_album_index_ = Make<QCheckBox>(sources, "选择框_保存相册索引", 12, 264, 190, 20, QString::fromUtf8("保存相册索引"));
-    check_album_index_->setToolTip(QString::fromUtf8("在每个相册文件夹里保存“相册索引.json”：每张照片的文件名、"
-                                                     "微博全文、发布时间、微博地址和图片地址"));
+    check_album_index_->setToolTip(QString::fromUtf8("在每个相册文件夹里保存“相册索引.json”：\n"
+                                                     "每张照片的文件名、微博全文、发布时间、微博地址和图片地址。"));
     switches_.insert(switches_.end(), {{check_live_video_, &kLiveVideoKey},
                                        {check_new_only_, &kNewOnlyKey},
                                        {check_finish_notice_, &kFinishNoticeKey},
