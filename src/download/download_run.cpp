@@ -11,6 +11,8 @@
 #include "download/record_store.h"
 #include "download/sync_run.h"
 #include "util/folders.h"
+#include "weibo/pacer.h"
+#include "weibo/service_request.h"
 #include "util/job_token.h"
 #include "util/text.h"
 #include "net/object_request.h"
@@ -99,6 +101,27 @@ std::string EndLine(const RunOutcome& outcome) {
     return "-------全部下载完毕--------";
 }
 
+// Tells `observer` of the pace's changes for as long as it lives.
+class PaceTold {
+public:
+    PaceTold(Pacer* pacer, RunObserver& observer) : pacer_(pacer) {
+        if (!pacer_) return;
+        listener_ = pacer_->OnChange([pacer, &observer](const PaceMemory&, bool slower) {
+            const bool slowed = pacer->Slowed();
+            observer.PaceChanged({slowed, slower, slowed ? PaceLine(pacer->Spacing()) : std::string()});
+        });
+    }
+    ~PaceTold() {
+        if (pacer_) pacer_->StopTelling(listener_);
+    }
+    PaceTold(const PaceTold&) = delete;
+    PaceTold& operator=(const PaceTold&) = delete;
+
+private:
+    Pacer* pacer_;
+    int listener_ = 0;
+};
+
 }  // namespace
 
 RunOutcome DownloadRun(RunObserver& observer, const OptionsSource& options, const RunRequest& request,
@@ -110,6 +133,7 @@ RunOutcome DownloadRun(RunObserver& observer, const OptionsSource& options, cons
     if (!context.pictures) context.pictures = &batch.emplace(options().parallel);
     RunScratch scratch;
     if (!context.scratch) context.scratch = &scratch;
+    const PaceTold pace(context.pacer, observer);
 
     // What failed before goes first, then the chosen albums.
     std::vector<RecordStore::FailedAlbum> failed;

@@ -102,6 +102,14 @@ struct RunOutcome : PhotoCounts {
     void Add(const AlbumOutcome& album);
 };
 
+// The pace of the run's requests changed: slowed by the service's limit, a
+// step faster after a quiet stretch, or forgotten.
+struct PaceChange {
+    bool slowed = false;  // slower than 请求间隔 now
+    bool slower = false;  // this change slowed it
+    std::string text;     // "服务限流：已放慢到每15秒一次请求"; empty when not slowed
+};
+
 // Everything a run tells; an observer overrides what it shows.
 class RunObserver {
 public:
@@ -113,6 +121,8 @@ public:
     virtual void Logged(const LogLine&) {}
     // A wait, counted down a second at a time; seconds_left 0 when it is over.
     virtual void Waiting(const RunWait&) {}
+    // From the thread of the request that changed it.
+    virtual void PaceChanged(const PaceChange&) {}
     virtual void AlbumFinished(const AlbumOutcome&) {}
     // The run ended: done, stopped, or cut short by a login wall or a lost network.
     virtual void RunFinished(const RunOutcome&) {}

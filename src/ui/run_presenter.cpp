@@ -168,12 +168,16 @@ void RunPresenter::PhotoDone(const PhotoEnd& end) {
 }
 
 void RunPresenter::Logged(const LogLine& line) {
-    if (line.text.starts_with(kSlowedLine)) {
-        std::lock_guard lock(stats_mutex_);
-        stats_.pace = line.text;
-        stats_.paced_at = kPacedAtNextDraw;
-    }
     buffer_.AppendLog(line.text + (line.blank_after ? "\n\n" : "\n"));
+}
+
+void RunPresenter::PaceChanged(const PaceChange& change) {
+    {
+        std::lock_guard lock(stats_mutex_);
+        stats_.pace = change.text;
+        stats_.paced_at = change.slowed ? kPacedAtNextDraw : -1;
+    }
+    DrawLater();
 }
 
 void RunPresenter::Waiting(const RunWait& wait) {

@@ -60,6 +60,7 @@ public:
     void PhotoDone(const PhotoEnd& end) override;
     void Logged(const LogLine& line) override;
     void Waiting(const RunWait& wait) override;
+    void PaceChanged(const PaceChange& change) override;
     void AlbumFinished(const AlbumOutcome& outcome) override;
     void RunFinished(const RunOutcome& outcome) override;
 

@@ -271,19 +271,25 @@ bool Pacer::Resting() const {
     return now_() < resting_until_;
 }
 
-void Pacer::OnChange(std::function<void(const PaceMemory&, bool)> listener) {
+int Pacer::OnChange(std::function<void(const PaceMemory&, bool)> listener) {
     std::lock_guard lock(mutex_);
-    listeners_.push_back(std::move(listener));
+    listeners_.emplace_back(++next_listener_, std::move(listener));
+    return next_listener_;
+}
+
+void Pacer::StopTelling(int listener) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(listeners_, [listener](const auto& told) { return told.first == listener; });
 }
 
 void Pacer::Notify(bool slower) {
-    std::vector<std::function<void(const PaceMemory&, bool)>> listeners;
+    std::vector<std::pair<int, std::function<void(const PaceMemory&, bool)>>> listeners;
     {
         std::lock_guard lock(mutex_);
         listeners = listeners_;
     }
     const PaceMemory now = Learned();
-    for (const auto& listener : listeners) listener(now, slower);
+    for (const auto& [number, listener] : listeners) listener(now, slower);
 }
 
 }  // namespace wa

@@ -107,8 +107,10 @@ public:
 
     // Told of every change of the pace (a slow-down, a step faster, a
     // forget): what to show and keep. Called without the pacer's lock held,
-    // on the thread of the request that changed it.
-    void OnChange(std::function<void(const PaceMemory& now, bool slower)> listener);
+    // on the thread of the request that changed it. The number to stop
+    // telling it with.
+    int OnChange(std::function<void(const PaceMemory& now, bool slower)> listener);
+    void StopTelling(int listener);
 
 private:
     void Notify(bool slower);
@@ -140,7 +142,8 @@ private:
     Clock::time_point calm_since_;            // the last limit answer or step faster
     std::chrono::milliseconds next_block_;    // the next limit answer's wait
     std::int64_t learned_at_ = 0;
-    std::vector<std::function<void(const PaceMemory&, bool)>> listeners_;
+    std::vector<std::pair<int, std::function<void(const PaceMemory&, bool)>>> listeners_;
+    int next_listener_ = 0;
 };
 
 }  // namespace wa

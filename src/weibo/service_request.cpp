@@ -144,7 +144,7 @@ bool WaitOutLimit(Pacer& pacer, const ServiceRequest& request, const PageFetchRe
         return false;
     }
     if (request.log && pacer.Spacing() > spacing_before) {
-        request.log(std::string(kSlowedLine) + SpacingText(pacer.Spacing()) + "请求");
+        request.log(PaceLine(pacer.Spacing()));
     }
     const auto seconds = std::chrono::ceil<std::chrono::seconds>(block.wait).count();
     if (request.log) request.log(RunWaitText({WaitReason::kRateLimit, seconds}));
@@ -154,6 +154,10 @@ bool WaitOutLimit(Pacer& pacer, const ServiceRequest& request, const PageFetchRe
 }
 
 }  // namespace
+
+std::string PaceLine(std::chrono::milliseconds spacing) {
+    return std::string(kSlowedLine) + SpacingText(spacing) + "请求";
+}
 
 bool TakeTurn(Pacer* pacer, JobToken* job) {
     if (!pacer) return Wait(std::chrono::milliseconds(0), job);

@@ -54,6 +54,8 @@ inline constexpr std::size_t kMaxServiceAnswer = 4u << 20;
 
 // The log line of a slow-down starts so: "服务限流：已放慢到每3秒一次请求".
 inline constexpr std::string_view kSlowedLine = "服务限流：已放慢到";
+// "服务限流：已放慢到每15秒一次请求".
+std::string PaceLine(std::chrono::milliseconds spacing);
 
 // What a request answers that was not made because a request before it gave
 // up waiting out the service's limit: as the service would.

@@ -1,6 +1,8 @@
 // A run as its observer sees it: the chosen albums in order, every event in
 // its place, the options read when the run reads them, and a stop.
 #include "download/download_run.h"
+#include "weibo/pacer.h"
+#include "weibo/service_request.h"
 
 #include <gtest/gtest.h>
 
@@ -82,6 +84,23 @@ TEST_F(DownloadRunTest, DownloadsTheChosenAlbumsInOrderAndEndsTheRun) {
     EXPECT_FALSE(host.Finished()[0].stopped);
     EXPECT_TRUE(fs::exists(temp.path() / "saved" / "小红" / "相册一3" / "(1)图.jpg"));
     EXPECT_TRUE(fs::exists(temp.path() / "saved" / "小红" / "没数量" / "(1)图.jpg"));
+}
+
+// The run tells its observer when the service's limit slows the pace, in
+// the words the window shows, and nothing more once it has ended.
+TEST_F(DownloadRunTest, ThePaceSlowedByALimitIsToldWhileTheRunLasts) {
+    fake.SetRateLimit({.requests = 1, .window_ms = 500, .status = 432});
+    Pacer pacer(PaceRules{}.Scaled(1.0 / 200));  // a limit is waited out for 1.5 s
+    context.pacer = &pacer;
+    DownloadJob job;
+    job.Start(host, host.Source(), Request({{1, Listed("1", "相册一")}, {3, Listed("3", "相册三")}}), context);
+    job.Wait();
+    const std::vector<PaceChange> told = host.Paces();
+    ASSERT_FALSE(told.empty());
+    EXPECT_TRUE(told.front().slowed && told.front().slower);
+    EXPECT_TRUE(told.front().text.starts_with(kSlowedLine)) << told.front().text;
+    pacer.Forget();
+    EXPECT_EQ(host.Paces().size(), told.size());
 }
 
 TEST_F(DownloadRunTest, AnAlbumOfADoorThereIsNoneOfFailsLoudly) {

@@ -87,6 +87,14 @@ public:
         log_ += line.text + (line.blank_after ? "\r\n\r\n" : "\r\n");
     }
     void Waiting(const RunWait&) override {}
+    void PaceChanged(const PaceChange& change) override {
+        std::lock_guard lock(mutex_);
+        paces_.push_back(change);
+    }
+    std::vector<PaceChange> Paces() const {
+        std::lock_guard lock(mutex_);
+        return paces_;
+    }
     void AlbumFinished(const AlbumOutcome&) override {}
     void RunFinished(const RunOutcome& outcome) override {
         std::lock_guard lock(mutex_);
@@ -98,6 +106,7 @@ private:
     std::string log_;
     std::optional<AlbumProgress> progress_;
     std::vector<RunStart> starts_;
+    std::vector<PaceChange> paces_;
     std::vector<AlbumStart> albums_;
     std::vector<RunOutcome> finished_;
     std::vector<PhotoResult> results_;
