@@ -14,6 +14,7 @@
 #include "download/record_store.h"
 #include "memory_observer.h"
 #include "util/job_token.h"
+#include "weibo/pacer.h"
 
 namespace wa {
 namespace {
@@ -117,6 +118,29 @@ TEST_F(SyncRunTest, AUserThatCannotBeSyncedIsSaidAndTheNextGoesOnUnlessALoginIsN
     EXPECT_TRUE(walled.login_needed);
     ASSERT_EQ(walled.per_user.size(), 1u);
     EXPECT_EQ(walled.per_user[0].failure, kLoginNeededLine);
+}
+
+// A block longer than a request may wait: the limited user ends with what
+// it could not get kept for the next sync, the next user is not asked while
+// the pace rests, and the sync ends within the bound, not hours later.
+TEST_F(SyncRunTest, ALimitLongerThanTheBoundEndsTheUserAndTheSyncGoesOn) {
+    fake.SetRateLimit({.requests = 1, .window_ms = 600'000, .status = 432, .block_ms = 600'000});
+    Pacer pacer(PaceRules{}.Scaled(1.0 / 200));  // one request waits 4.5 s at most
+    context.pacer = &pacer;
+    const auto start = std::chrono::steady_clock::now();
+    const SyncOutcome outcome = Sync({{"2002", {}}, {"3003", {}}});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    ASSERT_EQ(outcome.per_user.size(), 2u);
+    EXPECT_FALSE(outcome.stopped);
+    // The first synced what it could; the page it could not get is kept.
+    EXPECT_GT(outcome.per_user[0].run.Failures(), 0);
+    EXPECT_EQ(outcome.failed, 1);
+    EXPECT_NE(memory.Log().find("请求过于频繁，已等待5秒，不再等待"), std::string::npos) << memory.Log();
+    EXPECT_FALSE(outcome.per_user[1].failure.empty());
+    EXPECT_LE(fake.LimitedAnswers(), 4);  // the block is not asked into while it rests
+    RecordStore store;
+    ASSERT_TRUE(store.OpenStore(RecordStorePath(context.program_folder, "2002")));
+    EXPECT_FALSE(store.FailureKeys("3550000000@@3").empty() && store.FailureKeys("3550000001@@3").empty());
 }
 
 TEST_F(SyncRunTest, AStopInTheMiddleEndsTheSyncAndKeepsNoSyncTime) {
