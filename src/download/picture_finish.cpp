@@ -97,22 +97,20 @@ void PictureFinisher::GiveUploadTime(PictureFile& file, const PhotoRecord& photo
 }
 
 bool PictureFinisher::TellStory(PictureFile& file, const PhotoRecord& photo) {
-    std::string bytes;
-    if (!file.ReadBack(bytes)) {
+    if (!file.ReadBack(served_)) {
         Log("照片信息没有写入：" + photo.photo_id + "（无法读回图片），图片按原样保存");
         return true;
     }
-    const std::string served = bytes;
-    const std::string why =
-        WriteStory(bytes, {photo.upload_seconds, photo.WholeCaption(), extras_.creator, photo.post_url, photo.photo_id});
+    const std::string why = WriteStory(
+        served_, {photo.upload_seconds, photo.WholeCaption(), extras_.creator, photo.post_url, photo.photo_id}, told_);
     if (!why.empty()) {
         Log("照片信息没有写入：" + photo.photo_id + "（" + why + "），图片按原样保存");
         return true;
     }
-    if (file.Replace(bytes)) return true;
+    if (file.Replace(told_)) return true;
     // The picture with its story did not fit: as it came, or not at all.
     Log("照片信息没有写入：" + photo.photo_id + "（" + WriteFailureReason(file.Error()) + "）");
-    return file.Replace(served);
+    return file.Replace(served_);
 }
 
 void PictureFinisher::Failed(const RecordStore::FailedItem& item, const std::string& line, PhotoResult result) {

@@ -70,6 +70,7 @@ private:
     PhotoCounts before_;
     RegexMatcher matcher_;
     PictureExtras extras_;
+    std::string served_, told_;  // a picture as served and with its story: room used again
     bool upload_time_as_file_time_ = true;
     bool use_24_hour_clock_ = true;
 };

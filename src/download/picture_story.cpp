@@ -122,23 +122,24 @@ std::string IsoBeijingTime(std::int64_t seconds) {
     return text;
 }
 
-std::string WriteStory(std::string& bytes, const PictureStory& story) {
-    if (!TakesStory(bytes)) return "不是JPEG或PNG图片";
+std::string WriteStory(std::string_view picture, const PictureStory& story, std::string& told) {
+    if (!TakesStory(picture)) return "不是JPEG或PNG图片";
     SetUpExiv2();
     std::lock_guard lock(Exiv2Lock());
     try {
-        Exiv2::Image::AutoPtr image =
-            Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(bytes.data()), static_cast<long>(bytes.size()));
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(picture.data()),
+                                                                static_cast<long>(picture.size()));
         image->readMetadata();
         const std::string caption = XmlSafe(story.caption);
         WriteExif(image->exifData(), story, caption);
         WriteXmp(image->xmpData(), story, caption);
         image->writeMetadata();
-        Exiv2::BasicIo& io = image->io();
-        io.seek(0, Exiv2::BasicIo::beg);
-        const Exiv2::DataBuf written = io.read(static_cast<long>(io.size()));
-        if (written.size_ <= 0) return "写入后的图片为空";
-        bytes.assign(reinterpret_cast<const char*>(written.pData_), static_cast<std::size_t>(written.size_));
+        Exiv2::BasicIo& io = image->io();  // in memory: its bytes as they stand, no copy
+        const long size = static_cast<long>(io.size());
+        const Exiv2::byte* written = size > 0 ? io.mmap() : nullptr;
+        if (!written) return "写入后的图片为空";
+        told.assign(reinterpret_cast<const char*>(written), static_cast<std::size_t>(size));
+        io.munmap();
         return {};
     } catch (const Exiv2::AnyError& error) {
         return std::string("exiv2：") + error.what();

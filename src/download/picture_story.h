@@ -24,9 +24,11 @@ struct PictureStory {
 // True for bytes that start like a picture the story can be written into.
 bool TakesStory(std::string_view head);
 
-// Writes `story` into the picture `bytes`; a field left empty is not
-// written. Empty when written, else why not (the bytes then as they were).
-std::string WriteStory(std::string& bytes, const PictureStory& story);
+// The picture `picture` with `story` written into it, in `told` (whose
+// room is used again: a picture's worth of fresh memory a picture costs
+// more than the writing); a field left empty is not written. Empty when
+// written, else why not.
+std::string WriteStory(std::string_view picture, const PictureStory& story, std::string& told);
 
 // "2014:05:06 20:13:20": Unix seconds as EXIF writes a date, in Beijing time.
 std::string ExifBeijingTime(std::int64_t seconds);

@@ -103,12 +103,14 @@ std::string MakePicture(PictureFormat format, unsigned seed, std::size_t size, i
     }
     std::string jpeg = Jpeg(seed, width, height);
     if (size <= jpeg.size()) return jpeg;
-    // Comment segments right after the start marker bring it to the size.
+    // Application segments of no application (APP15) right after the start
+    // marker bring it to the size: decoders and metadata writers pass them by,
+    // where comment segments would be read as one comment too long to write.
     std::string padded = jpeg.substr(0, 2);
     std::size_t missing = size - jpeg.size();
     while (missing > 4) {
         const std::size_t chunk = std::min<std::size_t>(missing - 4, 65533);
-        padded += "\xFF\xFE";
+        padded += "\xFF\xEF";
         padded += static_cast<char>((chunk + 2) >> 8);
         padded += static_cast<char>((chunk + 2) & 0xFF);
         padded.append(chunk, static_cast<char>('a' + seed % 26));
