@@ -116,9 +116,24 @@ bool PictureFile::ReadBack(std::string& bytes) const {
 }
 
 bool PictureFile::Replace(std::string_view bytes) {
-    if (Rewind() && Write(bytes)) return true;
-    if (error_ == 0) error_ = errno;
-    return false;
+    // Written over in place, then cut to its length: the file system keeps
+    // the room it gave, instead of freeing it and giving it again.
+    head_.assign(bytes.substr(0, kHeadSize));
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        if (n <= 0) {
+            error_ = n < 0 ? errno : ENOSPC;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    const auto size = static_cast<off_t>(bytes.size());
+    if (::ftruncate(fd_, size) != 0 || ::lseek(fd_, size, SEEK_SET) != size) {
+        error_ = errno;
+        return false;
+    }
+    written_ = true;
+    return true;
 }
 
 bool PictureFile::ReplaceAt(const std::string& name) {
