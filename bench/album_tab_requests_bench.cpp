@@ -11,31 +11,17 @@
 #include <string>
 
 #include "fake_weibo.h"
+#include "tab_user.h"
 #include "run_program.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
+// 600 pictures, three to a post, one in thirty a live photo.
 wa::fake::User ClosedUser() {
-    wa::fake::User user;
-    user.uid = "1000000003";
-    user.title = "bench";
-    user.photo_service_down = true;
-    user.text_posts = 200;
-    wa::fake::Album album;
-    album.album_id = "1";
-    album.caption = "相册";
-    for (int i = 0; i < 600; ++i) {
-        wa::fake::Photo photo;
-        photo.photo_id = std::to_string(5000000 + i);
-        photo.timestamp = 1400000000 - (i / 3) * 3600;
-        photo.caption = "第" + std::to_string(i / 3) + "条微博";
-        photo.mid = std::to_string(4'000'000'000'000'000LL + photo.timestamp * 1000);
-        photo.live = i % 30 == 7;
-        album.photos.push_back(photo);
-    }
-    user.albums.push_back(album);
+    wa::fake::User user = wa::bench::TabUser(600, 3, 200);
+    for (std::size_t i = 0; i < user.albums[0].photos.size(); ++i) user.albums[0].photos[i].live = i % 30 == 7;
     return user;
 }
 

@@ -26,6 +26,7 @@
 #include "doors/registry.h"
 #include "download/album_download.h"
 #include "fake_weibo.h"
+#include "tab_user.h"
 #include "net/object_request.h"
 #include "weibo/pacer.h"
 #include "weibo/weibo_service.h"
@@ -45,25 +46,10 @@ public:
     std::string log;
 };
 
+// One picture a post, each of 2 KB.
 wa::fake::User TabUser() {
-    wa::fake::User user;
-    user.uid = "1000000003";
-    user.title = "bench";
-    user.photo_service_down = true;
-    user.text_posts = 300;
-    wa::fake::Album album;
-    album.album_id = "1";
-    album.caption = "相册";
-    for (int i = 0; i < kPictures; ++i) {
-        wa::fake::Photo photo;
-        photo.photo_id = std::to_string(5000000 + i);
-        photo.timestamp = 1400000000 - i * 3600;
-        photo.caption = "第" + std::to_string(i) + "条微博";
-        photo.mid = std::to_string(4'000'000'000'000'000LL + photo.timestamp * 1000);
-        photo.size = 2048;
-        album.photos.push_back(photo);
-    }
-    user.albums.push_back(album);
+    wa::fake::User user = wa::bench::TabUser(kPictures, 1, 300);
+    for (wa::fake::Photo& photo : user.albums[0].photos) photo.size = 2048;
     return user;
 }
 

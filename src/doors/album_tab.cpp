@@ -134,9 +134,7 @@ Post ReadStatus(json_object* status) {
     Post post;
     post.readable = true;
     post.mid = Scalar(status, "mid");
-    if (post.mid.size() > kMaxPostIdDigits || post.mid.find_first_not_of("0123456789") != std::string::npos) {
-        post.mid.clear();  // no post id: a post nothing can be asked of
-    }
+    if (!IsPostId(post.mid)) post.mid.clear();  // no post id: a post nothing can be asked of
     post.mblogid = Scalar(status, "mblogid");
     if (post.mblogid.size() > kMaxPostIdDigits || post.mblogid.find_first_not_of(kShortIdCharacters) != std::string::npos) {
         post.mblogid.clear();

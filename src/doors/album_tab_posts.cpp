@@ -15,8 +15,8 @@ namespace {
 
 // What a post takes in memory, roughly.
 std::size_t BytesOf(const Post& post) {
-    std::size_t bytes = sizeof(Post) + 64 + post.message.size() + 2 * post.mid.size() + post.mblogid.size() + post.author.size() +
-                        post.caption.size() + post.whole_caption.size();
+    std::size_t bytes = sizeof(Post) + 64 + post.message.size() + 2 * post.mid.size() + post.mblogid.size() +
+                        post.author.size() + post.caption.size() + post.whole_caption.size();
     for (const PostPicture& picture : post.pictures) {
         bytes += sizeof(PostPicture) + picture.pid.size() + picture.url.size() + picture.video_url.size();
     }

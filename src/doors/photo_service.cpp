@@ -132,7 +132,7 @@ PhotoRecord ReadPhoto(json_object* photo) {
     record.caption = PlainText(photo, "caption_render");
     // The post the photo came with, where the list names it.
     const std::string mid = RemoveChars(MemberJsonText(photo, "mid"), "\"");
-    if (!mid.empty() && mid.size() <= kMaxPostIdDigits && mid.find_first_not_of("0123456789") == std::string::npos) record.post_id = mid;
+    if (IsPostId(mid)) record.post_id = mid;
     if (name.find(".gif") != std::string::npos) record.kind = PhotoKind::kGif;
     // A live photo's video, when the answer carries one.
     if (json_object* video = JsonMember(photo, "video"); video && json_object_is_type(video, json_type_string)) {

@@ -8,6 +8,7 @@
 #include <future>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "weibo/service_request.h"
@@ -26,11 +27,15 @@ inline constexpr int kMaxEmptyPagesInARow = 3;
 // saved beside its still.
 enum class PhotoKind { kStill, kGif, kLive };
 
-// One photo as any door knows it. A field the door does not know is left
-// empty (or none), never made up from another door's fields.
 // Real post ids are 16 digits: what is longer is none.
 inline constexpr std::size_t kMaxPostIdDigits = 20;
+// True for a post id: 1 to kMaxPostIdDigits decimal digits.
+inline bool IsPostId(std::string_view text) {
+    return !text.empty() && text.size() <= kMaxPostIdDigits && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
 
+// One photo as any door knows it. A field the door does not know is left
+// empty (or none), never made up from another door's fields.
 struct PhotoRecord {
     std::string photo_id;
     std::string post_id;         // the post it belongs to, where the door knows it

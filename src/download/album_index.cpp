@@ -10,13 +10,14 @@
 #include "download/picture_file.h"
 #include "download/picture_finish.h"
 #include "download/picture_story.h"
+#include "util/folders.h"
 #include "util/json_text.h"
 
 namespace wa {
 namespace {
 
 // An index larger than this is no index of ours: some hundred thousand photos.
-constexpr off_t kMostIndexBytes = 512 << 20;
+constexpr std::size_t kMostIndexBytes = 512u << 20;
 
 struct Field {
     const char* name;
@@ -61,8 +62,7 @@ IndexEntry ReadEntry(json_object* object) {
 // A plain name in the folder that holds a regular file.
 bool FileThere(int folder, const std::string& name) {
     struct stat info {};
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
-           ::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode);
+    return IsOneName(name) && ::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode);
 }
 
 // The index the folder holds: none when there is none, or when it cannot be
@@ -74,15 +74,8 @@ std::optional<std::vector<IndexEntry>> EarlierIndex(int folder, std::string& err
         if (errno != ENOENT) error = "无法读取";
         return std::nullopt;
     }
-    struct stat info {};
     std::string text;
-    bool read = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMostIndexBytes;
-    if (read) text.resize(static_cast<std::size_t>(info.st_size));
-    for (std::size_t done = 0; read && done < text.size();) {
-        const ssize_t n = ::pread(fd, text.data() + done, text.size() - done, static_cast<off_t>(done));
-        read = n > 0;
-        done += read ? static_cast<std::size_t>(n) : 0;
-    }
+    const bool read = ReadOpenFile(fd, text, kMostIndexBytes);
     ::close(fd);
     std::optional<std::vector<IndexEntry>> entries = read ? ReadIndexJson(text) : std::nullopt;
     if (!entries) error = "不是相册索引";
@@ -133,7 +126,7 @@ std::string AlbumIndex::Write(int folder) const {
     std::vector<IndexEntry> kept = entries_;
     std::set<std::string> named;
     for (const IndexEntry& entry : entries_) named.insert(entry.file);
-    for (IndexEntry& entry : earlier.value_or(std::vector<IndexEntry>{})) {
+    for (IndexEntry& entry : earlier ? *earlier : std::vector<IndexEntry>{}) {
         if (named.contains(entry.file) || !FileThere(folder, entry.file)) continue;
         if (!entry.video_file.empty() && !FileThere(folder, entry.video_file)) entry.video_file.clear();
         named.insert(entry.file);

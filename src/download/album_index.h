@@ -46,7 +46,8 @@ public:
     // Rewrites the index in the album's folder (an open descriptor): this
     // run's entries, then those of earlier runs whose file is still there and
     // that this run did not save again. Writes nothing when there is nothing
-    // to keep and no index yet. Empty when done, else why not.
+    // to keep and no index yet. What the log is to say: why it could not be
+    // written, or that an index that was none was written anew; else empty.
     std::string Write(int folder) const;
 
 private:

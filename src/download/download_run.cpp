@@ -106,9 +106,9 @@ class PaceTold {
 public:
     PaceTold(Pacer* pacer, RunObserver& observer) : pacer_(pacer) {
         if (!pacer_) return;
-        listener_ = pacer_->OnChange([pacer, &observer](const PaceMemory&, bool slower) {
+        listener_ = pacer_->OnChange([pacer, &observer](const PaceMemory&, bool) {
             const bool slowed = pacer->Slowed();
-            observer.PaceChanged({slowed, slower, slowed ? PaceLine(pacer->Spacing()) : std::string()});
+            observer.PaceChanged({slowed, slowed ? PaceLine(pacer->Spacing()) : std::string()});
         });
     }
     ~PaceTold() {

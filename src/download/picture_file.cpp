@@ -11,6 +11,8 @@
 #include <cstring>
 #include <random>
 
+#include "util/folders.h"
+
 namespace wa {
 namespace {
 
@@ -103,36 +105,21 @@ bool PictureFile::Rewind() {
     return ::ftruncate(fd_, 0) == 0 && ::lseek(fd_, 0, SEEK_SET) == 0;
 }
 
-bool PictureFile::ReadBack(std::string& bytes) const {
-    struct stat info {};
-    if (fd_ < 0 || ::fstat(fd_, &info) != 0) return false;
-    bytes.resize(static_cast<std::size_t>(info.st_size));
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t n = ::pread(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
+bool PictureFile::ReadBack(std::string& bytes) const { return ReadOpenFile(fd_, bytes); }
 
 bool PictureFile::Replace(std::string_view bytes) {
     // Written over in place, then cut to its length: the file system keeps
     // the room it gave, instead of freeing it and giving it again.
-    head_.assign(bytes.substr(0, kHeadSize));
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-        if (n <= 0) {
-            error_ = n < 0 ? errno : ENOSPC;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    const auto size = static_cast<off_t>(bytes.size());
-    if (::ftruncate(fd_, size) != 0 || ::lseek(fd_, size, SEEK_SET) != size) {
+    head_.clear();
+    if (::lseek(fd_, 0, SEEK_SET) != 0) {
         error_ = errno;
         return false;
     }
-    written_ = true;
+    if (!Write(bytes)) return false;
+    if (::ftruncate(fd_, static_cast<off_t>(bytes.size())) != 0) {
+        error_ = errno;
+        return false;
+    }
     return true;
 }
 

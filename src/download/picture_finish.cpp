@@ -53,6 +53,16 @@ std::optional<Placed> PlacePicture(PictureFile& file, PictureNamer& namer, Pictu
     return PlaceNumbered(file, path);
 }
 
+// The picture as the first name `choice` gives, when that name holds these
+// very bytes: there already.
+std::optional<Placed> AlreadyAtFirstName(PictureFile& file, PictureNamer& namer, PictureNamer::Choice& choice,
+                                         const OptionsSource& options) {
+    choice.format = options().NameFormatOrContent();
+    const std::string first = namer.PicturePath(1, choice);
+    if (file.AlreadyAt(first) != Placement::kAlreadyThere) return std::nullopt;
+    return Placed{first, Placement::kAlreadyThere};
+}
+
 }  // namespace
 
 std::string WriteFailureReason(int error) {
@@ -149,18 +159,13 @@ std::optional<std::string> PictureFinisher::Picture(const PhotoRecord& photo, Pi
     std::optional<Placed> placed;
     // A picture saved under the name its address gave before its bytes named it is there already.
     if (const std::string by_bytes = PictureExtension(photo.kind, file.Head()); by_bytes != PictureExtension(photo.kind)) {
-        choice.format = options_().NameFormatOrContent();
-        const std::string earlier = namer.PicturePath(1, choice);
-        if (file.AlreadyAt(earlier) == Placement::kAlreadyThere) placed = Placed{earlier, Placement::kAlreadyThere};
+        placed = AlreadyAtFirstName(file, namer, choice, options_);
         choice.extension = by_bytes;
     }
     if (!placed && extras_.story && photo.kind != PhotoKind::kGif && TakesStory(file.Head())) {
         // So is one a run that wrote no story saved as it came.
-        choice.format = options_().NameFormatOrContent();
-        const std::string first = namer.PicturePath(1, choice);
-        if (file.AlreadyAt(first) == Placement::kAlreadyThere) {
-            placed = Placed{first, Placement::kAlreadyThere};
-        } else if (!TellStory(file, photo)) {
+        placed = AlreadyAtFirstName(file, namer, choice, options_);
+        if (!placed && !TellStory(file, photo)) {
             failed.reason = WriteFailureReason(file.Error());
             Failed(failed, "图片保存失败：" + photo.photo_id + "（" + failed.reason + "）", PhotoResult::kFailed);
             return std::nullopt;

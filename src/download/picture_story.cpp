@@ -14,27 +14,17 @@
 namespace wa {
 namespace {
 
-// exiv2's XMP toolkit keeps state of its own: set up once with a lock, and
-// every use of the library here is one at a time besides.
+// exiv2's XMP toolkit keeps state of its own: it is set up once, and every
+// use of the library here is one at a time.
 std::mutex& Exiv2Lock() {
     static std::mutex lock;
     return lock;
 }
 
-void XmpLock(void* data, bool lock) {
-    auto* mutex = static_cast<std::recursive_mutex*>(data);
-    if (lock) {
-        mutex->lock();
-    } else {
-        mutex->unlock();
-    }
-}
-
 void SetUpExiv2() {
     static std::once_flag once;
     std::call_once(once, [] {
-        static std::recursive_mutex xmp_mutex;
-        Exiv2::XmpParser::initialize(XmpLock, &xmp_mutex);
+        Exiv2::XmpParser::initialize();
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);  // what goes wrong is said by the caller
     });
 }
@@ -100,26 +90,24 @@ void WriteXmp(Exiv2::XmpData& xmp, const PictureStory& story, const std::string&
     AddXmpText(xmp, "Xmp.dc.identifier", XmlSafe(story.photo_id));
 }
 
+// Unix seconds in Beijing time, its fields written by `format` from year to second.
+std::string BeijingTimeText(std::int64_t seconds, const char* format) {
+    const DateTime time = BeijingTime(seconds);
+    char text[48];
+    std::snprintf(text, sizeof text, format, time.year, time.month, time.day, time.hour, time.minute, time.second);
+    return text;
+}
+
 }  // namespace
 
 bool TakesStory(std::string_view head) {
     return head.starts_with("\xFF\xD8\xFF") || head.starts_with("\x89PNG\r\n\x1A\n");
 }
 
-std::string ExifBeijingTime(std::int64_t seconds) {
-    const DateTime time = BeijingTime(seconds);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d:%02d:%02d %02d:%02d:%02d", time.year, time.month, time.day, time.hour,
-                  time.minute, time.second);
-    return text;
-}
+std::string ExifBeijingTime(std::int64_t seconds) { return BeijingTimeText(seconds, "%04d:%02d:%02d %02d:%02d:%02d"); }
 
 std::string IsoBeijingTime(std::int64_t seconds) {
-    const DateTime time = BeijingTime(seconds);
-    char text[40];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d+08:00", time.year, time.month, time.day, time.hour,
-                  time.minute, time.second);
-    return text;
+    return BeijingTimeText(seconds, "%04d-%02d-%02dT%02d:%02d:%02d+08:00");
 }
 
 std::string WriteStory(std::string_view picture, const PictureStory& story, std::string& told) {

@@ -106,7 +106,6 @@ struct RunOutcome : PhotoCounts {
 // step faster after a quiet stretch, or forgotten.
 struct PaceChange {
     bool slowed = false;  // slower than 请求间隔 now
-    bool slower = false;  // this change slowed it
     std::string text;     // "服务限流：已放慢到每15秒一次请求"; empty when not slowed
 };
 

@@ -165,6 +165,20 @@ bool ReplaceFileContents(const std::string& file, const std::string& bytes) {
 }
 
 
+bool ReadOpenFile(int fd, std::string& bytes, std::size_t most) {
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<std::size_t>(info.st_size) > most) {
+        return false;
+    }
+    bytes.resize(static_cast<std::size_t>(info.st_size));
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 bool IsOneName(std::string_view name) {
     return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
            std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });

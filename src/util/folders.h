@@ -28,6 +28,10 @@ std::string XdgFolder(const char* variable, const char* fallback_under_home);
 // The folder of the running program, without a trailing "/".
 std::string ProgramFolder();
 
+// The whole of the regular file open as `fd`, when it holds at most `most`
+// bytes; false for anything else or a failed read. `bytes` keeps its room.
+bool ReadOpenFile(int fd, std::string& bytes, std::size_t most = std::string().max_size());
+
 // True for one plain name of a file or folder: not empty, no "/", not "." or
 // "..", no control character. What a record store or a list names is used
 // as a name only when it is one.

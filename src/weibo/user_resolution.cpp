@@ -10,21 +10,9 @@
 #include "weibo/weibo_service.h"
 
 namespace wa {
-
 namespace {
 
 constexpr std::string_view kTitleTail = "的微博";
-
-}  // namespace
-
-std::string UserNameOfTitle(std::string_view title) {
-    for (const std::string_view site : {" - 微博", "_微博"}) {
-        if (title.ends_with(site)) title.remove_suffix(site.size());
-    }
-    if (title.ends_with(kTitleTail) && title.size() > kTitleTail.size()) title.remove_suffix(kTitleTail.size());
-    return std::string(title);
-}
-namespace {
 
 bool AllOf(std::string_view text, std::string_view allowed) {
     return !text.empty() && text.find_first_not_of(allowed) == std::string_view::npos;
@@ -77,6 +65,14 @@ UserInfo FetchUserInfo(std::string_view key, std::string_view value, JobToken* j
 }
 
 }  // namespace
+
+std::string UserNameOfTitle(std::string_view title) {
+    for (const std::string_view site : {" - 微博", "_微博"}) {
+        if (title.ends_with(site)) title.remove_suffix(site.size());
+    }
+    if (title.ends_with(kTitleTail) && title.size() > kTitleTail.size()) title.remove_suffix(kTitleTail.size());
+    return std::string(title);
+}
 
 bool IsUid(std::string_view text) { return text.size() <= 20 && AllOf(text, kDigits); }
 

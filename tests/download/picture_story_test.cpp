@@ -90,7 +90,6 @@ protected:
         return AlbumDownload(album, user, host, host.Source(), context);
     }
     fs::path FolderOf(const std::string& door) const { return AlbumFolder(door == "photo" ? "旅行4" : "全部图片"); }
-    std::string PostAddressOf(const fake::Photo& photo) const;
 
     // Quotes, a line break, an emoji, bidi controls, a C0 control and a
     // text XMP would take for an instruction.
@@ -127,26 +126,22 @@ TEST_F(PictureStoryTest, EachDoorsPicturesCarryTheirStoryAndTheIndexListsThem) {
         const std::vector<std::string> names = FileNames(folder);
         ASSERT_EQ(names.size(), door == "photo" ? 5u : 6u);  // the tab gives the live video too
 
-        const ReadStory jpeg = ReadBack(folder / names[0]);
-        EXPECT_EQ(jpeg.date, ExifBeijingTime(served.photos[0].timestamp));
-        EXPECT_EQ(jpeg.offset, "+08:00");
-        EXPECT_EQ(jpeg.creator, "小明");
-        EXPECT_EQ(jpeg.xp_title, jpeg.description);
-        const std::string mid = served.photos[0].mid;
-        EXPECT_TRUE(jpeg.source.starts_with("https://weibo.com/" + user.uid + "/")) << jpeg.source;
-        const ReadStory png = ReadBack(folder / names[1]);
         EXPECT_TRUE(names[1].ends_with(".png"));
-        EXPECT_EQ(png.description, "第二张");
-        EXPECT_EQ(png.date, ExifBeijingTime(served.photos[1].timestamp));
-        EXPECT_EQ(png.creator, "小明");
-        if (door == "page") {
-            // The post was long: its whole text, asked for once.
-            EXPECT_EQ(jpeg.description, clean);
-            EXPECT_EQ(fake.CountRequests("/ajax/statuses/longtext"), 1);
-        } else {
-            EXPECT_EQ(jpeg.description, clean);
-            EXPECT_EQ(jpeg.source, "https://weibo.com/1001/" + mid);
+        for (int i : {0, 1}) {  // the JPEG, then the PNG
+            const ReadStory story = ReadBack(folder / names[static_cast<std::size_t>(i)]);
+            EXPECT_EQ(story.date, ExifBeijingTime(served.photos[static_cast<std::size_t>(i)].timestamp));
+            EXPECT_EQ(story.offset, "+08:00");
+            EXPECT_EQ(story.description, i == 0 ? clean : "第二张");
+            EXPECT_EQ(story.xp_title, story.description);
+            EXPECT_EQ(story.creator, "小明");
+            EXPECT_TRUE(story.source.starts_with("https://weibo.com/" + user.uid + "/")) << story.source;
+        }
+        const ReadStory jpeg = ReadBack(folder / names[0]);
+        if (door == "photo") {
+            EXPECT_EQ(jpeg.source, "https://weibo.com/1001/" + served.photos[0].mid);
             EXPECT_EQ(jpeg.identifier, "701100001");
+        } else {  // the post was long: its whole text, asked for once
+            EXPECT_EQ(fake.CountRequests("/ajax/statuses/longtext"), 1);
         }
         // A GIF and a video are left as they came.
         const auto gif = std::find_if(names.begin(), names.end(), [](const std::string& n) { return n.ends_with(".gif"); });

@@ -158,12 +158,6 @@ TEST_F(RunTrustTest, OnASmallScreenTheRunsControlsStayInViewAndCtrlShiftTabGoesB
     }
 }
 
-}  // namespace
-}  // namespace wa
-
-namespace wa {
-namespace {
-
 // The time left is reckoned from the pace since the service's limit last
 // slowed the run, once a few photos show it; before any slow-down, from the
 // whole run.
